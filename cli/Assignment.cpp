@@ -1,0 +1,125 @@
+#include "cli/Assignment.h"
+
+#include "params/NumberReaders.h"
+#include "params/ParameterEdit.h"
+#include "params/ParameterTable.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace corvalin::cli
+{
+
+namespace
+{
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+bool IsAllDigits(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+} // namespace
+
+bool ParseAssignment(const std::string& text, CAssignment& assignment, std::string& error)
+{
+    std::size_t equals = text.rfind('=');
+    if (equals == std::string::npos || equals == 0)
+    {
+        error = "'" + text + "' is not LABEL=VALUE or #SLOT=VALUE";
+        return false;
+    }
+    assignment.m_strValue = text.substr(equals + 1);
+    assignment.m_strTarget = text.substr(0, equals);
+    assignment.m_bBySlot = assignment.m_strTarget[0] == '#';
+    if (assignment.m_bBySlot)
+    {
+        assignment.m_strTarget.erase(0, 1);
+        if (!IsAllDigits(assignment.m_strTarget) || assignment.m_strTarget.size() > 2)
+        {
+            error = "'" + text + "': a slot is a number from 0 to 49";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ResolveAssignmentSlot(const CAssignment& assignment, const ImageHeader& header, const CDisplayList& list,
+                           int& slot, std::string& error)
+{
+    if (assignment.m_bBySlot)
+    {
+        int wanted = std::stoi(assignment.m_strTarget);
+        if (wanted >= CountWalkedSlots(header) || GetParamId(header, wanted) == 0)
+        {
+            error = "slot " + assignment.m_strTarget + " is not in the parameter list";
+            return false;
+        }
+        slot = wanted;
+        return true;
+    }
+    for (std::size_t i = 0; i < list.m_lines.size(); ++i)
+    {
+        if (TrimLabel(list.m_lines[i].substr(0, kLabelWidth)) == assignment.m_strTarget)
+        {
+            slot = list.m_slots[i];
+            return true;
+        }
+    }
+    error = "no parameter labelled '" + assignment.m_strTarget + "' in the parameter list";
+    return false;
+}
+
+bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, std::string& error)
+{
+    switch (EditKindFor(id))
+    {
+    case EditKind::Toggle: {
+        std::string word = Lower(text);
+        if (word != "on" && word != "off")
+        {
+            error = "a switch takes 'on' or 'off', not '" + text + "'";
+            return false;
+        }
+        value = word == "on" ? 1u : 0u;
+        return true;
+    }
+    case EditKind::Decimal:
+        value = uint32_t(ReadDecimalNumber(text));
+        return true;
+    case EditKind::Hex:
+        value = uint32_t(ReadHexNumber(text));
+        return true;
+    case EditKind::VolvoModel: {
+        for (std::size_t i = 0; i < kVolvoModelNames.size(); ++i)
+        {
+            if (Lower(kVolvoModelNames[i]) == Lower(text))
+            {
+                value = uint32_t(i);
+                return true;
+            }
+        }
+        if (IsAllDigits(text) && text.size() <= 2 && std::stoul(text) < kVolvoModelNames.size())
+        {
+            value = uint32_t(std::stoul(text));
+            return true;
+        }
+        error = "'" + text + "' is not a Volvo model (C30 ... XC90, or 0 to 11)";
+        return false;
+    }
+    case EditKind::ShortChange:
+        error = kShortChangeMessage;
+        return false;
+    case EditKind::None:
+        break;
+    }
+    error = "this parameter cannot be changed";
+    return false;
+}
+
+} // namespace corvalin::cli

@@ -1,0 +1,110 @@
+#include "cli/CliSupport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace corvalin::cli
+{
+
+void CStderrStatus::SetText(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strLast = text;
+    if (!text.empty())
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::string CStderrStatus::LastText() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strLast;
+}
+
+void PrintError(const std::string& message)
+{
+    std::fprintf(stderr, "corvalin-cli: %s\n", message.c_str());
+}
+
+void PrintUsage(std::FILE* out)
+{
+    std::fputs("usage: corvalin-cli COMMAND [ARGS]\n"
+               "\n"
+               "commands:\n"
+               "  params FILE [--product NAME]\n"
+               "      print the parameter list of an image (or a bundle's product)\n"
+               "  set FILE -o OUT [--product NAME] ASSIGNMENT...\n"
+               "      change parameters, store the image to OUT, print the new list;\n"
+               "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"
+               "\n"
+               "Status texts go to stderr, data to stdout. Exit status: 0 success,\n"
+               "1 failure, 2 usage error.\n",
+               out);
+}
+
+int UsageError(const std::string& message)
+{
+    PrintError(message);
+    PrintUsage(stderr);
+    return kExitUsage;
+}
+
+std::optional<std::string> TakeOption(Args& args, const std::string& name, bool& missing)
+{
+    auto it = std::find(args.begin(), args.end(), name);
+    if (it == args.end())
+        return std::nullopt;
+    if (it + 1 == args.end())
+    {
+        missing = true;
+        args.erase(it);
+        return std::nullopt;
+    }
+    std::string value = *(it + 1);
+    args.erase(it, it + 2);
+    return value;
+}
+
+bool TakeFlag(Args& args, const std::string& name)
+{
+    auto it = std::find(args.begin(), args.end(), name);
+    if (it == args.end())
+        return false;
+    args.erase(it);
+    return true;
+}
+
+bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product)
+{
+    if (product)
+    {
+        PrintError("--product needs a bundle reader, which this build lacks");
+        return false;
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+    {
+        PrintError(file + ": is a directory");
+        return false;
+    }
+    if (std::FILE* probe = std::fopen(file.c_str(), "rb"))
+        std::fclose(probe);
+    else
+    {
+        PrintError(file + ": " + std::strerror(errno));
+        return false;
+    }
+    return updater.LoadImageFile(file) == 1;
+}
+
+void PrintDisplayList(const CUpdater& updater)
+{
+    CParameterTable table;
+    BuildParameterTable(table);
+    for (const std::string& line : BuildDisplayList(table, updater.Header()).m_lines)
+        std::printf("%s\n", line.c_str());
+}
+
+} // namespace corvalin::cli

@@ -1,0 +1,57 @@
+#pragma once
+// What every corvalin-cli command shares: status texts on stderr, the exit codes,
+// loading the image a command works on, and printing the parameter list.
+
+#include "device/Updater.h"
+#include "params/DisplayList.h"
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvalin::cli
+{
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Prints each status text on its own line of stderr as it is set, and remembers
+// the last one. Safe to call from the worker's thread.
+class CStderrStatus : public IStatusControl
+{
+public:
+    void SetText(const std::string& text) override;
+    std::string LastText() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_strLast;
+};
+
+using Args = std::vector<std::string>;
+
+// Prints "corvalin-cli: <message>" on stderr.
+void PrintError(const std::string& message);
+
+// Usage error: prints the message and the usage text, returns kExitUsage.
+int UsageError(const std::string& message);
+
+void PrintUsage(std::FILE* out);
+
+// Takes "--name VALUE" out of args; an empty optional when absent. Sets `missing`
+// when the option is given without a value.
+std::optional<std::string> TakeOption(Args& args, const std::string& name, bool& missing);
+
+// Takes a flag such as "--trace" out of args.
+bool TakeFlag(Args& args, const std::string& name);
+
+// Loads FILE into the updater (a bundle's product when `product` is set). Explains
+// a file that cannot be opened on stderr. True when the image was accepted.
+bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product);
+
+// Prints the display list of the held image on stdout, one line per list line.
+void PrintDisplayList(const CUpdater& updater);
+
+} // namespace corvalin::cli

@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of corvalin-cli; each takes the arguments after its name.
+
+#include "cli/CliSupport.h"
+
+namespace corvalin::cli
+{
+
+int RunParams(Args args);
+int RunSet(Args args);
+
+} // namespace corvalin::cli

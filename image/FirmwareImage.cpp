@@ -1,0 +1,194 @@
+#include "image/FirmwareImage.h"
+
+#include "platform/FileIo.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+namespace corvalin
+{
+
+namespace
+{
+
+// The image file texts that the window's status line shows.
+constexpr const char* kLoadingImage = "Loading image";
+constexpr const char* kWrongImageSize = "Wrong Image size";
+constexpr const char* kUnableToRead = "Unable to read the file";
+constexpr const char* kWrongImage = "Wrong Image";
+constexpr const char* kImageLoaded = "Image loaded";
+constexpr const char* kWritingImage = "Writing image";
+constexpr const char* kUnableToWrite = "Unable to write the file";
+constexpr const char* kImageStored = "Image stored";
+
+bool IsAcceptableBodySize(std::size_t bodySize)
+{
+    return bodySize >= kMinBodySize && bodySize <= kMaxBodySize;
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const
+    {
+        if (file)
+            std::fclose(file);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The length of an open file, or -1 when it cannot be told.
+long long FileLength(std::FILE* file)
+{
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    long long length = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return -1;
+    return length;
+}
+
+std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target)
+{
+    std::filesystem::path temporary = target;
+    temporary += ".corvalin-part";
+    return temporary;
+}
+
+} // namespace
+
+void ApplyHeaderKey(const uint8_t* in, uint8_t* out, std::size_t count, const uint8_t* body,
+                    std::size_t bodySize)
+{
+    const uint8_t* key = body + (bodySize - kBlockSize);
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = uint8_t(in[i] ^ key[i]);
+}
+
+int CFirmwareImage::Accept(const uint8_t* scrambledHeader, std::unique_ptr<uint8_t[]> body,
+                           std::size_t bodySize, const StatusFn& status)
+{
+    // From here on the new bytes are held, even when the tag test fails.
+    m_pBody = std::move(body);
+    m_nBodySize = uint32_t(bodySize);
+    m_nBlocks = int32_t(bodySize >> 9);
+    ApplyHeaderKey(scrambledHeader, m_header.data(), kHeaderSize, m_pBody.get(), bodySize);
+
+    if (m_header[kTagOffset + 3] != kImageTagTopByte)
+    {
+        status(kWrongImage);
+        return 0;
+    }
+    status(kImageLoaded);
+    return 1;
+}
+
+int CFirmwareImage::LoadFile(const std::filesystem::path& path, const StatusFn& status)
+{
+    status(kLoadingImage);
+
+    FilePtr file(platform::OpenFileForRead(path));
+    if (!file)
+        return 0;
+
+    long long length = FileLength(file.get());
+    if (length < 0)
+        return 0;
+    if (length < (long long)(kHeaderSize + kMinBodySize) || length - (long long)kHeaderSize > (long long)kMaxBodySize)
+    {
+        status(kWrongImageSize);
+        return 0;
+    }
+
+    // The header is read aside, so a short read leaves the held header as it was.
+    uint8_t scrambled[kHeaderSize];
+    if (std::fread(scrambled, 1, kHeaderSize, file.get()) != kHeaderSize)
+        return 0;
+
+    std::size_t bodySize = std::size_t(length) - kHeaderSize;
+    m_pBody.reset();
+    m_nBodySize = 0;
+    m_nBlocks = 0;
+    std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[bodySize]);
+    if (!body || std::fread(body.get(), 1, bodySize, file.get()) != bodySize)
+    {
+        status(kUnableToRead);
+        return 0;
+    }
+    file.reset();
+
+    return Accept(scrambled, std::move(body), bodySize, status);
+}
+
+int CFirmwareImage::LoadBuffer(const uint8_t* bytes, std::size_t length, const StatusFn& status)
+{
+    if (length < kBlockSize)
+        return 0;
+    if (!IsAcceptableBodySize(length - kHeaderSize))
+    {
+        status(kWrongImageSize);
+        return 0;
+    }
+
+    std::size_t bodySize = length - kHeaderSize;
+    std::unique_ptr<uint8_t[]> body(new (std::nothrow) uint8_t[bodySize]);
+    if (!body)
+        return 0;
+    std::memcpy(body.get(), bytes + kHeaderSize, bodySize);
+    return Accept(bytes, std::move(body), bodySize, status);
+}
+
+void CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn& status) const
+{
+    status(kWritingImage);
+    if (!m_pBody)
+        return;
+
+    uint8_t scrambled[kHeaderSize];
+    ApplyHeaderKey(m_header.data(), scrambled, kHeaderSize, m_pBody.get(), m_nBodySize);
+
+    // Write beside the target under another name and rename over the target only
+    // when every byte is on the disk: a failed store leaves the old file whole.
+    std::error_code error;
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(target, error))
+        target = std::filesystem::weakly_canonical(target, error);
+    std::filesystem::path temporary = TemporaryPathBeside(target);
+
+    FilePtr file(platform::OpenFileForWrite(temporary));
+    if (!file)
+        return;
+
+    auto discard = [&] {
+        file.reset();
+        std::filesystem::remove(temporary, error);
+    };
+
+    if (std::fwrite(scrambled, 1, kHeaderSize, file.get()) != kHeaderSize)
+    {
+        discard();
+        return;
+    }
+    bool written = std::fwrite(m_pBody.get(), 1, m_nBodySize, file.get()) == m_nBodySize &&
+                   platform::FlushFileToDisk(file.get());
+    written = (std::fclose(file.release()) == 0) && written;
+    if (!written)
+    {
+        std::filesystem::remove(temporary, error);
+        status(kUnableToWrite);
+        return;
+    }
+
+    std::filesystem::rename(temporary, target, error);
+    if (error)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        status(kUnableToWrite);
+        return;
+    }
+    status(kImageStored);
+}
+
+} // namespace corvalin

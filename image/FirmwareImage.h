@@ -1,0 +1,65 @@
+#pragma once
+// The held firmware image: the de-scrambled header and the body, loaded from a file
+// or a buffer and stored back to a file.
+//
+// File layout: 444-byte header stored XORed with a header key, then the body of N
+// bytes stored as is. The header key is the 444 body bytes that start 512 bytes
+// before the end of the body: file byte i = header byte i XOR body byte (N - 512 + i).
+
+#include "image/ImageHeader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace corvalin
+{
+
+// Images whose body is shorter than one block have no complete header key and no
+// block to send; larger than this bound they are not firmware for the box (the
+// block count travels as a 16-bit number) and are refused before any allocation.
+constexpr std::size_t kMinBodySize = kBlockSize;
+constexpr std::size_t kMaxBodySize = 64u * 1024u * 1024u;
+
+// Receives each status text as it is set.
+using StatusFn = std::function<void(const std::string&)>;
+
+// XORs `count` header bytes with the header key of `body` (N >= 512 bytes).
+// The same call scrambles and de-scrambles.
+void ApplyHeaderKey(const uint8_t* in, uint8_t* out, std::size_t count, const uint8_t* body,
+                    std::size_t bodySize);
+
+class CFirmwareImage
+{
+public:
+    // Loads an image file: 1 when an image was loaded and accepted, 0 otherwise.
+    int LoadFile(const std::filesystem::path& path, const StatusFn& status);
+
+    // Loads an image from the bytes of a bundle member: 1 or 0, as LoadFile.
+    int LoadBuffer(const uint8_t* bytes, std::size_t length, const StatusFn& status);
+
+    // Stores the held image; the outcome is only in the status texts. The target is
+    // replaced in one step once every byte is written, so a failure never damages it.
+    void StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
+
+    bool IsHeld() const { return m_pBody != nullptr; }
+    ImageHeader& Header() { return m_header; }
+    const ImageHeader& Header() const { return m_header; }
+    const uint8_t* Body() const { return m_pBody.get(); }
+    uint32_t BodySize() const { return m_nBodySize; }
+    int32_t Blocks() const { return m_nBlocks; }
+
+private:
+    // Takes a new header (still scrambled) and body, de-scrambles and tests the tag.
+    int Accept(const uint8_t* scrambledHeader, std::unique_ptr<uint8_t[]> body, std::size_t bodySize,
+               const StatusFn& status);
+
+    ImageHeader m_header{};
+    std::unique_ptr<uint8_t[]> m_pBody;
+    uint32_t m_nBodySize = 0;
+    int32_t m_nBlocks = 0;
+};
+
+} // namespace corvalin

@@ -1,0 +1,32 @@
+#include "platform/FileIo.h"
+
+#include <io.h>
+#include <share.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
+namespace corvalin::platform
+{
+
+std::FILE* OpenFileForRead(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return nullptr;
+    // No sharing while the image is read, like the original tool's exclusive open.
+    return _wfsopen(path.c_str(), L"rb", _SH_DENYRW);
+}
+
+std::FILE* OpenFileForWrite(const std::filesystem::path& path)
+{
+    return _wfsopen(path.c_str(), L"wb", _SH_DENYRW);
+}
+
+bool FlushFileToDisk(std::FILE* file)
+{
+    if (std::fflush(file) != 0)
+        return false;
+    return _commit(_fileno(file)) == 0;
+}
+
+} // namespace corvalin::platform
