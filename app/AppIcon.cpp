@@ -1,0 +1,11 @@
+#include "app/AppIcon.h"
+
+namespace corvalin
+{
+
+QIcon AppIcon()
+{
+    return QIcon(QStringLiteral(":/corvalin/corvalin.png"));
+}
+
+} // namespace corvalin

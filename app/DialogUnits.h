@@ -1,0 +1,25 @@
+#pragma once
+// Places controls from dialog-template rectangles. A dialog unit is a quarter of the
+// dialog font's average character width across and an eighth of its height down, so
+// a window keeps its proportions with any font size or screen density.
+
+#include <QFont>
+#include <QRect>
+
+namespace corvalin
+{
+
+struct CBaseUnits
+{
+    int m_nX = 0; // average character width in pixels
+    int m_nY = 0; // character height in pixels
+};
+
+// The base units of a font: the average width of the 52 letters, rounded, and the
+// full character height.
+CBaseUnits BaseUnitsOf(const QFont& font);
+
+// The pixel rectangle of a template rectangle given in dialog units.
+QRect DialogUnitsToPixels(const CBaseUnits& units, int x, int y, int width, int height);
+
+} // namespace corvalin

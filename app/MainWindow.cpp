@@ -1,0 +1,307 @@
+#include "app/MainWindow.h"
+
+#include "app/AboutDlg.h"
+#include "app/AppIcon.h"
+#include "app/DialogUnits.h"
+#include "params/ParameterEdit.h"
+#include "params/ui/ValueEntryDlg.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+
+#include <filesystem>
+
+namespace corvalin
+{
+
+namespace
+{
+
+constexpr const char* kAppName = "Corvalin";
+constexpr const char* kAboutEntry = "&About Corvalin...";
+// A closed drop-down list is as tall as an edit box; the template's height is the
+// height of the open list.
+constexpr int kClosedComboHeight = 14;
+
+std::filesystem::path ToPath(const QString& text)
+{
+    return std::filesystem::path(text.toStdU16String());
+}
+
+QString ChooseOpenFile(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent);
+}
+
+QString ChooseSaveFile(QWidget* parent)
+{
+    // An existing file is replaced without a question.
+    return QFileDialog::getSaveFileName(parent, QString(), QString(), QString(), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+void Place(QWidget* widget, const CBaseUnits& units, int x, int y, int width, int height)
+{
+    widget->setGeometry(DialogUnitsToPixels(units, x, y, width, height));
+}
+
+} // namespace
+
+QString MainWindowTitle(const char* buildDate)
+{
+    return QStringLiteral("QUILTA Corvalin    %1").arg(QString::fromLatin1(buildDate));
+}
+
+CMainWindow::CMainWindow(const CWindowTiming& timing, QWidget* parent)
+    : QDialog(parent), m_timing(timing), m_chooseOpen(ChooseOpenFile), m_chooseSave(ChooseSaveFile),
+      m_pStatus(new QLabel(this)), m_pProgress(new QProgressBar(this)), m_dispatcher(this),
+      m_statusControl(m_dispatcher, m_pStatus), m_progressControl(m_dispatcher, m_pProgress)
+{
+    BuildControls();
+    OnInitDialog();
+}
+
+CMainWindow::~CMainWindow()
+{
+    m_timer.stop();
+}
+
+void CMainWindow::SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave)
+{
+    m_chooseOpen = std::move(chooseOpen);
+    m_chooseSave = std::move(chooseSave);
+}
+
+void CMainWindow::BuildControls()
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+
+    // The dialog's font is fixed-pitch, so the values of the parameter list line up,
+    // and it sets the dialog units every control is placed in.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(10);
+    setFont(font);
+    const CBaseUnits units = BaseUnitsOf(font);
+    setFixedSize(DialogUnitsToPixels(units, 0, 0, 320, 273).size());
+
+    // In the order of the template, which is also the tab order.
+    Place(new QLabel(QStringLiteral("Select bundle"), this), units, 7, 10, 67, 13);
+
+    m_pBundlePath = new QLineEdit(this);
+    m_pBundlePath->setObjectName(QStringLiteral("bundlePath"));
+    m_pBundlePath->setReadOnly(true);
+    Place(m_pBundlePath, units, 109, 10, 166, 14);
+
+    m_pBrowse = new QPushButton(QStringLiteral("..."), this);
+    m_pBrowse->setObjectName(QStringLiteral("browse"));
+    m_pBrowse->setAutoDefault(false);
+    Place(m_pBrowse, units, 286, 10, 15, 14);
+
+    Place(new QLabel(QStringLiteral("Select product"), this), units, 7, 33, 67, 13);
+
+    m_pProduct = new QComboBox(this);
+    m_pProduct->setObjectName(QStringLiteral("product"));
+    Place(m_pProduct, units, 109, 33, 166, kClosedComboHeight);
+
+    Place(new QLabel(QStringLiteral("USB Device"), this), units, 7, 55, 102, 15);
+
+    m_pDevice = new QLineEdit(this);
+    m_pDevice->setObjectName(QStringLiteral("device"));
+    Place(m_pDevice, units, 109, 55, 166, 14);
+
+    m_pStore = new QPushButton(QStringLiteral("Wr"), this);
+    m_pStore->setObjectName(QStringLiteral("store"));
+    m_pStore->setAutoDefault(false);
+    Place(m_pStore, units, 286, 55, 15, 14);
+
+    m_pStatus->setObjectName(QStringLiteral("status"));
+    m_pStatus->setText(QStringLiteral("Status"));
+    Place(m_pStatus, units, 7, 76, 102, 13);
+
+    m_pProgress->setObjectName(QStringLiteral("progress"));
+    m_pProgress->setTextVisible(false);
+    Place(m_pProgress, units, 109, 76, 166, 14);
+
+    m_pGroup = new QGroupBox(QStringLiteral("Doubleclick parameters to change"), this);
+    m_pGroup->setObjectName(QStringLiteral("parameterGroup"));
+    Place(m_pGroup, units, 7, 99, 303, 138);
+
+    m_pParameters = new QListWidget(this);
+    m_pParameters->setObjectName(QStringLiteral("parameters"));
+    m_pParameters->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_pParameters->setSelectionMode(QAbstractItemView::SingleSelection);
+    Place(m_pParameters, units, 13, 113, 288, 120);
+    m_pParameters->raise();
+
+    m_pUpdate = new QPushButton(QStringLiteral("Update"), this);
+    m_pUpdate->setObjectName(QStringLiteral("update"));
+    m_pUpdate->setAutoDefault(false);
+    Place(m_pUpdate, units, 7, 252, 50, 14);
+
+    m_pClose = new QPushButton(QStringLiteral("Close"), this);
+    m_pClose->setObjectName(QStringLiteral("close"));
+    m_pClose->setDefault(true);
+    Place(m_pClose, units, 261, 252, 50, 14);
+
+    setTabOrder(m_pBundlePath, m_pBrowse);
+    setTabOrder(m_pBrowse, m_pProduct);
+    setTabOrder(m_pProduct, m_pDevice);
+    setTabOrder(m_pDevice, m_pStore);
+    setTabOrder(m_pStore, m_pParameters);
+    setTabOrder(m_pParameters, m_pUpdate);
+    setTabOrder(m_pUpdate, m_pClose);
+
+    connect(m_pParameters, &QListWidget::itemDoubleClicked, this, [this] { ChangeParameter(); });
+    connect(m_pBrowse, &QPushButton::clicked, this, [this] { OpenBundleOrImage(); });
+    connect(m_pStore, &QPushButton::clicked, this, [this] { StoreImage(); });
+    connect(m_pUpdate, &QPushButton::clicked, this, [this] { OnUpdate(); });
+    // "Close" is the dialog's OK: it ends the dialog like every other way of closing.
+    connect(m_pClose, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Linux offers no way into the window system's menu, so the About entry lives in
+    // the window's context menu and on F1.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { ShowAbout(); });
+}
+
+void CMainWindow::OnInitDialog()
+{
+    m_updater.AttachControls(&m_progressControl, &m_statusControl);
+    m_bConnected = 0;
+    m_nPresenceTicks = 0;
+    m_bImageLoaded = 0;
+    m_timer.setInterval(m_timing.nPresencePollMs);
+    RefreshUpdateButton();
+    m_pProduct->setEnabled(false);
+    m_pProduct->clear();
+    BuildParameterTable(m_table);
+    setWindowTitle(MainWindowTitle(__DATE__));
+}
+
+void CMainWindow::RefreshUpdateButton()
+{
+    m_pUpdate->setEnabled(m_bConnected == 1 && m_bImageLoaded == 1);
+}
+
+void CMainWindow::RebuildParameterList()
+{
+    const CDisplayList list = BuildDisplayList(m_table, m_updater.Header());
+    // The user keeps their place in the list across a change.
+    const int row = m_pParameters->currentRow();
+    const int scroll = m_pParameters->verticalScrollBar()->value();
+    m_pParameters->clear();
+    for (const std::string& line : list.m_lines)
+        m_pParameters->addItem(QString::fromStdString(line));
+    m_slots = list.m_slots;
+    if (row >= 0 && row < m_pParameters->count())
+        m_pParameters->setCurrentRow(row);
+    m_pParameters->verticalScrollBar()->setValue(scroll);
+}
+
+void CMainWindow::OpenBundleOrImage()
+{
+    const QString path = m_chooseOpen(this);
+    if (path.isEmpty())
+    {
+        m_bImageLoaded = 0;
+        RefreshUpdateButton();
+        return;
+    }
+    m_pBundlePath->setText(path);
+    m_pProduct->setEnabled(false);
+    m_pProduct->clear();
+    m_bImageLoaded = m_updater.LoadImageFile(ToPath(path));
+    m_updater.SetStatus(m_bImageLoaded ? "Loaded update file" : "Wrong image file");
+    RefreshUpdateButton();
+    RebuildParameterList();
+}
+
+void CMainWindow::ChangeParameter()
+{
+    const int row = m_pParameters->currentRow();
+    if (row < 0 || row >= int(m_slots.size()))
+        return;
+    const int slot = m_slots[std::size_t(row)];
+    ImageHeader& header = m_updater.Header();
+    const uint32_t id = GetParamId(header, slot);
+    const uint32_t value = GetParamValue(header, slot);
+
+    const EditKind kind = EditKindFor(id);
+    switch (kind)
+    {
+    case EditKind::Toggle:
+        SetParamValue(header, slot, ToggledSwitchValue(value));
+        break;
+    case EditKind::Decimal:
+    case EditKind::Hex:
+    case EditKind::VolvoModel:
+    {
+        CValueEntryDlg dialog(PrepareValueEntry(kind, value), this);
+        if (dialog.exec() == QDialog::Accepted)
+            SetParamValue(m_updater.Header(), slot, uint32_t(dialog.Entry().m_nValue));
+        break;
+    }
+    case EditKind::ShortChange:
+        QMessageBox::information(this, QString::fromLatin1(kAppName), QString::fromLatin1(kShortChangeMessage));
+        break;
+    case EditKind::None:
+        break;
+    }
+    RebuildParameterList();
+}
+
+void CMainWindow::StoreImage()
+{
+    if (!m_bImageLoaded)
+        return;
+    const QString path = m_chooseSave(this);
+    if (path.isEmpty())
+        return;
+    m_pBundlePath->setText(path);
+    m_updater.StoreImageFile(ToPath(path));
+    RefreshUpdateButton();
+    RebuildParameterList();
+}
+
+void CMainWindow::OnUpdate()
+{
+}
+
+void CMainWindow::ShowAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* about = menu.addAction(QString::fromLatin1(kAboutEntry));
+    about->setObjectName(QStringLiteral("aboutAction"));
+    connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+    menu.exec(event->globalPos());
+}
+
+void CMainWindow::done(int result)
+{
+    m_timer.stop();
+    QDialog::done(result);
+}
+
+} // namespace corvalin

@@ -1,0 +1,387 @@
+// The main window without a box: start-up state, title, About box, opening images,
+// editing every kind of parameter through the value entry dialog, and "Wr".
+
+#include "app/DialogUnits.h"
+#include "app/MainWindow.h"
+#include "params/DisplayList.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tools/fixtures/TempDir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+using namespace corvalin;
+using namespace corvalin::guitest;
+
+namespace
+{
+
+template <typename T>
+T* Control(QWidget* window, const char* name)
+{
+    T* control = window->findChild<T*>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
+QStringList ListLines(QWidget* window)
+{
+    QStringList lines;
+    auto* list = Control<QListWidget>(window, "parameters");
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+void DoubleClickRow(QWidget* window, int row)
+{
+    auto* list = Control<QListWidget>(window, "parameters");
+    list->setCurrentRow(row);
+    const QRect rect = list->visualItemRect(list->item(row));
+    // Press, release, then the double-click event, as a real mouse delivers them.
+    QWidget* viewport = list->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rect.center());
+    QMouseEvent press(QEvent::MouseButtonPress, rect.center(), viewport->mapToGlobal(rect.center()),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, rect.center(), viewport->mapToGlobal(rect.center()),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &twice);
+    QMouseEvent release(QEvent::MouseButtonRelease, rect.center(), viewport->mapToGlobal(rect.center()),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &release);
+}
+
+// A window whose "..." and "Wr" dialogs answer with the given paths.
+struct CWindowUnderTest
+{
+    CMainWindow window;
+    QString openPath;
+    QString savePath;
+    int saveAsked = 0;
+
+    CWindowUnderTest()
+    {
+        window.SetFileChoosers([this](QWidget*) { return openPath; },
+                               [this](QWidget*) {
+                                   ++saveAsked;
+                                   return savePath;
+                               });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    void Open(const std::filesystem::path& path)
+    {
+        openPath = ToQString(path);
+        QTest::mouseClick(Control<QPushButton>(&window, "browse"), Qt::LeftButton);
+    }
+    QString Status() { return Control<QLabel>(&window, "status")->text(); }
+};
+
+fixtures::CImageSpec OneParameter(uint32_t id, uint32_t value)
+{
+    fixtures::CImageSpec spec;
+    spec.params = {{id, value}};
+    return spec;
+}
+
+} // namespace
+
+class CMainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void titleCarriesTheBuildDate_data();
+    void titleCarriesTheBuildDate();
+    void startsIdle();
+    void layoutFollowsDialogUnits();
+    void aboutBoxFromF1AndContextMenu();
+    void opensImagesAndKeepsListOnCancel();
+    void editsEveryKindOfParameter_data();
+    void editsEveryKindOfParameter();
+    void storesTheEditedImage();
+};
+
+void CMainWindowTest::titleCarriesTheBuildDate_data()
+{
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("one-digit day") << "May  6 2011" << "QUILTA Corvalin    May  6 2011";
+    QTest::newRow("two-digit day") << "Dec 18 2026" << "QUILTA Corvalin    Dec 18 2026";
+}
+
+void CMainWindowTest::titleCarriesTheBuildDate()
+{
+    QFETCH(QString, date);
+    QFETCH(QString, title);
+    QCOMPARE(MainWindowTitle(date.toLatin1().constData()), title);
+
+    CMainWindow window;
+    static const QRegularExpression form(QStringLiteral("^QUILTA Corvalin    [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}$"));
+    QVERIFY2(form.match(window.windowTitle()).hasMatch(), qPrintable(window.windowTitle()));
+}
+
+void CMainWindowTest::startsIdle()
+{
+    CWindowUnderTest t;
+    QWidget* w = &t.window;
+    QVERIFY(!w->windowIcon().isNull());
+    QVERIFY(!Control<QPushButton>(w, "update")->isEnabled());
+    QVERIFY(!Control<QComboBox>(w, "product")->isEnabled());
+    QCOMPARE(Control<QComboBox>(w, "product")->count(), 0);
+    QCOMPARE(t.Status(), QString()); // emptied when the worker takes the status line
+    QCOMPARE(Control<QProgressBar>(w, "progress")->minimum(), 0);
+    QCOMPARE(Control<QProgressBar>(w, "progress")->maximum(), 100);
+    QCOMPARE(Control<QProgressBar>(w, "progress")->value(), 0);
+    QVERIFY(Control<QLineEdit>(w, "bundlePath")->isReadOnly());
+    QCOMPARE(Control<QLineEdit>(w, "bundlePath")->text(), QString());
+    QCOMPARE(Control<QPushButton>(w, "browse")->text(), QStringLiteral("..."));
+    QCOMPARE(Control<QPushButton>(w, "store")->text(), QStringLiteral("Wr"));
+    QCOMPARE(Control<QPushButton>(w, "update")->text(), QStringLiteral("Update"));
+    QCOMPARE(Control<QPushButton>(w, "close")->text(), QStringLiteral("Close"));
+    QVERIFY(Control<QPushButton>(w, "close")->isDefault());
+    QCOMPARE(Control<QGroupBox>(w, "parameterGroup")->title(), QStringLiteral("Doubleclick parameters to change"));
+    QStringList labels;
+    for (QLabel* label : w->findChildren<QLabel*>())
+        if (label->objectName().isEmpty())
+            labels << label->text();
+    labels.sort();
+    QCOMPARE(labels, (QStringList{"Select bundle", "Select product", "USB Device"}));
+    QCOMPARE(Control<QListWidget>(w, "parameters")->count(), 0);
+    QVERIFY(!SaveScreenshot(w, QStringLiteral("main-window-idle")).isEmpty());
+}
+
+void CMainWindowTest::layoutFollowsDialogUnits()
+{
+    CMainWindow window;
+    window.show();
+    const CBaseUnits units = BaseUnitsOf(window.font());
+    QVERIFY(units.m_nX > 0 && units.m_nY > 0);
+    QVERIFY(QFontInfo(Control<QListWidget>(&window, "parameters")->font()).fixedPitch());
+    // 320 x 273 dialog units: the window is wider than tall by the template's ratio,
+    // whatever the font's size.
+    const double ratio = double(window.width()) / window.height();
+    const double expected = (320.0 * units.m_nX / 4) / (273.0 * units.m_nY / 8);
+    QVERIFY(std::abs(ratio - expected) < 0.02);
+    // The list sits inside its group box, the buttons inside the window.
+    const QRect group = Control<QGroupBox>(&window, "parameterGroup")->geometry();
+    QVERIFY(group.contains(Control<QListWidget>(&window, "parameters")->geometry()));
+    QVERIFY(window.rect().contains(Control<QPushButton>(&window, "close")->geometry()));
+    QVERIFY(window.rect().contains(Control<QPushButton>(&window, "browse")->geometry()));
+    // A parameter line of 46 label characters and its value fit without scrolling.
+    auto* list = Control<QListWidget>(&window, "parameters");
+    const QString line = QString::fromStdString(FormatParameterLine(PadLabel("Network Shutdown delay in mSec (hex)"),
+                                                                    0x50050003, 0x7D0));
+    QVERIFY(list->fontMetrics().horizontalAdvance(line) < list->viewport()->width() + 1);
+}
+
+void CMainWindowTest::aboutBoxFromF1AndContextMenu()
+{
+    CWindowUnderTest t;
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window));
+    QString title;
+    QString text;
+    CModalDriver driver(&t.window, [&](QWidget* about) {
+        title = about->windowTitle();
+        text = Control<QLabel>(about, "aboutText")->text();
+        QVERIFY(!Control<QLabel>(about, "aboutIcon")->pixmap().isNull());
+        SaveScreenshot(about, QStringLiteral("about-box"));
+        QTest::mouseClick(Control<QPushButton>(about, "aboutOk"), Qt::LeftButton);
+    });
+    QTest::keyClick(&t.window, Qt::Key_F1);
+    QVERIFY(driver.Acted());
+    QCOMPARE(title, QStringLiteral("About Corvalin"));
+    QCOMPARE(text, QStringLiteral("Corvalin Version 1.0"));
+
+    // The context menu offers the same entry.
+    QString entry;
+    QTimer::singleShot(50, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+        {
+            entry = menu->actions().value(0)->text();
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), t.window.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&t.window, &event);
+    QCOMPARE(entry, QStringLiteral("&About Corvalin..."));
+}
+
+void CMainWindowTest::opensImagesAndKeepsListOnCancel()
+{
+    fixtures::CTempDir dir;
+    fixtures::CImageSpec spec;
+    spec.params = fixtures::RealisticParameters(false);
+    const auto good = WriteImage(dir / "good.img", spec);
+    fixtures::WriteFileBytes(dir / "short.img", fixtures::Bytes(300, 0xAB));
+
+    CWindowUnderTest t;
+    t.Open(good);
+    QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    QVERIFY(t.window.IsImageLoaded());
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(good));
+    QVERIFY(!Control<QComboBox>(&t.window, "product")->isEnabled());
+    // Loaded but not connected: "Update" stays off.
+    QVERIFY(!Control<QPushButton>(&t.window, "update")->isEnabled());
+    CParameterTable table;
+    BuildParameterTable(table);
+    const CDisplayList expected = BuildDisplayList(table, t.window.Updater().Header());
+    QCOMPARE(ListLines(&t.window).size(), int(expected.m_lines.size()));
+    QCOMPARE(ListLines(&t.window).first(), QString::fromStdString(expected.m_lines.front()));
+    QVERIFY(ListLines(&t.window).size() >= 10);
+    SaveScreenshot(&t.window, QStringLiteral("main-window-image-loaded"));
+
+    // Cancelling the file dialog clears the flag but keeps what is shown.
+    const QStringList before = ListLines(&t.window);
+    t.Open({});
+    QVERIFY(!t.window.IsImageLoaded());
+    QCOMPARE(ListLines(&t.window), before);
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(good));
+
+    t.Open(dir / "short.img");
+    QCOMPARE(t.Status(), QStringLiteral("Wrong image file"));
+    QVERIFY(!t.window.IsImageLoaded());
+}
+
+void CMainWindowTest::editsEveryKindOfParameter_data()
+{
+    QTest::addColumn<uint>("id");
+    QTest::addColumn<uint>("value");
+    QTest::addColumn<QString>("prefill"); // edit text, or the chosen entry's text
+    QTest::addColumn<QString>("action");  // "toggle", "type:TEXT", "choose:INDEX", "ok", "cancel"
+    QTest::addColumn<uint>("expected");
+    QTest::addColumn<QString>("shown");   // the value text at the end of the list line
+
+    const uint rearCamera = 0x10030001, volume = 0x30120001, delay = 0x50050003;
+    const uint volvo = 0x601A0001, make = 0x60050001, irType = 0x60150003;
+    QTest::newRow("switch 5 toggles to 0") << rearCamera << 5u << "" << "toggle" << 0u << "off";
+    QTest::newRow("switch 0 toggles to 1") << rearCamera << 0u << "" << "toggle" << 1u << "ON";
+    QTest::newRow("decimal 12abc") << volume << 20u << "20" << "type:12abc" << 12u << "012";
+    QTest::newRow("decimal abc") << volume << 20u << "20" << "type:abc" << 0u << "000";
+    QTest::newRow("decimal -3") << volume << 20u << "20" << "type:-3" << 0xFFFFFFFDu << "-003";
+    QTest::newRow("decimal negative prefill") << volume << 0xFFFFFFFEu << "-2" << "ok" << 0xFFFFFFFEu << "-002";
+    QTest::newRow("hex 1f4") << delay << 0x7D0u << "7D0" << "type:1f4" << 0x1F4u << "$000001F4";
+    QTest::newRow("hex prefill 1F4") << delay << 0x1F4u << "1F4" << "ok" << 0x1F4u << "$000001F4";
+    QTest::newRow("hex 0x10") << delay << 0u << "0" << "type:0x10" << 0x10u << "$00000010";
+    QTest::newRow("hex FFFFFFFF saturates") << delay << 0u << "0" << "type:FFFFFFFF" << 0x7FFFFFFFu
+                                            << "$7FFFFFFF";
+    QTest::newRow("hex -1") << delay << 0u << "0" << "type:-1" << 0xFFFFFFFFu << "$FFFFFFFF";
+    QTest::newRow("volvo 12 opens at C30") << volvo << 12u << "C30" << "ok" << 0u << "C30";
+    QTest::newRow("volvo FFFFFFFF selects nothing") << volvo << 0xFFFFFFFFu << "" << "ok" << 0xFFFFFFFFu << "-1";
+    QTest::newRow("volvo V70 to XC90") << volvo << 8u << "V70" << "choose:11" << 11u << "XC90";
+    QTest::newRow("vehicle make typed in decimal") << make << 0xAu << "10" << "type:12" << 12u << "$0000000C";
+    QTest::newRow("IR TYPE typed in decimal") << irType << 2u << "2" << "type:3" << 3u << "$00000003";
+    QTest::newRow("cancel keeps the value") << volume << 20u << "20" << "cancel" << 20u << "020";
+}
+
+void CMainWindowTest::editsEveryKindOfParameter()
+{
+    QFETCH(uint, id);
+    QFETCH(uint, value);
+    QFETCH(QString, prefill);
+    QFETCH(QString, action);
+    QFETCH(uint, expected);
+    QFETCH(QString, shown);
+
+    fixtures::CTempDir dir;
+    CWindowUnderTest t;
+    t.Open(WriteImage(dir / "one.img", OneParameter(id, value)));
+    QCOMPARE(ListLines(&t.window).size(), 1);
+
+    QString seenPrefill;
+    std::unique_ptr<CModalDriver> driver;
+    if (action != QLatin1String("toggle"))
+    {
+        driver = std::make_unique<CModalDriver>(&t.window, [&](QWidget* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Please enter new value"));
+            auto* edit = Control<QLineEdit>(dialog, "valueEdit");
+            auto* choice = Control<QComboBox>(dialog, "valueChoice");
+            const bool choosing = choice->isVisible();
+            QCOMPARE(edit->isVisible(), !choosing);
+            seenPrefill = choosing ? choice->currentText() : edit->text();
+            const QString tag = QString::fromLatin1(QTest::currentDataTag());
+            if (tag == QLatin1String("hex prefill 1F4") || tag == QLatin1String("volvo V70 to XC90"))
+                SaveScreenshot(dialog, choosing ? QStringLiteral("value-entry-choice")
+                                                : QStringLiteral("value-entry-hex"));
+            if (action.startsWith(QLatin1String("type:")))
+            {
+                edit->selectAll();
+                QTest::keyClicks(edit, action.mid(5));
+            }
+            else if (action.startsWith(QLatin1String("choose:")))
+                choice->setCurrentIndex(action.mid(7).toInt());
+            const char* button = action == QLatin1String("cancel") ? "valueCancel" : "valueOk";
+            QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
+        });
+    }
+    DoubleClickRow(&t.window, 0);
+    if (driver)
+    {
+        QVERIFY(driver->Acted());
+        QCOMPARE(seenPrefill, prefill);
+    }
+    QCOMPARE(GetParamValue(t.window.Updater().Header(), 0), uint32_t(expected));
+    // The list was rebuilt with the new value.
+    const QString line = ListLines(&t.window).value(0);
+    QVERIFY2(line.endsWith(QStringLiteral(":   ") + shown), qPrintable(line));
+
+    if (action == QLatin1String("toggle"))
+    {
+        DoubleClickRow(&t.window, 0);
+        QCOMPARE(GetParamValue(t.window.Updater().Header(), 0), uint32_t(expected ? 0 : 1));
+    }
+}
+
+void CMainWindowTest::storesTheEditedImage()
+{
+    fixtures::CTempDir dir;
+    CWindowUnderTest t;
+    t.savePath = ToQString(dir / "stored.img");
+
+    // Nothing loaded: "Wr" asks nothing and stores nothing.
+    QTest::mouseClick(Control<QPushButton>(&t.window, "store"), Qt::LeftButton);
+    QCOMPARE(t.saveAsked, 0);
+    QVERIFY(!std::filesystem::exists(dir / "stored.img"));
+
+    fixtures::CImageSpec spec;
+    spec.params = fixtures::RealisticParameters(false);
+    const auto source = WriteImage(dir / "source.img", spec);
+    t.Open(source);
+    SetParamValue(t.window.Updater().Header(), 5, 33); // CH0.Volume, as an edit leaves it
+
+    // A cancelled save dialog changes nothing.
+    t.savePath.clear();
+    QTest::mouseClick(Control<QPushButton>(&t.window, "store"), Qt::LeftButton);
+    QCOMPARE(t.saveAsked, 1);
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(source));
+
+    t.savePath = ToQString(dir / "stored.img");
+    QTest::mouseClick(Control<QPushButton>(&t.window, "store"), Qt::LeftButton);
+    QCOMPARE(t.Status(), QStringLiteral("Image stored"));
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), t.savePath);
+    QVERIFY(ListLines(&t.window).join('\n').contains(QStringLiteral("CH0.Volume")));
+
+    CUpdater reader;
+    QCOMPARE(reader.LoadImageFile(dir / "stored.img"), 1);
+    QCOMPARE(GetParamValue(reader.Header(), 5), 33u);
+    QCOMPARE(std::filesystem::file_size(dir / "stored.img"), std::filesystem::file_size(source));
+}
+
+QTEST_MAIN(CMainWindowTest)
+#include "gui_main_window_test.moc"
