@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/AppIcon.h"
 #include "app/DialogUnits.h"
+#include "app/SystemMenu.h"
 #include "params/ParameterEdit.h"
 #include "params/ui/ValueEntryDlg.h"
 
@@ -182,6 +183,7 @@ void CMainWindow::BuildControls()
 
 void CMainWindow::OnInitDialog()
 {
+    AddAboutToSystemMenu(this, QString::fromLatin1(kAboutEntry));
     m_updater.AttachControls(&m_progressControl, &m_statusControl);
     m_bConnected = 0;
     m_nPresenceTicks = 0;
@@ -296,6 +298,17 @@ void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
     menu.exec(event->globalPos());
+}
+
+bool CMainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    if (IsAboutSystemCommand(eventType, message))
+    {
+        ShowAbout();
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
 }
 
 void CMainWindow::done(int result)

@@ -1,0 +1,15 @@
+#include "app/SystemMenu.h"
+
+namespace corvalin
+{
+
+void AddAboutToSystemMenu(QWidget*, const QString&)
+{
+}
+
+bool IsAboutSystemCommand(const QByteArray&, void*)
+{
+    return false;
+}
+
+} // namespace corvalin
