@@ -2,6 +2,8 @@
 
 #include <minizip/unzip.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -19,6 +21,50 @@ constexpr uint64_t kReadChunk = 1u << 20;
 
 // Stored names are at most 65535 bytes long (a 16-bit length field).
 constexpr std::size_t kStoredNameCapacity = 65536;
+
+// ZIP64: a 32-bit size field of FFFFFFFF hex says the size is in the ZIP64 extra
+// field (ID 0001), which holds the uncompressed then the compressed size, each only
+// when its 32-bit field overflowed.
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint64_t kZip64Marker = 0xFFFFFFFFu;
+constexpr std::size_t kExtraCapacity = 65535;
+
+uint64_t ReadLe(const uint8_t* p, int bytes)
+{
+    uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+// Some minizip builds (1.1 on 64-bit Linux among them) compare the size fields with
+// an unsigned long of all ones and so never read the ZIP64 sizes; this reads them.
+// A build that did read them leaves no marker behind, and nothing changes here.
+void ApplyZip64Sizes(unz_file_info64& info, const uint8_t* extra, std::size_t length)
+{
+    std::size_t at = 0;
+    while (at + 4 <= length)
+    {
+        uint16_t id = uint16_t(ReadLe(extra + at, 2));
+        std::size_t size = std::size_t(ReadLe(extra + at + 2, 2));
+        const uint8_t* data = extra + at + 4;
+        if (at + 4 + size > length)
+            return;
+        if (id == kZip64ExtraId)
+        {
+            std::size_t used = 0;
+            if (info.uncompressed_size == kZip64Marker && used + 8 <= size)
+            {
+                info.uncompressed_size = ReadLe(data + used, 8);
+                used += 8;
+            }
+            if (info.compressed_size == kZip64Marker && used + 8 <= size)
+                info.compressed_size = ReadLe(data + used, 8);
+            return;
+        }
+        at += 4 + size;
+    }
+}
 
 unzFile Handle(void* h)
 {
@@ -101,13 +147,15 @@ ArchiveResult BundleArchive::ReadDirectory()
         return kArchiveOk;
 
     std::vector<char> name(kStoredNameCapacity + 1);
+    std::vector<uint8_t> extra(kExtraCapacity);
     int status = unzGoToFirstFile(Handle(m_hZip));
     while (status == UNZ_OK)
     {
         unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(Handle(m_hZip), &info, name.data(), uLong(name.size()), nullptr, 0, nullptr,
-                                    0) != UNZ_OK)
+        if (unzGetCurrentFileInfo64(Handle(m_hZip), &info, name.data(), uLong(name.size()), extra.data(),
+                                    uLong(extra.size()), nullptr, 0) != UNZ_OK)
             return kArchiveCannotOpen;
+        ApplyZip64Sizes(info, extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
         unz64_file_pos pos{};
         if (unzGetFilePos64(Handle(m_hZip), &pos) != UNZ_OK)
             return kArchiveCannotOpen;
@@ -117,6 +165,7 @@ ArchiveResult BundleArchive::ReadDirectory()
         CStoredEntry entry;
         entry.m_strStoredName.assign(name.data(), std::min<std::size_t>(info.size_filename, kStoredNameCapacity));
         entry.m_nSize = info.uncompressed_size;
+        entry.m_nCrc = uint32_t(info.crc);
         entry.m_nDirectoryPos = pos.pos_in_zip_directory;
         entry.m_nFileNumber = pos.num_of_file;
         entry.m_bEncrypted = (info.flag & kFlagEncrypted) != 0;
@@ -180,6 +229,7 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
         return kArchiveReadError;
 
     ArchiveResult result = kArchiveOk;
+    uLong crc = crc32(0, nullptr, 0);
     uint64_t done = 0;
     while (done < size)
     {
@@ -191,6 +241,7 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
             result = kArchiveReadError;
             break;
         }
+        crc = crc32(crc, buffer + done, unsigned(got));
         done += unsigned(got);
     }
 
@@ -202,6 +253,9 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
         return kArchiveCrcError;
     if (closed != UNZ_OK)
         return kArchiveReadError;
+    // minizip skips its own CRC test when it misread a ZIP64 size, so test here too.
+    if (uint32_t(crc) != stored.m_nCrc)
+        return kArchiveCrcError;
     return kArchiveOk;
 }
 

@@ -76,6 +76,7 @@ private:
     {
         std::string m_strStoredName;
         uint64_t m_nSize = 0;
+        uint32_t m_nCrc = 0;
         uint64_t m_nDirectoryPos = 0;  // position of its central directory record
         uint64_t m_nFileNumber = 0;    // its number in the central directory
         bool m_bEncrypted = false;
