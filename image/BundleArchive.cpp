@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace corvalin
 {
@@ -126,7 +127,17 @@ BundleArchive::~BundleArchive()
 ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
 {
     Close();
-    unzFile handle = unzOpen64(path.string().c_str());
+    std::string narrow;
+    try
+    {
+        narrow = path.string();
+    }
+    catch (const std::exception&)
+    {
+        // A name the narrow character set cannot spell (Windows) cannot be opened.
+        return kArchiveCannotOpen;
+    }
+    unzFile handle = unzOpen64(narrow.c_str());
     if (!handle)
         return kArchiveCannotOpen;
     m_hZip = handle;

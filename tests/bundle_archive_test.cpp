@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -64,6 +65,12 @@ const CZipVariant kVariants[] = {
      "extended local header:                          yes"},
     {"Zip64", "zip -q -fz out.zip image.info a.enc b.bin", nullptr, "PKWARE 64-bit sizes"},
 };
+
+// Names the variant in test listings instead of dumping its bytes.
+void PrintTo(const CZipVariant& variant, std::ostream* out)
+{
+    *out << variant.label;
+}
 
 class ZipToolArchiveTest : public ::testing::TestWithParam<CZipVariant>
 {
