@@ -32,7 +32,8 @@ double MedianMilliseconds(const std::function<void()>& work)
     {
         auto start = std::chrono::steady_clock::now();
         work();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -55,10 +56,12 @@ std::string FindOnPath(const std::string& program)
 void Measure(const char* label, const std::filesystem::path& bundle, const std::string& unzip)
 {
     int listed = 0;
-    double scan = MedianMilliseconds([&] {
-        CUpdater updater;
-        listed = int(OpenBundleOrImageFile(updater, bundle, 0, {}).m_products.size());
-    });
+    double scan = MedianMilliseconds(
+        [&]
+        {
+            CUpdater updater;
+            listed = int(OpenBundleOrImageFile(updater, bundle, 0, {}).m_products.size());
+        });
     std::printf("%-9s bundle %6.1f MiB: scan %8.1f ms (%d products)", label,
                 double(std::filesystem::file_size(bundle)) / (1024.0 * 1024.0), scan, listed);
     if (unzip.empty())
@@ -87,7 +90,8 @@ int main()
             spec.params = RealisticParameters(i % 2 == 0);
             std::string name = "product" + std::to_string(i) + ".enc";
             std::size_t bodySize = kProductSize - 444;
-            deflated.emplace_back(name, BuildImageFileWithBody(spec, MakeCompressibleBody(bodySize, uint32_t(i))));
+            deflated.emplace_back(name,
+                                  BuildImageFileWithBody(spec, MakeCompressibleBody(bodySize, uint32_t(i))));
             spec.bodySize = bodySize;
             spec.bodySeed = uint32_t(i);
             stored.emplace_back(name, BuildImageFile(spec), false);

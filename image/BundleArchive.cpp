@@ -174,7 +174,8 @@ ArchiveResult BundleArchive::ReadDirectory()
             return kArchiveCannotOpen;
 
         CStoredEntry entry;
-        entry.m_strStoredName.assign(name.data(), std::min<std::size_t>(info.size_filename, kStoredNameCapacity));
+        entry.m_strStoredName.assign(name.data(),
+                                     std::min<std::size_t>(info.size_filename, kStoredNameCapacity));
         entry.m_nSize = info.uncompressed_size;
         entry.m_nCrc = uint32_t(info.crc);
         entry.m_nDirectoryPos = pos.pos_in_zip_directory;

@@ -15,14 +15,14 @@ namespace corvalin
 enum ArchiveResult : int
 {
     kArchiveOk = 0,
-    kArchiveNotOpen,       // no archive is open
-    kArchiveCannotOpen,    // the file cannot be opened or is not a ZIP archive
-    kArchiveBadIndex,      // no entry with that index
-    kArchiveNotFound,      // no entry with that name
-    kArchiveSizeMismatch,  // the buffer is not exactly the entry's uncompressed size
-    kArchiveEncrypted,     // the member needs a password
-    kArchiveReadError,     // the member's data cannot be read or inflated, or ends early
-    kArchiveCrcError,      // the member's data does not match its CRC
+    kArchiveNotOpen,      // no archive is open
+    kArchiveCannotOpen,   // the file cannot be opened or is not a ZIP archive
+    kArchiveBadIndex,     // no entry with that index
+    kArchiveNotFound,     // no entry with that name
+    kArchiveSizeMismatch, // the buffer is not exactly the entry's uncompressed size
+    kArchiveEncrypted,    // the member needs a password
+    kArchiveReadError,    // the member's data cannot be read or inflated, or ends early
+    kArchiveCrcError,     // the member's data does not match its CRC
 };
 
 // The longest entry name GetEntry hands out.
@@ -30,8 +30,8 @@ constexpr std::size_t kMaxEntryNameLength = 259;
 
 struct CArchiveEntry
 {
-    std::string m_strName;  // cleaned up for display (GetEntry) or as stored (FindEntry)
-    uint64_t m_nSize = 0;   // uncompressed size as the archive declares it
+    std::string m_strName; // cleaned up for display (GetEntry) or as stored (FindEntry)
+    uint64_t m_nSize = 0;  // uncompressed size as the archive declares it
 };
 
 // Removes, repeatedly until none applies, a drive prefix ("C:"), a leading "\" or
@@ -41,7 +41,7 @@ std::string CleanEntryName(const std::string& stored);
 
 class BundleArchive
 {
-public:
+  public:
     BundleArchive() = default;
     ~BundleArchive();
     BundleArchive(const BundleArchive&) = delete;
@@ -70,21 +70,21 @@ public:
     // Releases the archive; closing a closed archive is harmless.
     ArchiveResult Close();
 
-private:
+  private:
     // One central directory entry as read at Open: where it is, and what it says.
     struct CStoredEntry
     {
         std::string m_strStoredName;
         uint64_t m_nSize = 0;
         uint32_t m_nCrc = 0;
-        uint64_t m_nDirectoryPos = 0;  // position of its central directory record
-        uint64_t m_nFileNumber = 0;    // its number in the central directory
+        uint64_t m_nDirectoryPos = 0; // position of its central directory record
+        uint64_t m_nFileNumber = 0;   // its number in the central directory
         bool m_bEncrypted = false;
     };
 
     ArchiveResult ReadDirectory();
 
-    void* m_hZip = nullptr;  // minizip's unzFile
+    void* m_hZip = nullptr; // minizip's unzFile
     std::vector<CStoredEntry> m_entries;
 };
 

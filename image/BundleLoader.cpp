@@ -46,7 +46,8 @@ std::vector<std::string> ScanProducts(CUpdater& updater, BundleArchive& archive,
     for (int i = 0; i < count; ++i)
     {
         CArchiveEntry entry;
-        if (archive.GetEntry(i, entry) != kArchiveOk || entry.m_strName.find(kCandidateMark) == std::string::npos)
+        if (archive.GetEntry(i, entry) != kArchiveOk ||
+            entry.m_strName.find(kCandidateMark) == std::string::npos)
             continue;
         std::unique_ptr<uint8_t[]> buffer = TakeMember(archive, i, entry.m_nSize);
         if (!buffer)
@@ -68,8 +69,8 @@ std::vector<std::string> ScanProducts(CUpdater& updater, BundleArchive& archive,
 
 } // namespace
 
-CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path, int imageLoaded,
-                                         const IrHandOffFn& irHandOff)
+CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path,
+                                         int imageLoaded, const IrHandOffFn& irHandOff)
 {
     CBundleOpenOutcome outcome;
     outcome.m_bImageLoaded = imageLoaded;

@@ -40,10 +40,10 @@ using IrHandOffFn = std::function<void()>;
 // What the window shows after a file was opened.
 struct CBundleOpenOutcome
 {
-    bool m_bIsBundle = false;             // the file opened as a ZIP archive
-    bool m_bProductListEnabled = false;   // the product list is enabled, else disabled
-    std::vector<std::string> m_products;  // the product list's new content, sorted
-    int m_bImageLoaded = 0;               // the window's image-loaded flag from now on
+    bool m_bIsBundle = false;            // the file opened as a ZIP archive
+    bool m_bProductListEnabled = false;  // the product list is enabled, else disabled
+    std::vector<std::string> m_products; // the product list's new content, sorted
+    int m_bImageLoaded = 0;              // the window's image-loaded flag from now on
 };
 
 // The steps of the "..." button after the file dialog returned `path`: opens it as
@@ -51,23 +51,23 @@ struct CBundleOpenOutcome
 // to the updater's status line. `imageLoaded` is the window's flag before the call.
 // Runs `irHandOff` last. The window then puts the path into the bundle-path box,
 // applies the outcome, refreshes "Update" and rebuilds the parameter list.
-CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path, int imageLoaded,
-                                         const IrHandOffFn& irHandOff);
+CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path,
+                                         int imageLoaded, const IrHandOffFn& irHandOff);
 
 enum class ProductLoad
 {
-    Loaded,            // the product's image is held and accepted
-    Refused,           // the image loader refused it (its own status text says why)
-    NotFound,          // no member of that name
-    Unreadable,        // the member is too large, damaged or cannot be inflated
-    CannotOpenBundle,  // the bundle path is not an openable ZIP archive
+    Loaded,           // the product's image is held and accepted
+    Refused,          // the image loader refused it (its own status text says why)
+    NotFound,         // no member of that name
+    Unreadable,       // the member is too large, damaged or cannot be inflated
+    CannotOpenBundle, // the bundle path is not an openable ZIP archive
 };
 
 struct CProductSelectOutcome
 {
     ProductLoad m_nResult = ProductLoad::NotFound;
-    int m_bImageLoaded = 0;         // the window's image-loaded flag from now on
-    bool m_bRefreshWindow = false;  // refresh "Update" and rebuild the parameter list
+    int m_bImageLoaded = 0;        // the window's image-loaded flag from now on
+    bool m_bRefreshWindow = false; // refresh "Update" and rebuild the parameter list
 };
 
 // The product list's selection changed to `product`: opens `bundlePath` afresh and

@@ -51,14 +51,16 @@ std::map<std::string, Bytes> ReadAll(BundleArchive& archive)
 struct CZipVariant
 {
     const char* label;
-    const char* command;        // writes out.zip from image.info, a.enc and b.bin
-    const char* stdinName;      // the member that zip read from standard input, or null
-    const char* listing;        // the zipinfo -v line that proves the variant
+    const char* command;   // writes out.zip from image.info, a.enc and b.bin
+    const char* stdinName; // the member that zip read from standard input, or null
+    const char* listing;   // the zipinfo -v line that proves the variant
 };
 
 const CZipVariant kVariants[] = {
-    {"Stored", "zip -q -0 out.zip image.info a.enc b.bin", nullptr, "compression method:                             none (stored)"},
-    {"Deflated9", "zip -q -9 out.zip image.info a.enc b.bin", nullptr, "compression method:                             deflated"},
+    {"Stored", "zip -q -0 out.zip image.info a.enc b.bin", nullptr,
+     "compression method:                             none (stored)"},
+    {"Deflated9", "zip -q -9 out.zip image.info a.enc b.bin", nullptr,
+     "compression method:                             deflated"},
     {"StreamedOutput", "zip -q - image.info a.enc b.bin | cat > out.zip", nullptr,
      "extended local header:                          yes"},
     {"StreamedStdin", "cat a.enc | zip -q - image.info - b.bin | cat > out.zip", "-",
@@ -131,7 +133,7 @@ TEST(BundleArchiveNames, CleanUpRemovesDrivesLeadingSlashesAndParentParts)
         {"dir\\..\\a.enc", "a.enc"},
         {"a/..\\b\\../c/../d.enc", "d.enc"},
         {"/..\\..\\x.enc", "x.enc"},
-        {"..\\a.enc", "..\\a.enc"},  // no separator before the "..": nothing to remove
+        {"..\\a.enc", "..\\a.enc"}, // no separator before the "..": nothing to remove
         {"a..b/c.enc", "a..b/c.enc"},
         {"c:", ""},
         {"", ""},
@@ -144,10 +146,8 @@ TEST(BundleArchiveNames, EntriesShowCleanedNamesButAreFoundByStoredNames)
 {
     CTempDir dir;
     std::string longName = "/" + std::string(300, 'n') + ".enc";
-    WriteZip(dir / "odd.zip", {{"/lead.enc", {1, 2, 3}},
-                               {"..\\up\\..\\IMAGE.INFO", {}},
-                               {"Mixed.Enc", {4}},
-                               {longName, {5}}});
+    WriteZip(dir / "odd.zip",
+             {{"/lead.enc", {1, 2, 3}}, {"..\\up\\..\\IMAGE.INFO", {}}, {"Mixed.Enc", {4}}, {longName, {5}}});
     BundleArchive archive;
     ASSERT_EQ(kArchiveOk, archive.Open(dir / "odd.zip"));
     ASSERT_EQ(4, archive.EntryCount());
@@ -201,8 +201,15 @@ TEST(BundleArchiveDamage, DamagedMembersFailWithoutHarmingTheOthers)
     badCrc64.corruptCrc = true;
     CZipMember good64{"good64.enc", data, false};
     good64.zip64 = true;
-    WriteZip(dir / "damaged.zip",
-             {badCrc, badStoredCrc, {"good.enc", good}, badDeflate, overstated, understated, huge, badCrc64, good64});
+    WriteZip(dir / "damaged.zip", {badCrc,
+                                   badStoredCrc,
+                                   {"good.enc", good},
+                                   badDeflate,
+                                   overstated,
+                                   understated,
+                                   huge,
+                                   badCrc64,
+                                   good64});
 
     BundleArchive archive;
     ASSERT_EQ(kArchiveOk, archive.Open(dir / "damaged.zip"));
@@ -243,7 +250,9 @@ TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
     CTempDir dir;
     WriteFileBytes(dir / "secret.enc", MakeCompressibleBody(4000, 6));
     WriteFileBytes(dir / "image.info", {});
-    ASSERT_EQ(0, Shell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info").exitCode);
+    ASSERT_EQ(
+        0,
+        Shell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info").exitCode);
 
     BundleArchive archive;
     ASSERT_EQ(kArchiveOk, archive.Open(dir / "locked.zip"));
@@ -265,9 +274,9 @@ TEST(BundleArchiveOpen, FilesThatAreNoArchivesDoNotOpen)
     WriteFileBytes(dir / "plain.img", BuildImageFile(spec));
     WriteFileBytes(dir / "empty.zip", {});
     Bytes zip = BuildZip({{"image.info", {}}, {"a.enc", BuildImageFile(spec)}});
-    WriteFileBytes(dir / "cut.zip", Bytes(zip.begin() + 100, zip.end()));  // the start is lost
+    WriteFileBytes(dir / "cut.zip", Bytes(zip.begin() + 100, zip.end())); // the start is lost
     Bytes noDirectory = zip;
-    noDirectory.resize(zip.size() - 22);  // the end-of-directory record is gone
+    noDirectory.resize(zip.size() - 22); // the end-of-directory record is gone
     WriteFileBytes(dir / "nodir.zip", noDirectory);
 
     for (const char* name : {"missing.zip", "plain.img", "empty.zip", "cut.zip", "nodir.zip"})

@@ -18,12 +18,13 @@ using Texts = std::vector<std::string>;
 
 class CStatusLog : public IStatusControl
 {
-public:
+  public:
     void SetText(const std::string& text) override { m_texts.push_back(text); }
     Texts m_texts;
 };
 
-Bytes Product(const std::string& name, uint32_t hardwareCode = kBundleHardwareCode, uint32_t tag = 0xAB000001u)
+Bytes Product(const std::string& name, uint32_t hardwareCode = kBundleHardwareCode,
+              uint32_t tag = 0xAB000001u)
 {
     CImageSpec spec;
     spec.name = name;
@@ -35,7 +36,7 @@ Bytes Product(const std::string& name, uint32_t hardwareCode = kBundleHardwareCo
 
 class BundleLoaderTest : public ::testing::Test
 {
-protected:
+  protected:
     BundleLoaderTest()
     {
         m_updater.AttachControls(nullptr, &m_status);
@@ -73,11 +74,13 @@ protected:
     {
         m_status.m_texts.clear();
         m_nHandOffs = 0;
-        return OpenBundleOrImageFile(m_updater, path, imageLoaded, [this] {
-            ++m_nHandOffs;
-            m_strHandOffImage = GetImageName(m_updater.Header());
-            m_nStatusesBeforeHandOff = m_status.m_texts.size();
-        });
+        return OpenBundleOrImageFile(m_updater, path, imageLoaded,
+                                     [this]
+                                     {
+                                         ++m_nHandOffs;
+                                         m_strHandOffImage = GetImageName(m_updater.Header());
+                                         m_nStatusesBeforeHandOff = m_status.m_texts.size();
+                                     });
     }
 
     CProductSelectOutcome Select(const std::string& product, int imageLoaded)
@@ -107,8 +110,8 @@ TEST_F(BundleLoaderTest, ScanListsAcceptedCandidatesSorted)
     // Upper-case "ENC" is no candidate, "encoder.bin" is; the leading "/" is not shown;
     // another hardware code, a short member, a wrong tag and damaged members are left out.
     EXPECT_EQ((Texts{"alpha.enc", "encoder.bin", "lead.enc", "zeta.enc"}), outcome.m_products);
-    EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Image loaded", "Image loaded", "Image loaded", "Wrong Image",
-                     "Image loaded", "Bundle loaded"}),
+    EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Image loaded", "Image loaded", "Image loaded",
+                     "Wrong Image", "Image loaded", "Bundle loaded"}),
               m_status.m_texts);
 
     // The last candidate handed to the loader stays held, and the hand-off runs on it last.
@@ -168,14 +171,16 @@ TEST_F(BundleLoaderTest, BareImageFilesAreLoadedDirectly)
     EXPECT_FALSE(outcome.m_bProductListEnabled);
     EXPECT_TRUE(outcome.m_products.empty());
     EXPECT_EQ(1, outcome.m_bImageLoaded);
-    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Image loaded", "Loaded update file"}), m_status.m_texts);
+    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Image loaded", "Loaded update file"}),
+              m_status.m_texts);
     EXPECT_EQ(1, m_nHandOffs);
     EXPECT_EQ("BARE", m_strHandOffImage);
 
     WriteFileBytes(m_dir / "short.img", Bytes(511, 0));
     outcome = Open(m_dir / "short.img", 1);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
-    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong Image size", "Wrong image file"}), m_status.m_texts);
+    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong Image size", "Wrong image file"}),
+              m_status.m_texts);
 
     outcome = Open(m_dir / "missing.img", 1);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
@@ -272,8 +277,9 @@ TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
     WriteFileBytes(m_dir / "IMAGE.INFO", {});
     WriteFileBytes(m_dir / "b-enc.img", Product("B"));
     WriteFileBytes(m_dir / "a-enc.img", Product("A"));
-    CProcessResult made = RunProcess("/bin/sh", {"-c", "cd '" + m_dir.Path().string() +
-                                                           "' && zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip"});
+    CProcessResult made =
+        RunProcess("/bin/sh", {"-c", "cd '" + m_dir.Path().string() +
+                                         "' && zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip"});
     ASSERT_EQ(0, made.exitCode) << made.err;
     CBundleOpenOutcome outcome = Open(m_dir / "dd.zip", 0);
     EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), outcome.m_products);

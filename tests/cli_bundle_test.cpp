@@ -25,13 +25,13 @@ Bytes Product(const std::string& name, uint32_t volume, uint32_t hardwareCode = 
     CImageSpec spec;
     spec.name = name;
     spec.hardwareCode = hardwareCode;
-    spec.params = {{0x30120001, volume}};  // CH0.Volume
+    spec.params = {{0x30120001, volume}}; // CH0.Volume
     return BuildImageFile(spec);
 }
 
 class CliBundleTest : public ::testing::Test
 {
-protected:
+  protected:
     CliBundleTest()
     {
         m_bundle = (m_dir / "bundle.zip").string();
@@ -58,7 +58,8 @@ TEST_F(CliBundleTest, ProductsListsTheProductsInTheWindowsOrder)
     CProcessResult r = Cli({"products", m_bundle});
     EXPECT_EQ(0, r.exitCode);
     EXPECT_EQ("p1.enc\np3.enc\nroot.enc\n", r.out);
-    EXPECT_EQ("Loading bundle\nImage loaded\nImage loaded\nImage loaded\nImage loaded\nBundle loaded\n", r.err);
+    EXPECT_EQ("Loading bundle\nImage loaded\nImage loaded\nImage loaded\nImage loaded\nBundle loaded\n",
+              r.err);
 }
 
 TEST_F(CliBundleTest, ProductsFailsWithoutProducts)
