@@ -8,10 +8,10 @@
 // minded) is a candidate; it is a product when the image loader accepts it and its
 // hardware code is 00010000 hex. A product is shown under its member name.
 //
-// The image held after a scan: each candidate is handed to the loader, so the
-// update worker holds the last one that was at least 512 bytes long, accepted or
-// not; the parameter list and the IR code hand-off act on it until a product is
-// chosen. That image was not chosen by the user, so when a scan replaces the held
+// The image held after a scan: each candidate that could be read is handed to the
+// loader, so the update worker holds the last one the loader took (any of at least
+// 512 bytes), accepted or not; the parameter list and the IR code hand-off act on it
+// until a product is chosen. That image was not chosen by the user, so when a scan replaces the held
 // image the image-loaded flag drops to 0: "Update" and storing wait for a product.
 // A scan that hands nothing to the loader keeps the held image and the flag.
 
