@@ -4,6 +4,7 @@
 #include "app/AppIcon.h"
 #include "app/DialogUnits.h"
 #include "app/SystemMenu.h"
+#include "image/BundleLoader.h"
 #include "params/ParameterEdit.h"
 #include "params/ui/ValueEntryDlg.h"
 
@@ -170,6 +171,7 @@ void CMainWindow::BuildControls()
 
     connect(m_pParameters, &QListWidget::itemDoubleClicked, this, [this] { ChangeParameter(); });
     connect(m_pBrowse, &QPushButton::clicked, this, [this] { OpenBundleOrImage(); });
+    connect(m_pProduct, &QComboBox::activated, this, [this] { SelectProduct(); });
     connect(m_pStore, &QPushButton::clicked, this, [this] { StoreImage(); });
     connect(m_pUpdate, &QPushButton::clicked, this, [this] { OnUpdate(); });
     // "Close" is the dialog's OK: it ends the dialog like every other way of closing.
@@ -226,12 +228,30 @@ void CMainWindow::OpenBundleOrImage()
         return;
     }
     m_pBundlePath->setText(path);
-    m_pProduct->setEnabled(false);
+    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, ToPath(path), m_bImageLoaded, IrHandOffFn());
     m_pProduct->clear();
-    m_bImageLoaded = m_updater.LoadImageFile(ToPath(path));
-    m_updater.SetStatus(m_bImageLoaded ? "Loaded update file" : "Wrong image file");
+    for (const std::string& product : outcome.m_products)
+        m_pProduct->addItem(QString::fromStdString(product));
+    // A drop-down list shows no product until the user picks one.
+    m_pProduct->setCurrentIndex(-1);
+    m_nProductIndex = -1;
+    m_pProduct->setEnabled(outcome.m_bProductListEnabled);
+    m_bImageLoaded = outcome.m_bImageLoaded;
     RefreshUpdateButton();
     RebuildParameterList();
+}
+
+void CMainWindow::SelectProduct()
+{
+    m_nProductIndex = m_pProduct->currentIndex();
+    const CProductSelectOutcome outcome = SelectBundleProduct(
+        m_updater, ToPath(m_pBundlePath->text()), m_pProduct->currentText().toStdString(), m_bImageLoaded);
+    m_bImageLoaded = outcome.m_bImageLoaded;
+    if (outcome.m_bRefreshWindow)
+    {
+        RefreshUpdateButton();
+        RebuildParameterList();
+    }
 }
 
 void CMainWindow::ChangeParameter()

@@ -52,6 +52,7 @@ public:
 
     // Handlers of the window's controls.
     void OpenBundleOrImage();
+    void SelectProduct();
     void ChangeParameter();
     void StoreImage();
     void OnUpdate();
@@ -101,6 +102,8 @@ private:
     int m_bImageLoaded = 0;
     int m_nPresenceTicks = 0;
     QTimer m_timer;
+    // The product shown before a selection that was refused.
+    int m_nProductIndex = -1;
 };
 
 } // namespace corvalin

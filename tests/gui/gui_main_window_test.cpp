@@ -6,6 +6,7 @@
 #include "params/DisplayList.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"
+#include "tools/fixtures/ZipWriter.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -116,6 +117,7 @@ private slots:
     void editsEveryKindOfParameter_data();
     void editsEveryKindOfParameter();
     void storesTheEditedImage();
+    void opensBundlesAndChoosesProducts();
 };
 
 void CMainWindowTest::titleCarriesTheBuildDate_data()
@@ -381,6 +383,62 @@ void CMainWindowTest::storesTheEditedImage()
     QCOMPARE(reader.LoadImageFile(dir / "stored.img"), 1);
     QCOMPARE(GetParamValue(reader.Header(), 5), 33u);
     QCOMPARE(std::filesystem::file_size(dir / "stored.img"), std::filesystem::file_size(source));
+}
+
+void CMainWindowTest::opensBundlesAndChoosesProducts()
+{
+    fixtures::CTempDir dir;
+    auto member = [](uint32_t hardwareCode, uint32_t volume) {
+        fixtures::CImageSpec spec;
+        spec.hardwareCode = hardwareCode;
+        spec.params = {{0x30120001, volume}, {0x10030001, 1}};
+        return fixtures::BuildImageFile(spec);
+    };
+    fixtures::WriteZip(dir / "bundle.zip", {{"image.info", {}},
+                                            {"zeta-enc.img", member(0x00010000, 7)},
+                                            {"alpha-enc.img", member(0x00010000, 9)},
+                                            {"other-enc.img", member(0x00020000, 1)},
+                                            {"readme.txt", fixtures::Bytes(600, 'x')}});
+    fixtures::WriteZip(dir / "nomarker.zip", {{"alpha-enc.img", member(0x00010000, 9)}});
+
+    CWindowUnderTest t;
+    auto* products = Control<QComboBox>(&t.window, "product");
+    t.Open(dir / "bundle.zip");
+    QCOMPARE(t.Status(), QStringLiteral("Bundle loaded"));
+    QVERIFY(products->isEnabled());
+    QCOMPARE(products->count(), 2);
+    QCOMPARE(products->itemText(0), QStringLiteral("alpha-enc.img"));
+    QCOMPARE(products->itemText(1), QStringLiteral("zeta-enc.img"));
+    QCOMPARE(products->currentIndex(), -1);
+    // Nothing is chosen yet: no "Update", no "Wr".
+    QVERIFY(!t.window.IsImageLoaded());
+
+    // The user picks the second product with the keyboard.
+    products->setFocus();
+    QTest::keyClick(products, Qt::Key_Down);
+    QTest::keyClick(products, Qt::Key_Down);
+    QCOMPARE(products->currentText(), QStringLiteral("zeta-enc.img"));
+    QVERIFY(t.window.IsImageLoaded());
+    QCOMPARE(t.Status(), QStringLiteral("Image loaded"));
+    QVERIFY(ListLines(&t.window).value(0).endsWith(QStringLiteral("007")));
+    SaveScreenshot(&t.window, QStringLiteral("main-window-bundle-loaded"));
+
+    // Choosing it again reloads it from the archive, dropping the edit.
+    SetParamValue(t.window.Updater().Header(), 0, 55);
+    emit products->activated(products->currentIndex());
+    QCOMPARE(GetParamValue(t.window.Updater().Header(), 0), 7u);
+
+    // After "Wr" the path box names the stored image, which is no bundle.
+    t.savePath = ToQString(dir / "stored.img");
+    QTest::mouseClick(Control<QPushButton>(&t.window, "store"), Qt::LeftButton);
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), t.savePath);
+    QTest::keyClick(products, Qt::Key_Up);
+    QCOMPARE(t.Status(), QStringLiteral("Unable to load bundle"));
+    QVERIFY(!t.window.IsImageLoaded());
+
+    t.Open(dir / "nomarker.zip");
+    QCOMPARE(t.Status(), QStringLiteral("Wrong bundle file"));
+    QVERIFY(!products->isEnabled());
 }
 
 QTEST_MAIN(CMainWindowTest)
