@@ -17,6 +17,9 @@ struct Command
 const Command kCommands[] = {
     {"params", corvalin::cli::RunParams},
     {"set", corvalin::cli::RunSet},
+    {"decode", corvalin::cli::RunDecode},
+    {"ccf", corvalin::cli::RunCcf},
+    {"ir-import", corvalin::cli::RunIrImport},
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // corvalin-mkdemo DIR: writes the demo's sample files into DIR.
 
+#include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
 
 #include <cstdio>
@@ -27,6 +28,15 @@ int main(int argc, char** argv)
         spec.bodySeed = 7;
         WriteFileBytes(dir / "demo.img", BuildImageFile(spec));
         std::printf("%s\n", (dir / "demo.img").string().c_str());
+
+        // An image that carries IR button parameters, and a remote to take codes from.
+        CImageSpec irSpec = spec;
+        irSpec.name = "DEMO VOLVO P3 1.07 IR";
+        irSpec.params = RealisticParameters(true);
+        WriteFileBytes(dir / "demo-ir.img", BuildImageFile(irSpec));
+        std::printf("%s\n", (dir / "demo-ir.img").string().c_str());
+        WriteFileBytes(dir / "demo.ccf", BuildDemoCcf());
+        std::printf("%s\n", (dir / "demo.ccf").string().c_str());
     }
     catch (const std::exception& error)
     {

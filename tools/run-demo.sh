@@ -11,3 +11,12 @@ echo "== The parameter list of $dir/demo.img"
 echo
 echo "== Rear view camera off, CH0.Volume 25, Volvo Model XC90, stored to $dir/demo-edited.img"
 "$cli" set "$dir/demo.img" -o "$dir/demo-edited.img" "Rear view camera=off" "CH0.Volume=25" "Volvo Model=XC90"
+echo
+echo "== The importable keys of the remote $dir/demo.ccf"
+"$cli" ccf "$dir/demo.ccf"
+echo
+echo "== One of its codes, decoded from Pronto words"
+"$cli" decode 0000 0067 0000 000D 0060 0018 0030 0018 0018 0018 0030 0018 0018 0018 0030 0018 0018 0018 0018 0018 0030 0018 0018 0018 0018 0018 0018 0018 0018 03DE
+echo
+echo "== IR codes from $dir/demo.ccf into $dir/demo-ir.img (Vol +, Vol -, Mute, Source, tracks by name; Phone Pick Up=Menu)"
+"$cli" ir-import "$dir/demo-ir.img" "$dir/demo.ccf" -o "$dir/demo-ir-edited.img" "Phone Pick Up=Menu"
