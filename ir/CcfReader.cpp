@@ -1,0 +1,271 @@
+#include "ir/CcfReader.h"
+
+#include "image/ByteOrder.h"
+#include "ir/IrDecoder.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <new>
+#include <ostream>
+
+namespace corvalin
+{
+
+namespace
+{
+
+constexpr std::size_t kSignatureOffset = 8;
+constexpr uint8_t kSignature[8] = {0x40, 0xA5, 0x5A, 0x40, 0x5F, 0x43, 0x43, 0x46};
+constexpr std::size_t kDeviceListOffsets[3] = {48, 52, 56};
+constexpr std::size_t kHeaderPanelsOffset = 68;
+constexpr uint32_t kNameOffsetMask = 0x7FFFFFFFu;
+
+constexpr std::size_t kDeviceNext = 0, kDeviceName = 4, kDeviceFirstPanel = 60, kDeviceSize = 64;
+constexpr std::size_t kPanelNext = 0, kPanelName = 4, kPanelCount = 8, kPanelEntries = 10;
+constexpr std::size_t kFrameName = 4, kFrameCount = 18, kFrameEntries = 20;
+constexpr std::size_t kEntrySize = 9, kEntryX = 0, kEntryY = 2, kEntryRecord = 4, kEntryKind = 8;
+constexpr uint8_t kKindFrame = 0, kKindButton = 1;
+constexpr std::size_t kButtonWidth = 0, kButtonHeight = 2, kButtonActions = 4, kButtonName = 8,
+                      kButtonFontSize = 16, kButtonBitmap = 26, kButtonTextColor = 36, kButtonSize = 37;
+constexpr std::size_t kActionCount = 0, kFirstAction = 2, kActionIrCode = 5;
+constexpr uint8_t kActionKindIrCode = 1;
+constexpr std::size_t kIrCodeHead = 6, kIrCodeName = 2;
+constexpr std::size_t kBitmapFlags = 6, kBitmapPixels = 8;
+
+} // namespace
+
+CcfReader::CcfReader() : m_pTrace(&std::cout) {}
+
+CcfReader::CcfReader(std::ostream* trace) : m_pTrace(trace) {}
+
+bool CcfReader::Load(const std::filesystem::path& path)
+{
+    std::error_code error;
+    std::ifstream file;
+    if (!std::filesystem::is_directory(path, error))
+        file.open(path, std::ios::binary);
+    if (!file.is_open())
+    {
+        if (m_pTrace)
+            *m_pTrace << "can not open file\n";
+        return false;
+    }
+    file.seekg(0, std::ios::end);
+    std::streamoff size = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (size < 0)
+        return false;
+    std::vector<uint8_t> image;
+    try
+    {
+        image.resize(std::size_t(size));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    if (!file.read(reinterpret_cast<char*>(image.data()), size))
+        return false;
+    return TakeImage(std::move(image));
+}
+
+bool CcfReader::LoadBytes(const uint8_t* bytes, std::size_t size)
+{
+    return TakeImage(std::vector<uint8_t>(bytes, bytes + size));
+}
+
+// The key list goes with the image it was walked from: its bitmaps point into it.
+bool CcfReader::TakeImage(std::vector<uint8_t> image)
+{
+    m_keys.clear();
+    m_image = std::move(image);
+    if (!Has(kSignatureOffset, sizeof kSignature))
+        return false;
+    for (std::size_t i = 0; i < sizeof kSignature; ++i)
+    {
+        if (m_image[kSignatureOffset + i] != kSignature[i])
+            return false;
+    }
+    return true;
+}
+
+bool CcfReader::Has(std::size_t offset, std::size_t length) const
+{
+    return offset <= m_image.size() && length <= m_image.size() - offset;
+}
+
+uint16_t CcfReader::U16(std::size_t offset) const
+{
+    return ReadBe16(&m_image[offset]);
+}
+
+uint32_t CcfReader::U32(std::size_t offset) const
+{
+    return ReadBe32(&m_image[offset]);
+}
+
+bool CcfReader::ReadName(uint32_t nameOffset, std::string& name) const
+{
+    std::size_t at = nameOffset & kNameOffsetMask;
+    if (nameOffset == 0 || !Has(at, 1) || !Has(at + 1, m_image[at]))
+        return false;
+    name.assign(reinterpret_cast<const char*>(&m_image[at + 1]), m_image[at]);
+    return true;
+}
+
+void CcfReader::TraceNamed(const char* what, uint32_t nameOffset)
+{
+    if (!m_pTrace)
+        return;
+    std::string name;
+    *m_pTrace << what << (ReadName(nameOffset, name) ? name : std::string("No Name")) << '\n';
+}
+
+void CcfReader::Walk()
+{
+    m_visitedDevices.clear();
+    m_visitedPanels.clear();
+    m_visitedFrames.clear();
+    for (std::size_t listOffset : kDeviceListOffsets)
+    {
+        uint32_t device = Has(listOffset, 4) ? U32(listOffset) : 0;
+        while (device != 0 && Has(device, kDeviceSize) && m_visitedDevices.insert(device).second)
+        {
+            TraceNamed("Device: ", U32(device + kDeviceName));
+            WalkPanelList(U32(device + kDeviceFirstPanel));
+            device = U32(device + kDeviceNext);
+        }
+    }
+    WalkPanelList(Has(kHeaderPanelsOffset, 4) ? U32(kHeaderPanelsOffset) : 0);
+}
+
+void CcfReader::WalkPanelList(uint32_t panel)
+{
+    while (panel != 0 && Has(panel, kPanelEntries) && m_visitedPanels.insert(panel).second)
+    {
+        VisitPanel(panel);
+        panel = U32(panel + kPanelNext);
+    }
+}
+
+void CcfReader::VisitPanel(uint32_t offset)
+{
+    TraceNamed("Panel: ", U32(offset + kPanelName));
+    VisitChildren(offset + std::size_t(kPanelEntries), U8(offset + kPanelCount), 0, 0);
+}
+
+void CcfReader::VisitChildren(std::size_t entries, unsigned count, uint16_t ox, uint16_t oy)
+{
+    for (unsigned i = 0; i < count; ++i)
+    {
+        std::size_t entry = entries + i * kEntrySize;
+        if (!Has(entry, kEntrySize))
+            return;
+        uint16_t x = uint16_t(U16(entry + kEntryX) + ox);
+        uint16_t y = uint16_t(U16(entry + kEntryY) + oy);
+        uint32_t record = U32(entry + kEntryRecord);
+        uint8_t kind = U8(entry + kEntryKind);
+        if (kind == kKindButton)
+            ReadButton(record, x, y);
+        else if (kind == kKindFrame)
+            VisitFrame(record, x, y);
+    }
+}
+
+void CcfReader::VisitFrame(uint32_t offset, uint16_t ox, uint16_t oy)
+{
+    if (offset == 0 || !Has(offset, kFrameEntries) || !m_visitedFrames.insert(offset).second)
+        return;
+    TraceNamed("Frame: ", U32(offset + kFrameName));
+    VisitChildren(offset + std::size_t(kFrameEntries), U8(offset + kFrameCount), ox, oy);
+}
+
+void CcfReader::ReadButton(uint32_t offset, uint16_t x, uint16_t y)
+{
+    if (m_pTrace)
+        *m_pTrace << "ParseButton\n";
+    if (offset == 0 || !Has(offset, kButtonSize))
+        return;
+    CIrKeyRecord& record = m_keys.emplace_back();
+    record.x = x;
+    record.y = y;
+
+    uint32_t nameOffset = U32(offset + kButtonName);
+    TraceNamed("Button: ", nameOffset);
+    std::string name;
+    ReadName(nameOffset, name);
+    record.label = name.substr(0, name.find('\0'));
+    if (m_pTrace)
+        *m_pTrace << "length: " << name.size() << "\n---------" << record.label << '\n';
+
+    record.width = U16(offset + kButtonWidth);
+    record.height = U16(offset + kButtonHeight);
+    record.textColor = U8(offset + kButtonTextColor);
+    record.fontSize = U8(offset + kButtonFontSize);
+
+    uint32_t bitmap = U32(offset + kButtonBitmap);
+    if (bitmap != 0 && Has(bitmap, kBitmapPixels + 1))
+    {
+        record.bitmapFlags = ReadLe16(&m_image[bitmap + kBitmapFlags]);
+        record.bitmap = &m_image[bitmap + kBitmapPixels];
+        record.bitmapSize = m_image.size() - (bitmap + kBitmapPixels);
+    }
+
+    ReadFirstAction(U32(offset + kButtonActions));
+}
+
+void CcfReader::ReadFirstAction(uint32_t actionList)
+{
+    std::size_t action = std::size_t(actionList) + kFirstAction;
+    if (actionList == 0 || !Has(actionList, 1) || U8(actionList + kActionCount) == 0 || !Has(action, 1) ||
+        U8(action) != kActionKindIrCode || !Has(action + kActionIrCode, 4))
+    {
+        m_keys.pop_back();
+        return;
+    }
+    uint32_t irCode = U32(action + kActionIrCode);
+    if (irCode == 0 || !Has(irCode, kIrCodeHead) || !Has(irCode, U16(irCode)))
+    {
+        m_keys.pop_back();
+        return;
+    }
+    std::size_t size = U16(irCode);
+    std::size_t wordCount = size > kIrCodeHead ? (size - kIrCodeHead) / 2 : 0;
+    std::vector<uint16_t> words(wordCount);
+    for (std::size_t i = 0; i < wordCount; ++i)
+        words[i] = U16(irCode + kIrCodeHead + 2 * i);
+
+    if (m_pTrace)
+    {
+        *m_pTrace << "irCode size: " << size << '\n';
+        TraceNamed("Name: ", U32(irCode + kIrCodeName));
+        *m_pTrace << "u16Len: " << (size > kIrCodeHead ? size - kIrCodeHead : 0) << '\n';
+        char hex[8];
+        for (uint16_t word : words)
+        {
+            std::snprintf(hex, sizeof hex, "%04X ", unsigned(word));
+            *m_pTrace << hex;
+        }
+        *m_pTrace << '\n';
+    }
+
+    CIrDecodeResult result = DecodeIrCode(words.data(), words.size(), m_pTrace);
+    if (result.m_eOutcome == EIrDecodeOutcome::NotDecoded)
+        return; // kept with protocol 0 ("EMPTY") and code 0
+    if (m_pTrace)
+        *m_pTrace << "---SIZE-" << m_keys.size() << '\n';
+    if (result.m_eOutcome == EIrDecodeOutcome::Accepted)
+    {
+        m_keys.back().protocol = result.m_nProtocol;
+        m_keys.back().code = result.m_nCode;
+    }
+    else
+    {
+        m_keys.pop_back();
+    }
+    if (m_pTrace)
+        *m_pTrace << "---SIZE-" << m_keys.size() << '\n';
+}
+
+} // namespace corvalin

@@ -1,0 +1,101 @@
+#pragma once
+// Reads a Pronto CCF file and walks it into the list of importable keys.
+//
+// All numbers are big-endian (offsets 32-bit, sizes and coordinates 16-bit) except the
+// bitmap flags word. An offset counts from the start of the file; 0 ends a list. A name
+// is one length byte and that many characters; a name offset's top bit is not part of it.
+//
+//   file header   +8 signature 40 A5 5A 40 5F 43 43 46, +48/+52/+56 first device of
+//                 device lists 1-3, +68 first panel of the header's panel list
+//   device        +0 next device, +4 name, +60 first panel
+//   panel         +0 next panel, +4 name, +8 child count (u8), +10 child entries
+//   frame         +4 name, +18 child count (u8), +20 child entries
+//   child entry   9 bytes: +0 x, +2 y, +4 record offset, +8 kind (0 frame, 1 button)
+//   button        +0 width, +2 height, +4 action list, +8 name, +16 font size (u8),
+//                 +26 bitmap, +36 text colour (u8)
+//   action list   +0 action count (u8), +2 first action: +0 kind (1 = IR code),
+//                 +5 IR code record
+//   IR code       +0 record size (u16, counting the 6-byte head), +2 name, +6 code words
+//   bitmap        +6 flags (low byte first), +8 pixel data
+//
+// Files come from anywhere, so every read is checked against the image's end: a
+// record, name, child list, action, IR code or bitmap that reaches past it is treated
+// as absent, and each device, panel and frame is visited at most once per walk.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace corvalin
+{
+
+// One importable CCF button. `bitmap` points into the reader's CCF image and is valid
+// while that reader lives and holds the same image.
+struct CIrKeyRecord
+{
+    int32_t protocol = 0; // 1 to 8; 0 ("EMPTY") for a code whose frequency word is 0
+    std::string label;    // the button's name, up to its first NUL; empty without a name
+    uint16_t x = 0;       // the child entry's x plus those of the enclosing frames, mod 65536
+    uint16_t y = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint32_t code = 0;
+    uint16_t bitmapFlags = 0;
+    const uint8_t* bitmap = nullptr; // pixel data; null when the button has no bitmap
+    uint8_t textColor = 0;
+    uint8_t fontSize = 0;
+    std::size_t bitmapSize = 0; // bytes from `bitmap` to the end of the CCF image
+};
+
+class CcfReader
+{
+public:
+    // The diagnostic trace goes to `trace`: standard output by default, nothing when null.
+    CcfReader();
+    explicit CcfReader(std::ostream* trace);
+    CcfReader(const CcfReader&) = delete;
+    CcfReader& operator=(const CcfReader&) = delete;
+
+    // Reads the whole file and checks its signature. A file that cannot be opened
+    // leaves the reader as it was; otherwise the earlier image and key list are gone.
+    bool Load(const std::filesystem::path& path);
+    // The same on bytes already in memory (they are copied).
+    bool LoadBytes(const uint8_t* bytes, std::size_t size);
+
+    // Walks the held image and appends a record per accepted button.
+    void Walk();
+
+    const std::vector<CIrKeyRecord>& Keys() const { return m_keys; }
+    const std::vector<uint8_t>& Image() const { return m_image; }
+
+private:
+    bool TakeImage(std::vector<uint8_t> image);
+    bool Has(std::size_t offset, std::size_t length) const;
+    uint8_t U8(std::size_t offset) const { return m_image[offset]; }
+    uint16_t U16(std::size_t offset) const;
+    uint32_t U32(std::size_t offset) const;
+    // The name at a name offset: false when the offset is 0 or the name leaves the image.
+    bool ReadName(uint32_t nameOffset, std::string& name) const;
+    void TraceNamed(const char* what, uint32_t nameOffset);
+
+    void WalkPanelList(uint32_t first);
+    void VisitPanel(uint32_t offset);
+    void VisitChildren(std::size_t entries, unsigned count, uint16_t ox, uint16_t oy);
+    void VisitFrame(uint32_t offset, uint16_t ox, uint16_t oy);
+    void ReadButton(uint32_t offset, uint16_t x, uint16_t y);
+    // Reads the first action's IR code into the last record or removes it.
+    void ReadFirstAction(uint32_t actionList);
+
+    std::ostream* m_pTrace;
+    std::vector<uint8_t> m_image;
+    std::vector<CIrKeyRecord> m_keys;
+    std::unordered_set<uint32_t> m_visitedDevices;
+    std::unordered_set<uint32_t> m_visitedPanels;
+    std::unordered_set<uint32_t> m_visitedFrames;
+};
+
+} // namespace corvalin

@@ -1,0 +1,433 @@
+// The CCF reader on files written by the CCF builder: walk order, positions, the
+// first-action rule, the trace, and files that are cut short or lead in circles.
+
+#include "ir/CcfReader.h"
+#include "ir/IrProtocol.h"
+#include "ir/KeyBitmap.h"
+#include "tools/fixtures/CcfBuilder.h"
+#include "tools/fixtures/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+std::vector<std::string> Labels(const CcfReader& reader)
+{
+    std::vector<std::string> labels;
+    for (const CIrKeyRecord& key : reader.Keys())
+        labels.push_back(key.label);
+    return labels;
+}
+
+struct CWalked
+{
+    std::vector<std::string> labels;
+    std::string trace;
+    std::vector<CIrKeyRecord> keys;
+};
+
+CWalked Walk(const Bytes& bytes)
+{
+    std::ostringstream trace;
+    CcfReader reader(&trace);
+    EXPECT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    CWalked walked{Labels(reader), trace.str(), reader.Keys()};
+    for (CIrKeyRecord& key : walked.keys)
+        key.bitmap = nullptr; // the reader is gone
+    return walked;
+}
+
+Words Silent()
+{
+    Words words = NecCode(1, 1);
+    words[1] = 0;
+    return words;
+}
+
+// Three device lists and the header's panels, frames two deep, and the buttons the
+// key list must leave out.
+class CSampleCcf
+{
+public:
+    CSampleCcf()
+    {
+        uint32_t deepMute = ccf.IrButton("Mute", NecCode(0x04, 0x09));
+        uint32_t inner = ccf.Frame("Inner", {ButtonAt(1000, 100, deepMute)});
+        uint32_t outerMute = ccf.IrButton("Mute", NecCode(0x04, 0x0A));
+        uint32_t outer = ccf.Frame("Outer", {ButtonAt(1, 2, outerMute), FrameAt(65000, 65500, inner)});
+        uint32_t volUp = ccf.IrButton("Vol+", NecCode(0x04, 0x02));
+        CCcfChild odd = ButtonAt(0, 0, volUp);
+        odd.kind = 2;
+        uint32_t tvMain = ccf.Panel("TV Main", {ButtonAt(5, 6, volUp), odd, FrameAt(100, 200, outer)});
+
+        CCcfButton noActions;
+        noActions.name = ccf.Name("NoAct");
+        uint32_t code = ccf.IrCode(SonyCode(0x15, 1));
+        CCcfButton macro;
+        macro.name = ccf.Name("Macro");
+        macro.actions = ccf.Actions({{2, 0}});
+        CCcfButton second;
+        second.name = ccf.Name("Second");
+        second.actions = ccf.Actions({{2, 0}, {kCcfActionIrCode, code}});
+        CCcfButton none;
+        none.name = ccf.Name("Nothing");
+        none.actions = ccf.Actions({});
+        uint32_t tvMore = ccf.Panel("TV More", {ButtonAt(0, 0, ccf.Button(noActions)), ButtonAt(0, 0, ccf.Button(macro)),
+                                                ButtonAt(0, 0, ccf.Button(second)), ButtonAt(0, 0, ccf.Button(none)),
+                                                ButtonAt(7, 7, ccf.IrButton("Silent", Silent())),
+                                                ButtonAt(0, 0, ccf.IrButton("Junk", {0, 109, 0, 1, 10, 50}))});
+        ccf.Chain({tvMain, tvMore});
+        ccf.SetDeviceList(0, ccf.Device("TV", tvMain));
+
+        bitmapPixels = {0x1B, 0xE4, 0, 0};
+        bitmap = ccf.Bitmap(0x0181, bitmapPixels);
+        uint32_t volDown = ccf.IrButton("Vol-", SonyCode(0x13, 1), bitmap, 8, 1);
+        ccf.SetDeviceList(1, ccf.Device("Amp", ccf.Panel("Amp", {ButtonAt(3, 4, volDown)})));
+
+        CCcfButton source;
+        uint32_t sourceName = ccf.Name("Source");
+        source.name = sourceName | 0x80000000u;
+        source.actions = ccf.Actions({{kCcfActionIrCode, ccf.IrCode(Rc5Code(5, 0x38))}});
+        source.fontSize = 3;
+        source.textColor = 7;
+        uint32_t dvd = ccf.Device("", ccf.Panel("", {ButtonAt(9, 9, ccf.Button(source))}));
+        uint32_t dvd2 = ccf.Device("Dvd2", 0);
+        ccf.Chain({dvd, dvd2});
+        ccf.SetDeviceList(2, dvd);
+
+        uint32_t home = ccf.Panel("Home", {ButtonAt(0, 0, ccf.IrButton("\xBA", Rc6Code(0x80, 0x20)))});
+        uint32_t home2 = ccf.Panel("Home 2", {ButtonAt(0, 0, ccf.IrButton("\xAA", SharpCode(1, 0x5A)))});
+        ccf.Chain({home, home2});
+        ccf.SetHeaderPanels(home);
+    }
+
+    CCcfBuilder ccf;
+    Bytes bitmapPixels;
+    uint32_t bitmap = 0;
+};
+
+} // namespace
+
+TEST(CcfReader, WalksDeviceListsThenHeaderPanelsDepthFirst)
+{
+    CSampleCcf sample;
+    CWalked walked = Walk(sample.ccf.Build());
+    EXPECT_EQ((std::vector<std::string>{"Vol+", "Mute", "Mute", "Silent", "Vol-", "Source", "\xBA", "\xAA"}),
+              walked.labels);
+    const std::vector<CIrKeyRecord>& keys = walked.keys;
+    ASSERT_EQ(8u, keys.size());
+
+    EXPECT_EQ(kIrNec, keys[0].protocol);
+    EXPECT_EQ(0xFD02FB04u, keys[0].code);
+    EXPECT_EQ(5, keys[0].x);
+    EXPECT_EQ(6, keys[0].y);
+    EXPECT_EQ(60, keys[0].width);
+    EXPECT_EQ(20, keys[0].height);
+    EXPECT_EQ(2, keys[0].fontSize);
+    EXPECT_EQ(3, keys[0].textColor);
+
+    // Positions add up through the frames, modulo 65536.
+    EXPECT_EQ(101, keys[1].x);
+    EXPECT_EQ(202, keys[1].y);
+    EXPECT_EQ(0xF50AFB04u, keys[1].code);
+    EXPECT_EQ((1000 + 65000 + 100) % 65536, keys[2].x);
+    EXPECT_EQ((100 + 65500 + 200) % 65536, keys[2].y);
+    EXPECT_EQ(0xF609FB04u, keys[2].code);
+
+    // A code without a carrier keeps its key, with no protocol and no code.
+    EXPECT_EQ(kIrEmpty, keys[3].protocol);
+    EXPECT_EQ(0u, keys[3].code);
+
+    EXPECT_EQ(kIrSony12, keys[4].protocol);
+    EXPECT_EQ(0x93u, keys[4].code);
+    EXPECT_EQ(kIrRc5, keys[5].protocol);
+    EXPECT_EQ(0x178u, keys[5].code);
+    EXPECT_EQ(3, keys[5].fontSize);
+    EXPECT_EQ(7, keys[5].textColor);
+    EXPECT_EQ(kIrRc6, keys[6].protocol);
+    EXPECT_EQ(0x4010u, keys[6].code);
+    EXPECT_EQ(kIrSharp, keys[7].protocol);
+    EXPECT_EQ(0x2B41u, keys[7].code);
+
+    // Every device, panel and frame is traced; the entry of kind 2 is not.
+    EXPECT_EQ(0u, walked.trace.find("Device: TV\nPanel: TV Main\nParseButton\nButton: Vol+\nlength: 4\n"
+                                    "---------Vol+\nirCode size: 150\nName: Vol+ code\nu16Len: 144\n"));
+    EXPECT_NE(std::string::npos, walked.trace.find("FD02FB04 \n---SIZE-1\n---SIZE-1\nFrame: Outer\n"));
+    for (const char* line : {"Device: TV\n", "Device: Amp\n", "Device: No Name\n", "Device: Dvd2\n",
+                             "Panel: TV More\n", "Panel: No Name\n", "Panel: Home 2\n", "Frame: Outer\n",
+                             "Frame: Inner\n", "Button: NoAct\n", "Button: Junk\n"})
+        EXPECT_NE(std::string::npos, walked.trace.find(line)) << line;
+}
+
+TEST(CcfReader, BitmapsPointIntoTheImage)
+{
+    CSampleCcf sample;
+    Bytes bytes = sample.ccf.Build();
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    const CIrKeyRecord& volDown = reader.Keys().at(4);
+    EXPECT_EQ(0x0181, volDown.bitmapFlags); // low byte first
+    ASSERT_EQ(reader.Image().data() + sample.bitmap + 8, volDown.bitmap);
+    EXPECT_EQ(bytes.size() - sample.bitmap - 8, volDown.bitmapSize);
+    CGreyImage image =
+        DecodeKeyBitmap(volDown.bitmapFlags, volDown.bitmap, volDown.bitmapSize, volDown.width, volDown.height);
+    EXPECT_EQ(0x1B, image.Grey(0, 0));
+    EXPECT_EQ(0xE4, image.Grey(1, 0));
+    EXPECT_EQ(nullptr, reader.Keys().at(0).bitmap);
+}
+
+TEST(CcfReader, BitmapsOfEveryFormDecodeFromTheKeyList)
+{
+    // Flags words whose two bytes differ, so a byte-swapped read picks another form.
+    CCcfBuilder ccf;
+    Words code = NecCode(1, 2);
+    std::vector<CCcfChild> keys = {
+        ButtonAt(0, 0, ccf.IrButton("grey", code, ccf.Bitmap(0x0100, {10, 20, 30, 40, 0, 0, 0, 0}), 4, 1)),
+        ButtonAt(0, 0, ccf.IrButton("bits1", code, ccf.Bitmap(0x0200, {0x05}), 4, 1)),
+        ButtonAt(0, 0, ccf.IrButton("rle", code, ccf.Bitmap(0x0281, {0x1B, 0x81}), 4, 2)),
+        ButtonAt(0, 0, ccf.IrButton("bits2", code, ccf.Bitmap(0x0201, {0xE4, 0x00}), 4, 1)),
+    };
+    ccf.SetHeaderPanels(ccf.Panel("P", keys));
+    Bytes bytes = ccf.Build();
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    ASSERT_EQ(4u, reader.Keys().size());
+    auto row = [&](std::size_t k, int y) {
+        const CIrKeyRecord& key = reader.Keys()[k];
+        CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
+        std::vector<int> pixels;
+        for (int x = 0; x < image.m_nWidth; ++x)
+            pixels.push_back(image.Grey(x, y));
+        return pixels;
+    };
+    EXPECT_EQ((std::vector<int>{10, 20, 30, 40}), row(0, 0));
+    EXPECT_EQ((std::vector<int>{255, 0, 255, 0}), row(1, 0));
+    EXPECT_EQ((std::vector<int>{85, 170, 255, 85}), row(2, 0));
+    EXPECT_EQ((std::vector<int>{85, 85, 85, 0}), row(2, 1)); // the run crosses the row end
+    EXPECT_EQ((std::vector<int>{255, 170, 85, 0}), row(3, 0));
+}
+
+TEST(CcfReader, WritesTheTraceOfAButton)
+{
+    CCcfBuilder ccf;
+    Words words = Rc5Code(5, 0x35);
+    uint32_t button = ccf.IrButton("Vol+", words);
+    uint32_t frame = ccf.Frame("", {ButtonAt(1, 1, button)});
+    ccf.SetHeaderPanels(ccf.Panel("Main", {FrameAt(0, 0, frame)}));
+    std::string wordsLine;
+    for (uint16_t w : words)
+    {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X ", unsigned(w));
+        wordsLine += hex;
+    }
+    EXPECT_EQ("Panel: Main\nFrame: No Name\nParseButton\nButton: Vol+\nlength: 4\n---------Vol+\n"
+              "irCode size: " + std::to_string(6 + 2 * words.size()) + "\nName: Vol+ code\nu16Len: " +
+                  std::to_string(2 * words.size()) + "\n" + wordsLine + "\n----RC5\n11000101110101\n---SIZE-1\n---SIZE-1\n",
+              Walk(ccf.Build()).trace);
+}
+
+TEST(CcfReader, LabelsStopAtANulAndNamesMayBeMissing)
+{
+    CCcfBuilder ccf;
+    CCcfButton nul;
+    nul.name = ccf.Name(std::string("Ab\0cd", 5));
+    nul.actions = ccf.Actions({{kCcfActionIrCode, ccf.IrCode(NecCode(1, 2))}});
+    CCcfButton anonymous;
+    anonymous.actions = nul.actions;
+    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, ccf.Button(nul)), ButtonAt(0, 0, ccf.Button(anonymous))}));
+    CWalked walked = Walk(ccf.Build());
+    EXPECT_EQ((std::vector<std::string>{"Ab", ""}), walked.labels);
+    EXPECT_NE(std::string::npos, walked.trace.find("length: 5\n---------Ab\n"));
+    EXPECT_NE(std::string::npos, walked.trace.find("Button: No Name\nlength: 0\n---------\n"));
+}
+
+TEST(CcfReader, LoadChecksTheFileAndItsSignature)
+{
+    CTempDir dir;
+    CSampleCcf sample;
+    WriteFileBytes(dir / "good.ccf", sample.ccf.Build());
+    Bytes bad = sample.ccf.Build();
+    bad[15] = 'G';
+    WriteFileBytes(dir / "bad.ccf", bad);
+    WriteFileBytes(dir / "short.ccf", Bytes(sample.ccf.Build().begin(), sample.ccf.Build().begin() + 15));
+    WriteFileBytes(dir / "empty.ccf", {});
+
+    std::ostringstream trace;
+    CcfReader reader(&trace);
+    ASSERT_TRUE(reader.Load(dir / "good.ccf"));
+    reader.Walk();
+    EXPECT_EQ(8u, reader.Keys().size());
+
+    // A file that cannot be opened leaves the reader as it was.
+    trace.str("");
+    EXPECT_FALSE(reader.Load(dir / "missing.ccf"));
+    EXPECT_FALSE(reader.Load(dir.Path()));
+    EXPECT_EQ("can not open file\ncan not open file\n", trace.str());
+    EXPECT_EQ(8u, reader.Keys().size());
+
+    // A file without the signature replaces the image, and with it the key list whose
+    // bitmaps pointed into the old one.
+    EXPECT_FALSE(reader.Load(dir / "bad.ccf"));
+    EXPECT_TRUE(reader.Keys().empty());
+    EXPECT_FALSE(reader.Load(dir / "short.ccf"));
+    EXPECT_FALSE(reader.Load(dir / "empty.ccf"));
+    CcfReader fresh(nullptr);
+    fresh.Walk(); // nothing held: nothing found
+    EXPECT_TRUE(fresh.Keys().empty());
+}
+
+TEST(CcfReader, RecordsReachingPastTheEndAreAbsent)
+{
+    Words nec = NecCode(1, 2);
+    auto fileWith = [&](auto&& corrupt) {
+        CCcfBuilder ccf;
+        uint32_t before = ccf.IrButton("Before", nec);
+        uint32_t victim = ccf.IrButton("Victim", nec);
+        uint32_t after = ccf.IrButton("After", nec);
+        uint32_t panel = ccf.Panel("P", {ButtonAt(0, 0, before), ButtonAt(0, 0, victim), ButtonAt(0, 0, after)});
+        ccf.SetHeaderPanels(panel);
+        corrupt(ccf, victim, panel);
+        return Walk(ccf.Build());
+    };
+    const std::vector<std::string> withoutVictim = {"Before", "After"};
+
+    // Button record starting 10 bytes before the end.
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
+                  ccf.Name("0123456789");
+                  ccf.Put32(panel + 10 + 9 + 4, ccf.Size() - 10);
+              }).labels);
+    // Button record far beyond the end, and at offset 0.
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
+                  ccf.Put32(panel + 10 + 9 + 4, 0xFFFFFFF0u);
+              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
+                  ccf.Put32(panel + 10 + 9 + 4, 0);
+              }).labels);
+    // Action list beyond the end.
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
+                  ccf.Put32(victim + 4, ccf.Size() + 1);
+              }).labels);
+    // IR code offset beyond the end.
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
+                  ccf.Name("x");
+                  uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0x7FFFFFFFu}});
+                  ccf.Put32(victim + 4, actions);
+              }).labels);
+    // An action list whose first action is cut off by the end.
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
+                  ccf.Put32(victim + 4, ccf.Size());
+                  ccf.Name(std::string("\0\1", 2)); // count 2, a pad byte, kind 1, then the end
+              }).labels);
+    // IR code record whose size runs past the end.
+    EXPECT_EQ(withoutVictim, fileWith([&](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
+                  uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0}});
+                  uint32_t code = ccf.IrCode(nec);
+                  ccf.Put16(code, uint16_t(ccf.Size() - code + 2));
+                  ccf.Put32(actions + 2 + 5, code);
+                  ccf.Put32(victim + 4, actions);
+              }).labels);
+
+    // A name running past the end is no name; the button stays.
+    CWalked unnamed = fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
+        ccf.Put32(victim + 8, ccf.Name("end"));
+        ccf.Put8(ccf.Size() - 4, 200);
+    });
+    EXPECT_EQ((std::vector<std::string>{"Before", "", "After"}), unnamed.labels);
+
+    // A bitmap record running past the end is no bitmap.
+    CCcfBuilder ccf;
+    uint32_t button = ccf.IrButton("B", nec, 0, 8, 8);
+    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, button)}));
+    ccf.Put32(button + 26, ccf.Size() - 5);
+    Bytes bytes = ccf.Build();
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    ASSERT_EQ(1u, reader.Keys().size());
+    EXPECT_EQ(nullptr, reader.Keys()[0].bitmap);
+    EXPECT_EQ(0, reader.Keys()[0].bitmapFlags);
+}
+
+TEST(CcfReader, ChildListsEndAtTheEndOfTheImage)
+{
+    CCcfBuilder ccf;
+    Words nec = NecCode(1, 2);
+    uint32_t a = ccf.IrButton("A", nec);
+    uint32_t b = ccf.IrButton("B", nec);
+    uint32_t panel = ccf.Panel("P", {ButtonAt(0, 0, a), ButtonAt(0, 0, b), ButtonAt(0, 0, a)});
+    ccf.SetHeaderPanels(panel);
+    ccf.Put8(panel + 8, 200); // claims 200 entries; the third entry is the file's last byte
+    Bytes bytes = ccf.Build();
+    bytes.pop_back(); // and now incomplete
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), Walk(bytes).labels);
+}
+
+TEST(CcfReader, ListsThatLeadBackAreFollowedOnce)
+{
+    CCcfBuilder ccf;
+    Words nec = NecCode(1, 2);
+    uint32_t shared = ccf.IrButton("Shared", nec);
+    uint32_t frame = ccf.Frame("Loop", {ButtonAt(0, 0, shared)});
+    // A frame that contains itself, reached from two panels.
+    uint32_t self = ccf.Frame("Self", {ButtonAt(1, 1, shared), FrameAt(5, 5, 0)});
+    ccf.Put32(self + 20 + 9 + 4, self);
+    uint32_t p1 = ccf.Panel("P1", {FrameAt(0, 0, self), FrameAt(0, 0, frame)});
+    uint32_t p2 = ccf.Panel("P2", {FrameAt(0, 0, frame)});
+    ccf.Chain({p1, p2, p1}); // p2 leads back to p1
+    uint32_t device = ccf.Device("D", p1);
+    ccf.Put32(device, device); // the device is its own next
+    ccf.SetDeviceList(0, device);
+    ccf.SetDeviceList(1, device);
+    ccf.SetHeaderPanels(p2);
+    CWalked walked = Walk(ccf.Build());
+    EXPECT_EQ((std::vector<std::string>{"Shared", "Shared"}), walked.labels);
+    auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (std::size_t at = walked.trace.find(text); at != std::string::npos; at = walked.trace.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(1u, count("Device: D\n"));
+    EXPECT_EQ(1u, count("Panel: P1\n"));
+    EXPECT_EQ(1u, count("Panel: P2\n"));
+    EXPECT_EQ(1u, count("Frame: Self\n"));
+    EXPECT_EQ(1u, count("Frame: Loop\n"));
+}
+
+TEST(CcfReader, EveryCutOfAFileIsReadSafely)
+{
+    // Each prefix of a good file, walked: every offset then meets the image's end
+    // somewhere, and the address sanitizer watches every read.
+    CSampleCcf sample;
+    const Bytes& full = sample.ccf.Build();
+    std::size_t fullKeys = Walk(full).keys.size();
+    for (std::size_t n = 0; n <= full.size(); ++n)
+    {
+        CcfReader reader(nullptr);
+        if (!reader.LoadBytes(full.data(), n))
+        {
+            EXPECT_LT(n, 16u);
+            continue;
+        }
+        reader.Walk();
+        EXPECT_LE(reader.Keys().size(), fullKeys);
+        for (const CIrKeyRecord& key : reader.Keys())
+        {
+            if (key.bitmap)
+            {
+                EXPECT_LE(key.bitmap + key.bitmapSize, reader.Image().data() + reader.Image().size());
+                DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
+            }
+        }
+    }
+}
