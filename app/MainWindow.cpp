@@ -69,7 +69,7 @@ QString MainWindowTitle(const char* buildDate)
 
 CMainWindow::CMainWindow(const CWindowTiming& timing, QWidget* parent)
     : QDialog(parent), m_timing(timing), m_chooseOpen(ChooseOpenFile), m_chooseSave(ChooseSaveFile),
-      m_pStatus(new QLabel(this)), m_pProgress(new QProgressBar(this)), m_dispatcher(this),
+      m_pStatus(new QLabel(this)), m_pProgress(new QProgressBar(this)), m_dispatcher(),
       m_statusControl(m_dispatcher, m_pStatus), m_progressControl(m_dispatcher, m_pProgress)
 {
     BuildControls();
