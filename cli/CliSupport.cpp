@@ -1,5 +1,7 @@
 #include "cli/CliSupport.h"
 
+#include "image/BundleLoader.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -38,6 +40,8 @@ void PrintUsage(std::FILE* out)
                "  set FILE -o OUT [--product NAME] ASSIGNMENT...\n"
                "      change parameters, store the image to OUT, print the new list;\n"
                "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"
+               "  products FILE\n"
+               "      list the products of an update bundle, in the window's order\n"
                "\n"
                "Status texts go to stderr, data to stdout. Exit status: 0 success,\n"
                "1 failure, 2 usage error.\n",
@@ -76,13 +80,8 @@ bool TakeFlag(Args& args, const std::string& name)
     return true;
 }
 
-bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product)
+bool CheckReadableFile(const std::string& file)
 {
-    if (product)
-    {
-        PrintError("--product needs a bundle reader, which this build lacks");
-        return false;
-    }
     std::error_code error;
     if (std::filesystem::is_directory(file, error))
     {
@@ -96,7 +95,35 @@ bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::opti
         PrintError(file + ": " + std::strerror(errno));
         return false;
     }
-    return updater.LoadImageFile(file) == 1;
+    return true;
+}
+
+bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product)
+{
+    if (!CheckReadableFile(file))
+        return false;
+    if (!product)
+        return updater.LoadImageFile(file) == 1;
+
+    // The product is loaded the way choosing it in the window's product list does.
+    CProductSelectOutcome outcome = SelectBundleProduct(updater, file, *product, 0);
+    switch (outcome.m_nResult)
+    {
+    case ProductLoad::Loaded:
+        return true;
+    case ProductLoad::Refused:
+        return false;
+    case ProductLoad::NotFound:
+        PrintError(file + ": no member named '" + *product + "'");
+        return false;
+    case ProductLoad::Unreadable:
+        PrintError(file + ": member '" + *product + "' is damaged or too large");
+        return false;
+    case ProductLoad::CannotOpenBundle:
+        PrintError(file + ": not a ZIP archive");
+        return false;
+    }
+    return false;
 }
 
 void PrintDisplayList(const CUpdater& updater)

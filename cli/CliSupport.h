@@ -47,6 +47,9 @@ std::optional<std::string> TakeOption(Args& args, const std::string& name, bool&
 // Takes a flag such as "--trace" out of args.
 bool TakeFlag(Args& args, const std::string& name);
 
+// Explains on stderr why FILE cannot be read (missing, a directory...); true when it can.
+bool CheckReadableFile(const std::string& file);
+
 // Loads FILE into the updater (a bundle's product when `product` is set). Explains
 // a file that cannot be opened on stderr. True when the image was accepted.
 bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product);

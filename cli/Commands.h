@@ -8,5 +8,6 @@ namespace corvalin::cli
 
 int RunParams(Args args);
 int RunSet(Args args);
+int RunProducts(Args args);
 
 } // namespace corvalin::cli

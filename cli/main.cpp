@@ -17,6 +17,7 @@ struct Command
 const Command kCommands[] = {
     {"params", corvalin::cli::RunParams},
     {"set", corvalin::cli::RunSet},
+    {"products", corvalin::cli::RunProducts},
 };
 
 } // namespace

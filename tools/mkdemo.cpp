@@ -1,12 +1,37 @@
 // corvalin-mkdemo DIR: writes the demo's sample files into DIR.
 
 #include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/ZipWriter.h"
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 
 using namespace corvalin::fixtures;
+
+namespace
+{
+
+// One product image of the demo bundle: a realistic parameter list with a few
+// values of its own, and a body that compresses like firmware.
+Bytes DemoProduct(const std::string& name, bool withIrButtons, uint32_t volvoModel, uint32_t volume,
+                  uint32_t hardwareCode, uint32_t seed)
+{
+    CImageSpec spec;
+    spec.name = name;
+    spec.hardwareCode = hardwareCode;
+    spec.params = RealisticParameters(withIrButtons);
+    for (auto& [id, value] : spec.params)
+    {
+        if (id == 0x601A0001u)
+            value = volvoModel;
+        else if (id == 0x30120001u)
+            value = volume;
+    }
+    return BuildImageFileWithBody(spec, MakeCompressibleBody(128 * 1024 + 100 * seed, seed));
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -27,6 +52,17 @@ int main(int argc, char** argv)
         spec.bodySeed = 7;
         WriteFileBytes(dir / "demo.img", BuildImageFile(spec));
         std::printf("%s\n", (dir / "demo.img").string().c_str());
+
+        // A bundle in the order an archiver might store it; the tool lists it sorted.
+        // The P1 image is for other hardware and is not offered.
+        std::string info = "Corvalin demo bundle\n";
+        WriteZip(dir / "demo-bundle.zip",
+                 {{"image.info", Bytes(info.begin(), info.end())},
+                  {"VOLVO_P3_enc_1.07.bin", DemoProduct("DEMO VOLVO P3 1.07", false, 8, 20, 0x00010000u, 3)},
+                  {"VOLVO_P2_IR_enc_1.02.bin", DemoProduct("DEMO VOLVO P2 IR 1.02", true, 3, 18, 0x00010000u, 4)},
+                  {"VOLVO_P1_enc_0.90.bin", DemoProduct("DEMO VOLVO P1 0.90", false, 1, 15, 0x00020000u, 5)},
+                  {"notes.txt", Bytes(info.begin(), info.end())}});
+        std::printf("%s\n", (dir / "demo-bundle.zip").string().c_str());
     }
     catch (const std::exception& error)
     {

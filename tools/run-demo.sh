@@ -11,3 +11,9 @@ echo "== The parameter list of $dir/demo.img"
 echo
 echo "== Rear view camera off, CH0.Volume 25, Volvo Model XC90, stored to $dir/demo-edited.img"
 "$cli" set "$dir/demo.img" -o "$dir/demo-edited.img" "Rear view camera=off" "CH0.Volume=25" "Volvo Model=XC90"
+echo
+echo "== The products of the bundle $dir/demo-bundle.zip"
+"$cli" products "$dir/demo-bundle.zip"
+echo
+echo "== The parameter list of its product VOLVO_P2_IR_enc_1.02.bin"
+"$cli" params "$dir/demo-bundle.zip" --product VOLVO_P2_IR_enc_1.02.bin

@@ -1,0 +1,27 @@
+// corvalin-cli products FILE
+
+#include "cli/Commands.h"
+#include "image/BundleLoader.h"
+
+#include <cstdio>
+
+namespace corvalin::cli
+{
+
+int RunProducts(Args args)
+{
+    if (args.size() != 1)
+        return UsageError("products takes one FILE");
+    if (!CheckReadableFile(args[0]))
+        return kExitFailure;
+
+    CUpdater updater;
+    CStderrStatus status;
+    updater.AttachControls(nullptr, &status);
+    CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, args[0], 0, {});
+    for (const std::string& product : outcome.m_products)
+        std::printf("%s\n", product.c_str());
+    return outcome.m_products.empty() ? kExitFailure : kExitOk;
+}
+
+} // namespace corvalin::cli

@@ -1,0 +1,284 @@
+#include "image/BundleArchive.h"
+
+#include <minizip/unzip.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace corvalin
+{
+
+namespace
+{
+
+// Bit 0 of a member's general purpose flags: its data is encrypted.
+constexpr uLong kFlagEncrypted = 1u;
+
+// unzReadCurrentFile takes an unsigned count, so large members are read in pieces.
+constexpr uint64_t kReadChunk = 1u << 20;
+
+// Stored names are at most 65535 bytes long (a 16-bit length field).
+constexpr std::size_t kStoredNameCapacity = 65536;
+
+// ZIP64: a 32-bit size field of FFFFFFFF hex says the size is in the ZIP64 extra
+// field (ID 0001), which holds the uncompressed then the compressed size, each only
+// when its 32-bit field overflowed.
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint64_t kZip64Marker = 0xFFFFFFFFu;
+constexpr std::size_t kExtraCapacity = 65535;
+
+uint64_t ReadLe(const uint8_t* p, int bytes)
+{
+    uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+// Some minizip builds (1.1 on 64-bit Linux among them) compare the size fields with
+// an unsigned long of all ones and so never read the ZIP64 sizes; this reads them.
+// A build that did read them leaves no marker behind, and nothing changes here.
+void ApplyZip64Sizes(unz_file_info64& info, const uint8_t* extra, std::size_t length)
+{
+    std::size_t at = 0;
+    while (at + 4 <= length)
+    {
+        uint16_t id = uint16_t(ReadLe(extra + at, 2));
+        std::size_t size = std::size_t(ReadLe(extra + at + 2, 2));
+        const uint8_t* data = extra + at + 4;
+        if (at + 4 + size > length)
+            return;
+        if (id == kZip64ExtraId)
+        {
+            std::size_t used = 0;
+            if (info.uncompressed_size == kZip64Marker && used + 8 <= size)
+            {
+                info.uncompressed_size = ReadLe(data + used, 8);
+                used += 8;
+            }
+            if (info.compressed_size == kZip64Marker && used + 8 <= size)
+                info.compressed_size = ReadLe(data + used, 8);
+            return;
+        }
+        at += 4 + size;
+    }
+}
+
+unzFile Handle(void* h)
+{
+    return static_cast<unzFile>(h);
+}
+
+char FoldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool NamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
+{
+    if (!ignoreCase)
+        return a == b;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+}
+
+} // namespace
+
+std::string CleanEntryName(const std::string& stored)
+{
+    static const char* const kParentParts[] = {"\\..\\", "\\../", "/../", "/..\\"};
+    std::string name = stored;
+    for (;;)
+    {
+        if (name.size() >= 2 && name[1] == ':')
+        {
+            name.erase(0, 2);
+            continue;
+        }
+        if (!name.empty() && (name[0] == '\\' || name[0] == '/'))
+        {
+            name.erase(0, 1);
+            continue;
+        }
+        bool removed = false;
+        for (const char* part : kParentParts)
+        {
+            std::size_t at = name.find(part);
+            if (at != std::string::npos)
+            {
+                name.erase(0, at + 4);
+                removed = true;
+                break;
+            }
+        }
+        if (!removed)
+            return name;
+    }
+}
+
+BundleArchive::~BundleArchive()
+{
+    Close();
+}
+
+ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
+{
+    Close();
+    std::string narrow;
+    try
+    {
+        narrow = path.string();
+    }
+    catch (const std::exception&)
+    {
+        // A name the narrow character set cannot spell (Windows) cannot be opened.
+        return kArchiveCannotOpen;
+    }
+    unzFile handle = unzOpen64(narrow.c_str());
+    if (!handle)
+        return kArchiveCannotOpen;
+    m_hZip = handle;
+    ArchiveResult result = ReadDirectory();
+    if (result != kArchiveOk)
+        Close();
+    return result;
+}
+
+// Reads every central directory record once, so that entries are reached by index
+// later without walking the directory again.
+ArchiveResult BundleArchive::ReadDirectory()
+{
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(Handle(m_hZip), &global) != UNZ_OK)
+        return kArchiveCannotOpen;
+    if (global.number_entry == 0)
+        return kArchiveOk;
+
+    std::vector<char> name(kStoredNameCapacity + 1);
+    std::vector<uint8_t> extra(kExtraCapacity);
+    int status = unzGoToFirstFile(Handle(m_hZip));
+    while (status == UNZ_OK)
+    {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(Handle(m_hZip), &info, name.data(), uLong(name.size()), extra.data(),
+                                    uLong(extra.size()), nullptr, 0) != UNZ_OK)
+            return kArchiveCannotOpen;
+        ApplyZip64Sizes(info, extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
+        unz64_file_pos pos{};
+        if (unzGetFilePos64(Handle(m_hZip), &pos) != UNZ_OK)
+            return kArchiveCannotOpen;
+        if (m_entries.size() >= std::size_t(INT_MAX))
+            return kArchiveCannotOpen;
+
+        CStoredEntry entry;
+        entry.m_strStoredName.assign(name.data(),
+                                     std::min<std::size_t>(info.size_filename, kStoredNameCapacity));
+        entry.m_nSize = info.uncompressed_size;
+        entry.m_nCrc = uint32_t(info.crc);
+        entry.m_nDirectoryPos = pos.pos_in_zip_directory;
+        entry.m_nFileNumber = pos.num_of_file;
+        entry.m_bEncrypted = (info.flag & kFlagEncrypted) != 0;
+        m_entries.push_back(std::move(entry));
+        status = unzGoToNextFile(Handle(m_hZip));
+    }
+    return status == UNZ_END_OF_LIST_OF_FILE ? kArchiveOk : kArchiveCannotOpen;
+}
+
+int BundleArchive::EntryCount() const
+{
+    return IsOpen() ? int(m_entries.size()) : 0;
+}
+
+ArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
+{
+    if (!IsOpen())
+        return kArchiveNotOpen;
+    if (index < 0 || std::size_t(index) >= m_entries.size())
+        return kArchiveBadIndex;
+    const CStoredEntry& stored = m_entries[std::size_t(index)];
+    entry.m_strName = CleanEntryName(stored.m_strStoredName);
+    if (entry.m_strName.size() > kMaxEntryNameLength)
+        entry.m_strName.resize(kMaxEntryNameLength);
+    entry.m_nSize = stored.m_nSize;
+    return kArchiveOk;
+}
+
+ArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase, int& index,
+                                       CArchiveEntry& entry) const
+{
+    if (!IsOpen())
+        return kArchiveNotOpen;
+    for (std::size_t i = 0; i < m_entries.size(); ++i)
+    {
+        if (NamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
+        {
+            index = int(i);
+            entry.m_strName = m_entries[i].m_strStoredName;
+            entry.m_nSize = m_entries[i].m_nSize;
+            return kArchiveOk;
+        }
+    }
+    return kArchiveNotFound;
+}
+
+ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_t size)
+{
+    if (!IsOpen())
+        return kArchiveNotOpen;
+    if (index < 0 || std::size_t(index) >= m_entries.size())
+        return kArchiveBadIndex;
+    const CStoredEntry& stored = m_entries[std::size_t(index)];
+    if (size != stored.m_nSize || (size > 0 && !buffer))
+        return kArchiveSizeMismatch;
+    if (stored.m_bEncrypted)
+        return kArchiveEncrypted;
+
+    unz64_file_pos pos{stored.m_nDirectoryPos, stored.m_nFileNumber};
+    if (unzGoToFilePos64(Handle(m_hZip), &pos) != UNZ_OK || unzOpenCurrentFile(Handle(m_hZip)) != UNZ_OK)
+        return kArchiveReadError;
+
+    ArchiveResult result = kArchiveOk;
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t done = 0;
+    while (done < size)
+    {
+        unsigned chunk = unsigned(std::min<uint64_t>(size - done, kReadChunk));
+        int got = unzReadCurrentFile(Handle(m_hZip), buffer + done, chunk);
+        if (got <= 0)
+        {
+            // 0 is an end of data before the declared size; below 0 a read or inflate error.
+            result = kArchiveReadError;
+            break;
+        }
+        crc = crc32(crc, buffer + done, unsigned(got));
+        done += unsigned(got);
+    }
+
+    // The CRC is only compared when the member is closed, so its result must be kept.
+    int closed = unzCloseCurrentFile(Handle(m_hZip));
+    if (result != kArchiveOk)
+        return result;
+    if (closed == UNZ_CRCERROR)
+        return kArchiveCrcError;
+    if (closed != UNZ_OK)
+        return kArchiveReadError;
+    // minizip skips its own CRC test when it misread a ZIP64 size, so test here too.
+    if (uint32_t(crc) != stored.m_nCrc)
+        return kArchiveCrcError;
+    return kArchiveOk;
+}
+
+ArchiveResult BundleArchive::Close()
+{
+    m_entries.clear();
+    if (!m_hZip)
+        return kArchiveOk;
+    int closed = unzClose(Handle(m_hZip));
+    m_hZip = nullptr;
+    return closed == UNZ_OK ? kArchiveOk : kArchiveReadError;
+}
+
+} // namespace corvalin

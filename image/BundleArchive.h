@@ -1,0 +1,91 @@
+#pragma once
+// BundleArchive: a read-only view of one ZIP archive (an update bundle), over zlib's
+// minizip. Stored and deflated members, data descriptors and ZIP64 archives open.
+// Entries are numbered from 0 in the order of the central directory.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvalin
+{
+
+// Results of the archive operations: 0 for success, anything else is a failure.
+enum ArchiveResult : int
+{
+    kArchiveOk = 0,
+    kArchiveNotOpen,      // no archive is open
+    kArchiveCannotOpen,   // the file cannot be opened or is not a ZIP archive
+    kArchiveBadIndex,     // no entry with that index
+    kArchiveNotFound,     // no entry with that name
+    kArchiveSizeMismatch, // the buffer is not exactly the entry's uncompressed size
+    kArchiveEncrypted,    // the member needs a password
+    kArchiveReadError,    // the member's data cannot be read or inflated, or ends early
+    kArchiveCrcError,     // the member's data does not match its CRC
+};
+
+// The longest entry name GetEntry hands out.
+constexpr std::size_t kMaxEntryNameLength = 259;
+
+struct CArchiveEntry
+{
+    std::string m_strName; // cleaned up for display (GetEntry) or as stored (FindEntry)
+    uint64_t m_nSize = 0;  // uncompressed size as the archive declares it
+};
+
+// Removes, repeatedly until none applies, a drive prefix ("C:"), a leading "\" or
+// "/", and everything up to and including a "\..\", "\../", "/../" or "/..\", so
+// that a name never points outside where it would be unpacked.
+std::string CleanEntryName(const std::string& stored);
+
+class BundleArchive
+{
+  public:
+    BundleArchive() = default;
+    ~BundleArchive();
+    BundleArchive(const BundleArchive&) = delete;
+    BundleArchive& operator=(const BundleArchive&) = delete;
+
+    // Opens the archive at `path` (no password) and reads its central directory.
+    ArchiveResult Open(const std::filesystem::path& path);
+    bool IsOpen() const { return m_hZip != nullptr; }
+
+    // Number of entries; 0 when no archive is open.
+    int EntryCount() const;
+
+    // The cleaned-up name (at most kMaxEntryNameLength characters) and the
+    // uncompressed size of entry `index`.
+    ArchiveResult GetEntry(int index, CArchiveEntry& entry) const;
+
+    // Finds the first entry whose stored name (without clean-up) equals `name`,
+    // letter case ignored (ASCII) when asked. `entry` gets the stored name.
+    ArchiveResult FindEntry(const std::string& name, bool ignoreCase, int& index, CArchiveEntry& entry) const;
+
+    // Inflates entry `index` completely into `buffer`, which must hold exactly the
+    // entry's uncompressed size. The member's CRC is checked; on any failure the
+    // buffer's content is undefined.
+    ArchiveResult ExtractToMemory(int index, uint8_t* buffer, uint64_t size);
+
+    // Releases the archive; closing a closed archive is harmless.
+    ArchiveResult Close();
+
+  private:
+    // One central directory entry as read at Open: where it is, and what it says.
+    struct CStoredEntry
+    {
+        std::string m_strStoredName;
+        uint64_t m_nSize = 0;
+        uint32_t m_nCrc = 0;
+        uint64_t m_nDirectoryPos = 0; // position of its central directory record
+        uint64_t m_nFileNumber = 0;   // its number in the central directory
+        bool m_bEncrypted = false;
+    };
+
+    ArchiveResult ReadDirectory();
+
+    void* m_hZip = nullptr; // minizip's unzFile
+    std::vector<CStoredEntry> m_entries;
+};
+
+} // namespace corvalin

@@ -1,0 +1,289 @@
+// Opening bundles and bare images, and choosing a bundle's product.
+
+#include "image/BundleLoader.h"
+#include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/ProcessRunner.h"
+#include "tools/fixtures/TempDir.h"
+#include "tools/fixtures/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+using Texts = std::vector<std::string>;
+
+class CStatusLog : public IStatusControl
+{
+  public:
+    void SetText(const std::string& text) override { m_texts.push_back(text); }
+    Texts m_texts;
+};
+
+Bytes Product(const std::string& name, uint32_t hardwareCode = kBundleHardwareCode,
+              uint32_t tag = 0xAB000001u)
+{
+    CImageSpec spec;
+    spec.name = name;
+    spec.hardwareCode = hardwareCode;
+    spec.tag = tag;
+    spec.params = {{0x30120001, 20}, {0x10030001, 1}};
+    return BuildImageFileWithBody(spec, MakeCompressibleBody(3000, uint32_t(name.size())));
+}
+
+class BundleLoaderTest : public ::testing::Test
+{
+  protected:
+    BundleLoaderTest()
+    {
+        m_updater.AttachControls(nullptr, &m_status);
+        m_status.m_texts.clear();
+
+        CZipMember badCrc{"crc.enc", Product("CRC")};
+        badCrc.corruptCrc = true;
+        CZipMember badDeflate{"inflate.enc", Product("INFLATE")};
+        badDeflate.corruptDeflate = true;
+        CZipMember huge{"huge.enc", Product("HUGE")};
+        huge.declaredSize = uint64_t(1) << 41;
+        CZipMember tooLarge{"large.enc", Product("LARGE")};
+        tooLarge.declaredSize = kMaxBundleMemberSize + 1;
+        m_bundle = m_dir / "bundle.zip";
+        WriteZip(m_bundle, {
+                               {"image.info", {}},
+                               {"zeta.enc", Product("ZETA")},
+                               {"alpha.enc", Product("ALPHA"), false},
+                               {"encoder.bin", Product("ENCODER")},
+                               {"PRODUCT.ENC", Product("UPPER")},
+                               {"other-hw.enc", Product("OTHER", 0x00020000u)},
+                               {"tiny.enc", Bytes(511, 0xAB)},
+                               {"badtag.enc", Product("BADTAG", kBundleHardwareCode, 0xAC000001u)},
+                               {"readme.txt", Bytes(600, 'x')},
+                               badCrc,
+                               huge,
+                               tooLarge,
+                               badDeflate,
+                               {"/lead.enc", Product("LEAD")},
+                           });
+    }
+
+    // Opens `path` as the "..." button does, noting what the IR hand-off saw.
+    CBundleOpenOutcome Open(const std::filesystem::path& path, int imageLoaded)
+    {
+        m_status.m_texts.clear();
+        m_nHandOffs = 0;
+        return OpenBundleOrImageFile(m_updater, path, imageLoaded,
+                                     [this]
+                                     {
+                                         ++m_nHandOffs;
+                                         m_strHandOffImage = GetImageName(m_updater.Header());
+                                         m_nStatusesBeforeHandOff = m_status.m_texts.size();
+                                     });
+    }
+
+    CProductSelectOutcome Select(const std::string& product, int imageLoaded)
+    {
+        m_status.m_texts.clear();
+        return SelectBundleProduct(m_updater, m_bundle, product, imageLoaded);
+    }
+
+    std::string HeldName() const { return GetImageName(m_updater.Header()); }
+
+    CTempDir m_dir;
+    CStatusLog m_status;
+    CUpdater m_updater;
+    std::filesystem::path m_bundle;
+    int m_nHandOffs = 0;
+    std::string m_strHandOffImage;
+    std::size_t m_nStatusesBeforeHandOff = 0;
+};
+
+} // namespace
+
+TEST_F(BundleLoaderTest, ScanListsAcceptedCandidatesSorted)
+{
+    CBundleOpenOutcome outcome = Open(m_bundle, 0);
+    EXPECT_TRUE(outcome.m_bIsBundle);
+    EXPECT_TRUE(outcome.m_bProductListEnabled);
+    // Upper-case "ENC" is no candidate, "encoder.bin" is; the leading "/" is not shown;
+    // another hardware code, a short member, a wrong tag and damaged members are left out.
+    EXPECT_EQ((Texts{"alpha.enc", "encoder.bin", "lead.enc", "zeta.enc"}), outcome.m_products);
+    EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Image loaded", "Image loaded", "Image loaded",
+                     "Wrong Image", "Image loaded", "Bundle loaded"}),
+              m_status.m_texts);
+
+    // The last candidate handed to the loader stays held, and the hand-off runs on it last.
+    EXPECT_EQ("LEAD", HeldName());
+    EXPECT_EQ(1, m_nHandOffs);
+    EXPECT_EQ("LEAD", m_strHandOffImage);
+    EXPECT_EQ(m_status.m_texts.size(), m_nStatusesBeforeHandOff);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+}
+
+TEST_F(BundleLoaderTest, ScanDropsTheImageLoadedFlagOnlyWhenItReplacedTheImage)
+{
+    CImageSpec spec;
+    spec.name = "BARE";
+    WriteFileBytes(m_dir / "bare.img", BuildImageFile(spec));
+    ASSERT_EQ(1, Open(m_dir / "bare.img", 0).m_bImageLoaded);
+
+    // No marker: nothing is handed to the loader, the bare image and the flag stay.
+    WriteZip(m_dir / "nomarker.zip", {{"a.enc", Product("A")}, {"image.inf", {}}});
+    CBundleOpenOutcome outcome = Open(m_dir / "nomarker.zip", 1);
+    EXPECT_EQ((Texts{"Loading bundle", "Wrong bundle file"}), m_status.m_texts);
+    EXPECT_TRUE(outcome.m_bIsBundle);
+    EXPECT_FALSE(outcome.m_bProductListEnabled);
+    EXPECT_TRUE(outcome.m_products.empty());
+    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_EQ("BARE", HeldName());
+    EXPECT_EQ(1, m_nHandOffs);
+
+    // A candidate of another hardware code is not listed, but the loader took it.
+    WriteZip(m_dir / "foreign.zip", {{"IMAGE.INFO", {}}, {"b.enc", Product("B", 7)}});
+    outcome = Open(m_dir / "foreign.zip", 1);
+    EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Wrong bundle file"}), m_status.m_texts);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_EQ("B", HeldName());
+
+    // Candidates that never reach the image loader leave the held image alone.
+    ASSERT_EQ(1, Open(m_dir / "bare.img", 0).m_bImageLoaded);
+    WriteZip(m_dir / "tiny.zip", {{"IMAGE.INFO", {}}, {"a.enc", Bytes(100, 1)}});
+    outcome = Open(m_dir / "tiny.zip", 1);
+    EXPECT_EQ((Texts{"Loading bundle", "Wrong bundle file"}), m_status.m_texts);
+    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_EQ("BARE", HeldName());
+
+    // A bundle scan that replaced it: the held image is no longer the one the user chose.
+    outcome = Open(m_bundle, 1);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_EQ("LEAD", HeldName());
+}
+
+TEST_F(BundleLoaderTest, BareImageFilesAreLoadedDirectly)
+{
+    CImageSpec spec;
+    spec.name = "BARE";
+    WriteFileBytes(m_dir / "bare.img", BuildImageFile(spec));
+    CBundleOpenOutcome outcome = Open(m_dir / "bare.img", 0);
+    EXPECT_FALSE(outcome.m_bIsBundle);
+    EXPECT_FALSE(outcome.m_bProductListEnabled);
+    EXPECT_TRUE(outcome.m_products.empty());
+    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Image loaded", "Loaded update file"}),
+              m_status.m_texts);
+    EXPECT_EQ(1, m_nHandOffs);
+    EXPECT_EQ("BARE", m_strHandOffImage);
+
+    WriteFileBytes(m_dir / "short.img", Bytes(511, 0));
+    outcome = Open(m_dir / "short.img", 1);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong Image size", "Wrong image file"}),
+              m_status.m_texts);
+
+    outcome = Open(m_dir / "missing.img", 1);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong image file"}), m_status.m_texts);
+}
+
+TEST_F(BundleLoaderTest, MarkerCountsWhateverItHoldsAndBundlesWithoutProductsAreWrong)
+{
+    WriteZip(m_dir / "marker.zip", {{"Image.Info", Bytes(40, 'i')}, {"x.enc", Product("X")}});
+    CBundleOpenOutcome outcome = Open(m_dir / "marker.zip", 0);
+    EXPECT_EQ((Texts{"x.enc"}), outcome.m_products);
+    EXPECT_EQ("Bundle loaded", m_status.m_texts.back());
+
+    WriteZip(m_dir / "noproducts.zip", {{"image.info", {}},
+                                        {"PRODUCT.ENC", Product("UPPER")},
+                                        {"foreign.enc", Product("FOREIGN", 0x00010001u)},
+                                        {"tiny.enc", Bytes(511, 0)}});
+    outcome = Open(m_dir / "noproducts.zip", 0);
+    EXPECT_TRUE(outcome.m_bIsBundle);
+    EXPECT_FALSE(outcome.m_bProductListEnabled);
+    EXPECT_TRUE(outcome.m_products.empty());
+    EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Wrong bundle file"}), m_status.m_texts);
+}
+
+TEST_F(BundleLoaderTest, SelectingAProductReloadsItFromTheBundle)
+{
+    Open(m_bundle, 0);
+    CProductSelectOutcome outcome = Select("alpha.enc", 0);
+    EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult);
+    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_TRUE(outcome.m_bRefreshWindow);
+    EXPECT_EQ((Texts{"Loading bundle", "Image loaded"}), m_status.m_texts);
+    EXPECT_EQ("ALPHA", HeldName());
+
+    // Choosing it again discards the edits made in between; letter case is ignored.
+    SetParamValue(m_updater.Header(), 0, 99);
+    outcome = Select("ALPHA.ENC", 1);
+    EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult);
+    EXPECT_EQ(20u, GetParamValue(m_updater.Header(), 0));
+
+    // The hardware code is not tested again when a product is chosen.
+    EXPECT_EQ(ProductLoad::Loaded, Select("other-hw.enc", 1).m_nResult);
+    EXPECT_EQ("OTHER", HeldName());
+}
+
+TEST_F(BundleLoaderTest, SelectingAProductThatCannotBeLoaded)
+{
+    Open(m_bundle, 0);
+    ASSERT_EQ(ProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
+
+    // The listed name lost its "/", so no member has it; nothing changes.
+    CProductSelectOutcome outcome = Select("lead.enc", 1);
+    EXPECT_EQ(ProductLoad::NotFound, outcome.m_nResult);
+    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_FALSE(outcome.m_bRefreshWindow);
+    EXPECT_EQ((Texts{"Loading bundle"}), m_status.m_texts);
+    EXPECT_EQ("ZETA", HeldName());
+
+    for (const char* damaged : {"crc.enc", "inflate.enc", "huge.enc", "large.enc"})
+    {
+        outcome = Select(damaged, 1);
+        EXPECT_EQ(ProductLoad::Unreadable, outcome.m_nResult) << damaged;
+        EXPECT_EQ(1, outcome.m_bImageLoaded);
+        EXPECT_EQ("ZETA", HeldName());
+    }
+
+    outcome = Select("badtag.enc", 1);
+    EXPECT_EQ(ProductLoad::Refused, outcome.m_nResult);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_FALSE(outcome.m_bRefreshWindow);
+    EXPECT_EQ((Texts{"Loading bundle", "Wrong Image"}), m_status.m_texts);
+
+    EXPECT_EQ(ProductLoad::NotFound, Select("", 1).m_nResult);
+}
+
+TEST_F(BundleLoaderTest, SelectingFromAFileThatIsNoLongerABundle)
+{
+    // After "Wr" the bundle path names the stored image file.
+    Open(m_bundle, 0);
+    ASSERT_EQ(ProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
+    m_updater.StoreImageFile(m_dir / "stored.img");
+    m_bundle = m_dir / "stored.img";
+    CProductSelectOutcome outcome = Select("zeta.enc", 1);
+    EXPECT_EQ(ProductLoad::CannotOpenBundle, outcome.m_nResult);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
+    EXPECT_EQ((Texts{"Loading bundle", "Unable to load bundle"}), m_status.m_texts);
+
+    m_bundle = m_dir / "gone.zip";
+    EXPECT_EQ(ProductLoad::CannotOpenBundle, Select("zeta.enc", 1).m_nResult);
+}
+
+TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
+{
+    WriteFileBytes(m_dir / "IMAGE.INFO", {});
+    WriteFileBytes(m_dir / "b-enc.img", Product("B"));
+    WriteFileBytes(m_dir / "a-enc.img", Product("A"));
+    CProcessResult made =
+        RunProcess("/bin/sh", {"-c", "cd '" + m_dir.Path().string() +
+                                         "' && zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip"});
+    ASSERT_EQ(0, made.exitCode) << made.err;
+    CBundleOpenOutcome outcome = Open(m_dir / "dd.zip", 0);
+    EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), outcome.m_products);
+    m_bundle = m_dir / "dd.zip";
+    EXPECT_EQ(ProductLoad::Loaded, Select("b-enc.img", 0).m_nResult);
+    EXPECT_EQ("B", HeldName());
+}

@@ -1,0 +1,130 @@
+// corvalin-cli products, and --product for params and set, end to end on bundles.
+
+#include "device/Updater.h"
+#include "params/ParameterTable.h"
+#include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/ProcessRunner.h"
+#include "tools/fixtures/TempDir.h"
+#include "tools/fixtures/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+CProcessResult Cli(const std::vector<std::string>& args)
+{
+    return RunProcess(CORVALIN_CLI_PATH, args);
+}
+
+Bytes Product(const std::string& name, uint32_t volume, uint32_t hardwareCode = 0x00010000u)
+{
+    CImageSpec spec;
+    spec.name = name;
+    spec.hardwareCode = hardwareCode;
+    spec.params = {{0x30120001, volume}}; // CH0.Volume
+    return BuildImageFile(spec);
+}
+
+class CliBundleTest : public ::testing::Test
+{
+  protected:
+    CliBundleTest()
+    {
+        m_bundle = (m_dir / "bundle.zip").string();
+        WriteZip(m_bundle, {{"IMAGE.INFO", {}},
+                            {"p3.enc", Product("P3", 21)},
+                            {"foreign.enc", Product("FOREIGN", 23, 0x00020000u)},
+                            {"/root.enc", Product("ROOT", 25)},
+                            {"p1.enc", Product("P1", 22)}});
+    }
+
+    CTempDir m_dir;
+    std::string m_bundle;
+};
+
+std::string VolumeLine(const char* value)
+{
+    return PadLabel("CH0.Volume") + " :   " + value + "\n";
+}
+
+} // namespace
+
+TEST_F(CliBundleTest, ProductsListsTheProductsInTheWindowsOrder)
+{
+    CProcessResult r = Cli({"products", m_bundle});
+    EXPECT_EQ(0, r.exitCode);
+    EXPECT_EQ("p1.enc\np3.enc\nroot.enc\n", r.out);
+    EXPECT_EQ("Loading bundle\nImage loaded\nImage loaded\nImage loaded\nImage loaded\nBundle loaded\n",
+              r.err);
+}
+
+TEST_F(CliBundleTest, ProductsFailsWithoutProducts)
+{
+    WriteZip(m_dir / "empty.zip", {{"image.info", {}}, {"readme.txt", Bytes(10, 'r')}});
+    CProcessResult r = Cli({"products", (m_dir / "empty.zip").string()});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ("Loading bundle\nWrong bundle file\n", r.err);
+
+    WriteFileBytes(m_dir / "bare.img", Product("BARE", 1));
+    r = Cli({"products", (m_dir / "bare.img").string()});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ("Loading bundle\nLoading image\nImage loaded\nLoaded update file\n", r.err);
+
+    r = Cli({"products", (m_dir / "missing.zip").string()});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("No such file")) << r.err;
+    EXPECT_EQ(2, Cli({"products"}).exitCode);
+    EXPECT_EQ(2, Cli({"products", m_bundle, "extra"}).exitCode);
+}
+
+TEST_F(CliBundleTest, ParamsAndSetWorkOnAProduct)
+{
+    CProcessResult r = Cli({"params", m_bundle, "--product", "P3.ENC"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(VolumeLine("021"), r.out);
+    EXPECT_EQ("Loading bundle\nImage loaded\n", r.err);
+
+    // The hardware code is not tested when a product is named, as in the window.
+    r = Cli({"params", "--product", "foreign.enc", m_bundle});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(VolumeLine("023"), r.out);
+
+    std::string out = (m_dir / "p1-edited.img").string();
+    r = Cli({"set", m_bundle, "--product", "p1.enc", "-o", out, "CH0.Volume=30"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(VolumeLine("030"), r.out);
+    CUpdater updater;
+    ASSERT_EQ(1, updater.LoadImageFile(out));
+    EXPECT_EQ("P1", GetImageName(updater.Header()));
+    EXPECT_EQ(30u, GetParamValue(updater.Header(), 0));
+}
+
+TEST_F(CliBundleTest, ProductOptionFailures)
+{
+    // The listed name lost its leading "/"; the stored name is still found.
+    CProcessResult r = Cli({"params", m_bundle, "--product", "root.enc"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(std::string::npos, r.err.find("no member named 'root.enc'")) << r.err;
+    EXPECT_EQ(0, Cli({"params", m_bundle, "--product", "/root.enc"}).exitCode);
+
+    WriteFileBytes(m_dir / "bare.img", Product("BARE", 1));
+    r = Cli({"params", (m_dir / "bare.img").string(), "--product", "p1.enc"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(0u, r.err.find("Loading bundle\nUnable to load bundle\n")) << r.err;
+
+    CZipMember damaged{"bad.enc", Product("BAD", 1)};
+    damaged.corruptCrc = true;
+    WriteZip(m_dir / "damaged.zip", {{"image.info", {}}, damaged});
+    r = Cli({"params", (m_dir / "damaged.zip").string(), "--product", "bad.enc"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("damaged")) << r.err;
+
+    EXPECT_EQ(2, Cli({"params", m_bundle, "--product"}).exitCode);
+}
