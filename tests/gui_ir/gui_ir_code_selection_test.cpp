@@ -6,7 +6,9 @@
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"
 
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -112,6 +114,8 @@ private slots:
     void FileWithoutCodesRemovesTheKeys();
     void OkCancelEscapeAndCloseBox();
     void EnterActsAsOk();
+    void BrowseOffersCcfFilesAndLoadsTheChoice();
+    void MessagesAreOkBoxesCaptionedCorvalin();
     void Screenshots();
 
 private:
@@ -482,6 +486,57 @@ void CodeSelectionDlgTest::EnterActsAsOk()
     QCOMPARE(int(dialog->Codes().size()), 14);
     QCOMPARE(dialog->Codes()[12], 0x1FEu);
     QCOMPARE(dialog->Codes()[9], 0xF50AFB04u);
+}
+
+void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()
+{
+    CTestDialog dialog;
+    dialog.Show();
+    QStringList filters;
+    bool bChosen = false;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        filters = files->nameFilters();
+        files->setDirectory(ToQString(m_pDir->Path()));
+        files->selectFile(QStringLiteral("remote.ccf"));
+        bChosen = true;
+        static_cast<QDialog*>(files)->accept();
+    });
+    dialog.Click(kBrowseId);
+    QVERIFY(bChosen);
+    QCOMPARE(filters, QStringList{QStringLiteral("CCF Files (*.ccf)")});
+    QCOMPARE(dialog->SourceFileBox()->text(), ToQString(m_remote));
+    QCOMPARE(int(dialog->SourceKeys().size()), 9);
+
+    // Cancelling the file dialog changes nothing.
+    QTimer::singleShot(0, [] {
+        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+        qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject();
+    });
+    dialog.Click(kBrowseId);
+    QCOMPARE(dialog->SourceFileBox()->text(), ToQString(m_remote));
+    QCOMPARE(int(dialog->SourceKeys().size()), 9);
+}
+
+void CodeSelectionDlgTest::MessagesAreOkBoxesCaptionedCorvalin()
+{
+    CCodeSelectionDlg dialog; // no hook: the real message box
+    QString title, text;
+    QList<QAbstractButton*> buttons;
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        title = box->windowTitle();
+        text = box->text();
+        buttons = box->buttons();
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialog.SourceFileBox()->setText(ToQString(m_noCodes));
+    QCOMPARE(title, QStringLiteral("Corvalin"));
+    QCOMPARE(text, QStringLiteral("No IR code!"));
+    QCOMPARE(buttons.size(), 1);
 }
 
 void CodeSelectionDlgTest::Screenshots()
