@@ -1,12 +1,18 @@
 # Corvalin — the commands a newcomer needs. See README.md.
 #   make demo   install what is missing, build, run the demo
-#   make test   install what is missing, build both presets, run every test
+#   make test   install what is missing, build both presets, run every test and a
+#               short run of each fuzz target
+#   make fuzz   run each fuzz target for FUZZ_SECONDS (600 by default)
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 DEMO_DIR := build/demo
 
-.PHONY: all deps configure build build-asan test test-default test-asan demo bench clean
+FUZZ_SMOKE_SECONDS ?= 20
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder corvalin-fuzz-seeds
+
+.PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean
 
 all: build
 
@@ -19,11 +25,17 @@ build/default/build.ninja: CMakeLists.txt CMakePresets.json
 build/asan/build.ninja: CMakeLists.txt CMakePresets.json
 	cmake --preset asan
 
+build/fuzz/build.ninja: CMakeLists.txt CMakePresets.json
+	cmake --preset fuzz
+
 build: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS)
 
 build-asan: deps build/asan/build.ninja
 	cmake --build --preset asan -j $(JOBS)
+
+build-fuzz: deps build/fuzz/build.ninja
+	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 
 test-default: build
 	ctest --preset default -j $(JOBS)
@@ -31,7 +43,13 @@ test-default: build
 test-asan: build-asan
 	ctest --preset asan -j $(JOBS)
 
-test: test-default test-asan
+test-fuzz: build-fuzz
+	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SMOKE_SECONDS)
+
+test: test-default test-asan test-fuzz
+
+fuzz: build-fuzz
+	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 demo: build
 	@./tools/run-demo.sh build/default $(DEMO_DIR)

@@ -9,5 +9,8 @@ namespace corvalin::cli
 int RunParams(Args args);
 int RunSet(Args args);
 int RunProducts(Args args);
+int RunDecode(Args args);
+int RunCcf(Args args);
+int RunIrImport(Args args);
 
 } // namespace corvalin::cli

@@ -18,6 +18,9 @@ const Command kCommands[] = {
     {"params", corvalin::cli::RunParams},
     {"set", corvalin::cli::RunSet},
     {"products", corvalin::cli::RunProducts},
+    {"decode", corvalin::cli::RunDecode},
+    {"ccf", corvalin::cli::RunCcf},
+    {"ir-import", corvalin::cli::RunIrImport},
 };
 
 } // namespace

@@ -184,6 +184,38 @@ TEST(CcfReader, BitmapsPointIntoTheImage)
     EXPECT_EQ(nullptr, reader.Keys().at(0).bitmap);
 }
 
+TEST(CcfReader, BitmapsOfEveryFormDecodeFromTheKeyList)
+{
+    // Flags words whose two bytes differ, so a byte-swapped read picks another form.
+    CCcfBuilder ccf;
+    Words code = NecCode(1, 2);
+    std::vector<CCcfChild> keys = {
+        ButtonAt(0, 0, ccf.IrButton("grey", code, ccf.Bitmap(0x0100, {10, 20, 30, 40, 0, 0, 0, 0}), 4, 1)),
+        ButtonAt(0, 0, ccf.IrButton("bits1", code, ccf.Bitmap(0x0200, {0x05}), 4, 1)),
+        ButtonAt(0, 0, ccf.IrButton("rle", code, ccf.Bitmap(0x0281, {0x1B, 0x81}), 4, 2)),
+        ButtonAt(0, 0, ccf.IrButton("bits2", code, ccf.Bitmap(0x0201, {0xE4, 0x00}), 4, 1)),
+    };
+    ccf.SetHeaderPanels(ccf.Panel("P", keys));
+    Bytes bytes = ccf.Build();
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    ASSERT_EQ(4u, reader.Keys().size());
+    auto row = [&](std::size_t k, int y) {
+        const CIrKeyRecord& key = reader.Keys()[k];
+        CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
+        std::vector<int> pixels;
+        for (int x = 0; x < image.m_nWidth; ++x)
+            pixels.push_back(image.Grey(x, y));
+        return pixels;
+    };
+    EXPECT_EQ((std::vector<int>{10, 20, 30, 40}), row(0, 0));
+    EXPECT_EQ((std::vector<int>{255, 0, 255, 0}), row(1, 0));
+    EXPECT_EQ((std::vector<int>{85, 170, 255, 85}), row(2, 0));
+    EXPECT_EQ((std::vector<int>{85, 85, 85, 0}), row(2, 1)); // the run crosses the row end
+    EXPECT_EQ((std::vector<int>{255, 170, 85, 0}), row(3, 0));
+}
+
 TEST(CcfReader, WritesTheTraceOfAButton)
 {
     CCcfBuilder ccf;

@@ -1,5 +1,6 @@
 // corvalin-mkdemo DIR: writes the demo's sample files into DIR.
 
+#include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ZipWriter.h"
 
@@ -63,6 +64,14 @@ int main(int argc, char** argv)
                   {"VOLVO_P1_enc_0.90.bin", DemoProduct("DEMO VOLVO P1 0.90", false, 1, 15, 0x00020000u, 5)},
                   {"notes.txt", Bytes(info.begin(), info.end())}});
         std::printf("%s\n", (dir / "demo-bundle.zip").string().c_str());
+        // An image that carries IR button parameters, and a remote to take codes from.
+        CImageSpec irSpec = spec;
+        irSpec.name = "DEMO VOLVO P3 1.07 IR";
+        irSpec.params = RealisticParameters(true);
+        WriteFileBytes(dir / "demo-ir.img", BuildImageFile(irSpec));
+        std::printf("%s\n", (dir / "demo-ir.img").string().c_str());
+        WriteFileBytes(dir / "demo.ccf", BuildDemoCcf());
+        std::printf("%s\n", (dir / "demo.ccf").string().c_str());
     }
     catch (const std::exception& error)
     {

@@ -17,3 +17,12 @@ echo "== The products of the bundle $dir/demo-bundle.zip"
 echo
 echo "== The parameter list of its product VOLVO_P2_IR_enc_1.02.bin"
 "$cli" params "$dir/demo-bundle.zip" --product VOLVO_P2_IR_enc_1.02.bin
+echo
+echo "== The importable keys of the remote $dir/demo.ccf"
+"$cli" ccf "$dir/demo.ccf"
+echo
+echo "== One of its codes, decoded from Pronto words"
+"$cli" decode 0000 0067 0000 000D 0060 0018 0030 0018 0018 0018 0030 0018 0018 0018 0030 0018 0018 0018 0018 0018 0030 0018 0018 0018 0018 0018 0018 0018 0018 03DE
+echo
+echo "== IR codes from $dir/demo.ccf into $dir/demo-ir.img (Vol +, Vol -, Mute, Source, tracks by name; Phone Pick Up=Menu)"
+"$cli" ir-import "$dir/demo-ir.img" "$dir/demo.ccf" -o "$dir/demo-ir-edited.img" "Phone Pick Up=Menu"

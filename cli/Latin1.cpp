@@ -1,0 +1,74 @@
+#include "cli/Latin1.h"
+
+#include <cstdio>
+
+namespace corvalin::cli
+{
+
+std::string Latin1ToUtf8(const std::string& latin1)
+{
+    std::string utf8;
+    for (unsigned char c : latin1)
+    {
+        if (c < 0x80)
+        {
+            utf8 += char(c);
+        }
+        else
+        {
+            utf8 += char(0xC0 | (c >> 6));
+            utf8 += char(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+std::string Utf8ToLatin1(const std::string& utf8)
+{
+    std::string latin1;
+    for (std::size_t i = 0; i < utf8.size(); ++i)
+    {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80)
+        {
+            latin1 += char(c);
+            continue;
+        }
+        // Only the two-byte sequences C2 80 to C3 BF stay within Latin-1.
+        if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size() &&
+            (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80)
+        {
+            latin1 += char(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+            ++i;
+            continue;
+        }
+        return utf8;
+    }
+    return latin1;
+}
+
+std::string JsonString(const std::string& latin1)
+{
+    std::string out = "\"";
+    for (unsigned char c : latin1)
+    {
+        if (c == '"' || c == '\\')
+        {
+            out += '\\';
+            out += char(c);
+        }
+        else if (c < 0x20 || c == 0x7F)
+        {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", unsigned(c));
+            out += escape;
+        }
+        else
+        {
+            out += Latin1ToUtf8(std::string(1, char(c)));
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace corvalin::cli

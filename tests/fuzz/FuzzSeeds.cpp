@@ -1,0 +1,88 @@
+// corvalin-fuzz-seeds DIR: writes seed inputs for the fuzz targets into DIR/ccf and
+// DIR/ir, from the same CCF files and Pronto codes the tests build.
+
+#include "tools/fixtures/CcfBuilder.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+Bytes WordBytes(const Words& words)
+{
+    Bytes bytes;
+    for (uint16_t word : words)
+    {
+        bytes.push_back(uint8_t(word >> 8));
+        bytes.push_back(uint8_t(word));
+    }
+    return bytes;
+}
+
+// Nested frames, every bitmap form, the buttons that are left out, a device list loop.
+Bytes MixedCcf()
+{
+    CCcfBuilder ccf;
+    uint32_t grey = ccf.Bitmap(0x0100, Bytes(16 * 4, 0x80));
+    uint32_t bits1 = ccf.Bitmap(0x0000, {0x01, 0xFC, 0x03, 0x55});
+    uint32_t rle = ccf.Bitmap(0x0081, {0x83, 0x1B, 0x89, 0xFF, 0x80});
+    uint32_t bits2 = ccf.Bitmap(0x0001, {0x1B, 0xC0, 0xFF, 0x3F});
+    uint32_t deep = ccf.Frame("Inner", {ButtonAt(1000, 100, ccf.IrButton("Mute", NecCode(4, 9), grey, 10, 4))});
+    uint32_t outer = ccf.Frame("Outer", {ButtonAt(1, 2, ccf.IrButton("Mute", Rc5Code(5, 0x35), bits1, 10, 2)),
+                                         FrameAt(65000, 65500, deep)});
+    CCcfButton macro;
+    macro.name = ccf.Name("Macro");
+    macro.actions = ccf.Actions({{2, 0}, {kCcfActionIrCode, ccf.IrCode(SonyCode(0x15, 1))}});
+    CCcfChild odd = ButtonAt(0, 0, ccf.Button(macro));
+    odd.kind = 2;
+    uint32_t panel = ccf.Panel("Main", {ButtonAt(5, 6, ccf.IrButton("Vol+", Rc6Code(0x80, 0x0C), rle, 10, 2)),
+                                        odd, ButtonAt(0, 0, ccf.Button(macro)), FrameAt(100, 200, outer)});
+    uint32_t second = ccf.Panel("More", {ButtonAt(0, 0, ccf.IrButton("\xAA", SharpCode(1, 0x5A), bits2, 5, 2))});
+    ccf.Chain({panel, second});
+    uint32_t device = ccf.Device("TV", panel);
+    ccf.Put32(device, device);
+    ccf.SetDeviceList(0, device);
+    ccf.SetHeaderPanels(ccf.Panel("Home", {ButtonAt(0, 0, ccf.IrButton("Vol-", NecFrame(0x1234, 1019)))}));
+    return ccf.Build();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: corvalin-fuzz-seeds DIR\n");
+        return 2;
+    }
+    try
+    {
+        std::filesystem::path dir = argv[1];
+        std::filesystem::create_directories(dir / "ccf");
+        std::filesystem::create_directories(dir / "ir");
+        WriteFileBytes(dir / "ccf" / "mixed.ccf", MixedCcf());
+        WriteFileBytes(dir / "ccf" / "demo.ccf", BuildDemoCcf());
+        WriteFileBytes(dir / "ccf" / "large.ccf", BuildLargeCcf(60, 0));
+
+        const std::pair<const char*, Words> codes[] = {
+            {"nec", NecCode(0x04, 0x08)},          {"nec-repeat", NecFrame(0x1FE, 1518, {342, 86, 21, 3700})},
+            {"hitachi", NecFrame(0x1234, 1019)},   {"sony12", SonyCode(0x15, 1)},
+            {"sony15", SonyCode(0x7F, 0xA5, 15)},  {"sony20", SonyCode(0x01, 0x1ABC, 20)},
+            {"rc5", Rc5Code(5, 0x35)},             {"rc6", Rc6Code(0x80, 0x0C)},
+            {"rc6-trailer0", Rc6Code(0x80, 0x0C, false)}, {"sharp", SharpCode(1, 0x5A)},
+        };
+        for (const auto& [name, words] : codes)
+            WriteFileBytes(dir / "ir" / name, WordBytes(words));
+    }
+    catch (const std::exception& error)
+    {
+        std::fprintf(stderr, "corvalin-fuzz-seeds: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs each fuzz target for SECONDS on its seeds and a corpus kept in the build dir.
+# Exits non-zero when a target finds a crash; the input is left in the build dir.
+set -euo pipefail
+build=${1:-build/fuzz}
+seconds=${2:-20}
+"$build/tests/fuzz/corvalin-fuzz-seeds" "$build/seeds"
+status=0
+for target in ccf_reader:ccf ir_decoder:ir; do
+    name=${target%%:*}
+    seeds=${target##*:}
+    corpus="$build/corpus/$name"
+    mkdir -p "$corpus" "$build/crashes"
+    echo "== fuzz_$name for ${seconds}s"
+    if ! "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/crashes/$name-" "$corpus" "$build/seeds/$seeds" \
+        2> "$build/fuzz_$name.log"; then
+        status=1
+    fi
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|ERROR|SUMMARY' "$build/fuzz_$name.log" || true
+done
+exit $status
