@@ -1,0 +1,21 @@
+#include "ir/ui/CodeSelectionHandOff.h"
+
+#include "ir/ui/CodeSelectionDlg.h"
+
+namespace corvalin
+{
+
+EIrHandOffResult RunCodeSelectionHandOff(QWidget* parent, ImageHeader& header)
+{
+    return RunIrCodeHandOff(header, [parent] {
+        // Nothing of the dialog outlives one run: its reader and keys go with it here.
+        CCodeSelectionDlg dialog(parent);
+        CIrDialogOutcome outcome;
+        outcome.m_bAccepted = dialog.DoModal() == kCodeSelectionOk;
+        outcome.m_codes = dialog.Codes();
+        outcome.m_nIrType = dialog.GetIrType();
+        return outcome;
+    });
+}
+
+} // namespace corvalin
