@@ -1,5 +1,6 @@
 #include "ir/ui/CodeSelectionHandOff.h"
 
+#include "device/Updater.h"
 #include "ir/ui/CodeSelectionDlg.h"
 
 namespace corvalin
@@ -16,6 +17,14 @@ EIrHandOffResult RunCodeSelectionHandOff(QWidget* parent, ImageHeader& header)
         outcome.m_nIrType = dialog.GetIrType();
         return outcome;
     });
+}
+
+IrHandOffFn MakeCodeSelectionHandOff(QWidget* parent, CUpdater& updater)
+{
+    return [parent, &updater] {
+        if (updater.IsImageHeld())
+            RunCodeSelectionHandOff(parent, updater.Header());
+    };
 }
 
 } // namespace corvalin

@@ -3,6 +3,7 @@
 // cancelling leaves the header byte for byte as it was.
 
 #include "ir/ui/CodeSelectionHandOff.h"
+#include "device/Updater.h"
 #include "ir/ui/CodeSelectionDlg.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/ImageBuilder.h"
@@ -82,6 +83,7 @@ private slots:
     void CancelChangesNothing();
     void EnterWritesThePicksToo();
     void FullListGetsNoIrTypeButTheCodes();
+    void OpeningAnImageRunsTheStepOnTheHeldImage();
 
 private:
     std::unique_ptr<CTempDir> m_pDir;
@@ -186,6 +188,30 @@ void HandOffTest::FullListGetsNoIrTypeButTheCodes()
     for (int slot = 0; slot < kParamSlots; ++slot)
         QVERIFY(GetParamId(header, slot) != kIrTypeId);
     QCOMPARE(GetParamId(header, 49), kParamTerminator);
+}
+
+void HandOffTest::OpeningAnImageRunsTheStepOnTheHeldImage()
+{
+    CUpdater updater;
+    CDialogDriver driver([this](CCodeSelectionDlg& dialog) {
+        dialog.SourceFileBox()->setText(m_demo);
+        dialog.Button(kOkId)->click();
+    });
+    // Nothing held yet: no dialog.
+    const IrHandOffFn handOff = MakeCodeSelectionHandOff(nullptr, updater);
+    handOff();
+    QCOMPARE(driver.Seen(), 0);
+
+    // An opened file whose image has "IR.BTN0": the dialog runs and "Mute" lands there.
+    CImageSpec spec;
+    spec.params = {{kVolume, 20}, {kIrBtn0, 0x22}};
+    const auto path = *m_pDir / "product.img";
+    WriteFileBytes(path, BuildImageFile(spec));
+    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, path, 0, handOff);
+    QCOMPARE(outcome.m_bImageLoaded, 1);
+    QCOMPARE(driver.Seen(), 1);
+    QCOMPARE(GetParamValue(updater.Header(), 1), kDemoMute);
+    QCOMPARE(GetParamId(updater.Header(), 2), kIrTypeId);
 }
 
 QTEST_MAIN(HandOffTest)
