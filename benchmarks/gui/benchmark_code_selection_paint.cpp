@@ -42,8 +42,8 @@ void Measure(const char* what, CCodeSelectionDlg& dialog)
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(times.begin(), times.end());
-    std::printf("%-40s median %7.2f ms  min %7.2f ms  max %7.2f ms  (%d rounds)\n", what, times[times.size() / 2],
-                times.front(), times.back(), kRounds);
+    std::printf("%-40s median %7.2f ms  min %7.2f ms  max %7.2f ms  (%d rounds)\n", what,
+                times[times.size() / 2], times.front(), times.back(), kRounds);
 }
 
 } // namespace
@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     CCodeSelectionDlg dialog;
     dialog.SetMessageHook([](const QString& text) { std::printf("message: %s\n", qPrintable(text)); });
     dialog.SourceFileBox()->setText(QString::fromStdString(path.string()));
-    std::printf("dialog %dx%d, %zu source keys\n", dialog.width(), dialog.height(), dialog.SourceKeys().size());
+    std::printf("dialog %dx%d, %zu source keys\n", dialog.width(), dialog.height(),
+                dialog.SourceKeys().size());
 
     Measure("whole dialog, no Pronto.ttf", dialog);
 

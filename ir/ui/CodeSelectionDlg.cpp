@@ -63,7 +63,8 @@ CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic
     // Dialog units: a quarter of the font's average character width across, an
     // eighth of its height down.
     const QFontMetrics metrics(font());
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_nBaseUnitX = (letters / 26 + 1) / 2;
     m_nBaseUnitY = metrics.height();
 
@@ -124,7 +125,8 @@ void CCodeSelectionDlg::BuildControls()
         key->setGeometry(FromDialogUnits(place.m_nX, place.m_nY, place.m_nW, place.m_nH));
         // The six keys no label and no click reaches are kept but never shown.
         key->setVisible(kFunctionKeyShown[std::size_t(k)]);
-        connect(key, &QAbstractButton::clicked, this, [this, id = place.m_nId] { m_logic.OnFunctionKey(id); });
+        connect(key, &QAbstractButton::clicked, this,
+                [this, id = place.m_nId] { m_logic.OnFunctionKey(id); });
         m_functionKeys[std::size_t(k)] = key;
     }
 
@@ -144,10 +146,10 @@ void CCodeSelectionDlg::BuildControls()
     auto* fileLabel = new QLabel(QStringLiteral("Source File:"), this);
     fileLabel->setGeometry(FromDialogUnits(25, 36, 71, 14));
 
-    connect(AddPushButton(kClearAllId, QStringLiteral("CLEAR ALL"), 161, 309, 48, 19), &QPushButton::clicked, this,
-            [this] { m_logic.OnClearAll(); });
-    connect(AddPushButton(kDefaultId, QStringLiteral("DEFAULT"), 217, 309, 48, 19), &QPushButton::clicked, this,
-            &CCodeSelectionDlg::OnDefault);
+    connect(AddPushButton(kClearAllId, QStringLiteral("CLEAR ALL"), 161, 309, 48, 19), &QPushButton::clicked,
+            this, [this] { m_logic.OnClearAll(); });
+    connect(AddPushButton(kDefaultId, QStringLiteral("DEFAULT"), 217, 309, 48, 19), &QPushButton::clicked,
+            this, &CCodeSelectionDlg::OnDefault);
     connect(AddPushButton(kEraseId, QStringLiteral("ERASE"), 195, 244, 46, 21), &QPushButton::clicked, this,
             [this] { m_logic.OnErase(); });
 }

@@ -42,7 +42,7 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
 {
     Q_OBJECT
 
-public:
+  public:
     // Every function key starts empty: the dialog takes no codes in.
     explicit CCodeSelectionDlg(QWidget* parent = nullptr);
     ~CCodeSelectionDlg() override;
@@ -73,10 +73,10 @@ public:
     void done(int result) override;
     void reject() override;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void BuildControls();
     QPushButton* AddPushButton(int id, const QString& text, int x, int y, int w, int h);
     QRect FromDialogUnits(int x, int y, int w, int h) const;

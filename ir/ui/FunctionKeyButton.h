@@ -14,7 +14,7 @@ class CFunctionKeyButton : public QAbstractButton
 {
     Q_OBJECT
 
-public:
+  public:
     explicit CFunctionKeyButton(const QString& caption, QWidget* parent = nullptr);
     ~CFunctionKeyButton() override;
 
@@ -25,10 +25,10 @@ public:
     int Protocol() const { return m_nProtocol; }
     uint32_t Code() const { return m_nCode; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     int m_nProtocol = 0; // 0 ("EMPTY"): nothing assigned
     uint32_t m_nCode = 0;
 };

@@ -64,7 +64,8 @@ void CSourceKeyButton::paintEvent(QPaintEvent*)
     if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0)
     {
         // Decoded afresh at every drawing: the key keeps no copy of the picture.
-        const CGreyImage grey = DecodeKeyBitmap(m_wBitmapFlags, m_pBitmap, m_nBitmapAvailable, m_nWidth, m_nHeight);
+        const CGreyImage grey =
+            DecodeKeyBitmap(m_wBitmapFlags, m_pBitmap, m_nBitmapAvailable, m_nWidth, m_nHeight);
         if (grey.m_nWidth > 0)
             painter.drawImage(QPoint(0, 0), ToQImage(grey));
     }

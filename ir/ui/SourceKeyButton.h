@@ -18,7 +18,7 @@ class CSourceKeyButton : public QAbstractButton
 {
     Q_OBJECT
 
-public:
+  public:
     explicit CSourceKeyButton(QWidget* parent = nullptr);
     ~CSourceKeyButton() override;
 
@@ -38,15 +38,15 @@ public:
     // The font the caption is drawn in: face "Pronto", or the system's stand-in for it.
     QFont CaptionFont() const;
 
-signals:
+  signals:
     // The key was drawn while another control had the keyboard focus; a toggle the
     // dialog holds for it is withdrawn.
     void DrawnWithoutFocus();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void DrawCaption(QPainter& painter);
 
     int m_nPointSize = 0;

@@ -8,9 +8,9 @@
 
 #include <QFileDialog>
 #include <QFontMetrics>
-#include <QMessageBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -29,7 +29,7 @@ constexpr int kHiddenKeys[] = {1003, 1005, 1007, 1008, 1009, 1010};
 // A dialog whose message boxes are recorded instead of shown.
 class CTestDialog
 {
-public:
+  public:
     CTestDialog()
     {
         m_dialog.SetMessageHook([this](const QString& text) { m_messages << text; });
@@ -82,10 +82,12 @@ public:
 // Ends the modal dialog from inside its event loop with `action`.
 void WhenModal(CCodeSelectionDlg& dialog, std::function<void()> action)
 {
-    QTimer::singleShot(0, &dialog, [&dialog, action] {
-        QTRY_VERIFY(dialog.isVisible());
-        action();
-    });
+    QTimer::singleShot(0, &dialog,
+                       [&dialog, action]
+                       {
+                           QTRY_VERIFY(dialog.isVisible());
+                           action();
+                       });
 }
 
 std::vector<uint32_t> Zeros()
@@ -99,7 +101,7 @@ class CodeSelectionDlgTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void LayoutFollowsTheTemplate();
     void SourceKeysLieAtTheirProntoPositionPlusTheOffset();
@@ -118,7 +120,7 @@ private slots:
     void MessagesAreOkBoxesCaptionedCorvalin();
     void Screenshots();
 
-private:
+  private:
     std::unique_ptr<CTempDir> m_pDir;
     std::filesystem::path m_remote;
     std::filesystem::path m_noCodes;
@@ -146,11 +148,14 @@ void CodeSelectionDlgTest::LayoutFollowsTheTemplate()
     // Dialog units: x by a quarter of the average character width, y by an eighth of
     // the character height.
     const QFontMetrics metrics(dialog->font());
-    const int baseX = (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+    const int baseX =
+        (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+             26 +
+         1) /
+        2;
     const int baseY = metrics.height();
-    auto du = [&](int x, int y, int w, int h) {
-        return QRect((x * baseX + 2) / 4, (y * baseY + 4) / 8, (w * baseX + 2) / 4, (h * baseY + 4) / 8);
-    };
+    auto du = [&](int x, int y, int w, int h)
+    { return QRect((x * baseX + 2) / 4, (y * baseY + 4) / 8, (w * baseX + 2) / 4, (h * baseY + 4) / 8); };
     QCOMPARE(dialog->size(), du(0, 0, 438, 342).size());
     QCOMPARE(dialog->Button(kOkId)->geometry(), du(324, 309, 43, 19));
     QCOMPARE(dialog->Button(kEraseId)->geometry(), du(195, 244, 46, 21));
@@ -223,7 +228,7 @@ void CodeSelectionDlgTest::DefaultNamesAssignOnLoad()
     // "Vol+" reaches "Vol +"; "vol+" and "Vol +" do not; the later "Mute" wins.
     QCOMPARE(dialog->FunctionKey(2)->Code(), 0xFD02FB04u);
     QCOMPARE(dialog->FunctionKey(9)->Code(), 0xF50AFB04u);
-    QCOMPARE(dialog->FunctionKey(0)->Protocol(), 5); // "Vol-", SONY12
+    QCOMPARE(dialog->FunctionKey(0)->Protocol(), 5);   // "Vol-", SONY12
     QCOMPARE(dialog->FunctionKey(10)->Code(), 0x161u); // AA hex
     QCOMPARE(dialog->FunctionKey(11)->Code(), 0x160u); // BA hex
     QCOMPARE(dialog->FunctionKey(4)->Protocol(), 0);   // no "Source" in the file
@@ -477,11 +482,13 @@ void CodeSelectionDlgTest::EnterActsAsOk()
 {
     CTestDialog dialog;
     dialog.Load(m_remote);
-    WhenModal(*dialog, [&] {
-        dialog.ClickWithFocus(dialog.KeyLabelled("Pick"));
-        dialog.Click(kPickUp);
-        QTest::keyClick(dialog->FunctionKey(12), Qt::Key_Return);
-    });
+    WhenModal(*dialog,
+              [&]
+              {
+                  dialog.ClickWithFocus(dialog.KeyLabelled("Pick"));
+                  dialog.Click(kPickUp);
+                  QTest::keyClick(dialog->FunctionKey(12), Qt::Key_Return);
+              });
     QCOMPARE(dialog->DoModal(), kCodeSelectionOk);
     QCOMPARE(int(dialog->Codes().size()), 14);
     QCOMPARE(dialog->Codes()[12], 0x1FEu);
@@ -494,15 +501,17 @@ void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()
     dialog.Show();
     QStringList filters;
     bool bChosen = false;
-    QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
-        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        filters = files->nameFilters();
-        files->setDirectory(ToQString(m_pDir->Path()));
-        files->selectFile(QStringLiteral("remote.ccf"));
-        bChosen = true;
-        static_cast<QDialog*>(files)->accept();
-    });
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                           auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                           filters = files->nameFilters();
+                           files->setDirectory(ToQString(m_pDir->Path()));
+                           files->selectFile(QStringLiteral("remote.ccf"));
+                           bChosen = true;
+                           static_cast<QDialog*>(files)->accept();
+                       });
     dialog.Click(kBrowseId);
     QVERIFY(bChosen);
     QCOMPARE(filters, QStringList{QStringLiteral("CCF Files (*.ccf)")});
@@ -510,10 +519,12 @@ void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()
     QCOMPARE(int(dialog->SourceKeys().size()), 9);
 
     // Cancelling the file dialog changes nothing.
-    QTimer::singleShot(0, [] {
-        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
-        qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject();
-    });
+    QTimer::singleShot(0,
+                       []
+                       {
+                           QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                           qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject();
+                       });
     dialog.Click(kBrowseId);
     QCOMPARE(dialog->SourceFileBox()->text(), ToQString(m_remote));
     QCOMPARE(int(dialog->SourceKeys().size()), 9);
@@ -524,15 +535,17 @@ void CodeSelectionDlgTest::MessagesAreOkBoxesCaptionedCorvalin()
     CCodeSelectionDlg dialog; // no hook: the real message box
     QString title, text;
     QList<QAbstractButton*> buttons;
-    QTimer::singleShot(0, [&] {
-        QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        title = box->windowTitle();
-        text = box->text();
-        buttons = box->buttons();
-        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-        box->button(QMessageBox::Ok)->click();
-    });
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+                           auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                           title = box->windowTitle();
+                           text = box->text();
+                           buttons = box->buttons();
+                           QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+                           box->button(QMessageBox::Ok)->click();
+                       });
     dialog.SourceFileBox()->setText(ToQString(m_noCodes));
     QCOMPARE(title, QStringLiteral("Corvalin"));
     QCOMPARE(text, QStringLiteral("No IR code!"));

@@ -2,9 +2,9 @@
 // an image with IR button parameters, its codes reach only the slots that exist, and
 // cancelling leaves the header byte for byte as it was.
 
-#include "ir/ui/CodeSelectionHandOff.h"
 #include "device/Updater.h"
 #include "ir/ui/CodeSelectionDlg.h"
+#include "ir/ui/CodeSelectionHandOff.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"
@@ -45,25 +45,28 @@ ImageHeader HeaderWith(const std::vector<std::pair<uint32_t, uint32_t>>& params)
 // Acts on the code selection dialog once it runs modally; counts the dialogs seen.
 class CDialogDriver
 {
-public:
+  public:
     explicit CDialogDriver(std::function<void(CCodeSelectionDlg&)> action) : m_action(std::move(action))
     {
         m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* dialog = qobject_cast<CCodeSelectionDlg*>(QApplication::activeModalWidget());
-            if (dialog && dialog->isVisible() && dialog != m_pLast)
-            {
-                m_pLast = dialog;
-                ++m_nSeen;
-                m_action(*dialog);
-            }
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this]
+                         {
+                             auto* dialog =
+                                 qobject_cast<CCodeSelectionDlg*>(QApplication::activeModalWidget());
+                             if (dialog && dialog->isVisible() && dialog != m_pLast)
+                             {
+                                 m_pLast = dialog;
+                                 ++m_nSeen;
+                                 m_action(*dialog);
+                             }
+                         });
         m_timer.start();
     }
 
     int Seen() const { return m_nSeen; }
 
-private:
+  private:
     std::function<void(CCodeSelectionDlg&)> m_action;
     QTimer m_timer;
     QWidget* m_pLast = nullptr;
@@ -76,7 +79,7 @@ class HandOffTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void ImageWithoutIrButtonsShowsNoDialog();
     void CodesReachOnlyExistingSlots();
@@ -85,7 +88,7 @@ private slots:
     void FullListGetsNoIrTypeButTheCodes();
     void OpeningAnImageRunsTheStepOnTheHeldImage();
 
-private:
+  private:
     std::unique_ptr<CTempDir> m_pDir;
     QString m_demo;
 };
@@ -113,15 +116,17 @@ void HandOffTest::CodesReachOnlyExistingSlots()
 {
     ImageHeader header = HeaderWith({{kVolume, 20}, {kIrBtn3, 0x11}, {kIrBtn0, 0x22}, {kIrBtn3, 0x33}});
     ImageHeader expected = header;
-    CDialogDriver driver([this](CCodeSelectionDlg& dialog) {
-        dialog.SourceFileBox()->setText(m_demo);
-        // Every default name of the demo remote is assigned; "Menu" goes to
-        // "Phone Pick Up", whose parameter the image lacks.
-        QCOMPARE(int(dialog.SourceKeys().size()), 8);
-        dialog.SourceKeys()[7]->click();
-        dialog.FunctionKey(12)->click();
-        dialog.Button(kOkId)->click();
-    });
+    CDialogDriver driver(
+        [this](CCodeSelectionDlg& dialog)
+        {
+            dialog.SourceFileBox()->setText(m_demo);
+            // Every default name of the demo remote is assigned; "Menu" goes to
+            // "Phone Pick Up", whose parameter the image lacks.
+            QCOMPARE(int(dialog.SourceKeys().size()), 8);
+            dialog.SourceKeys()[7]->click();
+            dialog.FunctionKey(12)->click();
+            dialog.Button(kOkId)->click();
+        });
     QCOMPARE(RunCodeSelectionHandOff(nullptr, header), EIrHandOffResult::Written);
     QCOMPARE(driver.Seen(), 1);
 
@@ -143,15 +148,17 @@ void HandOffTest::CancelChangesNothing()
     {
         ImageHeader header = HeaderWith({{kIrBtn3, 0x11}, {kIrBtn0, 0x22}});
         const ImageHeader before = header;
-        CDialogDriver driver([this, way](CCodeSelectionDlg& dialog) {
-            dialog.SourceFileBox()->setText(m_demo);
-            if (way == 0)
-                dialog.Button(kCancelId)->click();
-            else if (way == 1)
-                QTest::keyClick(&dialog, Qt::Key_Escape);
-            else
-                dialog.close();
-        });
+        CDialogDriver driver(
+            [this, way](CCodeSelectionDlg& dialog)
+            {
+                dialog.SourceFileBox()->setText(m_demo);
+                if (way == 0)
+                    dialog.Button(kCancelId)->click();
+                else if (way == 1)
+                    QTest::keyClick(&dialog, Qt::Key_Escape);
+                else
+                    dialog.close();
+            });
         QCOMPARE(RunCodeSelectionHandOff(nullptr, header), EIrHandOffResult::Cancelled);
         QCOMPARE(driver.Seen(), 1);
         QVERIFY2(header == before, qPrintable(QString::number(way)));
@@ -161,11 +168,13 @@ void HandOffTest::CancelChangesNothing()
 void HandOffTest::EnterWritesThePicksToo()
 {
     ImageHeader header = HeaderWith({{kIrBtn0, 0x22}});
-    CDialogDriver driver([this](CCodeSelectionDlg& dialog) {
-        dialog.SourceFileBox()->setText(m_demo);
-        dialog.FunctionKey(9)->setFocus();
-        QTest::keyClick(dialog.FunctionKey(9), Qt::Key_Enter, Qt::KeypadModifier);
-    });
+    CDialogDriver driver(
+        [this](CCodeSelectionDlg& dialog)
+        {
+            dialog.SourceFileBox()->setText(m_demo);
+            dialog.FunctionKey(9)->setFocus();
+            QTest::keyClick(dialog.FunctionKey(9), Qt::Key_Enter, Qt::KeypadModifier);
+        });
     QCOMPARE(RunCodeSelectionHandOff(nullptr, header), EIrHandOffResult::Written);
     QCOMPARE(GetParamValue(header, 0), kDemoMute);
     QCOMPARE(GetParamId(header, 1), kIrTypeId);
@@ -179,10 +188,12 @@ void HandOffTest::FullListGetsNoIrTypeButTheCodes()
     params[10] = {kIrBtn3, 0x11};
     ImageHeader header = HeaderWith(params);
     QCOMPARE(GetParamId(header, 49), kParamTerminator);
-    CDialogDriver driver([this](CCodeSelectionDlg& dialog) {
-        dialog.SourceFileBox()->setText(m_demo);
-        dialog.Button(kOkId)->click();
-    });
+    CDialogDriver driver(
+        [this](CCodeSelectionDlg& dialog)
+        {
+            dialog.SourceFileBox()->setText(m_demo);
+            dialog.Button(kOkId)->click();
+        });
     QCOMPARE(RunCodeSelectionHandOff(nullptr, header), EIrHandOffResult::Written);
     QCOMPARE(GetParamValue(header, 10), kDemoVolPlus);
     for (int slot = 0; slot < kParamSlots; ++slot)
@@ -193,10 +204,12 @@ void HandOffTest::FullListGetsNoIrTypeButTheCodes()
 void HandOffTest::OpeningAnImageRunsTheStepOnTheHeldImage()
 {
     CUpdater updater;
-    CDialogDriver driver([this](CCodeSelectionDlg& dialog) {
-        dialog.SourceFileBox()->setText(m_demo);
-        dialog.Button(kOkId)->click();
-    });
+    CDialogDriver driver(
+        [this](CCodeSelectionDlg& dialog)
+        {
+            dialog.SourceFileBox()->setText(m_demo);
+            dialog.Button(kOkId)->click();
+        });
     // Nothing held yet: no dialog.
     const IrHandOffFn handOff = MakeCodeSelectionHandOff(nullptr, updater);
     handOff();

@@ -34,7 +34,10 @@ void ExpectPixels(CSourceKeyButton& key, const Greys& expected)
             const int want = expected[std::size_t(y * image.width() + x)];
             if (GreyAt(image, x, y) != want)
                 QFAIL(qPrintable(QStringLiteral("pixel (%1, %2): grey %3, expected %4")
-                                     .arg(x).arg(y).arg(GreyAt(image, x, y)).arg(want)));
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(GreyAt(image, x, y))
+                                     .arg(want)));
         }
     }
 }
@@ -56,7 +59,7 @@ class KeyButtonsTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void OneBitRowsRunOnWithoutAlignment();
     void TwoBitRowsAreAlignedToEightPixels();
     void RunLengthFillsAcrossRowEnds();
@@ -67,6 +70,7 @@ private slots:
     void FocusOutlineRunsRoundTheKey();
     void DrawingWithoutFocusIsReported();
     void FunctionKeyIsFlatOnlyForARealProtocol();
+    void KeysAreDrawnSunkenWhilePressed();
 };
 
 void KeyButtonsTest::OneBitRowsRunOnWithoutAlignment()
@@ -87,13 +91,13 @@ void KeyButtonsTest::OneBitRowsRunOnWithoutAlignment()
 void KeyButtonsTest::TwoBitRowsAreAlignedToEightPixels()
 {
     // Width 10 takes 16 pixels (4 bytes) a row; the six beyond the key are not seen.
-    const uint8_t bits[] = {0x1B, 0xE4, 0x55, 0xFF, // row 0
+    const uint8_t bits[] = {0x1B, 0xE4, 0x55, 0xFF,  // row 0
                             0xAA, 0x00, 0x1B, 0x00}; // row 1
     CSourceKeyButton key;
     key.resize(10, 2);
     key.SetBitmap(0x0001, bits, sizeof bits);
     const Greys expected = {
-        kBlack, kDark, kLight, kWhite, kWhite, kLight, kDark, kBlack, kDark, kDark,
+        kBlack, kDark,  kLight, kWhite, kWhite, kLight, kDark,  kBlack, kDark,  kDark,
         kLight, kLight, kLight, kLight, kBlack, kBlack, kBlack, kBlack, kBlack, kDark,
     };
     ExpectPixels(key, expected);
@@ -305,6 +309,27 @@ void KeyButtonsTest::FunctionKeyIsFlatOnlyForARealProtocol()
     QCOMPARE(key.Protocol(), 0);
     QCOMPARE(key.Code(), 0u);
     QCOMPARE(GrabPixels(&key), raised);
+}
+
+void KeyButtonsTest::KeysAreDrawnSunkenWhilePressed()
+{
+    CSourceKeyButton source;
+    source.resize(60, 24);
+    source.SetCaption(QStringLiteral("Mute"), 0, 2);
+    CFunctionKeyButton raisedKey(QStringLiteral("Mute"));
+    raisedKey.resize(60, 24);
+    CFunctionKeyButton flatKey(QStringLiteral("Mute"));
+    flatKey.resize(60, 24);
+    flatKey.AssignCode(1, 0x1FE);
+    for (QAbstractButton* key : std::initializer_list<QAbstractButton*>{&source, &raisedKey, &flatKey})
+    {
+        const QImage up = GrabPixels(key);
+        key->setDown(true);
+        const QImage down = GrabPixels(key);
+        QVERIFY(down != up);
+        key->setDown(false);
+        QCOMPARE(GrabPixels(key), up);
+    }
 }
 
 QTEST_MAIN(KeyButtonsTest)
