@@ -1,0 +1,64 @@
+#pragma once
+// A source key of the code selection dialog: one IR key record of a CCF file, drawn
+// as a push button with the record's bitmap and its caption in the Pronto font, and
+// carrying the record's IR protocol and code.
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvalin
+{
+
+class CSourceKeyButton : public QAbstractButton
+{
+    Q_OBJECT
+
+  public:
+    explicit CSourceKeyButton(QWidget* parent = nullptr);
+    ~CSourceKeyButton() override;
+
+    // The pixel data is not copied: it lies in the CCF image of the dialog's reader,
+    // which outlives the key. `available` is the number of bytes from `pBitmap` to
+    // the end of that image. No redraw.
+    void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available);
+    // The caption is drawn at 2 * fontSize + 6 points in the grey level textColor & 3.
+    void SetCaption(const QString& label, uint8_t textColor, int fontSize);
+    void SetCode(int protocol, uint32_t code);
+
+    int Protocol() const { return m_nProtocol; }
+    uint32_t Code() const { return m_nCode; }
+    const QString& Label() const { return m_strLabel; }
+    int PointSize() const { return m_nPointSize; }
+    QColor CaptionColor() const;
+    // The font the caption is drawn in: face "Pronto", or the system's stand-in for it.
+    QFont CaptionFont() const;
+
+  signals:
+    // The key was drawn while another control had the keyboard focus; a toggle the
+    // dialog holds for it is withdrawn.
+    void DrawnWithoutFocus();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void DrawCaption(QPainter& painter);
+
+    int m_nPointSize = 0;
+    uint8_t m_nTextColor = 0;
+    int m_nProtocol = 0;
+    uint32_t m_nCode = 0;
+    QString m_strLabel;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    const uint8_t* m_pBitmap = nullptr;
+    std::size_t m_nBitmapAvailable = 0;
+    uint16_t m_wBitmapFlags = 0;
+};
+
+} // namespace corvalin
