@@ -5,6 +5,7 @@
 #include "app/DialogUnits.h"
 #include "app/SystemMenu.h"
 #include "image/BundleLoader.h"
+#include "ir/ui/CodeSelectionHandOff.h"
 #include "params/ParameterEdit.h"
 #include "params/ui/ValueEntryDlg.h"
 
@@ -228,7 +229,10 @@ void CMainWindow::OpenBundleOrImage()
         return;
     }
     m_pBundlePath->setText(path);
-    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, ToPath(path), m_bImageLoaded, IrHandOffFn());
+    // The opening ends with the code selection when the image then held has IR
+    // button parameters.
+    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, ToPath(path), m_bImageLoaded,
+                                                             MakeCodeSelectionHandOff(this, m_updater));
     m_pProduct->clear();
     for (const std::string& product : outcome.m_products)
         m_pProduct->addItem(QString::fromStdString(product));

@@ -118,6 +118,7 @@ private slots:
     void editsEveryKindOfParameter();
     void storesTheEditedImage();
     void opensBundlesAndChoosesProducts();
+    void offersTheCodeSelectionForIrButtons();
 };
 
 void CMainWindowTest::titleCarriesTheBuildDate_data()
@@ -439,6 +440,56 @@ void CMainWindowTest::opensBundlesAndChoosesProducts()
     t.Open(dir / "nomarker.zip");
     QCOMPARE(t.Status(), QStringLiteral("Wrong bundle file"));
     QVERIFY(!products->isEnabled());
+}
+
+void CMainWindowTest::offersTheCodeSelectionForIrButtons()
+{
+    fixtures::CTempDir dir;
+    fixtures::CImageSpec withIr;
+    withIr.params = fixtures::RealisticParameters(true);
+    WriteImage(dir / "ir.img", withIr);
+    fixtures::CImageSpec withoutIr;
+    withoutIr.params = fixtures::RealisticParameters(false);
+    WriteImage(dir / "plain.img", withoutIr);
+    fixtures::WriteZip(dir / "bundle.zip",
+                       {{"image.info", {}}, {"ir-enc.bin", fixtures::BuildImageFile(withIr)}});
+
+    CWindowUnderTest t;
+    int offered = 0;
+    auto cancelSelection = [&] {
+        return std::make_unique<CModalDriver>(&t.window, [&](QWidget* dialog) {
+            if (dialog->windowTitle() == QLatin1String("Code Selection"))
+                ++offered;
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+    };
+
+    // An image with IR button parameters: offered; cancelled, the image is as loaded.
+    auto driver = cancelSelection();
+    t.Open(dir / "ir.img");
+    QCOMPARE(offered, 1);
+    QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    CUpdater reference;
+    QCOMPARE(reference.LoadImageFile(dir / "ir.img"), 1);
+    QVERIFY(t.window.Updater().Header() == reference.Header());
+
+    // Without IR button parameters nothing is offered.
+    driver = cancelSelection();
+    t.Open(dir / "plain.img");
+    QTest::qWait(50);
+    QCOMPARE(offered, 1);
+
+    // A bundle is offered at its opening, not at the product's choice.
+    driver = cancelSelection();
+    t.Open(dir / "bundle.zip");
+    QCOMPARE(offered, 2);
+    driver = cancelSelection();
+    auto* products = Control<QComboBox>(&t.window, "product");
+    products->setFocus();
+    QTest::keyClick(products, Qt::Key_Down);
+    QVERIFY(t.window.IsImageLoaded());
+    QTest::qWait(50);
+    QCOMPARE(offered, 2);
 }
 
 QTEST_MAIN(CMainWindowTest)
