@@ -38,6 +38,11 @@ void PrintUsage(std::FILE* out)
                "  set FILE -o OUT [--product NAME] ASSIGNMENT...\n"
                "      change parameters, store the image to OUT, print the new list;\n"
                "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"
+               "  devices\n"
+               "      look for the box on its USB bridge and print its port list entry\n"
+               "  update FILE [--port PATH] [--product NAME]\n"
+               "      send the image to the box (found through the serial-port map,\n"
+               "      or on the port PATH)\n"
                "\n"
                "Status texts go to stderr, data to stdout. Exit status: 0 success,\n"
                "1 failure, 2 usage error.\n",

@@ -8,5 +8,7 @@ namespace corvalin::cli
 
 int RunParams(Args args);
 int RunSet(Args args);
+int RunDevices(Args args);
+int RunUpdate(Args args);
 
 } // namespace corvalin::cli

@@ -17,6 +17,8 @@ struct Command
 const Command kCommands[] = {
     {"params", corvalin::cli::RunParams},
     {"set", corvalin::cli::RunSet},
+    {"devices", corvalin::cli::RunDevices},
+    {"update", corvalin::cli::RunUpdate},
 };
 
 } // namespace
