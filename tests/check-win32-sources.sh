@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Compiles the Windows platform files for Windows
-# without linking (with the device code that uses them), so a slip in code that only Windows builds shows up here too.
+# Compiles the Windows platform files, and the device code that uses them, for
+# Windows without linking, so a slip in code that only Windows builds shows up here.
 # Exit 77 (skipped) when the MinGW-w64 compiler is absent.
 set -u
 src=${1:?source directory}
