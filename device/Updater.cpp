@@ -288,6 +288,7 @@ int CUpdater::UsePortPath(const std::string& path)
         m_portNumbers.assign(1, platform::ParseComPortNumber(path).value_or(0));
         m_portPaths.assign(1, path);
     }
+    m_strPortPath = path;
     m_nPortUser.store(kPortFree);
     return 1;
 }

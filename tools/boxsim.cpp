@@ -51,6 +51,7 @@ struct COptions
     bool bSilent = false;
     int nSilentInits = 0;
     int nRestarts = 0;
+    std::string strInitScript;     // per INIT: s silent, r restart, o ready; then ready
     int nXferFailBlock = -1;
     int nXferFailStatus = 0;
     int nPrepStatus = 0;
@@ -80,7 +81,8 @@ void OnTerminate(int)
                  "corvalin-boxsim: %s\n"
                  "usage: corvalin-boxsim [--map-dir DIR] [--record DIR]\n"
                  "  record:     [--mark configured|empty|erased|HEX] [--name TEXT] [--number N] [--query-bytes N]\n"
-                 "  scenarios:  [--silent] [--silent-inits N] [--restarts N] [--xfer-fail BLOCK:STATUS]\n"
+                 "  scenarios:  [--silent] [--silent-inits N] [--restarts N] [--init-script sro...]\n"
+                 "              [--xfer-fail BLOCK:STATUS]\n"
                  "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
                  "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
                  "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
@@ -153,6 +155,12 @@ COptions ParseOptions(int argc, char** argv)
             o.nSilentInits = int(ParseNumber(value()));
         else if (a == "--restarts")
             o.nRestarts = int(ParseNumber(value()));
+        else if (a == "--init-script")
+        {
+            o.strInitScript = value();
+            if (o.strInitScript.find_first_not_of("sro") != std::string::npos)
+                Usage("--init-script takes letters s (silent), r (restart), o (ready)");
+        }
         else if (a == "--xfer-fail")
         {
             std::string v = value();
@@ -356,6 +364,13 @@ private:
             uint32_t hardware = f.size() >= 9 ? uint32_t(f[5] | f[6] << 8 | f[7] << 16 | uint32_t(f[8]) << 24) : 0;
             unsigned blocks = f.size() >= 11 ? unsigned(f[9] | f[10] << 8) : 0;
             Log("INIT %08X %u", hardware, blocks);
+            if (std::size_t(m_nInits) <= m_o.strInitScript.size())
+            {
+                char step = m_o.strInitScript[std::size_t(m_nInits) - 1];
+                if (step != 's')
+                    Reply(command, Frame(0x03, status(step == 'r' ? 1 : 0)));
+                return true;
+            }
             if (m_o.bSilent || m_nInits <= m_o.nSilentInits)
                 return true;
             int restartsSoFar = m_nInits - m_o.nSilentInits;
