@@ -88,6 +88,17 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_texts;
     }
+    // The last bar position, or -1 when none was set.
+    int LastPosition() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_positions.empty() ? -1 : m_positions.back();
+    }
+    uint32_t LastColor() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_colors.empty() ? 0xFFFFFFFFu : m_colors.back();
+    }
     std::vector<int> Positions() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -161,7 +172,12 @@ public:
         m_pSim = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, args);
         setenv("CORVALIN_SERIAL_MAP", MapDir().c_str(), 1);
     }
-    ~CSimulatedBox() { unsetenv("CORVALIN_SERIAL_MAP"); }
+    ~CSimulatedBox()
+    {
+        const char* map = std::getenv("CORVALIN_SERIAL_MAP");
+        if (map && MapDir() == map)
+            unsetenv("CORVALIN_SERIAL_MAP");
+    }
 
     const std::string& Path() const { return m_pSim->Path(); }
     // "pts/7" for "/dev/pts/7".

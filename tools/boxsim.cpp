@@ -66,6 +66,7 @@ struct COptions
     int nWrongCodeFor = -1;        // command whose reply carries a wrong reply code
     int nJunkFor = -1;             // command answered by junk only
     int nJunkGapMs = 150;
+    bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
 };
 
 volatile std::sig_atomic_t g_bTerminate = 0;
@@ -86,7 +87,8 @@ void OnTerminate(int)
                  "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
                  "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
                  "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
-                 "  line:       [--baud RATE] [--flash-ms MS]\n",
+                 "  line:       [--baud RATE] [--flash-ms MS]\n"
+                 "  harness:    [--exit-with-parent]\n",
                  message);
     std::exit(2);
 }
@@ -192,6 +194,8 @@ COptions ParseOptions(int argc, char** argv)
             o.nWrongCodeFor = ParseCommand(value());
         else if (a == "--junk")
             o.nJunkFor = ParseCommand(value());
+        else if (a == "--exit-with-parent")
+            o.bExitWithParent = true;
         else if (a == "--junk-gap-ms")
             o.nJunkGapMs = int(ParseNumber(value()));
         else
@@ -501,9 +505,12 @@ int main(int argc, char** argv)
     std::printf("%s\n", slavePath.c_str());
     std::fflush(stdout);
 
+    const pid_t parent = getppid();
     uint8_t buffer[4096];
     while (!g_bTerminate)
     {
+        if (options.bExitWithParent && getppid() != parent)
+            break;
         pollfd entry{master, POLLIN, 0};
         int ready = ::poll(&entry, 1, 100);
         if (ready <= 0)
