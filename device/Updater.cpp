@@ -178,7 +178,7 @@ int CUpdater::ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count)
 {
     // Ending the read at a complete frame saves the interval time-out after every
     // reply; the reply is still judged by its bytes alone.
-    return m_port.Read(buffer, maximum, count, true, &m_bStop) ? 1 : 0;
+    return m_port.Read(buffer, maximum, count, m_timing.bEndReadAtFrame, &m_bStop) ? 1 : 0;
 }
 
 int CUpdater::WritePort(const uint8_t* buffer, std::size_t length, std::size_t& count)
@@ -445,6 +445,12 @@ void CUpdater::EndUpdate()
 
 void CUpdater::FailUpdate(const std::string& text)
 {
+    // An exchange cut short by a stop request is no failure of the box's.
+    if (m_bStop.load())
+    {
+        EndUpdate();
+        return;
+    }
     SetStatus(text);
     SetProgress(100);
     EndUpdate();
