@@ -62,6 +62,20 @@ TEST_F(CliDeviceTest, DevicesPrintsTheBoxOrWhyThereIsNone)
     EXPECT_EQ(r.err, "Cannot find device\n");
 }
 
+TEST_F(CliDeviceTest, BusyPortGetsAHint)
+{
+    CSimulatedBox box;
+    platform::CSerialPort holder;
+    ASSERT_TRUE(holder.Open(box.Path(), {}));
+    CProcessResult r = Cli({"devices"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.starts_with("Cannot find device\nhint: the port is in use by another program")) << r.err;
+
+    r = Cli({"update", m_image.string(), "--port", box.Path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Unable to open the device\nhint: the port is in use"), std::string::npos) << r.err;
+}
+
 TEST_F(CliDeviceTest, UpdateThroughTheMapSendsTheImage)
 {
     CSimulatedBox box;

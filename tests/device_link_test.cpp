@@ -190,7 +190,7 @@ TEST(SerialPort, OpeningFailuresSayWhy)
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST(SerialPort, ReadEndsAtACompleteFrameAndWaitsOutALyingLength)
+TEST(SerialPort, ReadEndsAtACompleteFrame)
 {
     CSimulatedBox box;
     ASSERT_FALSE(box.Path().empty());
@@ -219,6 +219,41 @@ TEST(SerialPort, ReadEndsAtACompleteFrameAndWaitsOutALyingLength)
     ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, false));
     EXPECT_EQ(count, 6u);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(SerialPort, ReplyWhoseLengthLiesIsReadByTheTimeOutsAndStillJudgedByItsBytes)
+{
+    CSimulatedBox box({"--lie-length"});
+    ASSERT_FALSE(box.Path().empty());
+    platform::CSerialPort port;
+    ASSERT_TRUE(port.Open(box.Path(), {50, 0, 3000}));
+    const uint8_t close[] = {0xAA, 0x55, 0x02, 0x00, 0x07, 0x00};
+    std::size_t count = 0;
+    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    uint8_t buffer[1024] = {};
+    auto start = Clock::now();
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_EQ(Hex(Bytes(buffer, buffer + count), 0, count), "AA 55 02 02 05 00");
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+    port.Close();
+
+    CUpdater updater(FastTiming());
+    Bytes file = BuildImageFile(CImageSpec{});
+    ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
+    ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
+    ASSERT_EQ(updater.OpenPort(), 1);
+    EXPECT_EQ(updater.SendClose(), 0);
+}
+
+TEST(SerialPort, SecondOpeningOfAHeldPortIsBusy)
+{
+    CSimulatedBox box;
+    platform::CSerialPort first, second;
+    ASSERT_TRUE(first.Open(box.Path(), {}));
+    EXPECT_FALSE(second.Open(box.Path(), {}));
+    EXPECT_EQ(second.LastError(), platform::SerialError::Busy);
+    first.Close();
+    EXPECT_TRUE(second.Open(box.Path(), {}));
 }
 
 TEST(SerialPort, SilentLineGivesAnEmptyReadAndAHangUpAFailedOne)

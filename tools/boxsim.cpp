@@ -66,6 +66,7 @@ struct COptions
     int nWrongCodeFor = -1;        // command whose reply carries a wrong reply code
     int nJunkFor = -1;             // command answered by junk only
     int nJunkGapMs = 150;
+    bool bLieLength = false;       // replies announce more bytes than they carry
     bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
 };
 
@@ -87,6 +88,7 @@ void OnTerminate(int)
                  "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
                  "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
                  "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
+                 "              [--lie-length]\n"
                  "  line:       [--baud RATE] [--flash-ms MS]\n"
                  "  harness:    [--exit-with-parent]\n",
                  message);
@@ -194,6 +196,8 @@ COptions ParseOptions(int argc, char** argv)
             o.nWrongCodeFor = ParseCommand(value());
         else if (a == "--junk")
             o.nJunkFor = ParseCommand(value());
+        else if (a == "--lie-length")
+            o.bLieLength = true;
         else if (a == "--exit-with-parent")
             o.bExitWithParent = true;
         else if (a == "--junk-gap-ms")
@@ -303,6 +307,8 @@ private:
     {
         if (m_o.nWrongCodeFor == command)
             frame[4] = frame[4] == 0x03 ? 0x05 : 0x03;
+        if (m_o.bLieLength)
+            frame[3] = uint8_t(frame[3] + 2);
         if (m_o.nBaud > 0)
             std::this_thread::sleep_until(m_rxLineEnd);
         if (m_o.nSlowMs > 0)
