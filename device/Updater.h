@@ -54,6 +54,7 @@ class CUpdater
 public:
     explicit CUpdater(const CLinkTiming& timing = CLinkTiming{});
     // Requests the stop, ends any wait of the worker, joins its thread, closes the port.
+    // The worker may report until then: destroy it before the controls it was given.
     ~CUpdater();
     CUpdater(const CUpdater&) = delete;
     CUpdater& operator=(const CUpdater&) = delete;
@@ -83,7 +84,7 @@ public:
     // Discovery: looks up the first CP210x bridge in the serial-port map, asks the box
     // for its device record and fills the port list. Returns the number of entries
     // (0 or 1). Skipped while an update uses the port: the list is left as it is and
-    // its size returned.
+    // its size returned. May run on a thread of its own; RequestStop cuts it short.
     int FindDevice();
     // Makes the port list one entry for the port at `path`, without asking the box;
     // for the CLI's --port. Returns the number of entries (1, or 0 during an update).
@@ -94,7 +95,8 @@ public:
     // Starts the worker's thread (idempotent); StartUpdate starts it too.
     void StartThread();
     // Starts an update on port list entry `index`: checks the image, the list and the
-    // state, opens the port and hands the update to the worker.
+    // state, opens the port and hands the update to the worker. While FindDevice holds
+    // the port the start fails with "Unable to open the device".
     void StartUpdate(int index);
     // Asks the worker to end its loop; it also ends the message wait, the sound and
     // an exchange in progress. The worker then does no further work.
