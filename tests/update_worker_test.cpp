@@ -219,7 +219,7 @@ TEST_F(UpdateWorkerTest, HangUpInTheTransferFailsTheUpdateAndClosesThePort)
 TEST_F(UpdateWorkerTest, UpdateCannotBeStartedTwiceNorItsImageReplaced)
 {
     // Slow flashing keeps the update running while the owner tries to interfere.
-    Begin({"--flash-ms", "30"}, 16 * 512);
+    Begin({"--flash-ms", "30"}, 64 * 512);
     Updater().StartUpdate(0);
     ASSERT_TRUE(WaitUntil([&] { return Updater().Block() >= 2; }));
 
@@ -242,7 +242,7 @@ TEST_F(UpdateWorkerTest, UpdateCannotBeStartedTwiceNorItsImageReplaced)
     EXPECT_EQ(Box().LogOf("INIT").size(), 1u);
     EXPECT_EQ(Box().LogOf("QUERY").size(), 1u);
     Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
-    body.resize(17 * 512, 0);
+    body.resize(65 * 512, 0);
     EXPECT_EQ(Box().Record("body.bin"), body);
     EXPECT_EQ(ReadLe32(&Box().Record("prep.bin")[320]), 7u);
 }
