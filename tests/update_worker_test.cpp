@@ -49,9 +49,10 @@ protected:
     // Runs an update to its end.
     void RunUpdate()
     {
+        // A short update may be over before StartUpdate has even returned.
         m_pUpdater->StartUpdate(0);
-        ASSERT_TRUE(m_pUpdater->IsUpdating()) << m_controls.LastText();
         ASSERT_TRUE(WaitUntil([&] { return !m_pUpdater->IsUpdating(); }));
+        ASSERT_TRUE(m_controls.HasText("Send INIT")) << m_controls.LastText();
     }
 
     CUpdater& Updater() { return *m_pUpdater; }
