@@ -3,14 +3,14 @@
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
 #include "device/CompletionSound.h"
+#include "platform/Terminal.h"
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <mutex>
-#include <poll.h>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace corvalin::cli
 {
@@ -123,18 +123,17 @@ private:
 void AnswerMessage(CTerminalOutput& output, const std::string& text, const std::atomic<bool>& interrupted)
 {
     output.Finish();
-    bool interactive = isatty(0) && isatty(2);
+    bool interactive = platform::IsTerminal(platform::StdStream::Input) && platform::IsTerminal(platform::StdStream::Error);
     std::fprintf(stderr, "%s%s\n", text.c_str(), interactive ? " [press Enter]" : "");
     if (!interactive)
         return;
     while (!interrupted.load())
     {
-        pollfd entry{0, POLLIN, 0};
-        if (poll(&entry, 1, kWatchStepMs) > 0)
+        if (platform::WaitForInput(kWatchStepMs))
         {
+            // What was typed does not matter: the line answers the message.
             char line[256];
-            if (!std::fgets(line, sizeof line, stdin))
-                return;
+            static_cast<void>(std::fgets(line, sizeof line, stdin) != nullptr);
             return;
         }
     }
@@ -155,7 +154,7 @@ int RunUpdate(Args args)
         return UsageError("update takes one FILE");
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
-    CTerminalOutput output(isatty(2) != 0);
+    CTerminalOutput output(platform::IsTerminal(platform::StdStream::Error));
     CTerminalNotices notices;
     CUpdater updater;
     updater.AttachControls(&output, &output, &notices);
