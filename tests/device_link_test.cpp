@@ -393,6 +393,7 @@ TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
         {{"--wrong-code", "init"}, FastTiming(), 4, 0},
         {{"--wrong-code", "xfer"}, FastTiming(), 0, 4},
         {{"--silent"}, FastTiming(), 2, 2},
+        {{"--slow-ms", "100"}, FastTiming(), 0, 0},
         {{"--junk", "init", "--junk-gap-ms", "60"}, pieces, 3, 0},
         {{"--stray", "3", "--stray-gap-ms", "200"}, pieces, 0, 0},
     };
