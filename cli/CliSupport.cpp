@@ -51,6 +51,11 @@ void PrintUsage(std::FILE* out)
                "      take IR codes from a CCF file into the image (keys named by the\n"
                "      default names, then FUNCTION=LABEL picks, FUNCTION=EMPTY erases),\n"
                "      store it to OUT, print the new list\n"
+               "  devices\n"
+               "      look for the box on its USB bridge and print its port list entry\n"
+               "  update FILE [--port PATH] [--product NAME]\n"
+               "      send the image to the box (found through the serial-port map,\n"
+               "      or on the port PATH)\n"
                "\n"
                "Status texts go to stderr, data to stdout. Exit status: 0 success,\n"
                "1 failure, 2 usage error.\n",

@@ -12,5 +12,7 @@ int RunProducts(Args args);
 int RunDecode(Args args);
 int RunCcf(Args args);
 int RunIrImport(Args args);
+int RunDevices(Args args);
+int RunUpdate(Args args);
 
 } // namespace corvalin::cli

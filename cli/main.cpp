@@ -21,6 +21,8 @@ const Command kCommands[] = {
     {"decode", corvalin::cli::RunDecode},
     {"ccf", corvalin::cli::RunCcf},
     {"ir-import", corvalin::cli::RunIrImport},
+    {"devices", corvalin::cli::RunDevices},
+    {"update", corvalin::cli::RunUpdate},
 };
 
 } // namespace

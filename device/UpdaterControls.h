@@ -1,8 +1,10 @@
 #pragma once
-// The two window controls that the update worker writes into: the status line and
-// the progress bar. The window implements them on its own thread; the CLI on the
-// terminal. Calls may come from the worker's thread.
+// The window controls and notices that the update worker writes into: the status
+// line, the progress bar, the "not compatible" message and the completion sound. The
+// window implements them on its own thread; the CLI on the terminal. Calls may come
+// from the worker's thread, so an implementation must not block on the window.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +28,21 @@ public:
     virtual void SetPos(int position) = 0;
     // Colour as red + 256 * green + 65536 * blue.
     virtual void SetBarColor(uint32_t color) = 0;
+};
+
+// The worker's notices that need the user or the speaker.
+class IUpdateNotices
+{
+public:
+    virtual ~IUpdateNotices() = default;
+    // Shows `text` in a message box with one OK button. Called on the worker's thread;
+    // must return at once. The worker waits until the owner calls
+    // CUpdater::DismissMessage() (when the user closed the box) or a stop is requested.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Plays the completion sound to its end on the worker's thread, returning early
+    // once `stop` becomes true. PlayCompletionChime (device/CompletionSound.h) plays
+    // the program's own chime.
+    virtual void PlayCompletionSound(const std::atomic<bool>& stop) = 0;
 };
 
 constexpr uint32_t MakeBarColor(uint8_t red, uint8_t green, uint8_t blue)

@@ -43,7 +43,8 @@ bool CcfReader::Load(const std::filesystem::path& path)
 {
     std::error_code error;
     std::ifstream file;
-    if (!std::filesystem::is_directory(path, error))
+    // Only a regular file is read: a FIFO or a device would block the window or never end.
+    if (std::filesystem::is_regular_file(path, error))
         file.open(path, std::ios::binary);
     if (!file.is_open())
     {

@@ -26,3 +26,18 @@ echo "== One of its codes, decoded from Pronto words"
 echo
 echo "== IR codes from $dir/demo.ccf into $dir/demo-ir.img (Vol +, Vol -, Mute, Source, tracks by name; Phone Pick Up=Menu)"
 "$cli" ir-import "$dir/demo-ir.img" "$dir/demo.ccf" -o "$dir/demo-ir-edited.img" "Phone Pick Up=Menu"
+
+echo
+echo "== A simulated box on a pseudo-terminal at 129310 baud, published as the serial-port map"
+map="$dir/serial-map"
+rm -rf "$map"
+"$build/tools/corvalin-boxsim" --map-dir "$map" --baud 129310 --name DEMO-BOX --number 4711 > "$dir/boxsim.out" &
+boxsim=$!
+trap 'kill "$boxsim" 2>/dev/null; wait "$boxsim" 2>/dev/null' EXIT
+for _ in $(seq 50); do [ -s "$dir/boxsim.out" ] && break; sleep 0.1; done
+echo "box simulator on $(head -n 1 "$dir/boxsim.out")"
+echo "\$ CORVALIN_SERIAL_MAP=$map corvalin-cli devices"
+CORVALIN_SERIAL_MAP="$map" "$cli" devices
+echo
+echo "== Updating the box with $dir/demo-edited.img (about 8 s at 129310 baud)"
+CORVALIN_SERIAL_MAP="$map" "$cli" update "$dir/demo-edited.img"

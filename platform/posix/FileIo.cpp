@@ -9,16 +9,20 @@ namespace corvalin::platform
 
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    // Opened without blocking and checked before any read: a directory would fail
+    // later with a less clear outcome, and a FIFO or device would block or never end.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    // fopen succeeds on a directory; reading it would fail later with a less clear outcome.
     struct stat info{};
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0)
     {
-        std::fclose(file);
+        close(fd);
         return nullptr;
     }
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
     return file;
 }
 

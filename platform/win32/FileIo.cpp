@@ -11,7 +11,7 @@ namespace corvalin::platform
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    if (!std::filesystem::is_regular_file(path, error))
         return nullptr;
     // No sharing while the image is read, like the original tool's exclusive open.
     return _wfsopen(path.c_str(), L"rb", _SH_DENYRW);

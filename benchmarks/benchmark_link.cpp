@@ -1,0 +1,97 @@
+// Speed of the boot loader exchanges against corvalin-boxsim on a pseudo-terminal:
+//  1. XFER exchanges per second with an unpaced box (the link's own overhead);
+//  2. a 256 KiB transfer (INIT, XFER of every block, PREP, CLOSE) with the box paced
+//     at 129310 baud 8N1 and no flash time, as wall time divided by the line's own
+//     time for the bytes both ways; with and without ending reads at a whole frame.
+
+#include "device/Updater.h"
+#include "tools/fixtures/BoxSim.h"
+#include "tools/fixtures/ImageBuilder.h"
+
+#include <chrono>
+#include <cstdio>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+
+constexpr double kBaud = 129310.0;
+constexpr std::size_t kTransferBody = 256 * 1024;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+bool Load(CUpdater& updater, std::size_t bodySize)
+{
+    CImageSpec spec;
+    spec.bodySize = bodySize;
+    Bytes file = BuildImageFile(spec);
+    return updater.LoadImageBuffer(file.data(), file.size()) == 1;
+}
+
+int ExchangesPerSecond()
+{
+    CBoxSim box(CORVALIN_BOXSIM_PATH, {});
+    CUpdater updater;
+    constexpr int kBlocks = 2000;
+    if (box.Path().empty() || !Load(updater, kBlocks * 512) || !updater.UsePortPath(box.Path()) ||
+        !updater.OpenPort() || updater.SendInit() != 0)
+        return 1;
+    auto start = Clock::now();
+    for (int i = 0; i < kBlocks; ++i)
+    {
+        if (updater.SendBlock() != 0)
+            return 1;
+    }
+    double took = Seconds(Clock::now() - start);
+    std::printf("XFER exchanges, unpaced box:        %d in %.3f s = %.0f per second\n", kBlocks, took,
+                kBlocks / took);
+    return 0;
+}
+
+int PacedTransfer(bool endAtFrame)
+{
+    CBoxSim box(CORVALIN_BOXSIM_PATH, {"--baud", "129310", "--flash-ms", "0"});
+    CLinkTiming timing;
+    timing.bEndReadAtFrame = endAtFrame;
+    CUpdater updater(timing);
+    if (box.Path().empty() || !Load(updater, kTransferBody) || !updater.UsePortPath(box.Path()) ||
+        !updater.OpenPort())
+        return 1;
+    const int blocks = updater.Image().Blocks();
+    auto start = Clock::now();
+    if (updater.SendInit() != 0)
+        return 1;
+    for (int b = 0; b <= blocks; ++b)
+    {
+        if (updater.SendBlock() != 0)
+            return 1;
+    }
+    if (updater.SendPrep() != 0 || updater.SendClose() != 0)
+        return 1;
+    double took = Seconds(Clock::now() - start);
+
+    // Command plus a 6-byte reply per exchange.
+    double bytes = (11 + 6) + double(blocks + 1) * (519 + 6) + (525 + 6) + (6 + 6);
+    double line = bytes * 10 / kBaud;
+    std::printf("256 KiB transfer at 129310 baud, %s: wall %.3f s, line %.3f s, ratio %.3f\n",
+                endAtFrame ? "reads end at a whole frame" : "reads end by time-outs only", took, line, took / line);
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    int failed = ExchangesPerSecond();
+    failed |= PacedTransfer(true);
+    failed |= PacedTransfer(false);
+    if (failed)
+        std::fprintf(stderr, "benchmark_link: an exchange failed\n");
+    return failed;
+}

@@ -1,0 +1,22 @@
+// corvalin-cli devices
+
+#include "cli/Commands.h"
+#include "cli/DeviceSupport.h"
+
+namespace corvalin::cli
+{
+
+int RunDevices(Args args)
+{
+    if (!args.empty())
+        return UsageError("devices takes no arguments");
+    CUpdater updater;
+    CStderrStatus status;
+    updater.AttachControls(nullptr, &status);
+    if (!FindBox(updater, status))
+        return kExitFailure;
+    std::printf("%s\n", updater.GetPortEntry(0).c_str());
+    return kExitOk;
+}
+
+} // namespace corvalin::cli

@@ -1,0 +1,206 @@
+// corvalin-cli update FILE [--port PATH] [--product NAME]
+
+#include "cli/Commands.h"
+#include "cli/DeviceSupport.h"
+#include "device/CompletionSound.h"
+#include "platform/Terminal.h"
+
+#include <chrono>
+#include <cstdio>
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace corvalin::cli
+{
+
+namespace
+{
+
+constexpr const char* kUpdateComplete = "Update complete";
+// How often the waiting thread looks at the worker, the message and Ctrl-C.
+constexpr int kWatchStepMs = 20;
+constexpr int kBarWidth = 40;
+
+// Status lines on stderr, with a progress bar below them when stderr is a terminal.
+// Both are called from the worker's thread.
+class CTerminalOutput : public IStatusControl, public IProgressControl
+{
+public:
+    explicit CTerminalOutput(bool drawBar) : m_bDrawBar(drawBar) {}
+
+    void SetText(const std::string& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        EraseBar();
+        m_lines.SetText(text);
+        DrawBar();
+    }
+    void SetRange(int minimum, int maximum) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nMin = minimum;
+        m_nMax = maximum > minimum ? maximum : minimum + 1;
+    }
+    void SetPos(int position) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nPos = position;
+        m_bShown = true;
+        EraseBar();
+        DrawBar();
+    }
+    void SetBarColor(uint32_t) override {}
+
+    // Leaves the terminal on a fresh line.
+    void Finish()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        EraseBar();
+        m_bShown = false;
+    }
+    std::string LastText() const { return m_lines.LastText(); }
+    CStderrStatus& Lines() { return m_lines; }
+
+private:
+    void EraseBar()
+    {
+        if (m_bDrawBar && m_bShown)
+            std::fputs("\r\033[K", stderr);
+    }
+    void DrawBar()
+    {
+        if (!m_bDrawBar || !m_bShown)
+            return;
+        int pos = std::min(std::max(m_nPos, m_nMin), m_nMax);
+        int filled = (pos - m_nMin) * kBarWidth / (m_nMax - m_nMin);
+        std::string bar(std::size_t(filled), '#');
+        bar.resize(kBarWidth, '.');
+        std::fprintf(stderr, "[%s] %3d%%", bar.c_str(), (pos - m_nMin) * 100 / (m_nMax - m_nMin));
+        std::fflush(stderr);
+    }
+
+    const bool m_bDrawBar;
+    std::mutex m_mutex;
+    CStderrStatus m_lines;
+    int m_nMin = 0;
+    int m_nMax = 100;
+    int m_nPos = 0;
+    bool m_bShown = false;
+};
+
+// The "not compatible" message is answered on the terminal by the waiting thread; the
+// chime plays on the worker's thread.
+class CTerminalNotices : public IUpdateNotices
+{
+public:
+    void ShowMessage(const std::string& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strMessage = text;
+        m_bPending = true;
+    }
+    void PlayCompletionSound(const std::atomic<bool>& stop) override { PlayCompletionChime(stop); }
+
+    bool TakeMessage(std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bPending)
+            return false;
+        m_bPending = false;
+        text = m_strMessage;
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_strMessage;
+    bool m_bPending = false;
+};
+
+// Shows the message; on a terminal waits for Enter (or Ctrl-C), elsewhere goes on.
+void AnswerMessage(CTerminalOutput& output, const std::string& text, const std::atomic<bool>& interrupted)
+{
+    output.Finish();
+    bool interactive = platform::IsTerminal(platform::StdStream::Input) && platform::IsTerminal(platform::StdStream::Error);
+    std::fprintf(stderr, "%s%s\n", text.c_str(), interactive ? " [press Enter]" : "");
+    if (!interactive)
+        return;
+    while (!interrupted.load())
+    {
+        if (platform::WaitForInput(kWatchStepMs))
+        {
+            // What was typed does not matter: the line answers the message.
+            char line[256];
+            static_cast<void>(std::fgets(line, sizeof line, stdin) != nullptr);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int RunUpdate(Args args)
+{
+    bool missing = false;
+    std::optional<std::string> product = TakeOption(args, "--product", missing);
+    if (missing)
+        return UsageError("--product needs a name");
+    std::optional<std::string> port = TakeOption(args, "--port", missing);
+    if (missing)
+        return UsageError("--port needs a path");
+    if (args.size() != 1)
+        return UsageError("update takes one FILE");
+
+    const std::atomic<bool>& interrupted = CatchInterrupts();
+    CTerminalOutput output(platform::IsTerminal(platform::StdStream::Error));
+    CTerminalNotices notices;
+    CUpdater updater;
+    updater.AttachControls(&output, &output, &notices);
+
+    if (!LoadSourceImage(updater, args[0], product))
+        return kExitFailure;
+    if (port)
+        updater.UsePortPath(*port);
+    else if (!FindBox(updater, output.Lines()))
+        return kExitFailure;
+
+    updater.StartUpdate(0);
+    if (!updater.IsUpdating())
+    {
+        PrintPortHint(updater);
+        return kExitFailure;
+    }
+
+    std::string message;
+    while (updater.IsUpdating())
+    {
+        if (interrupted.load())
+        {
+            // The worker ends its step at once (reads and waits are cut short) and
+            // closes the port as it leaves its loop.
+            updater.RequestStop();
+            break;
+        }
+        if (notices.TakeMessage(message))
+        {
+            AnswerMessage(output, message, interrupted);
+            updater.DismissMessage();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
+    }
+    updater.RequestStop();
+    while (updater.IsWorkerRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
+    output.Finish();
+
+    if (interrupted.load())
+    {
+        PrintError("interrupted");
+        return kExitFailure;
+    }
+    return output.LastText() == kUpdateComplete ? kExitOk : kExitFailure;
+}
+
+} // namespace corvalin::cli

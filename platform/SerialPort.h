@@ -1,0 +1,86 @@
+#pragma once
+// The serial port the box's USB bridge shows up as: opened exclusively at 129310 baud,
+// 8N1, DTR and RTS not asserted, no flow control, with read time-outs in the manner of
+// Windows COMMTIMEOUTS. One implementation per operating system (posix/, win32/).
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvalin::platform
+{
+
+constexpr int kBoxBaudRate = 129310;
+
+enum class SerialError
+{
+    None,
+    NotFound,   // no such device
+    Permission, // not allowed to open it (on Linux: not in the dialout group)
+    Busy,       // another program holds the port
+    Settings,   // the line settings could not be applied
+    HungUp,     // the device went away (cable pulled)
+    Io,         // any other failed read or write
+    Other
+};
+
+// A read of k bytes returns when k bytes have arrived, when more than `nIntervalMs`
+// pass between two received bytes, or after k * `nMultiplierMs` + `nConstantMs`.
+struct CReadTimeouts
+{
+    int nIntervalMs = 100;
+    int nMultiplierMs = 1;
+    int nConstantMs = 1;
+};
+
+class CSerialPort
+{
+public:
+    CSerialPort();
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens and configures the port at `path` ("\\.\COM5", "/dev/ttyUSB0"); closes
+    // a port that is open first. False on failure, with LastError() telling why.
+    bool Open(const std::string& path, const CReadTimeouts& timeouts);
+    // Restores the settings found at opening and closes; harmless when closed.
+    void Close();
+    bool IsOpen() const;
+
+    // Reads up to `maximum` bytes into `buffer` under the time-outs; `count` gets the
+    // number received, possibly 0. With `endAtFrame` the read also ends as soon as
+    // the buffer holds one whole frame by its length field (AA 55, 16-bit LE length
+    // L, then L bytes). A set `cancel` ends the read early. True when the read call
+    // itself worked.
+    bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
+              const std::atomic<bool>* cancel = nullptr);
+    // Writes the bytes whole (no write time-out); `count` gets the number written.
+    bool Write(const uint8_t* data, std::size_t length, std::size_t& count);
+
+    SerialError LastError() const { return m_nLastError; }
+    const std::string& LastErrorText() const { return m_strLastError; }
+
+private:
+    // Takes the error of the last failed system call (errno or GetLastError).
+    void TakeSystemError(SerialError fallback);
+
+    struct CImpl;
+    std::unique_ptr<CImpl> m_pImpl;
+    SerialError m_nLastError = SerialError::None;
+    std::string m_strLastError;
+};
+
+// The number of a Windows port name: "COM12" gives 12. Empty when the text does not
+// start with COM followed by a digit.
+std::optional<int> ParseComPortNumber(std::string_view name);
+
+// The length (4 + L) of the frame at the start of `data` when all of it is there, or
+// 0 while it is incomplete or does not start with AA 55.
+std::size_t CompleteFrameLength(const uint8_t* data, std::size_t count);
+
+} // namespace corvalin::platform

@@ -1,0 +1,30 @@
+#pragma once
+// The operating system's map from serial driver device names to ports.
+//
+// Windows: the values of HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM, e.g.
+// "\Device\Silabser0" = "COM5". Linux: the ttyUSB devices bound to the cp210x driver
+// (/sys/bus/usb-serial/drivers/cp210x/ttyUSB<n>) in order of n; "\Device\Silabser<i>"
+// is the i-th. When the environment variable CORVALIN_SERIAL_MAP names a directory,
+// that directory is the map instead: an entry "Silabser0" (a symbolic link to a device
+// node, such as a pseudo-terminal) is the port of "\Device\Silabser0".
+
+#include <optional>
+#include <string>
+
+namespace corvalin::platform
+{
+
+constexpr const char* kFirstBridgeDevice = "\\Device\\Silabser0";
+constexpr const char* kSerialMapVariable = "CORVALIN_SERIAL_MAP";
+
+struct CMappedPort
+{
+    std::string strPath;   // what to open: "\\.\COM5", "/dev/ttyUSB0", "/dev/pts/7"
+    std::string strName;   // what the port list shows: "COM5", "ttyUSB0", "pts/7"
+};
+
+// The port of a driver device name such as "\Device\Silabser0", or nothing when the
+// map does not hold it.
+std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice);
+
+} // namespace corvalin::platform

@@ -1,0 +1,264 @@
+#include "platform/SerialPort.h"
+
+#include "platform/posix/LineSettings.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace corvalin::platform
+{
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// Longest single wait, so that a cancel request is seen soon.
+constexpr int kCancelCheckMs = 20;
+
+int MillisecondsUntil(Clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+        return 0;
+    return int((left + 999) / 1000);
+}
+
+} // namespace
+
+struct CSerialPort::CImpl
+{
+    int fd = -1;
+    CorvalinSavedLine saved{};
+    bool bSaved = false;
+    CReadTimeouts timeouts;
+};
+
+CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
+{
+}
+
+CSerialPort::~CSerialPort()
+{
+    Close();
+}
+
+void CSerialPort::TakeSystemError(SerialError fallback)
+{
+    int error = errno;
+    switch (error)
+    {
+    case ENOENT:
+    case ENODEV:
+    case ENOTDIR:
+        m_nLastError = SerialError::NotFound;
+        break;
+    case EACCES:
+    case EPERM:
+        m_nLastError = SerialError::Permission;
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        m_nLastError = SerialError::Busy;
+        break;
+    case EIO:
+    case ENXIO:
+        m_nLastError = fallback == SerialError::Io ? SerialError::HungUp : fallback;
+        break;
+    default:
+        m_nLastError = fallback;
+        break;
+    }
+    m_strLastError = std::strerror(error);
+}
+
+bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
+{
+    Close();
+    m_nLastError = SerialError::None;
+    m_strLastError.clear();
+
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+    {
+        TakeSystemError(SerialError::Other);
+        return false;
+    }
+
+    auto fail = [&](SerialError kind) {
+        TakeSystemError(kind);
+        ::close(fd);
+        return false;
+    };
+    if (!::isatty(fd))
+        return fail(SerialError::Settings);
+    // TIOCEXCL keeps other programs out (but not root); the lock also keeps out a
+    // second copy of ours running as root.
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(SerialError::Busy);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    {
+        int error = errno;
+        ::ioctl(fd, TIOCNXCL);
+        errno = error;
+        return fail(SerialError::Busy);
+    }
+    CorvalinSavedLine saved{};
+    if (corvalin_save_line(fd, &saved) != 0 || corvalin_set_raw_line(fd, kBoxBaudRate) != 0)
+    {
+        int error = errno;
+        ::ioctl(fd, TIOCNXCL);
+        errno = error;
+        return fail(SerialError::Settings);
+    }
+    // DTR and RTS not asserted; a pseudo-terminal has no modem lines, so the result
+    // is not examined.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &lines);
+    // Bytes left from before the opening belong to no request of ours.
+    ::tcflush(fd, TCIOFLUSH);
+
+    m_pImpl->fd = fd;
+    m_pImpl->saved = saved;
+    m_pImpl->bSaved = true;
+    m_pImpl->timeouts = timeouts;
+    return true;
+}
+
+void CSerialPort::Close()
+{
+    if (!m_pImpl || m_pImpl->fd < 0)
+        return;
+    int fd = m_pImpl->fd;
+    if (m_pImpl->bSaved)
+        corvalin_restore_line(fd, &m_pImpl->saved);
+    // The exclusive flag lives with the terminal, not the descriptor: drop it, or the
+    // next opening fails while anybody else still holds the terminal.
+    ::ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    m_pImpl->fd = -1;
+    m_pImpl->bSaved = false;
+}
+
+bool CSerialPort::IsOpen() const
+{
+    return m_pImpl->fd >= 0;
+}
+
+bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
+                       const std::atomic<bool>* cancel)
+{
+    count = 0;
+    if (m_pImpl->fd < 0)
+    {
+        errno = EBADF;
+        TakeSystemError(SerialError::Io);
+        return false;
+    }
+    const CReadTimeouts& t = m_pImpl->timeouts;
+    const Clock::time_point total =
+        Clock::now() + std::chrono::milliseconds(int64_t(maximum) * t.nMultiplierMs + t.nConstantMs);
+    Clock::time_point intervalEnd = Clock::time_point::max();
+
+    while (count < maximum)
+    {
+        if (endAtFrame && CompleteFrameLength(buffer, count) != 0)
+            break;
+        if (cancel && cancel->load())
+            break;
+        Clock::time_point deadline = std::min(total, intervalEnd);
+        int wait = MillisecondsUntil(deadline);
+        if (wait <= 0)
+            break;
+
+        pollfd entry{m_pImpl->fd, POLLIN, 0};
+        int ready = ::poll(&entry, 1, std::min(wait, kCancelCheckMs));
+        if (ready < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            TakeSystemError(SerialError::Io);
+            return false;
+        }
+        if (ready == 0)
+            continue;
+        if (entry.revents & (POLLIN | POLLHUP | POLLERR))
+        {
+            ssize_t got = ::read(m_pImpl->fd, buffer + count, maximum - count);
+            if (got > 0)
+            {
+                count += std::size_t(got);
+                intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
+                continue;
+            }
+            if (got < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            // End of file or EIO: the device went away.
+            if (got == 0)
+                errno = EIO;
+            TakeSystemError(SerialError::Io);
+            return false;
+        }
+        if (entry.revents & POLLNVAL)
+        {
+            errno = EBADF;
+            TakeSystemError(SerialError::Io);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count)
+{
+    count = 0;
+    if (m_pImpl->fd < 0)
+    {
+        errno = EBADF;
+        TakeSystemError(SerialError::Io);
+        return false;
+    }
+    while (count < length)
+    {
+        ssize_t put = ::write(m_pImpl->fd, data + count, length - count);
+        if (put > 0)
+        {
+            count += std::size_t(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && errno == EAGAIN)
+        {
+            // The driver's buffer is full: wait until it drains (no write time-out).
+            pollfd entry{m_pImpl->fd, POLLOUT, 0};
+            if (::poll(&entry, 1, -1) < 0 && errno != EINTR)
+            {
+                TakeSystemError(SerialError::Io);
+                return false;
+            }
+            if (entry.revents & (POLLHUP | POLLERR | POLLNVAL))
+            {
+                errno = EIO;
+                TakeSystemError(SerialError::Io);
+                return false;
+            }
+            continue;
+        }
+        TakeSystemError(SerialError::Io);
+        return false;
+    }
+    return true;
+}
+
+} // namespace corvalin::platform

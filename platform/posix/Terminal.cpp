@@ -1,0 +1,20 @@
+#include "platform/Terminal.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace corvalin::platform
+{
+
+bool IsTerminal(StdStream stream)
+{
+    return isatty(stream == StdStream::Input ? STDIN_FILENO : STDERR_FILENO) != 0;
+}
+
+bool WaitForInput(int milliseconds)
+{
+    pollfd entry{STDIN_FILENO, POLLIN, 0};
+    return poll(&entry, 1, milliseconds) > 0;
+}
+
+} // namespace corvalin::platform

@@ -1,0 +1,235 @@
+#include "platform/SerialPort.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace corvalin::platform
+{
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
+    return wide;
+}
+
+COMMTIMEOUTS MakeTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
+{
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = interval;
+    timeouts.ReadTotalTimeoutMultiplier = multiplier;
+    timeouts.ReadTotalTimeoutConstant = constant;
+    // No write time-out.
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    return timeouts;
+}
+
+} // namespace
+
+struct CSerialPort::CImpl
+{
+    HANDLE hPort = INVALID_HANDLE_VALUE;
+    DCB saved{};
+    bool bSaved = false;
+    CReadTimeouts timeouts;
+};
+
+CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
+{
+}
+
+CSerialPort::~CSerialPort()
+{
+    Close();
+}
+
+void CSerialPort::TakeSystemError(SerialError fallback)
+{
+    DWORD error = GetLastError();
+    switch (error)
+    {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        m_nLastError = SerialError::NotFound;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        // A COM port that another program holds opens with "access denied".
+        m_nLastError = SerialError::Busy;
+        break;
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_GEN_FAILURE:
+        m_nLastError = fallback == SerialError::Io ? SerialError::HungUp : fallback;
+        break;
+    default:
+        m_nLastError = fallback;
+        break;
+    }
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    m_strLastError = length && text ? std::string(text, length) : "error " + std::to_string(error);
+    if (text)
+        LocalFree(text);
+    while (!m_strLastError.empty() && (m_strLastError.back() == '\n' || m_strLastError.back() == '\r'))
+        m_strLastError.pop_back();
+}
+
+bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
+{
+    Close();
+    m_nLastError = SerialError::None;
+    m_strLastError.clear();
+
+    // Read and write, existing device, no sharing, no overlapped I/O.
+    HANDLE port = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+    {
+        TakeSystemError(SerialError::Other);
+        return false;
+    }
+
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!GetCommState(port, &settings))
+    {
+        TakeSystemError(SerialError::Settings);
+        CloseHandle(port);
+        return false;
+    }
+    const DCB found = settings;
+    // Only these change; binary mode, CTS/DSR flow control, DSR sensitivity,
+    // continue-on-XOFF, the error character and abort-on-error stay as the driver has them.
+    settings.BaudRate = DWORD(kBoxBaudRate);
+    settings.ByteSize = 8;
+    settings.Parity = NOPARITY;
+    settings.StopBits = ONESTOPBIT;
+    settings.fDtrControl = DTR_CONTROL_DISABLE;
+    settings.fRtsControl = RTS_CONTROL_DISABLE;
+    settings.fOutX = FALSE;
+    settings.fInX = FALSE;
+    settings.fNull = FALSE;
+    if (!SetCommState(port, &settings))
+    {
+        TakeSystemError(SerialError::Settings);
+        CloseHandle(port);
+        return false;
+    }
+
+    // The events are not waited for anywhere; the mask is part of the port's set-up.
+    SetCommMask(port, EV_RXCHAR | EV_TXEMPTY);
+    COMMTIMEOUTS commTimeouts = MakeTimeouts(DWORD(timeouts.nIntervalMs), DWORD(timeouts.nMultiplierMs),
+                                             DWORD(timeouts.nConstantMs));
+    SetCommTimeouts(port, &commTimeouts);
+
+    m_pImpl->hPort = port;
+    m_pImpl->saved = found;
+    m_pImpl->bSaved = true;
+    m_pImpl->timeouts = timeouts;
+    return true;
+}
+
+void CSerialPort::Close()
+{
+    if (!m_pImpl || m_pImpl->hPort == INVALID_HANDLE_VALUE)
+        return;
+    if (m_pImpl->bSaved)
+        SetCommState(m_pImpl->hPort, &m_pImpl->saved);
+    CloseHandle(m_pImpl->hPort);
+    m_pImpl->hPort = INVALID_HANDLE_VALUE;
+    m_pImpl->bSaved = false;
+}
+
+bool CSerialPort::IsOpen() const
+{
+    return m_pImpl->hPort != INVALID_HANDLE_VALUE;
+}
+
+bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
+                       const std::atomic<bool>* cancel)
+{
+    count = 0;
+    HANDLE port = m_pImpl->hPort;
+    if (port == INVALID_HANDLE_VALUE)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        TakeSystemError(SerialError::Io);
+        return false;
+    }
+    if (cancel && cancel->load())
+        return true;
+    const CReadTimeouts& t = m_pImpl->timeouts;
+    const DWORD wanted = DWORD(std::min<std::size_t>(maximum, MAXDWORD));
+    DWORD got = 0;
+
+    if (!endAtFrame || wanted < 4)
+    {
+        BOOL ok = ReadFile(port, buffer, wanted, &got, nullptr);
+        count = got;
+        if (!ok)
+            TakeSystemError(SerialError::Io);
+        return ok != FALSE;
+    }
+
+    // Two reads under the same overall deadline: the frame's first four bytes, then
+    // exactly the L bytes its length field announces, so the read ends with the frame
+    // instead of waiting out the interval time-out.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
+    auto leftMs = [&] {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return DWORD(std::max<int64_t>(left, 1));
+    };
+    COMMTIMEOUTS partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
+    SetCommTimeouts(port, &partTimeouts);
+    BOOL ok = ReadFile(port, buffer, 4, &got, nullptr);
+    count = got;
+    if (ok && got == 4)
+    {
+        DWORD rest = wanted - 4;
+        if (buffer[0] == 0xAA && buffer[1] == 0x55)
+            rest = std::min<DWORD>(rest, DWORD(buffer[2] | buffer[3] << 8));
+        partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
+        SetCommTimeouts(port, &partTimeouts);
+        got = 0;
+        ok = rest == 0 || ReadFile(port, buffer + 4, rest, &got, nullptr);
+        count += got;
+    }
+    COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    SetCommTimeouts(port, &portTimeouts);
+    if (!ok)
+        TakeSystemError(SerialError::Io);
+    return ok != FALSE;
+}
+
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count)
+{
+    count = 0;
+    HANDLE port = m_pImpl->hPort;
+    if (port == INVALID_HANDLE_VALUE)
+    {
+        SetLastError(ERROR_INVALID_HANDLE);
+        TakeSystemError(SerialError::Io);
+        return false;
+    }
+    DWORD written = 0;
+    BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
+    count = written;
+    if (!ok)
+        TakeSystemError(SerialError::Io);
+    return ok != FALSE;
+}
+
+} // namespace corvalin::platform

@@ -1,0 +1,62 @@
+#include "platform/SerialPortMap.h"
+
+#include "platform/SerialPort.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace corvalin::platform
+{
+
+namespace
+{
+
+constexpr DWORD kValueBufferBytes = 2048;
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(std::size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(std::size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
+} // namespace
+
+std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+
+    wchar_t value[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
+    DWORD type = 0;
+    DWORD size = kValueBufferBytes;
+    LONG result = RegQueryValueExW(key, Widen(driverDevice).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ)
+        return std::nullopt;
+    // The stored text need not end with a NUL.
+    value[std::min<DWORD>(size, kValueBufferBytes) / sizeof(wchar_t)] = L'\0';
+
+    std::optional<int> number = ParseComPortNumber(Narrow(value));
+    if (!number)
+        return std::nullopt;
+    std::string name = "COM" + std::to_string(*number);
+    return CMappedPort{"\\\\.\\" + name, name};
+}
+
+} // namespace corvalin::platform

@@ -1,0 +1,213 @@
+#pragma once
+// Shared by the device tests: a simulated box on a pseudo-terminal published through a
+// serial-port map directory, shortened time-outs, and controls that record what the
+// worker reports.
+
+#include "device/Updater.h"
+#include "tools/fixtures/BoxSim.h"
+#include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/TempDir.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvalin::testing
+{
+
+// Time-outs short enough for tests; the interval stays well above the simulator's
+// reaction time, and the stray-byte gap (100 ms) above the interval.
+inline CLinkTiming FastTiming()
+{
+    CLinkTiming timing;
+    timing.nReadIntervalMs = 20;
+    timing.nReadMultiplierMs = 0;
+    timing.nReadConstantMs = 40;
+    timing.nIdleStepMs = 20;
+    timing.nRestartPauseMs = 30;
+    return timing;
+}
+
+// Polls `condition` until it holds or about `seconds` have passed; a guard against a
+// hang, not a measure of speed.
+inline bool WaitUntil(const std::function<bool()>& condition, int seconds = 30)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Records every output of the worker; called from the worker's thread.
+class CRecordingControls : public IStatusControl, public IProgressControl, public IUpdateNotices
+{
+public:
+    void SetText(const std::string& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.push_back(text);
+    }
+    void SetRange(int minimum, int maximum) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nMin = minimum;
+        m_nMax = maximum;
+    }
+    void SetPos(int position) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_positions.push_back(position);
+    }
+    void SetBarColor(uint32_t color) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_colors.push_back(color);
+    }
+    void ShowMessage(const std::string& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_messages.push_back(text);
+    }
+    void PlayCompletionSound(const std::atomic<bool>&) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nSounds;
+    }
+
+    std::vector<std::string> Texts() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_texts;
+    }
+    // The last bar position, or -1 when none was set.
+    int LastPosition() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_positions.empty() ? -1 : m_positions.back();
+    }
+    uint32_t LastColor() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_colors.empty() ? 0xFFFFFFFFu : m_colors.back();
+    }
+    std::vector<int> Positions() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_positions;
+    }
+    std::vector<uint32_t> Colors() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_colors;
+    }
+    std::vector<std::string> Messages() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
+    }
+    int Sounds() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nSounds;
+    }
+    std::string LastText() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_texts.empty() ? std::string() : m_texts.back();
+    }
+    bool HasText(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::string& t : m_texts)
+            if (t == text)
+                return true;
+        return false;
+    }
+    int CountText(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int n = 0;
+        for (const std::string& t : m_texts)
+            n += t == text;
+        return n;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.clear();
+        m_positions.clear();
+        m_colors.clear();
+        m_messages.clear();
+        m_nSounds = 0;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::vector<int> m_positions;
+    std::vector<uint32_t> m_colors;
+    std::vector<std::string> m_messages;
+    int m_nSounds = 0;
+    int m_nMin = -1;
+    int m_nMax = -1;
+};
+
+// A simulated box published as the map directory's Silabser0, which the process's
+// CORVALIN_SERIAL_MAP then names; it records what it receives.
+class CSimulatedBox
+{
+public:
+    explicit CSimulatedBox(std::vector<std::string> args = {})
+    {
+        args.insert(args.end(), {"--map-dir", MapDir().string(), "--record", RecordDir().string()});
+        m_pSim = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, args);
+        setenv("CORVALIN_SERIAL_MAP", MapDir().c_str(), 1);
+    }
+    ~CSimulatedBox()
+    {
+        const char* map = std::getenv("CORVALIN_SERIAL_MAP");
+        if (map && MapDir() == map)
+            unsetenv("CORVALIN_SERIAL_MAP");
+    }
+
+    const std::string& Path() const { return m_pSim->Path(); }
+    // "pts/7" for "/dev/pts/7".
+    std::string ShownName() const { return Path().substr(5); }
+    std::filesystem::path MapDir() const { return m_dir / "map"; }
+    std::filesystem::path RecordDir() const { return m_dir / "record"; }
+    fixtures::CBoxSim& Sim() { return *m_pSim; }
+
+    // The commands the box received, one line each ("INIT 00010000 2", "XFER 0").
+    std::vector<std::string> Log() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(RecordDir() / "log.txt");
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    std::vector<std::string> LogOf(const std::string& command) const
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : Log())
+            if (line.compare(0, command.size(), command) == 0)
+                lines.push_back(line);
+        return lines;
+    }
+    fixtures::Bytes Record(const std::string& name) const { return fixtures::ReadFileBytes(RecordDir() / name); }
+
+private:
+    fixtures::CTempDir m_dir;
+    std::unique_ptr<fixtures::CBoxSim> m_pSim;
+};
+
+} // namespace corvalin::testing

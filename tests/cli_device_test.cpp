@@ -1,0 +1,127 @@
+// corvalin-cli devices and update, end to end against corvalin-boxsim.
+
+#include "DeviceTestSupport.h"
+
+#include "tools/fixtures/ProcessRunner.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using namespace corvalin::testing;
+
+namespace
+{
+
+CProcessResult Cli(const std::vector<std::string>& args)
+{
+    return RunProcess(CORVALIN_CLI_PATH, args);
+}
+
+class CliDeviceTest : public ::testing::Test
+{
+protected:
+    CliDeviceTest()
+    {
+        m_spec.bodySize = 5 * 512 + 17;
+        m_image = m_dir / "in.img";
+        WriteFileBytes(m_image, BuildImageFile(m_spec));
+    }
+
+    CTempDir m_dir;
+    CImageSpec m_spec;
+    std::filesystem::path m_image;
+};
+
+} // namespace
+
+TEST_F(CliDeviceTest, DevicesPrintsTheBoxOrWhyThereIsNone)
+{
+    {
+        CSimulatedBox box({"--name", "BOX", "--number", "1234"});
+        CProcessResult r = Cli({"devices"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, box.ShownName() + " | BOX | 00001234\n");
+    }
+    {
+        CSimulatedBox box({"--mark", "0BADBEEF"});
+        CProcessResult r = Cli({"devices"});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Cannot communicate, try to replug the USB\n");
+    }
+    CTempDir map;
+    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"devices"}, {"CORVALIN_SERIAL_MAP=" + map.Path().string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Not connected\n");
+
+    WriteFileBytes(map / "plain", Bytes(4, 0));
+    std::filesystem::create_symlink(map / "plain", map / "Silabser0");
+    r = RunProcess(CORVALIN_CLI_PATH, {"devices"}, {"CORVALIN_SERIAL_MAP=" + map.Path().string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot find device\n");
+}
+
+TEST_F(CliDeviceTest, BusyPortGetsAHint)
+{
+    CSimulatedBox box;
+    platform::CSerialPort holder;
+    ASSERT_TRUE(holder.Open(box.Path(), {}));
+    CProcessResult r = Cli({"devices"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.starts_with("Cannot find device\nhint: the port is in use by another program")) << r.err;
+
+    r = Cli({"update", m_image.string(), "--port", box.Path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Unable to open the device\nhint: the port is in use"), std::string::npos) << r.err;
+}
+
+TEST_F(CliDeviceTest, UpdateThroughTheMapSendsTheImage)
+{
+    CSimulatedBox box;
+    CProcessResult r = Cli({"update", m_image.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "Loading image\nImage loaded\nSend INIT\nStart XFER\nSend PREP\nSend CLOSE\nUpdate complete\n");
+    Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
+    body.resize(6 * 512, 0);
+    EXPECT_EQ(box.Record("body.bin"), body);
+}
+
+TEST_F(CliDeviceTest, UpdateOnANamedPortNeedsNoMap)
+{
+    CSimulatedBox box;
+    unsetenv("CORVALIN_SERIAL_MAP");
+    CTempDir emptyMap;
+    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"update", m_image.string(), "--port", box.Path()},
+                                  {"CORVALIN_SERIAL_MAP=" + emptyMap.Path().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(box.LogOf("QUERY").empty());
+    EXPECT_EQ(box.LogOf("CLOSE").size(), 1u);
+}
+
+TEST_F(CliDeviceTest, FailedUpdateExitsOneWithItsStatus)
+{
+    {
+        CSimulatedBox box({"--xfer-fail", "2:9"});
+        CProcessResult r = Cli({"update", m_image.string()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.ends_with("Start XFER\nXFER Failed: 5\n")) << r.err;
+    }
+    {
+        // Without a terminal the message is shown and taken as answered.
+        CSimulatedBox box({"--prep-status", "1"});
+        CProcessResult r = Cli({"update", m_image.string()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.ends_with("Send PREP\nPREP Failed: 5\n"
+                                    "Error: The image file is not compatible with the hardware\n"))
+            << r.err;
+    }
+    {
+        CSimulatedBox box;
+        CProcessResult r = Cli({"update", (m_dir / "missing.img").string()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(box.LogOf("INIT").empty());
+    }
+    CProcessResult r = Cli({"update"});
+    EXPECT_EQ(r.exitCode, 2);
+}

@@ -1,0 +1,468 @@
+// The device link over a real pseudo-terminal against corvalin-boxsim: the serial port,
+// the serial-port map, discovery, and the boot loader exchanges byte for byte.
+
+#include "DeviceTestSupport.h"
+
+#include "platform/SerialPort.h"
+#include "platform/SerialPortMap.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using namespace corvalin::testing;
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+using TextList = std::vector<std::string>;
+
+class CFixedDate : public IDateSource
+{
+public:
+    CLocalDate Today() const override { return {2011, 5, 6}; }
+};
+
+// An updater that has found the simulated box and holds an image, ready for
+// exchanges on the worker's side of the link.
+class DeviceLinkTest : public ::testing::Test
+{
+protected:
+    void Attach(CUpdater& updater) { updater.AttachControls(&m_controls, &m_controls, &m_controls); }
+
+    void LoadImage(CUpdater& updater, const CImageSpec& spec)
+    {
+        Bytes file = BuildImageFile(spec);
+        ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
+    }
+
+    CRecordingControls m_controls;
+};
+
+std::string Hex(const Bytes& bytes, std::size_t from, std::size_t count)
+{
+    std::string text;
+    char part[4];
+    for (std::size_t i = from; i < from + count && i < bytes.size(); ++i)
+    {
+        std::snprintf(part, sizeof part, i + 1 < from + count ? "%02X " : "%02X", bytes[i]);
+        text += part;
+    }
+    return text;
+}
+
+} // namespace
+
+// --- Pure helpers ---
+
+TEST(SerialPortNames, ComNumberIsTheDecimalAfterCom)
+{
+    EXPECT_EQ(platform::ParseComPortNumber("COM12"), 12);
+    EXPECT_EQ(platform::ParseComPortNumber("COM1"), 1);
+    EXPECT_EQ(platform::ParseComPortNumber("COM7x"), 7);   // digits end the number, as atoi reads it
+    EXPECT_EQ(platform::ParseComPortNumber("COM"), std::nullopt);
+    EXPECT_EQ(platform::ParseComPortNumber("COMx"), std::nullopt);
+    EXPECT_EQ(platform::ParseComPortNumber("LPT1"), std::nullopt);
+    EXPECT_EQ(platform::ParseComPortNumber("com3"), std::nullopt);
+    EXPECT_EQ(platform::ParseComPortNumber("COM99999999999"), std::nullopt);
+}
+
+TEST(SerialPortNames, FrameIsCompleteOnlyWithAllItsAnnouncedBytes)
+{
+    const uint8_t reply[] = {0xAA, 0x55, 0x02, 0x00, 0x05, 0x00, 0x77};
+    EXPECT_EQ(platform::CompleteFrameLength(reply, 5), 0u);
+    EXPECT_EQ(platform::CompleteFrameLength(reply, 6), 6u);
+    EXPECT_EQ(platform::CompleteFrameLength(reply, 7), 6u);
+    const uint8_t stray[] = {0x11, 0xAA, 0x55, 0x02, 0x00, 0x05, 0x00};
+    EXPECT_EQ(platform::CompleteFrameLength(stray, sizeof stray), 0u);
+    const uint8_t empty[] = {0xAA, 0x55, 0x00, 0x00};
+    EXPECT_EQ(platform::CompleteFrameLength(empty, 4), 4u);
+}
+
+TEST(DateStamp, LocalDateIsPackedAsBcd)
+{
+    EXPECT_EQ(DateToBcd({2011, 5, 6}), 0x20110506u);
+    EXPECT_EQ(DateToBcd({1999, 12, 31}), 0x19991231u);
+}
+
+TEST(ConfigRecord, DateIsAddedAtTheFirstTerminator)
+{
+    CImageSpec spec;
+    for (uint32_t i = 0; i < 10; ++i)
+        spec.params.push_back({0x10000000u + i, 100 + i});
+    Bytes header = MakeHeader(spec);
+    ImageHeader h;
+    std::copy(header.begin(), header.end(), h.begin());
+
+    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    ASSERT_EQ(record.size(), 520u);
+    EXPECT_EQ(ReadLe32(&record[0]), 0xABADCAFEu);
+    EXPECT_EQ(ReadLe32(&record[4]), 0x00010000u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[8])), "TEST IMAGE");
+    for (std::size_t i = 8 + 10; i < 120; ++i)
+        EXPECT_EQ(record[i], 0) << "name field byte " << i;
+    for (int i = 0; i < 10; ++i)
+    {
+        EXPECT_EQ(ReadLe32(&record[120 + 4 * i]), 0x10000000u + i);
+        EXPECT_EQ(ReadLe32(&record[320 + 4 * i]), 100u + i);
+    }
+    EXPECT_EQ(ReadLe32(&record[120 + 40]), 4u);
+    EXPECT_EQ(ReadLe32(&record[320 + 40]), 0x20110506u);
+    EXPECT_EQ(ReadLe32(&record[120 + 44]), 0xFFFFFFFFu);
+    for (int i = 12; i < 50; ++i)
+        EXPECT_EQ(ReadLe32(&record[120 + 4 * i]), 0u) << "slot " << i;
+}
+
+TEST(ConfigRecord, NoDateWhenTheTerminatorIsInTheLastSlotOrMissing)
+{
+    CImageSpec spec;
+    for (uint32_t i = 0; i < 49; ++i)
+        spec.params.push_back({0x10000000u + i, i});
+    Bytes header = MakeHeader(spec); // terminator at slot 49
+    ImageHeader h;
+    std::copy(header.begin(), header.end(), h.begin());
+    SetParamValue(h, 49, 0x5555u);
+    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    for (int i = 0; i < 50; ++i)
+    {
+        EXPECT_EQ(ReadLe32(&record[120 + 4 * i]), GetParamId(h, i)) << "slot " << i;
+        EXPECT_EQ(ReadLe32(&record[320 + 4 * i]), GetParamValue(h, i)) << "slot " << i;
+    }
+
+    SetParamId(h, 49, 0x1234u); // no terminator at all
+    record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    EXPECT_EQ(ReadLe32(&record[120 + 4 * 49]), 0x1234u);
+    EXPECT_EQ(ReadLe32(&record[320 + 4 * 49]), 0x5555u);
+}
+
+TEST(ConfigRecord, NameFillingItsWholeFieldIsEndedWithoutTheParameterList)
+{
+    CImageSpec spec;
+    spec.name = std::string(36, 'N');
+    spec.params = {{0x20000001u, 1}};
+    Bytes header = MakeHeader(spec);
+    ImageHeader h;
+    std::copy(header.begin(), header.end(), h.begin());
+    h[8 + 35] = 'N';
+    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[8])), std::string(36, 'N'));
+    for (std::size_t i = 8 + 36; i < 120; ++i)
+        EXPECT_EQ(record[i], 0) << "name field byte " << i;
+}
+
+// --- The serial-port map ---
+
+TEST(SerialPortMap, MapDirectoryEntryIsThePort)
+{
+    CTempDir dir;
+    std::filesystem::create_symlink("/dev/null", dir / "Silabser0");
+    setenv("CORVALIN_SERIAL_MAP", dir.Path().c_str(), 1);
+    auto port = platform::LookupSerialPort("\\Device\\Silabser0");
+    ASSERT_TRUE(port.has_value());
+    EXPECT_EQ(port->strPath, "/dev/null");
+    EXPECT_EQ(port->strName, "null");
+    EXPECT_FALSE(platform::LookupSerialPort("\\Device\\Silabser1").has_value());
+
+    // A dangling entry (the device went away) is no port.
+    std::filesystem::remove(dir / "Silabser0");
+    std::filesystem::create_symlink(dir / "gone", dir / "Silabser0");
+    EXPECT_FALSE(platform::LookupSerialPort("\\Device\\Silabser0").has_value());
+    unsetenv("CORVALIN_SERIAL_MAP");
+}
+
+// --- The port itself ---
+
+TEST(SerialPort, OpeningFailuresSayWhy)
+{
+    platform::CSerialPort port;
+    EXPECT_FALSE(port.Open("/dev/corvalin-no-such-port", {}));
+    EXPECT_EQ(port.LastError(), platform::SerialError::NotFound);
+    EXPECT_FALSE(port.IsOpen());
+
+    CTempDir dir;
+    WriteFileBytes(dir / "plain", Bytes(10, 0));
+    EXPECT_FALSE(port.Open((dir / "plain").string(), {}));
+    EXPECT_EQ(port.LastError(), platform::SerialError::Settings);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialPort, ReadEndsAtACompleteFrame)
+{
+    CSimulatedBox box;
+    ASSERT_FALSE(box.Path().empty());
+    platform::CSerialPort port;
+    // A long interval: a read that did not end at the frame would take 10 s.
+    ASSERT_TRUE(port.Open(box.Path(), {10000, 0, 10000}));
+    const uint8_t close[] = {0xAA, 0x55, 0x02, 0x00, 0x07, 0x00};
+    std::size_t count = 0;
+    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    EXPECT_EQ(count, sizeof close);
+
+    uint8_t buffer[1024] = {};
+    auto start = Clock::now();
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    auto took = Clock::now() - start;
+    ASSERT_EQ(count, 6u);
+    EXPECT_EQ(Hex(Bytes(buffer, buffer + 6), 0, 6), "AA 55 02 00 05 00");
+    EXPECT_LT(took, std::chrono::seconds(5));
+
+    // Without the frame end the same read runs into the interval time-out; the port
+    // also keeps working after a second opening.
+    port.Close();
+    ASSERT_TRUE(port.Open(box.Path(), {50, 0, 3000}));
+    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    start = Clock::now();
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, false));
+    EXPECT_EQ(count, 6u);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(SerialPort, ReplyWhoseLengthLiesIsReadByTheTimeOutsAndStillJudgedByItsBytes)
+{
+    CSimulatedBox box({"--lie-length"});
+    ASSERT_FALSE(box.Path().empty());
+    platform::CSerialPort port;
+    ASSERT_TRUE(port.Open(box.Path(), {50, 0, 3000}));
+    const uint8_t close[] = {0xAA, 0x55, 0x02, 0x00, 0x07, 0x00};
+    std::size_t count = 0;
+    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    uint8_t buffer[1024] = {};
+    auto start = Clock::now();
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_EQ(Hex(Bytes(buffer, buffer + count), 0, count), "AA 55 02 02 05 00");
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+    port.Close();
+
+    CUpdater updater(FastTiming());
+    Bytes file = BuildImageFile(CImageSpec{});
+    ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
+    ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
+    ASSERT_EQ(updater.OpenPort(), 1);
+    EXPECT_EQ(updater.SendClose(), 0);
+}
+
+TEST(SerialPort, SecondOpeningOfAHeldPortIsBusy)
+{
+    CSimulatedBox box;
+    platform::CSerialPort first, second;
+    ASSERT_TRUE(first.Open(box.Path(), {}));
+    EXPECT_FALSE(second.Open(box.Path(), {}));
+    EXPECT_EQ(second.LastError(), platform::SerialError::Busy);
+    first.Close();
+    EXPECT_TRUE(second.Open(box.Path(), {}));
+}
+
+TEST(SerialPort, SilentLineGivesAnEmptyReadAndAHangUpAFailedOne)
+{
+    CSimulatedBox box({"--silent", "--hangup-at", "0"});
+    ASSERT_FALSE(box.Path().empty());
+    platform::CSerialPort port;
+    ASSERT_TRUE(port.Open(box.Path(), {20, 0, 40}));
+    uint8_t buffer[64];
+    std::size_t count = 99;
+    EXPECT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_EQ(count, 0u);
+
+    // XFER of block 0 makes the box pull its cable.
+    Bytes xfer(519, 0);
+    xfer[0] = 0xAA, xfer[1] = 0x55, xfer[2] = 0x03, xfer[3] = 0x02, xfer[4] = 0x04;
+    ASSERT_TRUE(port.Write(xfer.data(), xfer.size(), count));
+    ASSERT_TRUE(WaitUntil([&] { return box.Sim().HasExited(); }));
+    EXPECT_FALSE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(port.LastError(), platform::SerialError::HungUp);
+}
+
+// --- Discovery ---
+
+TEST_F(DeviceLinkTest, ConfiguredBoxIsListedWithItsNameAndNumber)
+{
+    CSimulatedBox box({"--name", "BOX", "--number", "1234"});
+    CUpdater updater(FastTiming());
+    Attach(updater);
+    ASSERT_EQ(updater.FindDevice(), 1);
+    EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | BOX | 00001234");
+    EXPECT_EQ(updater.GetPortEntry(1), "Wrong index");
+    EXPECT_EQ(updater.GetPortEntry(-1), "Wrong index");
+    EXPECT_FALSE(updater.IsPortOpen());
+    EXPECT_EQ(Hex(box.Record("rx.bin"), 0, 5), "AA 55 01 00 00");
+}
+
+TEST_F(DeviceLinkTest, EmptyBoxesShowTheirNumberWithSignAndEightDigits)
+{
+    {
+        CSimulatedBox box({"--mark", "erased", "--number", "7"});
+        CUpdater updater(FastTiming());
+        ASSERT_EQ(updater.FindDevice(), 1);
+        EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | Empty | 00000007");
+    }
+    {
+        CSimulatedBox box({"--mark", "empty", "--number", "-1"});
+        CUpdater updater(FastTiming());
+        ASSERT_EQ(updater.FindDevice(), 1);
+        EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | Empty | -00000001");
+    }
+}
+
+TEST_F(DeviceLinkTest, UnusableRepliesListNothing)
+{
+    {
+        CSimulatedBox box({"--mark", "12345678"});
+        CUpdater updater(FastTiming());
+        EXPECT_EQ(updater.FindDevice(), 0);
+        EXPECT_EQ(updater.GetPortEntry(0), "Wrong index");
+    }
+    {
+        // Seven bytes: the record mark is cut, the missing bytes read as zeros.
+        CSimulatedBox box({"--query-bytes", "7"});
+        CUpdater updater(FastTiming());
+        EXPECT_EQ(updater.FindDevice(), 0);
+    }
+    {
+        // A short record still carries its mark; the cut-off number reads as 0.
+        CSimulatedBox box({"--query-bytes", "30", "--number", "55"});
+        CUpdater updater(FastTiming());
+        ASSERT_EQ(updater.FindDevice(), 1);
+        EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | BOX | 00000000");
+    }
+}
+
+TEST_F(DeviceLinkTest, BoxAnsweringOnlyAfterAReopenIsListed)
+{
+    CSimulatedBox box({"--query-after-reopen"});
+    CUpdater updater(FastTiming());
+    ASSERT_EQ(updater.FindDevice(), 1);
+    EXPECT_EQ(box.LogOf("QUERY").size(), 2u);
+    EXPECT_FALSE(updater.IsPortOpen());
+}
+
+TEST_F(DeviceLinkTest, SilentBoxAndMissingBridgeListNothingWithoutAText)
+{
+    {
+        CSimulatedBox box({"--silent"});
+        CUpdater updater(FastTiming());
+        Attach(updater);
+        EXPECT_EQ(updater.FindDevice(), 0);
+        EXPECT_EQ(box.LogOf("QUERY").size(), 2u);
+        EXPECT_EQ(m_controls.Texts(), TextList{""});
+        EXPECT_FALSE(updater.IsPortOpen());
+    }
+    CTempDir emptyMap;
+    setenv("CORVALIN_SERIAL_MAP", emptyMap.Path().c_str(), 1);
+    CUpdater updater(FastTiming());
+    EXPECT_EQ(updater.FindDevice(), 0);
+    unsetenv("CORVALIN_SERIAL_MAP");
+}
+
+TEST_F(DeviceLinkTest, PortThatCannotBeConfiguredIsCannotFindDevice)
+{
+    CTempDir map;
+    WriteFileBytes(map / "not-a-tty", Bytes(4, 0));
+    std::filesystem::create_symlink(map / "not-a-tty", map / "Silabser0");
+    setenv("CORVALIN_SERIAL_MAP", map.Path().c_str(), 1);
+    CUpdater updater(FastTiming());
+    Attach(updater);
+    EXPECT_EQ(updater.FindDevice(), 0);
+    EXPECT_EQ(m_controls.LastText(), "Cannot find device");
+    unsetenv("CORVALIN_SERIAL_MAP");
+}
+
+// --- Exchanges ---
+
+TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
+{
+    // Replies that come in pieces get a read time-out far above the pieces' spacing,
+    // so each read surely catches its piece.
+    CLinkTiming pieces = FastTiming();
+    pieces.nReadConstantMs = 400;
+    struct Case
+    {
+        std::vector<std::string> args;
+        CLinkTiming timing;
+        int init;
+        int block;
+    };
+    // Result per scenario, for INIT and for XFER of block 0.
+    const Case cases[] = {
+        {{}, FastTiming(), 0, 0},
+        {{"--restarts", "1", "--xfer-fail", "0:1"}, FastTiming(), 5, 5},
+        {{"--wrong-code", "init"}, FastTiming(), 4, 0},
+        {{"--wrong-code", "xfer"}, FastTiming(), 0, 4},
+        {{"--silent"}, FastTiming(), 2, 2},
+        {{"--slow-ms", "100"}, FastTiming(), 0, 0},
+        {{"--junk", "init", "--junk-gap-ms", "60"}, pieces, 3, 0},
+        {{"--stray", "3", "--stray-gap-ms", "200"}, pieces, 0, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        CSimulatedBox box(c.args);
+        CUpdater updater(c.timing);
+        LoadImage(updater, CImageSpec{});
+        ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
+        ASSERT_EQ(updater.OpenPort(), 1);
+        EXPECT_EQ(updater.SendInit(), c.init);
+        EXPECT_EQ(updater.Block(), 0);
+        EXPECT_EQ(updater.SendBlock(), c.block);
+        EXPECT_EQ(updater.Block(), c.block == 0 ? 1 : 0);
+        updater.ClosePort();
+    }
+}
+
+TEST_F(DeviceLinkTest, WritingToAClosedPortIsResultOne)
+{
+    CUpdater updater(FastTiming());
+    LoadImage(updater, CImageSpec{});
+    EXPECT_EQ(updater.SendInit(), 1);
+    EXPECT_EQ(updater.SendClose(), 1);
+}
+
+TEST_F(DeviceLinkTest, FramesAreByteExact)
+{
+    CSimulatedBox box;
+    CUpdater updater(FastTiming());
+    CFixedDate date;
+    updater.SetDateSource(&date);
+    CImageSpec spec;
+    spec.bodySize = 300 * 512 + 100;
+    spec.params = {{0x10000001u, 5}};
+    LoadImage(updater, spec);
+    ASSERT_EQ(updater.FindDevice(), 1);
+    ASSERT_EQ(updater.OpenPort(), 1);
+    ASSERT_EQ(updater.SendInit(), 0);
+    ASSERT_EQ(updater.SendBlock(), 0);
+    ASSERT_EQ(updater.SendBlock(), 0);
+    ASSERT_EQ(updater.SendPrep(), 0);
+    ASSERT_EQ(updater.SendClose(), 0);
+    EXPECT_EQ(updater.Block(), 0);
+    updater.ClosePort();
+
+    Bytes rx = box.Record("rx.bin");
+    ASSERT_EQ(rx.size(), 5u + 11 + 2 * 519 + 525 + 6);
+    EXPECT_EQ(Hex(rx, 5, 11), "AA 55 07 00 02 00 00 01 00 2C 01");
+    EXPECT_EQ(Hex(rx, 16, 7), "AA 55 03 02 04 00 00");
+    EXPECT_EQ(Hex(rx, 16 + 519, 7), "AA 55 03 02 04 01 00");
+    std::size_t prep = 16 + 2 * 519;
+    EXPECT_EQ(Hex(rx, prep, 5), "AA 55 09 02 06");
+    EXPECT_EQ(Hex(rx, prep + 5 + 120, 12), "01 00 00 10 04 00 00 00 FF FF FF FF");
+    EXPECT_EQ(Hex(rx, prep + 5 + 320 + 4, 4), "06 05 11 20");
+    EXPECT_EQ(Hex(rx, prep + 525, 6), "AA 55 02 00 07 00");
+}
+
+TEST_F(DeviceLinkTest, BlockCountTravelsAsItsLowSixteenBits)
+{
+    CSimulatedBox box;
+    CUpdater updater(FastTiming());
+    CImageSpec spec;
+    spec.bodySize = 0x12345u * 512;
+    LoadImage(updater, spec);
+    ASSERT_EQ(updater.FindDevice(), 1);
+    ASSERT_EQ(updater.OpenPort(), 1);
+    ASSERT_EQ(updater.SendInit(), 0);
+    updater.ClosePort();
+    EXPECT_EQ(Hex(box.Record("rx.bin"), 5 + 9, 2), "45 23");
+}
