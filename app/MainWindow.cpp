@@ -8,6 +8,7 @@
 #include "ir/ui/CodeSelectionHandOff.h"
 #include "params/ParameterEdit.h"
 #include "params/ui/ValueEntryDlg.h"
+#include "platform/SerialPortMap.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -33,8 +33,10 @@ namespace corvalin
 namespace
 {
 
-constexpr const char* kAppName = "Corvalin";
 constexpr const char* kAboutEntry = "&About Corvalin...";
+constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
+constexpr const char* kNotConnected = "Not connected";
+constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
 // A closed drop-down list is as tall as an edit box; the template's height is the
 // height of the open list.
 constexpr int kClosedComboHeight = 14;
@@ -68,10 +70,11 @@ QString MainWindowTitle(const char* buildDate)
     return QStringLiteral("QUILTA Corvalin    %1").arg(QString::fromLatin1(buildDate));
 }
 
-CMainWindow::CMainWindow(const CWindowTiming& timing, QWidget* parent)
+CMainWindow::CMainWindow(const CWindowTiming& timing, const CLinkTiming& linkTiming, QWidget* parent)
     : QDialog(parent), m_timing(timing), m_chooseOpen(ChooseOpenFile), m_chooseSave(ChooseSaveFile),
       m_pStatus(new QLabel(this)), m_pProgress(new QProgressBar(this)), m_dispatcher(),
-      m_statusControl(m_dispatcher, m_pStatus), m_progressControl(m_dispatcher, m_pProgress)
+      m_statusControl(m_dispatcher, m_pStatus), m_progressControl(m_dispatcher, m_pProgress),
+      m_notices(m_dispatcher, this, m_updater), m_updater(linkTiming)
 {
     BuildControls();
     OnInitDialog();
@@ -80,6 +83,10 @@ CMainWindow::CMainWindow(const CWindowTiming& timing, QWidget* parent)
 CMainWindow::~CMainWindow()
 {
     m_timer.stop();
+    // A stop request ends the probe's reads and every wait of the worker; the
+    // updater's destructor then joins the worker.
+    m_updater.RequestStop();
+    JoinProbe();
 }
 
 void CMainWindow::SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave)
@@ -187,11 +194,14 @@ void CMainWindow::BuildControls()
 void CMainWindow::OnInitDialog()
 {
     AddAboutToSystemMenu(this, QString::fromLatin1(kAboutEntry));
-    m_updater.AttachControls(&m_progressControl, &m_statusControl);
+    m_updater.StartThread();
+    m_updater.AttachControls(&m_progressControl, &m_statusControl, &m_notices);
     m_bConnected = 0;
     m_nPresenceTicks = 0;
     m_bImageLoaded = 0;
     m_timer.setInterval(m_timing.nPresencePollMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(); });
+    m_timer.start();
     RefreshUpdateButton();
     m_pProduct->setEnabled(false);
     m_pProduct->clear();
@@ -202,6 +212,73 @@ void CMainWindow::OnInitDialog()
 void CMainWindow::RefreshUpdateButton()
 {
     m_pUpdate->setEnabled(m_bConnected == 1 && m_bImageLoaded == 1);
+}
+
+bool CMainWindow::RefuseDuringUpdate()
+{
+    if (!m_updater.IsUpdating())
+        return false;
+    m_updater.SetStatus(kWaitForUpdate);
+    return true;
+}
+
+void CMainWindow::OnTimer()
+{
+    const bool present = platform::LookupSerialPort(platform::kFirstBridgeDevice).has_value();
+    if (present)
+    {
+        if (m_bConnected == 0 && !m_bProbing)
+        {
+            if (m_nPresenceTicks < m_timing.nPresenceCountTicks)
+                ++m_nPresenceTicks;
+            else
+                StartProbe();
+        }
+        RefreshUpdateButton();
+        return;
+    }
+    if (m_bConnected == 1)
+        m_progressControl.SetPos(0);
+    m_bConnected = 0;
+    m_nPresenceTicks = 0;
+    ++m_nProbeGeneration;
+    m_pDevice->setText(QString::fromLatin1(kNotConnected));
+    RefreshUpdateButton();
+}
+
+void CMainWindow::StartProbe()
+{
+    JoinProbe();
+    m_bProbing = true;
+    const int generation = m_nProbeGeneration;
+    m_probeThread = std::thread([this, generation] {
+        const int entries = m_updater.FindDevice();
+        const std::string entry = entries > 0 ? m_updater.GetPortEntry(0) : std::string();
+        // Delivered only while the window lives; its destructor joins this thread first.
+        QMetaObject::invokeMethod(
+            this, [this, generation, entries, entry] { OnProbeDone(generation, entries, entry); },
+            Qt::QueuedConnection);
+    });
+}
+
+void CMainWindow::OnProbeDone(int generation, int entries, const std::string& entry)
+{
+    m_bProbing = false;
+    JoinProbe();
+    if (generation != m_nProbeGeneration)
+        return;
+    // Connected once probed, whatever the probe found; a failed probe is not repeated
+    // until the bridge is pulled out and plugged in again.
+    m_bConnected = 1;
+    m_pDevice->setText(entries > 0 ? QString::fromStdString(entry) : QString::fromLatin1(kCannotCommunicate));
+    m_progressControl.SetPos(0);
+    RefreshUpdateButton();
+}
+
+void CMainWindow::JoinProbe()
+{
+    if (m_probeThread.joinable())
+        m_probeThread.join();
 }
 
 void CMainWindow::RebuildParameterList()
@@ -221,6 +298,9 @@ void CMainWindow::RebuildParameterList()
 
 void CMainWindow::OpenBundleOrImage()
 {
+    // The image being sent stays as it is until the update ends.
+    if (RefuseDuringUpdate())
+        return;
     const QString path = m_chooseOpen(this);
     if (path.isEmpty())
     {
@@ -247,6 +327,11 @@ void CMainWindow::OpenBundleOrImage()
 
 void CMainWindow::SelectProduct()
 {
+    if (RefuseDuringUpdate())
+    {
+        m_pProduct->setCurrentIndex(m_nProductIndex);
+        return;
+    }
     m_nProductIndex = m_pProduct->currentIndex();
     const CProductSelectOutcome outcome = SelectBundleProduct(
         m_updater, ToPath(m_pBundlePath->text()), m_pProduct->currentText().toStdString(), m_bImageLoaded);
@@ -262,6 +347,8 @@ void CMainWindow::ChangeParameter()
 {
     const int row = m_pParameters->currentRow();
     if (row < 0 || row >= int(m_slots.size()))
+        return;
+    if (RefuseDuringUpdate())
         return;
     const int slot = m_slots[std::size_t(row)];
     ImageHeader& header = m_updater.Header();
@@ -279,12 +366,13 @@ void CMainWindow::ChangeParameter()
     case EditKind::VolvoModel:
     {
         CValueEntryDlg dialog(PrepareValueEntry(kind, value), this);
-        if (dialog.exec() == QDialog::Accepted)
+        // An update may have begun while the dialog was open.
+        if (dialog.exec() == QDialog::Accepted && !RefuseDuringUpdate())
             SetParamValue(m_updater.Header(), slot, uint32_t(dialog.Entry().m_nValue));
         break;
     }
     case EditKind::ShortChange:
-        QMessageBox::information(this, QString::fromLatin1(kAppName), QString::fromLatin1(kShortChangeMessage));
+        ShowMessageBox(this, QString::fromLatin1(kShortChangeMessage));
         break;
     case EditKind::None:
         break;
@@ -307,6 +395,8 @@ void CMainWindow::StoreImage()
 
 void CMainWindow::OnUpdate()
 {
+    // The first device found; the worker reports everything else itself.
+    m_updater.StartUpdate(0);
 }
 
 void CMainWindow::ShowAbout()
@@ -337,7 +427,10 @@ bool CMainWindow::nativeEvent(const QByteArray& eventType, void* message, qintpt
 
 void CMainWindow::done(int result)
 {
+    // Every way of closing asks the worker to stop, so no step of an update runs on
+    // after the window; the worker is joined when the window is destroyed.
     m_timer.stop();
+    m_updater.RequestStop();
     QDialog::done(result);
 }
 

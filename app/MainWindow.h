@@ -5,7 +5,9 @@
 
 #include "app/UiDispatcher.h"
 #include "app/WindowControls.h"
+#include "app/WindowNotices.h"
 #include "app/WindowTiming.h"
+#include "device/LinkTiming.h"
 #include "device/Updater.h"
 #include "params/DisplayList.h"
 #include "params/ParameterTable.h"
@@ -15,6 +17,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <string>
+#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -39,7 +43,8 @@ public:
     // Asks for a file to open or to save to; an empty text means the user cancelled.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
-    explicit CMainWindow(const CWindowTiming& timing = CWindowTiming{}, QWidget* parent = nullptr);
+    explicit CMainWindow(const CWindowTiming& timing = CWindowTiming{},
+                         const CLinkTiming& linkTiming = CLinkTiming{}, QWidget* parent = nullptr);
     ~CMainWindow() override;
 
     // Replaces the file dialogs, for tests and scripted runs.
@@ -48,15 +53,20 @@ public:
     CUpdater& Updater() { return m_updater; }
     bool IsConnected() const { return m_bConnected != 0; }
     bool IsImageLoaded() const { return m_bImageLoaded != 0; }
+    bool IsProbing() const { return m_bProbing; }
     CQtStatusControl& StatusControl() { return m_statusControl; }
+    CQtProgressControl& ProgressControl() { return m_progressControl; }
+    CQtUpdateNotices& Notices() { return m_notices; }
 
-    // Handlers of the window's controls.
+    // Handlers of the window's controls and its timer.
     void OpenBundleOrImage();
     void SelectProduct();
     void ChangeParameter();
     void StoreImage();
     void OnUpdate();
     void ShowAbout();
+    // Presence polling: looks for the box's USB bridge in the serial-port map.
+    void OnTimer();
     // Enables "Update" only while the box is connected and an image is loaded.
     void RefreshUpdateButton();
 
@@ -71,6 +81,12 @@ private:
     void BuildControls();
     void OnInitDialog();
     void RebuildParameterList();
+    // True, with the status text set, while an update owns the image and the port.
+    bool RefuseDuringUpdate();
+    // Probes the box on its own thread; the window's thread never waits on the line.
+    void StartProbe();
+    void OnProbeDone(int generation, int entries, const std::string& entry);
+    void JoinProbe();
 
     CWindowTiming m_timing;
     FileChooser m_chooseOpen;
@@ -94,6 +110,7 @@ private:
     CUiDispatcher m_dispatcher;
     CQtStatusControl m_statusControl;
     CQtProgressControl m_progressControl;
+    CQtUpdateNotices m_notices;
     CUpdater m_updater;
 
     CParameterTable m_table;
@@ -102,7 +119,13 @@ private:
     int m_bImageLoaded = 0;
     int m_nPresenceTicks = 0;
     QTimer m_timer;
-    // The product shown before a selection that was refused.
+
+    // The probe in flight. A result whose generation is not the current one belongs
+    // to a bridge that was pulled out meanwhile and is dropped.
+    std::thread m_probeThread;
+    bool m_bProbing = false;
+    int m_nProbeGeneration = 0;
+    // The product shown before a selection that an update refused.
     int m_nProductIndex = -1;
 };
 

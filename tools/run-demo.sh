@@ -39,5 +39,14 @@ echo "box simulator on $(head -n 1 "$dir/boxsim.out")"
 echo "\$ CORVALIN_SERIAL_MAP=$map corvalin-cli devices"
 CORVALIN_SERIAL_MAP="$map" "$cli" devices
 echo
-echo "== Updating the box with $dir/demo-edited.img (about 8 s at 129310 baud)"
-CORVALIN_SERIAL_MAP="$map" "$cli" update "$dir/demo-edited.img"
+if [ -x "$build/app/corvalin" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+    echo "== The window, with the simulated box on its USB bridge"
+    echo "   Open $dir/demo-bundle.zip (or $dir/demo.img) with \"...\", pick a product, double-click"
+    echo "   parameters to change them, store the image with \"Wr\", and press \"Update\" once the"
+    echo "   box shows in \"USB Device\" (about 3 s after the start). \"Close\" ends the demo."
+    CORVALIN_SERIAL_MAP="$map" "$build/app/corvalin"
+else
+    echo "== No display (DISPLAY and WAYLAND_DISPLAY are unset), so not the window but the same"
+    echo "   update through corvalin-cli: $dir/demo-edited.img (about 8 s at 129310 baud)"
+    CORVALIN_SERIAL_MAP="$map" "$cli" update "$dir/demo-edited.img"
+fi
