@@ -85,6 +85,23 @@ std::optional<std::string> TakeOption(Args& args, const std::string& name, bool&
     return value;
 }
 
+bool TakeOutputOptions(Args& args, const std::string& command, COutputOptions& options, int& exitCode)
+{
+    bool missing = false;
+    std::optional<std::string> out = TakeOption(args, "-o", missing);
+    options.m_product = TakeOption(args, "--product", missing);
+    if (missing)
+        exitCode = UsageError("-o and --product need a value");
+    else if (!out)
+        exitCode = UsageError(command + " needs -o OUT");
+    else
+    {
+        options.m_strOut = *out;
+        return true;
+    }
+    return false;
+}
+
 bool TakeFlag(Args& args, const std::string& name)
 {
     auto it = std::find(args.begin(), args.end(), name);

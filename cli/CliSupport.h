@@ -44,6 +44,18 @@ void PrintUsage(std::FILE* out);
 // when the option is given without a value.
 std::optional<std::string> TakeOption(Args& args, const std::string& name, bool& missing);
 
+// The options of a command that stores an image: "-o OUT" (required) and
+// "--product NAME" (a bundle's product).
+struct COutputOptions
+{
+    std::string m_strOut;
+    std::optional<std::string> m_product;
+};
+
+// Takes those options out of args. On a usage error it returns false and sets
+// `exitCode` after printing the usage.
+bool TakeOutputOptions(Args& args, const std::string& command, COutputOptions& options, int& exitCode);
+
 // Takes a flag such as "--trace" out of args.
 bool TakeFlag(Args& args, const std::string& name);
 

@@ -82,13 +82,10 @@ int FindPickableKey(const CCodeSelection& logic, const std::string& label)
 
 int RunIrImport(Args args)
 {
-    bool missing = false;
-    std::optional<std::string> out = TakeOption(args, "-o", missing);
-    std::optional<std::string> product = TakeOption(args, "--product", missing);
-    if (missing)
-        return UsageError("-o and --product need a value");
-    if (!out)
-        return UsageError("ir-import needs -o OUT");
+    COutputOptions options;
+    int usageExit = kExitUsage;
+    if (!TakeOutputOptions(args, "ir-import", options, usageExit))
+        return usageExit;
     if (args.size() < 2)
         return UsageError("ir-import takes FILE and CCF");
 
@@ -103,7 +100,7 @@ int RunIrImport(Args args)
     CUpdater updater;
     CStderrStatus status;
     updater.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updater, args[0], product))
+    if (!LoadSourceImage(updater, args[0], options.m_product))
         return kExitFailure;
 
     bool failed = false;
@@ -161,7 +158,7 @@ int RunIrImport(Args args)
     if (failed)
         return kExitFailure;
 
-    updater.StoreImageFile(*out);
+    updater.StoreImageFile(options.m_strOut);
     if (status.LastText() != "Image stored")
         return kExitFailure;
     PrintDisplayList(updater);

@@ -8,13 +8,10 @@ namespace corvalin::cli
 
 int RunSet(Args args)
 {
-    bool missing = false;
-    std::optional<std::string> out = TakeOption(args, "-o", missing);
-    std::optional<std::string> product = TakeOption(args, "--product", missing);
-    if (missing)
-        return UsageError("-o and --product need a value");
-    if (!out)
-        return UsageError("set needs -o OUT");
+    COutputOptions options;
+    int usageExit = kExitUsage;
+    if (!TakeOutputOptions(args, "set", options, usageExit))
+        return usageExit;
     if (args.size() < 2)
         return UsageError("set takes FILE and at least one ASSIGNMENT");
 
@@ -29,7 +26,7 @@ int RunSet(Args args)
     CUpdater updater;
     CStderrStatus status;
     updater.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updater, args[0], product))
+    if (!LoadSourceImage(updater, args[0], options.m_product))
         return kExitFailure;
 
     // Every assignment is checked before the first one changes anything, so a bad
@@ -54,7 +51,7 @@ int RunSet(Args args)
     for (const auto& [slot, value] : changes)
         SetParamValue(updater.Header(), slot, value);
 
-    updater.StoreImageFile(*out);
+    updater.StoreImageFile(options.m_strOut);
     if (status.LastText() != "Image stored")
         return kExitFailure;
     PrintDisplayList(updater);

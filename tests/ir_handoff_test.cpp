@@ -14,17 +14,6 @@ using namespace corvalin;
 namespace
 {
 
-ImageHeader HeaderWith(const std::vector<std::pair<uint32_t, uint32_t>>& slots, bool terminate = true)
-{
-    fixtures::CImageSpec spec;
-    spec.params = slots;
-    spec.terminate = terminate;
-    fixtures::Bytes bytes = fixtures::MakeHeader(spec);
-    ImageHeader header;
-    std::memcpy(header.data(), bytes.data(), header.size());
-    return header;
-}
-
 std::vector<uint32_t> Codes(std::initializer_list<std::pair<int, uint32_t>> set)
 {
     std::vector<uint32_t> codes(14, 0);
@@ -42,7 +31,7 @@ CIrDialogOutcome Accepted(std::vector<uint32_t> codes)
 
 TEST(IrCodeHandOff, NoIrButtonsNoDialog)
 {
-    ImageHeader header = HeaderWith({{0x10030001, 1}, {0x60150003, 0}});
+    ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}, {0x60150003, 0}});
     ImageHeader before = header;
     int shown = 0;
     EXPECT_EQ(EIrHandOffResult::NoIrButtons, RunIrCodeHandOff(header, [&] {
@@ -55,7 +44,7 @@ TEST(IrCodeHandOff, NoIrButtonsNoDialog)
 
 TEST(IrCodeHandOff, CancelChangesNothing)
 {
-    ImageHeader header = HeaderWith({{0x50160003, 7}, {0x5016000A, 8}});
+    ImageHeader header = fixtures::MakeImageHeader({{0x50160003, 7}, {0x5016000A, 8}});
     ImageHeader before = header;
     int shown = 0;
     EXPECT_EQ(EIrHandOffResult::Cancelled, RunIrCodeHandOff(header, [&] {
@@ -70,7 +59,7 @@ TEST(IrCodeHandOff, WritesOnlyTheSlotsThatExistAndAddsIrType)
 {
     // "IR.BTN3" twice and "IR.BTN0": the codes of "Vol +" and "Mute" land in every
     // slot of theirs; codes for keys without a slot are dropped.
-    ImageHeader header = HeaderWith({{0x10030001, 1}, {0x50160003, 0xAAAA}, {0x5016000A, 0xBBBB},
+    ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}, {0x50160003, 0xAAAA}, {0x5016000A, 0xBBBB},
                                      {0x50160003, 0xCCCC}, {0x50160002, 0xDDDD}});
     EXPECT_EQ(EIrHandOffResult::Written, RunIrCodeHandOff(header, [] {
                   return Accepted(Codes({{0, 0x10}, {2, 0xF708FB04}, {9, 0x95}, {13, 0x20}}));
@@ -88,7 +77,7 @@ TEST(IrCodeHandOff, WritesOnlyTheSlotsThatExistAndAddsIrType)
 
 TEST(IrCodeHandOff, EnterGivesNoCodesButStillTheIrType)
 {
-    ImageHeader header = HeaderWith({{0x50160001, 0x1234}});
+    ImageHeader header = fixtures::MakeImageHeader({{0x50160001, 0x1234}});
     EXPECT_EQ(EIrHandOffResult::Written, RunIrCodeHandOff(header, [] { return Accepted({}); }));
     EXPECT_EQ(0x1234u, GetParamValue(header, 0));
     EXPECT_EQ(kIrTypeParameter, GetParamId(header, 1));
@@ -97,7 +86,7 @@ TEST(IrCodeHandOff, EnterGivesNoCodesButStillTheIrType)
 
 TEST(IrCodeHandOff, ASecondRunAddsASecondIrType)
 {
-    ImageHeader header = HeaderWith({{0x50160001, 0}});
+    ImageHeader header = fixtures::MakeImageHeader({{0x50160001, 0}});
     RunIrCodeHandOff(header, [] { return Accepted(Codes({{0, 1}})); });
     RunIrCodeHandOff(header, [] { return Accepted(Codes({{0, 2}})); });
     EXPECT_EQ(2u, GetParamValue(header, 0));
@@ -110,7 +99,7 @@ TEST(IrCodeHandOff, AFullListGetsNoIrTypeButItsCodes)
 {
     std::vector<std::pair<uint32_t, uint32_t>> slots(49, {0x10030001, 1});
     slots[10] = {0x5016000B, 0};
-    ImageHeader terminatorLast = HeaderWith(slots); // terminator in slot 49
+    ImageHeader terminatorLast = fixtures::MakeImageHeader(slots); // terminator in slot 49
     RunIrCodeHandOff(terminatorLast, [] { return Accepted(Codes({{10, 0x161}})); });
     EXPECT_EQ(0x161u, GetParamValue(terminatorLast, 10));
     EXPECT_EQ(kParamTerminator, GetParamId(terminatorLast, 49));
@@ -118,7 +107,7 @@ TEST(IrCodeHandOff, AFullListGetsNoIrTypeButItsCodes)
         EXPECT_NE(kIrTypeParameter, GetParamId(terminatorLast, slot));
 
     slots.push_back({0x10030001, 1});
-    ImageHeader noTerminator = HeaderWith(slots, false);
+    ImageHeader noTerminator = fixtures::MakeImageHeader(slots, false);
     ImageHeader before = noTerminator;
     RunIrCodeHandOff(noTerminator, [] { return Accepted(Codes({{10, 0x161}})); });
     SetParamValue(before, 10, 0x161);
@@ -126,7 +115,7 @@ TEST(IrCodeHandOff, AFullListGetsNoIrTypeButItsCodes)
 
     // The terminator in slot 48 leaves just room for the new entry.
     slots.resize(48);
-    ImageHeader nearlyFull = HeaderWith(slots);
+    ImageHeader nearlyFull = fixtures::MakeImageHeader(slots);
     RunIrCodeHandOff(nearlyFull, [] { return Accepted(Codes({})); });
     EXPECT_EQ(kIrTypeParameter, GetParamId(nearlyFull, 48));
     EXPECT_EQ(kParamTerminator, GetParamId(nearlyFull, 49));

@@ -14,17 +14,6 @@ using namespace corvalin;
 namespace
 {
 
-ImageHeader HeaderWith(const std::vector<std::pair<uint32_t, uint32_t>>& slots, bool terminate = true)
-{
-    fixtures::CImageSpec spec;
-    spec.params = slots;
-    spec.terminate = terminate;
-    fixtures::Bytes bytes = fixtures::MakeHeader(spec);
-    ImageHeader header;
-    std::memcpy(header.data(), bytes.data(), header.size());
-    return header;
-}
-
 CParameterTable Table()
 {
     CParameterTable table;
@@ -104,7 +93,7 @@ TEST(ParameterLine, RearViewCameraLineIs53Characters)
 TEST(DisplayList, ShowsKnownSlotsInSlotOrderAndSkipsTheRest)
 {
     CParameterTable table = Table();
-    ImageHeader header = HeaderWith({
+    ImageHeader header = fixtures::MakeImageHeader({
         {0x10030001, 1},          // slot 0
         {0x12345678, 9},          // unknown: no line
         {0x50160003, 0xF708FB04}, // IR button: never listed
@@ -122,17 +111,17 @@ TEST(DisplayList, WalkRules)
 {
     CParameterTable table = Table();
     // Slot 0 holding 0 is handled (and matches nothing); slot 1 still shows.
-    EXPECT_EQ((std::vector<int>{1}), BuildDisplayList(table, HeaderWith({{0, 0}, {0x10030001, 1}})).m_slots);
+    EXPECT_EQ((std::vector<int>{1}), BuildDisplayList(table, fixtures::MakeImageHeader({{0, 0}, {0x10030001, 1}})).m_slots);
 
     // The terminator does not stop the walk; a 0 identifier does.
-    ImageHeader header = HeaderWith({{0x10030001, 1}});
+    ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}});
     SetParamId(header, 2, 0x30120001);
     SetParamId(header, 3, 0);
     SetParamId(header, 4, 0x30120002);
     EXPECT_EQ((std::vector<int>{0, 2}), BuildDisplayList(table, header).m_slots);
 
     // Only unknown identifiers: an empty list.
-    EXPECT_TRUE(BuildDisplayList(table, HeaderWith({{0x70000001, 1}, {0x00000002, 2}})).m_lines.empty());
+    EXPECT_TRUE(BuildDisplayList(table, fixtures::MakeImageHeader({{0x70000001, 1}, {0x00000002, 2}})).m_lines.empty());
 }
 
 TEST(DisplayList, FullListWithoutTerminatorShowsFiftyLines)
@@ -140,7 +129,7 @@ TEST(DisplayList, FullListWithoutTerminatorShowsFiftyLines)
     std::vector<std::pair<uint32_t, uint32_t>> slots;
     for (int i = 0; i < 50; ++i)
         slots.emplace_back(0x30120001u + uint32_t(i % 5), uint32_t(i));
-    CDisplayList list = BuildDisplayList(Table(), HeaderWith(slots, false));
+    CDisplayList list = BuildDisplayList(Table(), fixtures::MakeImageHeader(slots, false));
     ASSERT_EQ(50u, list.m_lines.size());
     EXPECT_EQ(49, list.m_slots.back());
     EXPECT_EQ(Line("CH0.Fader", "049"), list.m_lines.back());

@@ -32,16 +32,6 @@ constexpr uint32_t kVolume = 0x20010001;
 constexpr uint32_t kDemoVolPlus = 0xFD02FB04; // NEC address 04, command 02
 constexpr uint32_t kDemoMute = 0xF609FB04;    // NEC address 04, command 09
 
-ImageHeader HeaderWith(const std::vector<std::pair<uint32_t, uint32_t>>& params)
-{
-    CImageSpec spec;
-    spec.params = params;
-    const Bytes bytes = MakeHeader(spec);
-    ImageHeader header{};
-    std::copy(bytes.begin(), bytes.end(), header.begin());
-    return header;
-}
-
 // Acts on the code selection dialog once it runs modally; counts the dialogs seen.
 class CDialogDriver
 {
@@ -103,7 +93,7 @@ void HandOffTest::init()
 
 void HandOffTest::ImageWithoutIrButtonsShowsNoDialog()
 {
-    ImageHeader header = HeaderWith({{kVolume, 20}, {kIrTypeId, 0}});
+    ImageHeader header = MakeImageHeader({{kVolume, 20}, {kIrTypeId, 0}});
     const ImageHeader before = header;
     CDialogDriver driver([](CCodeSelectionDlg& dialog) { dialog.reject(); });
     QCOMPARE(RunCodeSelectionHandOff(nullptr, header), EIrHandOffResult::NoIrButtons);
@@ -114,7 +104,7 @@ void HandOffTest::ImageWithoutIrButtonsShowsNoDialog()
 
 void HandOffTest::CodesReachOnlyExistingSlots()
 {
-    ImageHeader header = HeaderWith({{kVolume, 20}, {kIrBtn3, 0x11}, {kIrBtn0, 0x22}, {kIrBtn3, 0x33}});
+    ImageHeader header = MakeImageHeader({{kVolume, 20}, {kIrBtn3, 0x11}, {kIrBtn0, 0x22}, {kIrBtn3, 0x33}});
     ImageHeader expected = header;
     CDialogDriver driver(
         [this](CCodeSelectionDlg& dialog)
@@ -146,7 +136,7 @@ void HandOffTest::CancelChangesNothing()
 {
     for (int way = 0; way < 3; ++way)
     {
-        ImageHeader header = HeaderWith({{kIrBtn3, 0x11}, {kIrBtn0, 0x22}});
+        ImageHeader header = MakeImageHeader({{kIrBtn3, 0x11}, {kIrBtn0, 0x22}});
         const ImageHeader before = header;
         CDialogDriver driver(
             [this, way](CCodeSelectionDlg& dialog)
@@ -167,7 +157,7 @@ void HandOffTest::CancelChangesNothing()
 
 void HandOffTest::EnterWritesThePicksToo()
 {
-    ImageHeader header = HeaderWith({{kIrBtn0, 0x22}});
+    ImageHeader header = MakeImageHeader({{kIrBtn0, 0x22}});
     CDialogDriver driver(
         [this](CCodeSelectionDlg& dialog)
         {
@@ -186,7 +176,7 @@ void HandOffTest::FullListGetsNoIrTypeButTheCodes()
     // 49 parameters and the terminator in slot 49: no room for "IR TYPE".
     std::vector<std::pair<uint32_t, uint32_t>> params(49, {kVolume, 1});
     params[10] = {kIrBtn3, 0x11};
-    ImageHeader header = HeaderWith(params);
+    ImageHeader header = MakeImageHeader(params);
     QCOMPARE(GetParamId(header, 49), kParamTerminator);
     CDialogDriver driver(
         [this](CCodeSelectionDlg& dialog)
