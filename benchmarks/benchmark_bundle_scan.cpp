@@ -85,16 +85,16 @@ int main()
         std::vector<CZipMember> stored{{"image.info", {}}};
         for (int i = 0; i < kProducts; ++i)
         {
-            CImageSpec spec;
-            spec.name = "PRODUCT " + std::to_string(i);
-            spec.params = RealisticParameters(i % 2 == 0);
+            CImageSpec imageSpec;
+            imageSpec.name = "PRODUCT " + std::to_string(i);
+            imageSpec.params = RealisticParameters(i % 2 == 0);
             std::string name = "product" + std::to_string(i) + ".enc";
             std::size_t bodySize = kProductSize - 444;
             deflated.emplace_back(name,
-                                  BuildImageFileWithBody(spec, MakeCompressibleBody(bodySize, uint32_t(i))));
-            spec.bodySize = bodySize;
-            spec.bodySeed = uint32_t(i);
-            stored.emplace_back(name, BuildImageFile(spec), false);
+                                  BuildImageFileWithBody(imageSpec, MakeCompressibleBody(bodySize, uint32_t(i))));
+            imageSpec.bodySize = bodySize;
+            imageSpec.bodySeed = uint32_t(i);
+            stored.emplace_back(name, BuildImageFile(imageSpec), false);
         }
         WriteZip(dir / "deflated.zip", deflated);
         WriteZip(dir / "stored.zip", stored);

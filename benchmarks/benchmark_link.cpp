@@ -28,9 +28,9 @@ double Seconds(Clock::duration d)
 
 bool Load(CUpdater& updater, std::size_t bodySize)
 {
-    CImageSpec spec;
-    spec.bodySize = bodySize;
-    Bytes file = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.bodySize = bodySize;
+    Bytes file = BuildImageFile(imageSpec);
     return updater.LoadImageBuffer(file.data(), file.size()) == 1;
 }
 

@@ -55,9 +55,9 @@ int main()
     CQuietOutputs outputs;
     CUpdater updater;
     updater.AttachControls(&outputs, &outputs, &outputs);
-    CImageSpec spec;
-    spec.bodySize = kBody;
-    Bytes file = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.bodySize = kBody;
+    Bytes file = BuildImageFile(imageSpec);
     if (box.Path().empty() || updater.LoadImageBuffer(file.data(), file.size()) != 1 ||
         !updater.UsePortPath(box.Path()))
     {

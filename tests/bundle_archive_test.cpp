@@ -84,8 +84,8 @@ TEST_P(ZipToolArchiveTest, ReadsEveryMemberBackUnchanged)
 {
     const CZipVariant& variant = GetParam();
     CTempDir dir;
-    CImageSpec spec;
-    Bytes image = BuildImageFileWithBody(spec, MakeCompressibleBody(70000, 3));
+    CImageSpec imageSpec;
+    Bytes image = BuildImageFileWithBody(imageSpec, MakeCompressibleBody(70000, 3));
     Bytes other = MakeBody(3000, 9);
     WriteFileBytes(dir / "image.info", {});
     WriteFileBytes(dir / "a.enc", image);
@@ -270,10 +270,10 @@ TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
 TEST(BundleArchiveOpen, FilesThatAreNoArchivesDoNotOpen)
 {
     CTempDir dir;
-    CImageSpec spec;
-    WriteFileBytes(dir / "plain.img", BuildImageFile(spec));
+    CImageSpec imageSpec;
+    WriteFileBytes(dir / "plain.img", BuildImageFile(imageSpec));
     WriteFileBytes(dir / "empty.zip", {});
-    Bytes zip = BuildZip({{"image.info", {}}, {"a.enc", BuildImageFile(spec)}});
+    Bytes zip = BuildZip({{"image.info", {}}, {"a.enc", BuildImageFile(imageSpec)}});
     WriteFileBytes(dir / "cut.zip", Bytes(zip.begin() + 100, zip.end())); // the start is lost
     Bytes noDirectory = zip;
     noDirectory.resize(zip.size() - 22); // the end-of-directory record is gone

@@ -26,12 +26,12 @@ class CStatusLog : public IStatusControl
 Bytes Product(const std::string& name, uint32_t hardwareCode = kBundleHardwareCode,
               uint32_t tag = 0xAB000001u)
 {
-    CImageSpec spec;
-    spec.name = name;
-    spec.hardwareCode = hardwareCode;
-    spec.tag = tag;
-    spec.params = {{0x30120001, 20}, {0x10030001, 1}};
-    return BuildImageFileWithBody(spec, MakeCompressibleBody(3000, uint32_t(name.size())));
+    CImageSpec imageSpec;
+    imageSpec.name = name;
+    imageSpec.hardwareCode = hardwareCode;
+    imageSpec.tag = tag;
+    imageSpec.params = {{0x30120001, 20}, {0x10030001, 1}};
+    return BuildImageFileWithBody(imageSpec, MakeCompressibleBody(3000, uint32_t(name.size())));
 }
 
 class BundleLoaderTest : public ::testing::Test
@@ -124,9 +124,9 @@ TEST_F(BundleLoaderTest, ScanListsAcceptedCandidatesSorted)
 
 TEST_F(BundleLoaderTest, ScanDropsTheImageLoadedFlagOnlyWhenItReplacedTheImage)
 {
-    CImageSpec spec;
-    spec.name = "BARE";
-    WriteFileBytes(m_dir / "bare.img", BuildImageFile(spec));
+    CImageSpec imageSpec;
+    imageSpec.name = "BARE";
+    WriteFileBytes(m_dir / "bare.img", BuildImageFile(imageSpec));
     ASSERT_EQ(1, Open(m_dir / "bare.img", 0).m_bImageLoaded);
 
     // No marker: nothing is handed to the loader, the bare image and the flag stay.
@@ -163,9 +163,9 @@ TEST_F(BundleLoaderTest, ScanDropsTheImageLoadedFlagOnlyWhenItReplacedTheImage)
 
 TEST_F(BundleLoaderTest, BareImageFilesAreLoadedDirectly)
 {
-    CImageSpec spec;
-    spec.name = "BARE";
-    WriteFileBytes(m_dir / "bare.img", BuildImageFile(spec));
+    CImageSpec imageSpec;
+    imageSpec.name = "BARE";
+    WriteFileBytes(m_dir / "bare.img", BuildImageFile(imageSpec));
     CBundleOpenOutcome outcome = Open(m_dir / "bare.img", 0);
     EXPECT_FALSE(outcome.m_bIsBundle);
     EXPECT_FALSE(outcome.m_bProductListEnabled);

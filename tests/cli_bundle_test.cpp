@@ -22,11 +22,11 @@ CProcessResult Cli(const std::vector<std::string>& args)
 
 Bytes Product(const std::string& name, uint32_t volume, uint32_t hardwareCode = 0x00010000u)
 {
-    CImageSpec spec;
-    spec.name = name;
-    spec.hardwareCode = hardwareCode;
-    spec.params = {{0x30120001, volume}}; // CH0.Volume
-    return BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.name = name;
+    imageSpec.hardwareCode = hardwareCode;
+    imageSpec.params = {{0x30120001, volume}}; // CH0.Volume
+    return BuildImageFile(imageSpec);
 }
 
 class CliBundleTest : public ::testing::Test

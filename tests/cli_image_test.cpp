@@ -29,8 +29,8 @@ class CliImageTest : public ::testing::Test
 protected:
     CliImageTest()
     {
-        CImageSpec spec;
-        spec.params = {
+        CImageSpec imageSpec;
+        imageSpec.params = {
             {0x10030001, 1},          // Rear view camera
             {0x30120001, 20},         // CH0.Volume
             {0x601A0001, 8},          // Volvo Model
@@ -39,7 +39,7 @@ protected:
             {0x50160001, 0xABCD},     // IR.BTN1, not listed
             {0x30120001, 30},         // CH0.Volume again
         };
-        m_bytes = BuildImageFile(spec);
+        m_bytes = BuildImageFile(imageSpec);
         m_image = m_dir / "in.img";
         WriteFileBytes(m_image, m_bytes);
     }

@@ -99,10 +99,10 @@ class CliIrImportTest : public ::testing::Test
 protected:
     CliIrImportTest()
     {
-        CImageSpec spec;
-        spec.params = {{0x10030001, 1}, {0x50160001, 0}, {0x50160003, 0}, {0x5016000A, 0}, {0x5016000C, 0},
+        CImageSpec imageSpec;
+        imageSpec.params = {{0x10030001, 1}, {0x50160001, 0}, {0x50160003, 0}, {0x5016000A, 0}, {0x5016000C, 0},
                        {0x5016000D, 0}};
-        WriteFileBytes(m_dir / "in.img", BuildImageFile(spec));
+        WriteFileBytes(m_dir / "in.img", BuildImageFile(imageSpec));
         CImageSpec plain;
         plain.params = {{0x10030001, 1}};
         WriteFileBytes(m_dir / "plain.img", BuildImageFile(plain));

@@ -34,9 +34,9 @@ class DeviceLinkTest : public ::testing::Test
 protected:
     void Attach(CUpdater& updater) { updater.AttachControls(&m_controls, &m_controls, &m_controls); }
 
-    void LoadImage(CUpdater& updater, const CImageSpec& spec)
+    void LoadImage(CUpdater& updater, const CImageSpec& imageSpec)
     {
-        Bytes file = BuildImageFile(spec);
+        Bytes file = BuildImageFile(imageSpec);
         ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
     }
 
@@ -91,10 +91,10 @@ TEST(DateStamp, LocalDateIsPackedAsBcd)
 
 TEST(ConfigRecord, DateIsAddedAtTheFirstTerminator)
 {
-    CImageSpec spec;
+    CImageSpec imageSpec;
     for (uint32_t i = 0; i < 10; ++i)
-        spec.params.push_back({0x10000000u + i, 100 + i});
-    Bytes header = MakeHeader(spec);
+        imageSpec.params.push_back({0x10000000u + i, 100 + i});
+    Bytes header = MakeHeader(imageSpec);
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
 
@@ -119,10 +119,10 @@ TEST(ConfigRecord, DateIsAddedAtTheFirstTerminator)
 
 TEST(ConfigRecord, NoDateWhenTheTerminatorIsInTheLastSlotOrMissing)
 {
-    CImageSpec spec;
+    CImageSpec imageSpec;
     for (uint32_t i = 0; i < 49; ++i)
-        spec.params.push_back({0x10000000u + i, i});
-    Bytes header = MakeHeader(spec); // terminator at slot 49
+        imageSpec.params.push_back({0x10000000u + i, i});
+    Bytes header = MakeHeader(imageSpec); // terminator at slot 49
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
     SetParamValue(h, 49, 0x5555u);
@@ -141,10 +141,10 @@ TEST(ConfigRecord, NoDateWhenTheTerminatorIsInTheLastSlotOrMissing)
 
 TEST(ConfigRecord, NameFillingItsWholeFieldIsEndedWithoutTheParameterList)
 {
-    CImageSpec spec;
-    spec.name = std::string(36, 'N');
-    spec.params = {{0x20000001u, 1}};
-    Bytes header = MakeHeader(spec);
+    CImageSpec imageSpec;
+    imageSpec.name = std::string(36, 'N');
+    imageSpec.params = {{0x20000001u, 1}};
+    Bytes header = MakeHeader(imageSpec);
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
     h[8 + 35] = 'N';
@@ -427,10 +427,10 @@ TEST_F(DeviceLinkTest, FramesAreByteExact)
     CUpdater updater(FastTiming());
     CFixedDate date;
     updater.SetDateSource(&date);
-    CImageSpec spec;
-    spec.bodySize = 300 * 512 + 100;
-    spec.params = {{0x10000001u, 5}};
-    LoadImage(updater, spec);
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 300 * 512 + 100;
+    imageSpec.params = {{0x10000001u, 5}};
+    LoadImage(updater, imageSpec);
     ASSERT_EQ(updater.FindDevice(), 1);
     ASSERT_EQ(updater.OpenPort(), 1);
     ASSERT_EQ(updater.SendInit(), 0);
@@ -457,9 +457,9 @@ TEST_F(DeviceLinkTest, BlockCountTravelsAsItsLowSixteenBits)
 {
     CSimulatedBox box;
     CUpdater updater(FastTiming());
-    CImageSpec spec;
-    spec.bodySize = 0x12345u * 512;
-    LoadImage(updater, spec);
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 0x12345u * 512;
+    LoadImage(updater, imageSpec);
     ASSERT_EQ(updater.FindDevice(), 1);
     ASSERT_EQ(updater.OpenPort(), 1);
     ASSERT_EQ(updater.SendInit(), 0);

@@ -76,11 +76,11 @@ TEST_F(FirmwareImageTest, HeaderIsDescrambledWithTheKeyFromTheBodyEnd)
 
 TEST_F(FirmwareImageTest, TagTestLooksAtTheTopByteOnly)
 {
-    CImageSpec spec;
-    spec.tag = 0xAB123456u;
-    EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("ab.img", BuildImageFile(spec))));
-    spec.tag = 0xAC000001u;
-    EXPECT_EQ(0, m_updater.LoadImageFile(WriteImage("ac.img", BuildImageFile(spec))));
+    CImageSpec imageSpec;
+    imageSpec.tag = 0xAB123456u;
+    EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("ab.img", BuildImageFile(imageSpec))));
+    imageSpec.tag = 0xAC000001u;
+    EXPECT_EQ(0, m_updater.LoadImageFile(WriteImage("ac.img", BuildImageFile(imageSpec))));
     EXPECT_EQ("Wrong Image", Texts().back());
     // The refused image is held all the same: its bytes replaced the earlier image.
     EXPECT_TRUE(m_updater.IsImageHeld());
@@ -91,9 +91,9 @@ TEST_F(FirmwareImageTest, BlockCountIsBodyLengthDividedBy512RoundedDown)
 {
     for (auto [bodySize, blocks] : {std::pair{1000u, 1}, {1024u, 2}, {512u, 1}, {5000u, 9}})
     {
-        CImageSpec spec;
-        spec.bodySize = bodySize;
-        ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("b.img", BuildImageFile(spec)))) << bodySize;
+        CImageSpec imageSpec;
+        imageSpec.bodySize = bodySize;
+        ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("b.img", BuildImageFile(imageSpec)))) << bodySize;
         EXPECT_EQ(blocks, m_updater.Image().Blocks()) << bodySize;
         EXPECT_EQ(bodySize, m_updater.Image().BodySize());
     }
@@ -112,9 +112,9 @@ TEST_F(FirmwareImageTest, FileSizeEdges)
         EXPECT_EQ((TextList{"Loading image", "Wrong Image size"}), Texts()) << size;
         EXPECT_FALSE(m_updater.IsImageHeld()) << size;
     }
-    CImageSpec spec;
-    spec.bodySize = 512; // 956 bytes: the smallest image that is accepted
-    EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("min.img", BuildImageFile(spec))));
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 512; // 956 bytes: the smallest image that is accepted
+    EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("min.img", BuildImageFile(imageSpec))));
 }
 
 TEST_F(FirmwareImageTest, FilesThatCannotBeOpenedLeaveOnlyTheLoadingText)
@@ -151,9 +151,9 @@ TEST_F(FirmwareImageTest, UnreadableFileIsRefused)
 
 TEST_F(FirmwareImageTest, BufferEdgesKeepTheHeldImage)
 {
-    CImageSpec spec;
-    spec.name = "FIRST";
-    Bytes first = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.name = "FIRST";
+    Bytes first = BuildImageFile(imageSpec);
     ASSERT_EQ(1, m_updater.LoadImageBuffer(first.data(), first.size()));
     m_status.m_texts.assign(1, "");
 
@@ -166,15 +166,15 @@ TEST_F(FirmwareImageTest, BufferEdgesKeepTheHeldImage)
     EXPECT_EQ((TextList{"Wrong Image size"}), Texts());
 
     EXPECT_EQ("FIRST", GetImageName(m_updater.Header()));
-    EXPECT_EQ(spec.bodySize, m_updater.Image().BodySize());
+    EXPECT_EQ(imageSpec.bodySize, m_updater.Image().BodySize());
 }
 
 TEST_F(FirmwareImageTest, EditAndStoreRoundTrip)
 {
-    CImageSpec spec;
-    spec.params = RealisticParameters(true);
-    spec.bodySize = 3 * 512 + 77;
-    Bytes original = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.params = RealisticParameters(true);
+    imageSpec.bodySize = 3 * 512 + 77;
+    Bytes original = BuildImageFile(imageSpec);
     ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", original)));
 
     SetParamValue(m_updater.Header(), 5, 0x12345678u);
@@ -201,8 +201,8 @@ TEST_F(FirmwareImageTest, EditAndStoreRoundTrip)
 
 TEST_F(FirmwareImageTest, StoreOverLongerFileCutsItToImageLength)
 {
-    CImageSpec spec;
-    Bytes image = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    Bytes image = BuildImageFile(imageSpec);
     ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", image)));
     auto out = WriteImage("long.img", Bytes(image.size() * 3, 0xEE));
     m_updater.StoreImageFile(out);
@@ -232,9 +232,9 @@ TEST_F(FirmwareImageTest, FailedStoreLeavesTheTargetUntouched)
 
 TEST_F(FirmwareImageTest, ShortBodyWriteReportsAndKeepsTheOldFile)
 {
-    CImageSpec spec;
-    spec.bodySize = 64 * 1024;
-    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", BuildImageFile(spec))));
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 64 * 1024;
+    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", BuildImageFile(imageSpec))));
     auto target = WriteImage("target.img", Bytes(10, 0x42));
 
     // In a child whose file-size limit lets the header through but not the body.

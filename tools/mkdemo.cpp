@@ -18,18 +18,18 @@ namespace
 Bytes DemoProduct(const std::string& name, bool withIrButtons, uint32_t volvoModel, uint32_t volume,
                   uint32_t hardwareCode, uint32_t seed)
 {
-    CImageSpec spec;
-    spec.name = name;
-    spec.hardwareCode = hardwareCode;
-    spec.params = RealisticParameters(withIrButtons);
-    for (auto& [id, value] : spec.params)
+    CImageSpec imageSpec;
+    imageSpec.name = name;
+    imageSpec.hardwareCode = hardwareCode;
+    imageSpec.params = RealisticParameters(withIrButtons);
+    for (auto& [id, value] : imageSpec.params)
     {
         if (id == 0x601A0001u)
             value = volvoModel;
         else if (id == 0x30120001u)
             value = volume;
     }
-    return BuildImageFileWithBody(spec, MakeCompressibleBody(128 * 1024 + 100 * seed, seed));
+    return BuildImageFileWithBody(imageSpec, MakeCompressibleBody(128 * 1024 + 100 * seed, seed));
 }
 
 } // namespace
@@ -46,12 +46,12 @@ int main(int argc, char** argv)
         std::filesystem::path dir = argv[1];
         std::filesystem::create_directories(dir);
 
-        CImageSpec spec;
-        spec.name = "DEMO VOLVO P3 1.07";
-        spec.params = RealisticParameters(false);
-        spec.bodySize = 96 * 1024 + 300;
-        spec.bodySeed = 7;
-        WriteFileBytes(dir / "demo.img", BuildImageFile(spec));
+        CImageSpec imageSpec;
+        imageSpec.name = "DEMO VOLVO P3 1.07";
+        imageSpec.params = RealisticParameters(false);
+        imageSpec.bodySize = 96 * 1024 + 300;
+        imageSpec.bodySeed = 7;
+        WriteFileBytes(dir / "demo.img", BuildImageFile(imageSpec));
         std::printf("%s\n", (dir / "demo.img").string().c_str());
 
         // A bundle in the order an archiver might store it; the tool lists it sorted.
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
                   {"notes.txt", Bytes(info.begin(), info.end())}});
         std::printf("%s\n", (dir / "demo-bundle.zip").string().c_str());
         // An image that carries IR button parameters, and a remote to take codes from.
-        CImageSpec irSpec = spec;
+        CImageSpec irSpec = imageSpec;
         irSpec.name = "DEMO VOLVO P3 1.07 IR";
         irSpec.params = RealisticParameters(true);
         WriteFileBytes(dir / "demo-ir.img", BuildImageFile(irSpec));

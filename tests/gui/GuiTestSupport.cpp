@@ -54,9 +54,9 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-std::filesystem::path WriteImage(const std::filesystem::path& path, const fixtures::CImageSpec& spec)
+std::filesystem::path WriteImage(const std::filesystem::path& path, const fixtures::CImageSpec& imageSpec)
 {
-    fixtures::WriteFileBytes(path, fixtures::BuildImageFile(spec));
+    fixtures::WriteFileBytes(path, fixtures::BuildImageFile(imageSpec));
     return path;
 }
 

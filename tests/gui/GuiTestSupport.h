@@ -44,7 +44,7 @@ private:
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 // Writes a firmware image file with these parameters; returns its path.
-std::filesystem::path WriteImage(const std::filesystem::path& path, const fixtures::CImageSpec& spec);
+std::filesystem::path WriteImage(const std::filesystem::path& path, const fixtures::CImageSpec& imageSpec);
 
 QString ToQString(const std::filesystem::path& path);
 

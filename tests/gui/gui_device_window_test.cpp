@@ -73,15 +73,15 @@ public:
         m_mapDir = m_dir / "map";
         std::filesystem::create_directories(m_mapDir);
         qputenv("CORVALIN_SERIAL_MAP", QByteArray::fromStdString(m_mapDir.string()));
-        fixtures::CImageSpec spec;
-        spec.params = fixtures::RealisticParameters(false);
-        spec.bodySize = 8 * 512 + 100;
-        m_image = WriteImage(m_dir / "product.img", spec);
-        spec.bodySize = 16 * 512;
+        fixtures::CImageSpec imageSpec;
+        imageSpec.params = fixtures::RealisticParameters(false);
+        imageSpec.bodySize = 8 * 512 + 100;
+        m_image = WriteImage(m_dir / "product.img", imageSpec);
+        imageSpec.bodySize = 16 * 512;
         m_bundle = m_dir / "bundle.zip";
         fixtures::WriteZip(m_bundle, {{"image.info", {}},
-                                      {"VOLVO_P3_enc_1.07.bin", fixtures::BuildImageFile(spec)},
-                                      {"VOLVO_P2_IR_enc_1.02.bin", fixtures::BuildImageFile(spec)}});
+                                      {"VOLVO_P3_enc_1.07.bin", fixtures::BuildImageFile(imageSpec)},
+                                      {"VOLVO_P2_IR_enc_1.02.bin", fixtures::BuildImageFile(imageSpec)}});
     }
     ~CBench() { qunsetenv("CORVALIN_SERIAL_MAP"); }
 

@@ -96,9 +96,9 @@ struct CWindowUnderTest
 
 fixtures::CImageSpec OneParameter(uint32_t id, uint32_t value)
 {
-    fixtures::CImageSpec spec;
-    spec.params = {{id, value}};
-    return spec;
+    fixtures::CImageSpec imageSpec;
+    imageSpec.params = {{id, value}};
+    return imageSpec;
 }
 
 } // namespace
@@ -229,9 +229,9 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
 void CMainWindowTest::opensImagesAndKeepsListOnCancel()
 {
     fixtures::CTempDir dir;
-    fixtures::CImageSpec spec;
-    spec.params = fixtures::RealisticParameters(false);
-    const auto good = WriteImage(dir / "good.img", spec);
+    fixtures::CImageSpec imageSpec;
+    imageSpec.params = fixtures::RealisticParameters(false);
+    const auto good = WriteImage(dir / "good.img", imageSpec);
     fixtures::WriteFileBytes(dir / "short.img", fixtures::Bytes(300, 0xAB));
 
     CWindowUnderTest t;
@@ -362,9 +362,9 @@ void CMainWindowTest::storesTheEditedImage()
     QCOMPARE(t.saveAsked, 0);
     QVERIFY(!std::filesystem::exists(dir / "stored.img"));
 
-    fixtures::CImageSpec spec;
-    spec.params = fixtures::RealisticParameters(false);
-    const auto source = WriteImage(dir / "source.img", spec);
+    fixtures::CImageSpec imageSpec;
+    imageSpec.params = fixtures::RealisticParameters(false);
+    const auto source = WriteImage(dir / "source.img", imageSpec);
     t.Open(source);
     SetParamValue(t.window.Updater().Header(), 5, 33); // CH0.Volume, as an edit leaves it
 
@@ -390,10 +390,10 @@ void CMainWindowTest::opensBundlesAndChoosesProducts()
 {
     fixtures::CTempDir dir;
     auto member = [](uint32_t hardwareCode, uint32_t volume) {
-        fixtures::CImageSpec spec;
-        spec.hardwareCode = hardwareCode;
-        spec.params = {{0x30120001, volume}, {0x10030001, 1}};
-        return fixtures::BuildImageFile(spec);
+        fixtures::CImageSpec imageSpec;
+        imageSpec.hardwareCode = hardwareCode;
+        imageSpec.params = {{0x30120001, volume}, {0x10030001, 1}};
+        return fixtures::BuildImageFile(imageSpec);
     };
     fixtures::WriteZip(dir / "bundle.zip", {{"image.info", {}},
                                             {"zeta-enc.img", member(0x00010000, 7)},

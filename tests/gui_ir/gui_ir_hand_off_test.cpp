@@ -206,10 +206,10 @@ void HandOffTest::OpeningAnImageRunsTheStepOnTheHeldImage()
     QCOMPARE(driver.Seen(), 0);
 
     // An opened file whose image has "IR.BTN0": the dialog runs and "Mute" lands there.
-    CImageSpec spec;
-    spec.params = {{kVolume, 20}, {kIrBtn0, 0x22}};
+    CImageSpec imageSpec;
+    imageSpec.params = {{kVolume, 20}, {kIrBtn0, 0x22}};
     const auto path = *m_pDir / "product.img";
-    WriteFileBytes(path, BuildImageFile(spec));
+    WriteFileBytes(path, BuildImageFile(imageSpec));
     const CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, path, 0, handOff);
     QCOMPARE(outcome.m_bImageLoaded, 1);
     QCOMPARE(driver.Seen(), 1);
