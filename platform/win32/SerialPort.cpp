@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -12,16 +14,6 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
-    return wide;
-}
 
 COMMTIMEOUTS MakeTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
 {

@@ -2,6 +2,8 @@
 
 #include "platform/SerialPort.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,16 +15,6 @@ namespace
 {
 
 constexpr DWORD kValueBufferBytes = 2048;
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
-    return wide;
-}
 
 std::string Narrow(const std::wstring& text)
 {

@@ -14,6 +14,17 @@
 namespace corvalin::guitest
 {
 
+// The window's child control of that object name; a missing one ends the test
+// program, since every later step would only fail less clearly.
+template <typename T>
+T* Control(QWidget* window, const char* name)
+{
+    T* control = window->findChild<T*>(QString::fromLatin1(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
 // Saves what the widget shows as NAME.png in the build folder's screenshots/.
 // Returns the file's path (empty when it could not be written).
 QString SaveScreenshot(QWidget* widget, const QString& name);

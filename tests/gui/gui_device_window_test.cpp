@@ -28,15 +28,6 @@ using namespace corvalin::guitest;
 namespace
 {
 
-template <typename T>
-T* Control(QWidget* window, const char* name)
-{
-    T* control = window->findChild<T*>(QString::fromLatin1(name));
-    if (!control)
-        qFatal("no control %s", name);
-    return control;
-}
-
 // The window's timer is left to the test: a tick happens when the test says so.
 CWindowTiming ManualTicks()
 {

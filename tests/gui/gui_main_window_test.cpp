@@ -30,15 +30,6 @@ using namespace corvalin::guitest;
 namespace
 {
 
-template <typename T>
-T* Control(QWidget* window, const char* name)
-{
-    T* control = window->findChild<T*>(QString::fromLatin1(name));
-    if (!control)
-        qFatal("no control %s", name);
-    return control;
-}
-
 QStringList ListLines(QWidget* window)
 {
     QStringList lines;
