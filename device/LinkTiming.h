@@ -15,6 +15,9 @@ struct CLinkTiming
     // Also end a read as soon as it holds one whole frame by its length field, instead
     // of waiting out the interval after every reply (about 3.5 times faster updates).
     bool bEndReadAtFrame = true;
+    // Bytes that follow a complete frame within this time still belong to the read, so
+    // a box that sends anything after its frame does not start the next reply with it.
+    int nFrameTailGraceMs = 1;
 
     // One command-reply exchange: up to this many reads into a buffer of this size.
     int nExchangeReads = 10;

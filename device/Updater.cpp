@@ -165,7 +165,7 @@ void CUpdater::StoreImageFile(const std::filesystem::path& path)
 int CUpdater::OpenPort()
 {
     platform::CReadTimeouts timeouts{m_timing.nReadIntervalMs, m_timing.nReadMultiplierMs,
-                                     m_timing.nReadConstantMs};
+                                     m_timing.nReadConstantMs, m_timing.nFrameTailGraceMs};
     return m_port.Open(m_strPortPath, timeouts) ? 1 : 0;
 }
 

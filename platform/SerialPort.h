@@ -35,6 +35,9 @@ struct CReadTimeouts
     int nIntervalMs = 100;
     int nMultiplierMs = 1;
     int nConstantMs = 1;
+    // A read that ends at a complete frame still takes the bytes that follow it
+    // within this time (POSIX); on Windows it takes those that have already arrived.
+    int nFrameTailMs = 1;
 };
 
 class CSerialPort

@@ -110,6 +110,20 @@ TEST_F(UpdateWorkerTest, LastBlockIsPaddedAndProgressPassesOneHundred)
     EXPECT_EQ(Box().Record("body.bin"), body);
 }
 
+TEST_F(UpdateWorkerTest, BytesAfterEachReplyFrameDoNotSpoilTheNextReply)
+{
+    // A box that sends two filler bytes 2 ms after every frame: the read that ended
+    // at the frame takes them in its tail, so they do not open the next reply.
+    m_timing.nFrameTailGraceMs = 15;
+    Begin({"--tail", "2", "--tail-gap-ms", "2"}, 2048);
+    RunUpdate();
+    EXPECT_EQ(m_controls.LastText(), "Update complete");
+    EXPECT_EQ(Box().LogOf("XFER").size(), 5u);
+    Bytes body = MakeBody(2048, m_spec.bodySeed);
+    body.resize(5 * 512, 0);
+    EXPECT_EQ(Box().Record("body.bin"), body);
+}
+
 TEST_F(UpdateWorkerTest, BootLoaderRestartsAreWaitedOutWithoutLimit)
 {
     Begin({"--restarts", "3"});

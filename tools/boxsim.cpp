@@ -67,6 +67,8 @@ struct COptions
     int nJunkFor = -1;             // command answered by junk only
     int nJunkGapMs = 150;
     bool bLieLength = false;       // replies announce more bytes than they carry
+    int nTailBytes = 0;            // bytes sent after every reply frame
+    int nTailGapMs = 2;
     bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
 };
 
@@ -88,7 +90,7 @@ void OnTerminate(int)
                  "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
                  "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
                  "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
-                 "              [--lie-length]\n"
+                 "              [--lie-length] [--tail N] [--tail-gap-ms MS]\n"
                  "  line:       [--baud RATE] [--flash-ms MS]\n"
                  "  harness:    [--exit-with-parent]\n",
                  message);
@@ -198,6 +200,10 @@ COptions ParseOptions(int argc, char** argv)
             o.nJunkFor = ParseCommand(value());
         else if (a == "--lie-length")
             o.bLieLength = true;
+        else if (a == "--tail")
+            o.nTailBytes = int(ParseNumber(value()));
+        else if (a == "--tail-gap-ms")
+            o.nTailGapMs = int(ParseNumber(value()));
         else if (a == "--exit-with-parent")
             o.bExitWithParent = true;
         else if (a == "--junk-gap-ms")
@@ -334,6 +340,12 @@ private:
         if (m_o.nBaud > 0)
             std::this_thread::sleep_for(LineTime(frame.size()));
         WriteAll(frame);
+        if (m_o.nTailBytes > 0)
+        {
+            // Bytes after the frame, a moment later, as a box might send a filler.
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_o.nTailGapMs));
+            WriteAll(Bytes(std::size_t(m_o.nTailBytes), 0x00));
+        }
     }
 
     Bytes DeviceRecord() const

@@ -3,6 +3,7 @@
 #include "platform/posix/LineSettings.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -169,14 +170,22 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     const Clock::time_point total =
         Clock::now() + std::chrono::milliseconds(int64_t(maximum) * t.nMultiplierMs + t.nConstantMs);
     Clock::time_point intervalEnd = Clock::time_point::max();
+    // Once the buffer holds a whole frame, the read ends after a short quiet tail
+    // instead of the long interval; bytes in that tail are still taken.
+    const Clock::time_point never = Clock::time_point::max();
+    Clock::time_point tailEnd = never;
 
     while (count < maximum)
     {
-        if (endAtFrame && CompleteFrameLength(buffer, count) != 0)
-            break;
+        if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+        {
+            if (t.nFrameTailMs <= 0)
+                break;
+            tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+        }
         if (cancel && cancel->load())
             break;
-        Clock::time_point deadline = std::min(total, intervalEnd);
+        Clock::time_point deadline = std::min({total, intervalEnd, tailEnd});
         int wait = MillisecondsUntil(deadline);
         if (wait <= 0)
             break;
@@ -199,6 +208,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             {
                 count += std::size_t(got);
                 intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
+                if (tailEnd != never)
+                    tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
                 continue;
             }
             if (got < 0 && (errno == EINTR || errno == EAGAIN))

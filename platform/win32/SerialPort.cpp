@@ -198,6 +198,16 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         got = 0;
         ok = rest == 0 || ReadFile(port, buffer + 4, rest, &got, nullptr);
         count += got;
+        // Whatever has already arrived after the frame belongs to this read too; an
+        // interval of MAXDWORD with no totals returns at once with those bytes.
+        if (ok && got == rest && count < wanted)
+        {
+            partTimeouts = MakeTimeouts(MAXDWORD, 0, 0);
+            SetCommTimeouts(port, &partTimeouts);
+            got = 0;
+            ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+            count += got;
+        }
     }
     COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
     SetCommTimeouts(port, &portTimeouts);
