@@ -46,7 +46,8 @@ test-asan: build-asan
 test-fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SMOKE_SECONDS)
 
-test: test-default test-asan test-fuzz
+# The fuzz smoke runs first, so the test runner's summary is the last thing printed.
+test: test-fuzz test-default test-asan
 
 fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
