@@ -20,6 +20,20 @@
 namespace corvalin::testing
 {
 
+using Clock = std::chrono::steady_clock;
+using TextList = std::vector<std::string>;
+
+// A clock whose local date is fixed, for the date stamp of PREP.
+class CFixedDate : public IDateSource
+{
+public:
+    explicit CFixedDate(CLocalDate date) : m_date(date) {}
+    CLocalDate Today() const override { return m_date; }
+
+private:
+    CLocalDate m_date;
+};
+
 // Time-outs short enough for tests; the interval stays well above the simulator's
 // reaction time, and the stray-byte gap (100 ms) above the interval.
 inline CLinkTiming FastTiming()

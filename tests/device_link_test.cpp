@@ -18,15 +18,6 @@ using namespace corvalin::testing;
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-using TextList = std::vector<std::string>;
-
-class CFixedDate : public IDateSource
-{
-public:
-    CLocalDate Today() const override { return {2011, 5, 6}; }
-};
-
 // An updater that has found the simulated box and holds an image, ready for
 // exchanges on the worker's side of the link.
 class DeviceLinkTest : public ::testing::Test
@@ -425,7 +416,7 @@ TEST_F(DeviceLinkTest, FramesAreByteExact)
 {
     CSimulatedBox box;
     CUpdater updater(FastTiming());
-    CFixedDate date;
+    CFixedDate date({2011, 5, 6});
     updater.SetDateSource(&date);
     CImageSpec imageSpec;
     imageSpec.bodySize = 300 * 512 + 100;

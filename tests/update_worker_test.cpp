@@ -15,15 +15,6 @@ using namespace corvalin::testing;
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-using TextList = std::vector<std::string>;
-
-class CFixedDate : public IDateSource
-{
-public:
-    CLocalDate Today() const override { return {2026, 12, 8}; }
-};
-
 class UpdateWorkerTest : public ::testing::Test
 {
 protected:
@@ -60,7 +51,7 @@ protected:
 
     CLinkTiming m_timing = FastTiming();
     CRecordingControls m_controls;
-    CFixedDate m_date;
+    CFixedDate m_date{{2026, 12, 8}};
     CImageSpec m_spec;
     Bytes m_file;
     // Declared after the controls, so the worker is gone before they are.
