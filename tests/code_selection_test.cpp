@@ -57,22 +57,8 @@ class CodeSelectionTest : public ::testing::Test
 protected:
     CodeSelectionTest() : m_logic(&m_view)
     {
-        CCcfBuilder ccf;
-        uint32_t bitmap = ccf.Bitmap(0x0001, Bytes(64, 0x1B));
-        std::vector<CCcfChild> keys = {
-            ButtonAt(0, 0, ccf.IrButton("Pick", NecFrame(0x1FE), bitmap)),
-            ButtonAt(60, 0, ccf.IrButton("Vol+", NecCode(4, 0x02))),
-            ButtonAt(0, 20, ccf.IrButton("vol+", NecCode(4, 0x20))),
-            ButtonAt(0, 40, ccf.IrButton("Vol +", NecCode(4, 0x21))),
-            ButtonAt(0, 60, ccf.IrButton("Mute", NecCode(4, 0x09))),
-            ButtonAt(0, 80, ccf.IrButton("Vol-", SonyCode(0x13, 1))),
-            ButtonAt(0, 100, ccf.IrButton("\xAA", Rc5Code(5, 0x21))),
-            ButtonAt(0, 120, ccf.IrButton("\xBA", Rc5Code(5, 0x20))),
-            ButtonAt(0, 140, ccf.IrButton("Mute", NecCode(4, 0x0A))),
-        };
-        ccf.SetHeaderPanels(ccf.Panel("Main", keys));
         m_path = (m_dir / "remote.ccf").string();
-        WriteFileBytes(m_path, ccf.Build());
+        WriteFileBytes(m_path, BuildTestRemote());
 
         CCcfBuilder empty;
         CCcfButton inert;

@@ -36,25 +36,6 @@ QString ToQString(const std::filesystem::path& path)
     return QString::fromStdString(path.string());
 }
 
-Bytes BuildTestRemote()
-{
-    CCcfBuilder ccf;
-    const uint32_t bitmap = ccf.Bitmap(0x0001, Bytes(64 * 20 / 4, 0x1B));
-    const std::vector<CCcfChild> keys = {
-        ButtonAt(0, 0, ccf.IrButton("Pick", NecFrame(0x1FE), bitmap)),
-        ButtonAt(60, 0, ccf.IrButton("Vol+", NecCode(4, 0x02))),
-        ButtonAt(0, 20, ccf.IrButton("vol+", NecCode(4, 0x20))),
-        ButtonAt(60, 20, ccf.IrButton("Vol +", NecCode(4, 0x21))),
-        ButtonAt(0, 40, ccf.IrButton("Mute", NecCode(4, 0x09))),
-        ButtonAt(60, 40, ccf.IrButton("Vol-", SonyCode(0x13, 1))),
-        ButtonAt(0, 60, ccf.IrButton("\xAA", Rc5Code(5, 0x21))),
-        ButtonAt(60, 60, ccf.IrButton("\xBA", Rc5Code(5, 0x20))),
-        ButtonAt(0, 80, ccf.IrButton("Mute", NecCode(4, 0x0A))),
-    };
-    ccf.SetHeaderPanels(ccf.Panel("Main", keys));
-    return ccf.Build();
-}
-
 Bytes BuildRemoteWithoutCodes()
 {
     CCcfBuilder ccf;

@@ -26,12 +26,6 @@ int GreyAt(const QImage& image, int x, int y);
 
 QString ToQString(const std::filesystem::path& path);
 
-// A remote with keys in this order (label, protocol, code):
-//   "Pick"  NEC 1FE       "Vol+"  NEC FD02FB04    "vol+"  NEC DF20FB04
-//   "Vol +" NEC DE21FB04  "Mute"  NEC F609FB04    "Vol-"  SONY12 93
-//   AA hex  RC5 161       BA hex  RC5 160         "Mute"  NEC F50AFB04
-// The first key is at Pronto position (0, 0), 60 x 20, with a 2-bit bitmap.
-fixtures::Bytes BuildTestRemote();
 
 // A valid CCF file whose only button has no IR code: its key list is empty.
 fixtures::Bytes BuildRemoteWithoutCodes();
