@@ -19,6 +19,14 @@ struct CBaseUnits
 // full character height.
 CBaseUnits BaseUnitsOf(const QFont& font);
 
+// A font of `points` points in which every printable ASCII character has the same
+// advance, so the columns of the parameter list line up: the system's fixed font when
+// it is so, else the first evenly spaced one of a few common monospaced families.
+QFont FixedPitchFont(int points);
+
+// True when every printable ASCII character of `font` advances by the same width.
+bool HasEvenAdvances(const QFont& font);
+
 // The pixel rectangle of a template rectangle given in dialog units.
 QRect DialogUnitsToPixels(const CBaseUnits& units, int x, int y, int width, int height);
 

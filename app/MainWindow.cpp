@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,8 +103,7 @@ void CMainWindow::BuildControls()
 
     // The dialog's font is fixed-pitch, so the values of the parameter list line up,
     // and it sets the dialog units every control is placed in.
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(10);
+    const QFont font = FixedPitchFont(10);
     setFont(font);
     const CBaseUnits units = BaseUnitsOf(font);
     setFixedSize(DialogUnitsToPixels(units, 0, 0, 320, 273).size());
