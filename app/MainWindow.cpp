@@ -268,7 +268,8 @@ void CMainWindow::OnProbeDone(int generation, int entries, const std::string& en
     // Connected once probed, whatever the probe found; a failed probe is not repeated
     // until the bridge is pulled out and plugged in again.
     m_bConnected = 1;
-    m_pDevice->setText(entries > 0 ? QString::fromStdString(entry) : QString::fromLatin1(kCannotCommunicate));
+    // The box name is bytes from the box, in no known encoding: each shows as one character.
+    m_pDevice->setText(QString::fromLatin1(entries > 0 ? entry : std::string(kCannotCommunicate)));
     m_progressControl.SetPos(0);
     RefreshUpdateButton();
 }

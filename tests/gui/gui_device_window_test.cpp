@@ -160,6 +160,7 @@ class CDeviceWindowTest : public QObject
 
 private slots:
     void probesOnTheSeventhTickAndResetsOnUnplug();
+    void showsEveryByteOfTheBoxName();
     void silentBoxAsksToReplugWithoutBlocking();
     void updateRunsEndToEnd();
     void notCompatibleMessageWaitsForTheUser();
@@ -206,6 +207,18 @@ void CDeviceWindowTest::probesOnTheSeventhTickAndResetsOnUnplug()
         QCOMPARE(Bar(*window)->value(), 0);
         QVERIFY(!Control<QPushButton>(window.get(), "update")->isEnabled());
     }
+}
+
+void CDeviceWindowTest::showsEveryByteOfTheBoxName()
+{
+    CBench bench;
+    QVERIFY(bench.Plug({"--name", "Caf\xE9 \xFF\x80"}));
+    auto window = bench.NewWindow();
+    for (int tick = 1; tick <= 7; ++tick)
+        window->OnTimer();
+    QVERIFY(WaitFor([&] { return window->IsConnected(); }, 10000));
+    QVERIFY2(DeviceText(*window).endsWith(QStringLiteral(" | Caf\u00E9 \u00FF\u0080 | 00001234")),
+             qPrintable(DeviceText(*window)));
 }
 
 void CDeviceWindowTest::silentBoxAsksToReplugWithoutBlocking()
