@@ -268,7 +268,9 @@ void CCodeSelectionDlg::RemoveSourceKeys()
 void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRecord& record)
 {
     auto* button = new CSourceKeyButton(this);
-    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize);
+    // The key may be smaller than its CCF button (see kMaxKeySide); the bitmap keeps
+    // the button's size, so its rows are read as the file lays them out.
+    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize, QSize(record.width, record.height));
     // CCF labels are single bytes per character; the Pronto font maps them one to one.
     button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize);
     button->SetCode(record.protocol, record.code);
