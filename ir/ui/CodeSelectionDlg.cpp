@@ -177,16 +177,21 @@ void CCodeSelectionDlg::reject()
     done(kCodeSelectionCancel);
 }
 
-// Enter acts as "OK", so the picks are kept. In the source file box it finishes the
-// path instead (the box reports that through editingFinished), and a focused push
-// button takes Enter as its own click before the dialog sees it.
+// Enter on a focused push button ("...", "OK", "CANCEL", "CLEAR ALL", "DEFAULT",
+// "ERASE") presses that button. Elsewhere it acts as "OK", so the picks are kept,
+// except in the source file box, where it finishes the path (the box reports that
+// through editingFinished). The function and source keys are owner-drawn, not push
+// buttons: Enter on them is "OK" too.
 void CCodeSelectionDlg::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
     {
         event->accept();
-        if (focusWidget() != m_fileEdit)
+        QWidget* focus = focusWidget();
+        if (auto* button = qobject_cast<QPushButton*>(focus))
+            button->click();
+        else if (focus != m_fileEdit)
             OnOkButton();
         return;
     }

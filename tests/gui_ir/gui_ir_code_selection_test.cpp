@@ -118,6 +118,7 @@ class CodeSelectionDlgTest : public QObject
     void FileWithoutCodesRemovesTheKeys();
     void OkCancelEscapeAndCloseBox();
     void EnterActsAsOk();
+    void EnterOnAFocusedPushButtonPressesIt();
     void BrowseOffersCcfFilesAndLoadsTheChoice();
     void MessagesAreOkBoxesCaptionedCorvalin();
     void Screenshots();
@@ -516,6 +517,40 @@ void CodeSelectionDlgTest::EnterActsAsOk()
     QCOMPARE(int(dialog->Codes().size()), 14);
     QCOMPARE(dialog->Codes()[12], 0x1FEu);
     QCOMPARE(dialog->Codes()[9], 0xF50AFB04u);
+}
+
+void CodeSelectionDlgTest::EnterOnAFocusedPushButtonPressesIt()
+{
+    CTestDialog dialog;
+    dialog.Load(m_remote);
+    dialog.Show();
+    // CLEAR ALL: the keys are cleared and the dialog stays.
+    dialog->Button(kClearAllId)->setFocus();
+    QTest::keyClick(dialog->Button(kClearAllId), Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->FunctionKey(2)->Protocol(), 0);
+    // "...": the file dialog opens; cancelling it leaves the dialog open.
+    bool bBrowsed = false;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                           bBrowsed = true;
+                           qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject();
+                       });
+    dialog->Button(kBrowseId)->setFocus();
+    QTest::keyClick(dialog->Button(kBrowseId), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(bBrowsed);
+    QVERIFY(dialog->isVisible());
+    // CANCEL: the dialog ends cancelled and hands back no codes.
+    WhenModal(*dialog,
+              [&]
+              {
+                  dialog->Button(kCancelId)->setFocus();
+                  QTest::keyClick(dialog->Button(kCancelId), Qt::Key_Return);
+              });
+    QCOMPARE(dialog->DoModal(), kCodeSelectionCancel);
+    QVERIFY(dialog->Codes().empty());
 }
 
 void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()
