@@ -152,11 +152,11 @@ bool CcfReader::Spend()
 {
     if (m_bBudgetSpent)
         return false;
-    if (++m_nVisits <= kWalkBudget)
+    if (++m_nVisits <= m_nBudget)
         return true;
     m_bBudgetSpent = true;
     if (m_pTrace)
-        *m_pTrace << "Walk stopped after " << kWalkBudget << " records, keys kept: " << m_keys.size() << '\n';
+        *m_pTrace << "Walk stopped after " << m_nBudget << " records, keys kept: " << m_keys.size() << '\n';
     return false;
 }
 

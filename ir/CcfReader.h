@@ -79,6 +79,9 @@ public:
 
     // Walks the held image and appends a record per accepted button.
     void Walk();
+    // Replaces kWalkBudget for the next walks (the fuzz target takes a smaller one, so
+    // that the costliest inputs stay quick to run).
+    void SetWalkBudget(std::size_t visits) { m_nBudget = visits; }
 
     const std::vector<CIrKeyRecord>& Keys() const { return m_keys; }
     // Whether the last walk ran out of its budget before it reached the file's end.
@@ -122,6 +125,7 @@ private:
     };
     std::vector<CFrameLevel> m_path;
     std::unordered_set<uint32_t> m_framesOnPath;
+    std::size_t m_nBudget = kWalkBudget;
     std::size_t m_nVisits = 0;
     bool m_bBudgetSpent = false;
 };
