@@ -125,14 +125,21 @@ void CcfReader::TraceNamed(const char* what, uint32_t nameOffset)
 
 void CcfReader::Walk()
 {
-    m_visitedDevices.clear();
-    m_visitedPanels.clear();
-    m_visitedFrames.clear();
+    m_nVisits = 0;
+    m_bBudgetSpent = false;
     for (std::size_t listOffset : kDeviceListOffsets)
     {
+        // The devices of this list so far: one met again would lead round for ever.
+        std::unordered_set<uint32_t> listed;
         uint32_t device = Has(listOffset, 4) ? U32(listOffset) : 0;
-        while (device != 0 && Has(device, kDeviceSize) && m_visitedDevices.insert(device).second)
+        while (device != 0 && Has(device, kDeviceSize) && Spend())
         {
+            if (!listed.insert(device).second)
+            {
+                if (m_pTrace)
+                    *m_pTrace << "Device list loops back\n";
+                break;
+            }
             TraceNamed("Device: ", U32(device + kDeviceName));
             WalkPanelList(U32(device + kDeviceFirstPanel));
             device = U32(device + kDeviceNext);
@@ -141,10 +148,29 @@ void CcfReader::Walk()
     WalkPanelList(Has(kHeaderPanelsOffset, 4) ? U32(kHeaderPanelsOffset) : 0);
 }
 
+bool CcfReader::Spend()
+{
+    if (m_bBudgetSpent)
+        return false;
+    if (++m_nVisits <= m_nBudget)
+        return true;
+    m_bBudgetSpent = true;
+    if (m_pTrace)
+        *m_pTrace << "Walk stopped after " << m_nBudget << " records, keys kept: " << m_keys.size() << '\n';
+    return false;
+}
+
 void CcfReader::WalkPanelList(uint32_t panel)
 {
-    while (panel != 0 && Has(panel, kPanelEntries) && m_visitedPanels.insert(panel).second)
+    std::unordered_set<uint32_t> listed;
+    while (panel != 0 && Has(panel, kPanelEntries) && Spend())
     {
+        if (!listed.insert(panel).second)
+        {
+            if (m_pTrace)
+                *m_pTrace << "Panel list loops back\n";
+            return;
+        }
         VisitPanel(panel);
         panel = U32(panel + kPanelNext);
     }
@@ -153,33 +179,55 @@ void CcfReader::WalkPanelList(uint32_t panel)
 void CcfReader::VisitPanel(uint32_t offset)
 {
     TraceNamed("Panel: ", U32(offset + kPanelName));
-    VisitChildren(offset + std::size_t(kPanelEntries), U8(offset + kPanelCount), 0, 0);
-}
-
-void CcfReader::VisitChildren(std::size_t entries, unsigned count, uint16_t ox, uint16_t oy)
-{
-    for (unsigned i = 0; i < count; ++i)
+    m_path.clear();
+    m_framesOnPath.clear();
+    m_path.push_back({0, offset + std::size_t(kPanelEntries), U8(offset + kPanelCount), 0, 0, 0});
+    while (!m_path.empty())
     {
-        std::size_t entry = entries + i * kEntrySize;
-        if (!Has(entry, kEntrySize))
-            return;
-        uint16_t x = uint16_t(U16(entry + kEntryX) + ox);
-        uint16_t y = uint16_t(U16(entry + kEntryY) + oy);
+        CFrameLevel& level = m_path.back();
+        std::size_t entry = level.m_nEntries + std::size_t(level.m_nNext) * kEntrySize;
+        if (level.m_nNext >= level.m_nCount || !Has(entry, kEntrySize))
+        {
+            m_framesOnPath.erase(level.m_nFrame);
+            m_path.pop_back();
+            continue;
+        }
+        ++level.m_nNext;
+        if (!Spend())
+            break;
+        uint16_t x = uint16_t(U16(entry + kEntryX) + level.m_nOriginX);
+        uint16_t y = uint16_t(U16(entry + kEntryY) + level.m_nOriginY);
         uint32_t record = U32(entry + kEntryRecord);
         uint8_t kind = U8(entry + kEntryKind);
+        // `level` is not used below: entering a frame grows the path and may move it.
         if (kind == kKindButton)
             ReadButton(record, x, y);
         else if (kind == kKindFrame)
-            VisitFrame(record, x, y);
+            EnterFrame(record, x, y);
     }
+    m_path.clear();
+    m_framesOnPath.clear();
 }
 
-void CcfReader::VisitFrame(uint32_t offset, uint16_t ox, uint16_t oy)
+void CcfReader::EnterFrame(uint32_t offset, uint16_t ox, uint16_t oy)
 {
-    if (offset == 0 || !Has(offset, kFrameEntries) || !m_visitedFrames.insert(offset).second)
+    if (offset == 0 || !Has(offset, kFrameEntries))
         return;
-    TraceNamed("Frame: ", U32(offset + kFrameName));
-    VisitChildren(offset + std::size_t(kFrameEntries), U8(offset + kFrameCount), ox, oy);
+    uint32_t name = U32(offset + kFrameName);
+    if (m_framesOnPath.count(offset) != 0)
+    {
+        TraceNamed("Frame contains itself: ", name);
+        return;
+    }
+    // The path holds the panel and the frames around this one.
+    if (m_path.size() > kMaxFrameDepth)
+    {
+        TraceNamed("Frame nested too deep: ", name);
+        return;
+    }
+    TraceNamed("Frame: ", name);
+    m_framesOnPath.insert(offset);
+    m_path.push_back({offset, offset + std::size_t(kFrameEntries), U8(offset + kFrameCount), 0, ox, oy});
 }
 
 void CcfReader::ReadButton(uint32_t offset, uint16_t x, uint16_t y)

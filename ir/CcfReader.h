@@ -20,7 +20,11 @@
 //
 // Files come from anywhere, so every read is checked against the image's end: a
 // record, name, child list, action, IR code or bitmap that reaches past it is treated
-// as absent, and each device, panel and frame is visited at most once per walk.
+// as absent. A device, panel or frame is read once for every place that lists it; only
+// one that leads back onto the path that reached it (a list or a frame that comes
+// round to itself) is not followed again. Frames are walked with an explicit stack of
+// at most kMaxFrameDepth levels, so the thread's stack size does not matter, and a walk
+// ends after kWalkBudget visits, keeping the keys found so far.
 
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +58,13 @@ struct CIrKeyRecord
 class CcfReader
 {
 public:
+    // Frames nested deeper than this are not read; no real remote comes near it.
+    static constexpr std::size_t kMaxFrameDepth = 256;
+    // Devices, panels and child entries visited in one walk before it gives up, keeping
+    // the keys found so far. A real remote needs a few thousand; a file whose frames
+    // place each other many times over would otherwise make billions of keys.
+    static constexpr std::size_t kWalkBudget = std::size_t(1) << 18;
+
     // The diagnostic trace goes to `trace`: standard output by default, nothing when null.
     CcfReader();
     explicit CcfReader(std::ostream* trace);
@@ -68,8 +79,13 @@ public:
 
     // Walks the held image and appends a record per accepted button.
     void Walk();
+    // Replaces kWalkBudget for the next walks (the fuzz target takes a smaller one, so
+    // that the costliest inputs stay quick to run).
+    void SetWalkBudget(std::size_t visits) { m_nBudget = visits; }
 
     const std::vector<CIrKeyRecord>& Keys() const { return m_keys; }
+    // Whether the last walk ran out of its budget before it reached the file's end.
+    bool WalkCutShort() const { return m_bBudgetSpent; }
     const std::vector<uint8_t>& Image() const { return m_image; }
 
 private:
@@ -82,10 +98,13 @@ private:
     bool ReadName(uint32_t nameOffset, std::string& name) const;
     void TraceNamed(const char* what, uint32_t nameOffset);
 
+    // Counts one visit; false once the walk's budget is spent.
+    bool Spend();
     void WalkPanelList(uint32_t first);
+    // Visits the panel's entries and, depth-first, those of the frames among them.
     void VisitPanel(uint32_t offset);
-    void VisitChildren(std::size_t entries, unsigned count, uint16_t ox, uint16_t oy);
-    void VisitFrame(uint32_t offset, uint16_t ox, uint16_t oy);
+    // Puts the frame on the path unless it is on it already or the path is full.
+    void EnterFrame(uint32_t offset, uint16_t ox, uint16_t oy);
     void ReadButton(uint32_t offset, uint16_t x, uint16_t y);
     // Reads the first action's IR code into the last record or removes it.
     void ReadFirstAction(uint32_t actionList);
@@ -93,9 +112,22 @@ private:
     std::ostream* m_pTrace;
     std::vector<uint8_t> m_image;
     std::vector<CIrKeyRecord> m_keys;
-    std::unordered_set<uint32_t> m_visitedDevices;
-    std::unordered_set<uint32_t> m_visitedPanels;
-    std::unordered_set<uint32_t> m_visitedFrames;
+
+    // A frame being walked: its child entries, the next one to visit and its origin.
+    struct CFrameLevel
+    {
+        uint32_t m_nFrame = 0; // 0 for the panel the frames lie in
+        std::size_t m_nEntries = 0;
+        unsigned m_nCount = 0;
+        unsigned m_nNext = 0;
+        uint16_t m_nOriginX = 0;
+        uint16_t m_nOriginY = 0;
+    };
+    std::vector<CFrameLevel> m_path;
+    std::unordered_set<uint32_t> m_framesOnPath;
+    std::size_t m_nBudget = kWalkBudget;
+    std::size_t m_nVisits = 0;
+    bool m_bBudgetSpent = false;
 };
 
 } // namespace corvalin

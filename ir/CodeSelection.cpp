@@ -1,9 +1,12 @@
 #include "ir/CodeSelection.h"
 
 #include "ir/IrProtocol.h"
+#include "ir/KeyBitmap.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <ostream>
 
 namespace corvalin
 {
@@ -93,20 +96,14 @@ void CCodeSelection::LoadSourceFile()
             m_pView->ShowMessage("No IR code!");
         return;
     }
-    m_sourceKeys.reserve(records.size());
-    for (const CIrKeyRecord& record : records)
+    const std::size_t offered = std::min(records.size(), kMaxSourceKeys);
+    m_sourceKeys.reserve(offered);
+    for (std::size_t n = 0; n < records.size(); ++n)
     {
-        CSourceKeyState& key = m_sourceKeys.emplace_back();
-        key.m_nId = kFirstSourceKeyId + int(m_sourceKeys.size() - 1);
-        key.m_nLeft = record.x + kSourceKeyOffsetX;
-        key.m_nTop = record.y + kSourceKeyOffsetY;
-        key.m_nRight = record.x + record.width + kSourceKeyOffsetX;
-        key.m_nBottom = record.y + record.height + kSourceKeyOffsetY;
-        key.m_pRecord = &record;
-        key.m_nProtocol = record.protocol;
-        key.m_nCode = record.code;
-        if (m_pView)
-            m_pView->AddSourceKey(key, record);
+        const CIrKeyRecord& record = records[n];
+        if (n < offered)
+            AddSourceKey(record);
+        // Every key of the file still counts for the default names.
         for (int k = 0; k < kFunctionKeyCount; ++k)
         {
             const char* defaultName = kFunctionDefaultNames[std::size_t(k)];
@@ -114,6 +111,24 @@ void CCodeSelection::LoadSourceFile()
                 AssignCode(k, record.protocol, record.code);
         }
     }
+    if (offered < records.size() && m_pTrace)
+        *m_pTrace << "Keys not offered: " << records.size() - offered << " (only the first " << kMaxSourceKeys
+                  << " can be picked)\n";
+}
+
+void CCodeSelection::AddSourceKey(const CIrKeyRecord& record)
+{
+    CSourceKeyState& key = m_sourceKeys.emplace_back();
+    key.m_nId = kFirstSourceKeyId + int(m_sourceKeys.size() - 1);
+    key.m_nLeft = record.x + kSourceKeyOffsetX;
+    key.m_nTop = record.y + kSourceKeyOffsetY;
+    key.m_nRight = key.m_nLeft + std::min<int>(record.width, kMaxKeySide);
+    key.m_nBottom = key.m_nTop + std::min<int>(record.height, kMaxKeySide);
+    key.m_pRecord = &record;
+    key.m_nProtocol = record.protocol;
+    key.m_nCode = record.code;
+    if (m_pView)
+        m_pView->AddSourceKey(key, record);
 }
 
 void CCodeSelection::OnSourceKey(int id)

@@ -5,11 +5,13 @@
 // carries out what this logic asks of it through ICodeSelectionView.
 //
 // Control ids: function key k is control 1002 + k; the n-th source key of a file is
-// control 2000 + n, and only 2000 to 2100 react to clicks.
+// control 2000 + n. Only 2000 to 2100 react to clicks, so no more than 101 source keys
+// are made, each at most kMaxKeySide pixels wide and tall.
 
 #include "ir/CcfReader.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -23,6 +25,8 @@ constexpr int kFunctionKeyCount = 14;
 constexpr int kFirstFunctionKeyId = 1002;
 constexpr int kFirstSourceKeyId = 2000;
 constexpr int kLastPickableSourceKeyId = 2100;
+// Only the keys that can be picked are made; the rest of a file's keys are not offered.
+constexpr std::size_t kMaxSourceKeys = kLastPickableSourceKeyId - kFirstSourceKeyId + 1;
 // A source key lies this many pixels right of and below its CCF position.
 constexpr int kSourceKeyOffsetX = 80;
 constexpr int kSourceKeyOffsetY = 150;
@@ -125,6 +129,8 @@ private:
     void SetFunctionText(const std::string& text);
     void AssignCode(int k, int protocol, uint32_t code);
     void RemoveSourceKeys();
+    // Makes the next source key, placed and sized as the record says.
+    void AddSourceKey(const CIrKeyRecord& record);
 
     std::vector<uint32_t> m_codes;
     std::unique_ptr<CcfReader> m_pReader;

@@ -1,5 +1,7 @@
 #include "ir/KeyBitmap.h"
 
+#include <algorithm>
+
 namespace corvalin
 {
 
@@ -18,32 +20,6 @@ std::size_t RoundUpToRow(std::size_t width)
     return (width + kRowAlignPixels - 1) / kRowAlignPixels * kRowAlignPixels;
 }
 
-class CPixelSink
-{
-public:
-    explicit CPixelSink(CGreyImage& image)
-        : m_image(image), m_nTotal(std::size_t(image.m_nWidth) * std::size_t(image.m_nHeight))
-    {
-    }
-
-    bool Full() const { return m_nNext >= m_nTotal; }
-
-    // Sets the next pixel in row order; pixels past the last row are dropped.
-    void Put(uint8_t grey)
-    {
-        if (Full())
-            return;
-        m_image.m_grey[m_nNext] = grey;
-        m_image.m_set[m_nNext] = 1;
-        ++m_nNext;
-    }
-
-private:
-    CGreyImage& m_image;
-    std::size_t m_nTotal;
-    std::size_t m_nNext = 0;
-};
-
 void Set(CGreyImage& image, std::size_t x, std::size_t y, uint8_t grey)
 {
     std::size_t index = y * std::size_t(image.m_nWidth) + x;
@@ -51,13 +27,55 @@ void Set(CGreyImage& image, std::size_t x, std::size_t y, uint8_t grey)
     image.m_set[index] = 1;
 }
 
-void DecodeGrey8(CGreyImage& image, const uint8_t* data, std::size_t available)
+// Where the picture's rows lie and which part of them the image keeps.
+struct CLayout
 {
-    std::size_t w = std::size_t(image.m_nWidth);
-    std::size_t stride = RoundUpToRow(w);
-    for (std::size_t y = 0; y < std::size_t(image.m_nHeight); ++y)
+    std::size_t m_nWidth; // of the whole picture: rows are laid out by it
+    std::size_t m_nKeepWidth;
+    std::size_t m_nKeepHeight;
+};
+
+// Takes pixels in row order across the whole picture and keeps those of the kept part.
+class CPixelSink
+{
+  public:
+    CPixelSink(CGreyImage& image, const CLayout& layout)
+        : m_image(image), m_layout(layout), m_nEnd(layout.m_nWidth * layout.m_nKeepHeight)
     {
-        for (std::size_t x = 0; x < w; ++x)
+    }
+
+    // Past the last kept row: the rest of the data changes nothing.
+    bool Full() const { return m_nNext >= m_nEnd; }
+
+    // Sets the next `count` pixels; those outside the kept part are passed over a row
+    // at a time, and those past the last kept row are dropped.
+    void Put(uint8_t grey, std::size_t count)
+    {
+        while (count > 0 && !Full())
+        {
+            std::size_t x = m_nNext % m_layout.m_nWidth;
+            std::size_t y = m_nNext / m_layout.m_nWidth;
+            std::size_t inRow = std::min(count, m_layout.m_nWidth - x);
+            for (std::size_t end = std::min(x + inRow, m_layout.m_nKeepWidth); x < end; ++x)
+                Set(m_image, x, y, grey);
+            m_nNext += inRow;
+            count -= inRow;
+        }
+    }
+
+  private:
+    CGreyImage& m_image;
+    const CLayout& m_layout;
+    std::size_t m_nEnd;
+    std::size_t m_nNext = 0;
+};
+
+void DecodeGrey8(CGreyImage& image, const CLayout& layout, const uint8_t* data, std::size_t available)
+{
+    std::size_t stride = RoundUpToRow(layout.m_nWidth);
+    for (std::size_t y = 0; y < layout.m_nKeepHeight; ++y)
+    {
+        for (std::size_t x = 0; x < layout.m_nKeepWidth; ++x)
         {
             std::size_t at = y * stride + x;
             if (at >= available)
@@ -67,13 +85,12 @@ void DecodeGrey8(CGreyImage& image, const uint8_t* data, std::size_t available)
     }
 }
 
-void DecodeBits2(CGreyImage& image, const uint8_t* data, std::size_t available)
+void DecodeBits2(CGreyImage& image, const CLayout& layout, const uint8_t* data, std::size_t available)
 {
-    std::size_t w = std::size_t(image.m_nWidth);
-    std::size_t rowBytes = RoundUpToRow(w) / 4;
-    for (std::size_t y = 0; y < std::size_t(image.m_nHeight); ++y)
+    std::size_t rowBytes = RoundUpToRow(layout.m_nWidth) / 4;
+    for (std::size_t y = 0; y < layout.m_nKeepHeight; ++y)
     {
-        for (std::size_t x = 0; x < w; ++x)
+        for (std::size_t x = 0; x < layout.m_nKeepWidth; ++x)
         {
             std::size_t at = y * rowBytes + x / 4;
             if (at >= available)
@@ -84,36 +101,36 @@ void DecodeBits2(CGreyImage& image, const uint8_t* data, std::size_t available)
     }
 }
 
-void DecodeBits1(CGreyImage& image, const uint8_t* data, std::size_t available)
+void DecodeBits1(CGreyImage& image, const CLayout& layout, const uint8_t* data, std::size_t available)
 {
-    std::size_t total = std::size_t(image.m_nWidth) * std::size_t(image.m_nHeight);
-    for (std::size_t n = 0; n < total; ++n)
+    for (std::size_t y = 0; y < layout.m_nKeepHeight; ++y)
     {
-        if (n / 8 >= available)
-            return;
-        bool white = (data[n / 8] >> (n % 8)) & 1;
-        image.m_grey[n] = white ? 255 : 0;
-        image.m_set[n] = 1;
+        for (std::size_t x = 0; x < layout.m_nKeepWidth; ++x)
+        {
+            std::size_t n = y * layout.m_nWidth + x;
+            if (n / 8 >= available)
+                return;
+            bool white = (data[n / 8] >> (n % 8)) & 1;
+            Set(image, x, y, white ? 255 : 0);
+        }
     }
 }
 
-void DecodeRunLength(CGreyImage& image, const uint8_t* data, std::size_t available)
+void DecodeRunLength(CGreyImage& image, const CLayout& layout, const uint8_t* data, std::size_t available)
 {
-    CPixelSink sink(image);
+    CPixelSink sink(image, layout);
     for (std::size_t at = 0; at < available && !sink.Full(); ++at)
     {
         unsigned b = data[at];
         if (b & kRunFlag)
         {
-            unsigned length = ((b >> 2) & 0x1F) + kShortestRun;
-            for (unsigned i = 0; i < length; ++i)
-                sink.Put(GreyOfLevel(b));
+            sink.Put(GreyOfLevel(b), ((b >> 2) & 0x1F) + kShortestRun);
         }
         else
         {
-            sink.Put(GreyOfLevel(b >> 4));
-            sink.Put(GreyOfLevel(b >> 2));
-            sink.Put(GreyOfLevel(b));
+            sink.Put(GreyOfLevel(b >> 4), 1);
+            sink.Put(GreyOfLevel(b >> 2), 1);
+            sink.Put(GreyOfLevel(b), 1);
         }
     }
 }
@@ -133,28 +150,37 @@ EKeyBitmapForm KeyBitmapForm(uint16_t flags)
 
 CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height)
 {
+    return DecodeKeyBitmap(flags, data, available, width, height, width, height);
+}
+
+CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height,
+                           int keepWidth, int keepHeight)
+{
     CGreyImage image;
-    if (!data || width <= 0 || height <= 0 ||
-        std::size_t(width) * std::size_t(height) > kMaxKeyBitmapPixels)
+    keepWidth = std::min(keepWidth, width);
+    keepHeight = std::min(keepHeight, height);
+    if (!data || keepWidth <= 0 || keepHeight <= 0 ||
+        std::size_t(keepWidth) * std::size_t(keepHeight) > kMaxKeyBitmapPixels)
         return image;
-    image.m_nWidth = width;
-    image.m_nHeight = height;
-    std::size_t total = std::size_t(width) * std::size_t(height);
+    const CLayout layout = {std::size_t(width), std::size_t(keepWidth), std::size_t(keepHeight)};
+    image.m_nWidth = keepWidth;
+    image.m_nHeight = keepHeight;
+    std::size_t total = std::size_t(keepWidth) * std::size_t(keepHeight);
     image.m_grey.assign(total, 0);
     image.m_set.assign(total, 0);
     switch (KeyBitmapForm(flags))
     {
     case EKeyBitmapForm::Grey8:
-        DecodeGrey8(image, data, available);
+        DecodeGrey8(image, layout, data, available);
         break;
     case EKeyBitmapForm::Bits1:
-        DecodeBits1(image, data, available);
+        DecodeBits1(image, layout, data, available);
         break;
     case EKeyBitmapForm::RunLength:
-        DecodeRunLength(image, data, available);
+        DecodeRunLength(image, layout, data, available);
         break;
     case EKeyBitmapForm::Bits2:
-        DecodeBits2(image, data, available);
+        DecodeBits2(image, layout, data, available);
         break;
     }
     return image;

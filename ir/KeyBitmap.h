@@ -42,6 +42,10 @@ enum class EKeyBitmapForm
 
 // No key is drawn larger than this many pixels; a larger size gives an empty image.
 constexpr std::size_t kMaxKeyBitmapPixels = std::size_t(4096) * 4096;
+// No key is drawn wider or taller than this many pixels: a remote's screen is far
+// smaller, and the dialog shows less still. Of a larger picture only the top-left part
+// is drawn.
+constexpr int kMaxKeySide = 512;
 
 EKeyBitmapForm KeyBitmapForm(uint16_t flags);
 
@@ -52,5 +56,10 @@ constexpr uint8_t GreyOfLevel(unsigned level) { return uint8_t(85 * (level & 3))
 // bytes from `data` to the end of the CCF image). A null `data`, a zero or negative
 // size, or one above kMaxKeyBitmapPixels gives an image with no pixels.
 CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height);
+// The same for the top-left `keepWidth` x `keepHeight` pixels of a `width` x `height`
+// picture: the rows are laid out by the full width, the work is bounded by the part
+// kept (and by `available`), and the image has the size of that part.
+CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height,
+                           int keepWidth, int keepHeight);
 
 } // namespace corvalin

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <sstream>
+#include <streambuf>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -377,7 +378,77 @@ TEST(CcfReader, ChildListsEndAtTheEndOfTheImage)
     EXPECT_EQ((std::vector<std::string>{"A", "B"}), Walk(bytes).labels);
 }
 
-TEST(CcfReader, ListsThatLeadBackAreFollowedOnce)
+namespace
+{
+
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Keeps only the last line written, for walks whose whole trace would be too large.
+class CTraceTail : public std::streambuf
+{
+public:
+    std::string LastLine() const { return m_strLast; }
+
+protected:
+    int overflow(int c) override
+    {
+        if (c != EOF)
+            Put(char(c));
+        return 0;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize n) override
+    {
+        for (std::streamsize i = 0; i < n; ++i)
+            Put(text[i]);
+        return n;
+    }
+
+private:
+    void Put(char c)
+    {
+        if (m_bLineDone)
+            m_strLast.clear();
+        m_strLast.push_back(c);
+        m_bLineDone = c == '\n';
+    }
+
+    std::string m_strLast;
+    bool m_bLineDone = false;
+};
+
+} // namespace
+
+TEST(CcfReader, SharedFramesAndPanelsAreReadOncePerPlacement)
+{
+    // Frame F placed twice by panel P, P listed by two devices and by the header.
+    CCcfBuilder ccf;
+    uint32_t frame = ccf.Frame("F", {ButtonAt(1, 2, ccf.IrButton("F1", NecCode(1, 1)))});
+    uint32_t panel = ccf.Panel("P", {FrameAt(0, 0, frame), FrameAt(100, 100, frame),
+                                     ButtonAt(3, 3, ccf.IrButton("P1", NecCode(1, 2)))});
+    uint32_t d1 = ccf.Device("D1", panel);
+    uint32_t d2 = ccf.Device("D2", panel);
+    ccf.Chain({d1, d2});
+    ccf.SetDeviceList(0, d1);
+    ccf.SetHeaderPanels(panel);
+    CWalked walked = Walk(ccf.Build());
+    const std::vector<std::string> once = {"F1", "F1", "P1"};
+    std::vector<std::string> expected;
+    for (int placement = 0; placement < 3; ++placement)
+        expected.insert(expected.end(), once.begin(), once.end());
+    EXPECT_EQ(expected, walked.labels);
+    EXPECT_EQ(101, walked.keys[7].x);
+    EXPECT_EQ(102, walked.keys[7].y);
+    EXPECT_EQ(3u, Count(walked.trace, "Panel: P\n"));
+    EXPECT_EQ(6u, Count(walked.trace, "Frame: F\n"));
+}
+
+TEST(CcfReader, LoopsEndWhereTheyLeadBackOntoTheirPath)
 {
     CCcfBuilder ccf;
     Words nec = NecCode(1, 2);
@@ -395,18 +466,54 @@ TEST(CcfReader, ListsThatLeadBackAreFollowedOnce)
     ccf.SetDeviceList(1, device);
     ccf.SetHeaderPanels(p2);
     CWalked walked = Walk(ccf.Build());
-    EXPECT_EQ((std::vector<std::string>{"Shared", "Shared"}), walked.labels);
-    auto count = [&](const std::string& text) {
-        std::size_t n = 0;
-        for (std::size_t at = walked.trace.find(text); at != std::string::npos; at = walked.trace.find(text, at + 1))
-            ++n;
-        return n;
-    };
-    EXPECT_EQ(1u, count("Device: D\n"));
-    EXPECT_EQ(1u, count("Panel: P1\n"));
-    EXPECT_EQ(1u, count("Panel: P2\n"));
-    EXPECT_EQ(1u, count("Frame: Self\n"));
-    EXPECT_EQ(1u, count("Frame: Loop\n"));
+    // Each of the two device lists reads D once (P1, P2: 3 keys); the header's list
+    // reads P2 then P1 (3 keys).
+    EXPECT_EQ(std::vector<std::string>(9, "Shared"), walked.labels);
+    EXPECT_EQ(2u, Count(walked.trace, "Device: D\n"));
+    EXPECT_EQ(2u, Count(walked.trace, "Device list loops back\n"));
+    EXPECT_EQ(3u, Count(walked.trace, "Panel: P1\n"));
+    EXPECT_EQ(3u, Count(walked.trace, "Panel list loops back\n"));
+    EXPECT_EQ(3u, Count(walked.trace, "Frame: Self\n"));
+    EXPECT_EQ(3u, Count(walked.trace, "Frame contains itself: Self\n"));
+}
+
+TEST(CcfReader, DeepNestingIsCutAtTheDepthLimitWithoutTheCallStack)
+{
+    // Ten times the frames that once overflowed a 1 MiB stack.
+    CWalked walked = Walk(BuildDeepCcf(100000));
+    ASSERT_EQ(CcfReader::kMaxFrameDepth, walked.keys.size());
+    EXPECT_EQ(CcfReader::kMaxFrameDepth, walked.keys.back().x);
+    EXPECT_EQ(1u, Count(walked.trace, "Frame nested too deep: No Name\n"));
+}
+
+TEST(CcfReader, WideFilesAreReadWholeAndFanOutsStopAtTheBudget)
+{
+    CcfReader reader(nullptr);
+    Bytes wide = BuildWideCcf();
+    ASSERT_LT(wide.size(), 8000u);
+    ASSERT_TRUE(reader.LoadBytes(wide.data(), wide.size()));
+    reader.Walk();
+    EXPECT_EQ(255u * 255u, reader.Keys().size());
+    EXPECT_FALSE(reader.WalkCutShort());
+
+    // 255^4 keys and no loop: the walk gives up after its budget and keeps what it found.
+    CcfReader fan(nullptr);
+    Bytes bytes = BuildFanOutCcf(4);
+    ASSERT_TRUE(fan.LoadBytes(bytes.data(), bytes.size()));
+    fan.Walk();
+    EXPECT_TRUE(fan.WalkCutShort());
+    EXPECT_GT(fan.Keys().size(), CcfReader::kWalkBudget * 9 / 10);
+    EXPECT_LT(fan.Keys().size(), CcfReader::kWalkBudget);
+
+    // The trace says so once, last (buttons without codes keep the trace short).
+    CTraceTail tail;
+    std::ostream trace(&tail);
+    CcfReader traced(&trace);
+    bytes = BuildFanOutCcf(4, false);
+    ASSERT_TRUE(traced.LoadBytes(bytes.data(), bytes.size()));
+    traced.Walk();
+    EXPECT_EQ("Walk stopped after " + std::to_string(CcfReader::kWalkBudget) + " records, keys kept: 0\n",
+              tail.LastLine());
 }
 
 TEST(CcfReader, EveryCutOfAFileIsReadSafely)

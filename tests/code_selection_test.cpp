@@ -3,10 +3,13 @@
 
 #include "ir/CodeSelection.h"
 #include "ir/IrProtocol.h"
+#include "ir/KeyBitmap.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -291,14 +294,16 @@ TEST_F(CodeSelectionTest, AFileWithoutCodesRemovesTheKeysButKeepsAssignments)
     EXPECT_FALSE(m_logic.HasPendingSelection());
 }
 
-TEST_F(CodeSelectionTest, OnlyTheFirst101KeysCanBePicked)
+TEST_F(CodeSelectionTest, OnlyTheFirst101KeysAreOfferedAndNoneIsHuge)
 {
     CCcfBuilder ccf;
     std::vector<CCcfChild> children;
     std::vector<uint32_t> panels;
     for (int i = 0; i < 103; ++i)
     {
-        children.push_back(ButtonAt(0, 0, ccf.IrButton("K" + std::to_string(i), NecFrame(uint32_t(i)))));
+        const std::string label = i == 102 ? "Mute" : "K" + std::to_string(i);
+        const uint16_t side = i == 1 ? 4096 : 60;
+        children.push_back(ButtonAt(0, 0, ccf.IrButton(label, NecFrame(uint32_t(i)), 0, side, side)));
         if (children.size() == 50 || i == 102)
         {
             panels.push_back(ccf.Panel("P", children));
@@ -308,18 +313,28 @@ TEST_F(CodeSelectionTest, OnlyTheFirst101KeysCanBePicked)
     ccf.Chain(panels);
     ccf.SetHeaderPanels(panels.front());
     WriteFileBytes(m_dir / "big.ccf", ccf.Build());
-    m_logic.OnSourceTextChanged((m_dir / "big.ccf").string());
-    ASSERT_EQ(103u, m_logic.SourceKeys().size());
-    EXPECT_EQ(2102, m_view.m_ids.back());
+    std::ostringstream trace;
+    CCodeSelection logic(&m_view, &trace);
+    logic.OnSourceTextChanged((m_dir / "big.ccf").string());
+    ASSERT_EQ(101u, logic.SourceKeys().size());
+    EXPECT_EQ(2100, m_view.m_ids.back());
+    EXPECT_NE(std::string::npos, trace.str().find("Keys not offered: 2 (only the first 101 can be picked)\n"));
+    // A key not offered still answers to its default name.
+    EXPECT_EQ(102u, logic.FunctionKey(9).m_nCode);
+    // A 4096-pixel key is drawn at most kMaxKeySide pixels wide and tall.
+    const CSourceKeyState& huge = logic.SourceKeys()[1];
+    EXPECT_EQ(kMaxKeySide, huge.m_nRight - huge.m_nLeft);
+    EXPECT_EQ(kMaxKeySide, huge.m_nBottom - huge.m_nTop);
+    EXPECT_EQ(60, logic.SourceKeys()[0].m_nRight - logic.SourceKeys()[0].m_nLeft);
 
-    m_logic.OnSourceKey(2101);
-    EXPECT_FALSE(m_logic.HasPendingSelection());
-    m_logic.OnSourceKey(1999);
-    m_logic.OnSourceKey(kMute);
-    EXPECT_FALSE(m_logic.HasPendingSelection());
-    m_logic.OnSourceKey(2100);
+    logic.OnSourceKey(2101);
+    EXPECT_FALSE(logic.HasPendingSelection());
+    logic.OnSourceKey(1999);
+    logic.OnSourceKey(kMute);
+    EXPECT_FALSE(logic.HasPendingSelection());
+    logic.OnSourceKey(2100);
     EXPECT_EQ(" (NEC)  0x64", m_view.m_strCodeText);
-    m_logic.OnFunctionKey(999);
-    m_logic.OnFunctionKey(1016);
-    EXPECT_TRUE(m_logic.HasPendingSelection()); // ids outside the function keys do nothing
+    logic.OnFunctionKey(999);
+    logic.OnFunctionKey(1016);
+    EXPECT_TRUE(logic.HasPendingSelection()); // ids outside the function keys do nothing
 }

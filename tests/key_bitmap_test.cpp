@@ -115,6 +115,30 @@ TEST(KeyBitmap, DataEndingEarlyLeavesThePixelsUnset)
     EXPECT_EQ(0, CountSet(Decode(kBits2, {}, 4, 4)));
 }
 
+TEST(KeyBitmap, APartOfAPictureIsItsTopLeftCorner)
+{
+    // Rows laid out by the whole width in every form, and runs that cross the cut.
+    Bytes data(400);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(i * 77 + i / 5);
+    for (uint16_t flags : {kGrey8, kBits1, kRunLength, kBits2})
+    {
+        CGreyImage whole = Decode(flags, data, 21, 9);
+        CGreyImage part = DecodeKeyBitmap(flags, data.data(), data.size(), 21, 9, 6, 4);
+        ASSERT_EQ(6, part.m_nWidth);
+        ASSERT_EQ(4, part.m_nHeight);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x)
+                ASSERT_EQ(whole.IsSet(x, y) ? whole.Grey(x, y) : -1, part.IsSet(x, y) ? part.Grey(x, y) : -1)
+                    << flags << " (" << x << ", " << y << ")";
+    }
+    // A part larger than the picture is the picture; the largest picture can be cut to size.
+    EXPECT_EQ(21, DecodeKeyBitmap(kBits2, data.data(), data.size(), 21, 9, 512, 512).m_nWidth);
+    CGreyImage corner = DecodeKeyBitmap(kRunLength, data.data(), data.size(), 65535, 65535, 512, 512);
+    EXPECT_EQ(512, corner.m_nHeight);
+    EXPECT_GT(CountSet(corner), 0);
+}
+
 TEST(KeyBitmap, NoPixelsWithoutDataOrSize)
 {
     Bytes data(64, 0xFF);

@@ -177,16 +177,21 @@ void CCodeSelectionDlg::reject()
     done(kCodeSelectionCancel);
 }
 
-// Enter acts as "OK", so the picks are kept. In the source file box it finishes the
-// path instead (the box reports that through editingFinished), and a focused push
-// button takes Enter as its own click before the dialog sees it.
+// Enter on a focused push button ("...", "OK", "CANCEL", "CLEAR ALL", "DEFAULT",
+// "ERASE") presses that button. Elsewhere it acts as "OK", so the picks are kept,
+// except in the source file box, where it finishes the path (the box reports that
+// through editingFinished). The function and source keys are owner-drawn, not push
+// buttons: Enter on them is "OK" too.
 void CCodeSelectionDlg::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
     {
         event->accept();
-        if (focusWidget() != m_fileEdit)
+        QWidget* focus = focusWidget();
+        if (auto* button = qobject_cast<QPushButton*>(focus))
+            button->click();
+        else if (focus != m_fileEdit)
             OnOkButton();
         return;
     }
@@ -268,7 +273,9 @@ void CCodeSelectionDlg::RemoveSourceKeys()
 void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRecord& record)
 {
     auto* button = new CSourceKeyButton(this);
-    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize);
+    // The key may be smaller than its CCF button (see kMaxKeySide); the bitmap keeps
+    // the button's size, so its rows are read as the file lays them out.
+    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize, QSize(record.width, record.height));
     // CCF labels are single bytes per character; the Pronto font maps them one to one.
     button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize);
     button->SetCode(record.protocol, record.code);

@@ -47,8 +47,9 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
     explicit CCodeSelectionDlg(QWidget* parent = nullptr);
     ~CCodeSelectionDlg() override;
 
-    // Runs the dialog modally: kCodeSelectionOk through "OK" (or Enter),
-    // kCodeSelectionCancel through "CANCEL", Escape or the close box.
+    // Runs the dialog modally: kCodeSelectionOk through "OK" (or Enter where no push
+    // button has the focus), kCodeSelectionCancel through "CANCEL", Escape or the
+    // close box.
     int DoModal();
 
     // After "OK": 14 IR codes in function-index order; empty before.

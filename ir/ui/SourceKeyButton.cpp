@@ -22,11 +22,15 @@ CSourceKeyButton::CSourceKeyButton(QWidget* parent) : QAbstractButton(parent) {}
 
 CSourceKeyButton::~CSourceKeyButton() = default;
 
-void CSourceKeyButton::SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available)
+void CSourceKeyButton::SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture)
 {
     m_wBitmapFlags = flags;
     m_pBitmap = pBitmap;
-    m_nBitmapAvailable = pBitmap ? available : 0;
+    if (!picture.isValid())
+        picture = size();
+    const CGreyImage grey = DecodeKeyBitmap(flags, pBitmap, available, picture.width(), picture.height(),
+                                            kMaxKeySide, kMaxKeySide);
+    m_picture = grey.m_nWidth > 0 ? ToQImage(grey) : QImage();
 }
 
 void CSourceKeyButton::SetCaption(const QString& label, uint8_t textColor, int fontSize)
@@ -61,14 +65,9 @@ void CSourceKeyButton::paintEvent(QPaintEvent*)
     DrawPushFrame(painter, *this, false);
     m_nWidth = width();
     m_nHeight = height();
-    if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0)
-    {
-        // Decoded afresh at every drawing: the key keeps no copy of the picture.
-        const CGreyImage grey =
-            DecodeKeyBitmap(m_wBitmapFlags, m_pBitmap, m_nBitmapAvailable, m_nWidth, m_nHeight);
-        if (grey.m_nWidth > 0)
-            painter.drawImage(QPoint(0, 0), ToQImage(grey));
-    }
+    // Decoded once by SetBitmap: a large picture at every drawing would hold the window up.
+    if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0 && !m_picture.isNull())
+        painter.drawImage(QPoint(0, 0), m_picture);
     const bool bFocus = hasFocus();
     if (bFocus)
     {

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
+#include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <cstddef>
@@ -22,10 +24,13 @@ class CSourceKeyButton : public QAbstractButton
     explicit CSourceKeyButton(QWidget* parent = nullptr);
     ~CSourceKeyButton() override;
 
-    // The pixel data is not copied: it lies in the CCF image of the dialog's reader,
-    // which outlives the key. `available` is the number of bytes from `pBitmap` to
-    // the end of that image. No redraw.
-    void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available);
+    // The pixel data lies in the CCF image of the dialog's reader, which outlives the
+    // key; `available` is the number of bytes from `pBitmap` to the end of that image.
+    // The picture is `picture` pixels large (the CCF button's size), or as large as
+    // the key is now when `picture` is not given. It is decoded here, once, and only its
+    // top-left kMaxKeySide x kMaxKeySide pixels are kept: painting draws the result.
+    // No redraw.
+    void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture = QSize());
     // The caption is drawn at 2 * fontSize + 6 points in the grey level textColor & 3.
     void SetCaption(const QString& label, uint8_t textColor, int fontSize);
     void SetCode(int protocol, uint32_t code);
@@ -57,8 +62,8 @@ class CSourceKeyButton : public QAbstractButton
     int m_nWidth = 0;
     int m_nHeight = 0;
     const uint8_t* m_pBitmap = nullptr;
-    std::size_t m_nBitmapAvailable = 0;
     uint16_t m_wBitmapFlags = 0;
+    QImage m_picture; // the decoded bitmap; null without one
 };
 
 } // namespace corvalin

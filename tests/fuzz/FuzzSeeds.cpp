@@ -68,6 +68,12 @@ int main(int argc, char** argv)
         WriteFileBytes(dir / "ccf" / "mixed.ccf", MixedCcf());
         WriteFileBytes(dir / "ccf" / "demo.ccf", BuildDemoCcf());
         WriteFileBytes(dir / "ccf" / "large.ccf", BuildLargeCcf(60, 0));
+        // Files that are costly for their size: shared entries, deep nesting (past the
+        // walk's depth limit), a fan-out the walk's budget stops, and huge keys.
+        WriteFileBytes(dir / "ccf" / "wide.ccf", BuildWideCcf());
+        WriteFileBytes(dir / "ccf" / "deep.ccf", BuildDeepCcf(300));
+        WriteFileBytes(dir / "ccf" / "fan-out.ccf", BuildFanOutCcf(3));
+        WriteFileBytes(dir / "ccf" / "huge-keys.ccf", BuildHugeKeysCcf());
 
         const std::pair<const char*, Words> codes[] = {
             {"nec", NecCode(0x04, 0x08)},          {"nec-repeat", NecFrame(0x1FE, 1518, {342, 86, 21, 3700})},

@@ -1,26 +1,42 @@
-// Any bytes as a CCF file: load, walk, and decode every key's bitmap, with the trace on.
+// Any bytes as a CCF file: load, walk, and decode the bitmaps of the keys the code
+// selection dialog makes, as it does (the first 101, at their CCF size cut to
+// kMaxKeySide), with the trace on.
 
 #include "ir/CcfReader.h"
+#include "ir/CodeSelection.h"
 #include "ir/KeyBitmap.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
 
 using namespace corvalin;
 
 namespace
 {
 
-// Keys are drawn at their CCF size; beyond this the pixels only cost time, not paths.
-constexpr int kFuzzMaxSide = 256;
+// A walk stops after this many visits here, a tenth of the reader's own budget: the
+// same path, at a cost a fuzzer can repeat many times a second.
+constexpr std::size_t kFuzzWalkBudget = CcfReader::kWalkBudget / 10;
+
+// Takes the trace and keeps none of it: a walk of a quarter million keys would
+// otherwise hold hundreds of megabytes of text.
+class CDiscard : public std::streambuf
+{
+  protected:
+    int overflow(int c) override { return c == EOF ? 0 : c; }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    std::ostringstream trace;
+    CDiscard discard;
+    std::ostream trace(&discard);
     CcfReader reader(&trace);
+    reader.SetWalkBudget(kFuzzWalkBudget);
     if (!reader.LoadBytes(data, size))
         return 0;
     reader.Walk();
@@ -30,14 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     {
         if (key.protocol < 0 || key.protocol > 8)
             std::abort();
+    }
+    const std::size_t shown = std::min(reader.Keys().size(), kMaxSourceKeys);
+    for (std::size_t n = 0; n < shown; ++n)
+    {
+        const CIrKeyRecord& key = reader.Keys()[n];
         if (!key.bitmap)
             continue;
         if (key.bitmap < begin || key.bitmap + key.bitmapSize != end)
             std::abort();
-        CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize,
-                                           std::min<int>(key.width, kFuzzMaxSide),
-                                           std::min<int>(key.height, kFuzzMaxSide));
-        if (image.m_grey.size() != std::size_t(image.m_nWidth) * std::size_t(image.m_nHeight))
+        CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height,
+                                           kMaxKeySide, kMaxKeySide);
+        if (image.m_grey.size() != std::size_t(image.m_nWidth) * std::size_t(image.m_nHeight) ||
+            image.m_nWidth > kMaxKeySide || image.m_nHeight > kMaxKeySide)
             std::abort();
     }
     return 0;

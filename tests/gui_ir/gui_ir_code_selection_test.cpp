@@ -2,6 +2,7 @@
 // loading (typed, browsed, failing), picks and assignments with their texts, ERASE,
 // CLEAR ALL, DEFAULT, OK, CANCEL and Enter, and the screenshots.
 
+#include "ir/KeyBitmap.h"
 #include "ir/ui/CodeSelectionDlg.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"
@@ -110,12 +111,14 @@ class CodeSelectionDlgTest : public QObject
     void SecondClickWithdrawsAndFocusLossClearsTheToggle();
     void EraseThenAFunctionKeyClearsIt();
     void ClearAllAndDefault();
-    void OnlyTheFirstHundredAndOneKeysCanBePicked();
+    void OnlyTheFirstHundredAndOneKeysAreMade();
+    void HostileFilesOpenAndPaint();
     void TypingAPathTriesOnlyExistingFiles();
     void FailedLoadsKeepWhatIsShown();
     void FileWithoutCodesRemovesTheKeys();
     void OkCancelEscapeAndCloseBox();
     void EnterActsAsOk();
+    void EnterOnAFocusedPushButtonPressesIt();
     void BrowseOffersCcfFilesAndLoadsTheChoice();
     void MessagesAreOkBoxesCaptionedCorvalin();
     void Screenshots();
@@ -361,19 +364,40 @@ void CodeSelectionDlgTest::ClearAllAndDefault()
     QVERIFY(dialog.m_messages.isEmpty());
 }
 
-void CodeSelectionDlgTest::OnlyTheFirstHundredAndOneKeysCanBePicked()
+void CodeSelectionDlgTest::OnlyTheFirstHundredAndOneKeysAreMade()
 {
     CTestDialog dialog;
     dialog.Load(m_many);
-    QCOMPARE(int(dialog->SourceKeys().size()), 102);
+    QCOMPARE(int(dialog->SourceKeys().size()), 101);
+    QCOMPARE(dialog->findChildren<CSourceKeyButton*>().size(), 101);
+    QVERIFY(!dialog->findChild<CSourceKeyButton*>(QStringLiteral("control2101")));
     dialog.Show();
-    CSourceKeyButton* last = dialog->SourceKeys()[101];
-    QCOMPARE(last->objectName(), QStringLiteral("control2101"));
-    QVERIFY(last->isVisible());
-    dialog.ClickWithFocus(last);
-    QCOMPARE(dialog.CodeText(), QString());
     dialog.ClickWithFocus(dialog->SourceKeys()[100]);
     QCOMPARE(dialog.CodeText(), QStringLiteral(" (NEC)  0x9B64FE01"));
+}
+
+// Files that once crashed or froze the window: 65,025 keys from 7 KB, frames nested
+// 100,000 deep, and 20 keys of 4096 x 4096 pixels. Each is shown and painted.
+void CodeSelectionDlgTest::HostileFilesOpenAndPaint()
+{
+    CTestDialog dialog;
+    dialog.Show();
+    const std::pair<const char*, Bytes> files[] = {
+        {"wide.ccf", BuildWideCcf()}, {"deep.ccf", BuildDeepCcf(100000)}, {"huge.ccf", BuildHugeKeysCcf()}};
+    for (const auto& [name, bytes] : files)
+    {
+        const std::filesystem::path path = *m_pDir / name;
+        WriteFileBytes(path, bytes);
+        dialog.Load(path);
+        QVERIFY2(dialog.m_messages.isEmpty(), name);
+        QVERIFY2(!dialog->SourceKeys().empty() && dialog->SourceKeys().size() <= 101, name);
+        dialog->repaint();
+        QVERIFY2(!GrabPixels(&*dialog).isNull(), name);
+    }
+    // The huge keys are cut to the largest size a key is drawn at.
+    QCOMPARE(int(dialog->SourceKeys().size()), 20);
+    for (CSourceKeyButton* key : dialog->SourceKeys())
+        QCOMPARE(key->size(), QSize(kMaxKeySide, kMaxKeySide));
 }
 
 void CodeSelectionDlgTest::TypingAPathTriesOnlyExistingFiles()
@@ -493,6 +517,40 @@ void CodeSelectionDlgTest::EnterActsAsOk()
     QCOMPARE(int(dialog->Codes().size()), 14);
     QCOMPARE(dialog->Codes()[12], 0x1FEu);
     QCOMPARE(dialog->Codes()[9], 0xF50AFB04u);
+}
+
+void CodeSelectionDlgTest::EnterOnAFocusedPushButtonPressesIt()
+{
+    CTestDialog dialog;
+    dialog.Load(m_remote);
+    dialog.Show();
+    // CLEAR ALL: the keys are cleared and the dialog stays.
+    dialog->Button(kClearAllId)->setFocus();
+    QTest::keyClick(dialog->Button(kClearAllId), Qt::Key_Return);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->FunctionKey(2)->Protocol(), 0);
+    // "...": the file dialog opens; cancelling it leaves the dialog open.
+    bool bBrowsed = false;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                           bBrowsed = true;
+                           qobject_cast<QFileDialog*>(QApplication::activeModalWidget())->reject();
+                       });
+    dialog->Button(kBrowseId)->setFocus();
+    QTest::keyClick(dialog->Button(kBrowseId), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(bBrowsed);
+    QVERIFY(dialog->isVisible());
+    // CANCEL: the dialog ends cancelled and hands back no codes.
+    WhenModal(*dialog,
+              [&]
+              {
+                  dialog->Button(kCancelId)->setFocus();
+                  QTest::keyClick(dialog->Button(kCancelId), Qt::Key_Return);
+              });
+    QCOMPARE(dialog->DoModal(), kCodeSelectionCancel);
+    QVERIFY(dialog->Codes().empty());
 }
 
 void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()

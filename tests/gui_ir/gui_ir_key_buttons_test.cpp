@@ -65,6 +65,7 @@ class KeyButtonsTest : public QObject
     void RunLengthFillsAcrossRowEnds();
     void GreyBytesUseRowsOfWidthRoundedUpToEight();
     void ShortPixelDataLeavesTheFrame();
+    void BitmapIsDecodedOnceAtItsButtonSize();
     void CaptionGreyLevelUsesTheLowTwoBits();
     void CaptionPointSizeFollowsTheFontSize();
     void FocusOutlineRunsRoundTheKey();
@@ -101,6 +102,18 @@ void KeyButtonsTest::TwoBitRowsAreAlignedToEightPixels()
         kLight, kLight, kLight, kLight, kBlack, kBlack, kBlack, kBlack, kBlack, kDark,
     };
     ExpectPixels(key, expected);
+}
+
+void KeyButtonsTest::BitmapIsDecodedOnceAtItsButtonSize()
+{
+    // A key cut to 4 x 1 pixels of a 12 x 2 one-bit picture: its row is the picture's
+    // first row, and the picture is what SetBitmap saw, whatever the bytes are later.
+    uint8_t bits[] = {0x05, 0xFF, 0xFF};
+    CSourceKeyButton key;
+    key.resize(4, 1);
+    key.SetBitmap(0x0000, bits, sizeof bits, QSize(12, 2));
+    bits[0] = 0xFF;
+    ExpectPixels(key, {kWhite, kBlack, kWhite, kBlack});
 }
 
 void KeyButtonsTest::RunLengthFillsAcrossRowEnds()
