@@ -34,7 +34,7 @@ struct CSerialPort::CImpl
     HANDLE hPort = INVALID_HANDLE_VALUE;
     DCB saved{};
     bool bSaved = false;
-    CReadTimeouts timeouts;
+    CPortTimeouts timeouts;
 };
 
 CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
@@ -80,7 +80,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
         m_strLastError.pop_back();
 }
 
-bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
+bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 {
     Close();
     m_nLastError = SerialError::None;
@@ -163,7 +163,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     }
     if (cancel && cancel->load())
         return true;
-    const CReadTimeouts& t = m_pImpl->timeouts;
+    const CPortTimeouts& t = m_pImpl->timeouts;
     const DWORD wanted = DWORD(std::min<std::size_t>(maximum, MAXDWORD));
     DWORD got = 0;
 
@@ -216,7 +216,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     return ok != FALSE;
 }
 
-bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count)
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count, const std::atomic<bool>* cancel)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
@@ -226,11 +226,37 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         TakeSystemError(SerialError::Io);
         return false;
     }
-    DWORD written = 0;
-    BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
-    count = written;
+    if (!cancel)
+    {
+        DWORD written = 0;
+        BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
+        count = written;
+        if (!ok)
+            TakeSystemError(SerialError::Io);
+        return ok != FALSE;
+    }
+
+    // A write that may be cancelled gets a time-out per call (its line time with room
+    // to spare, plus a short slice) and is continued until the bytes are out, so that
+    // a line that does not take them is left when the cancel flag is set.
+    const CPortTimeouts& t = m_pImpl->timeouts;
+    COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.nWriteMultiplierMs));
+    sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.nStopCheckMs));
+    SetCommTimeouts(port, &sliced);
+    BOOL ok = TRUE;
+    while (count < length && !cancel->load())
+    {
+        DWORD written = 0;
+        ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written, nullptr);
+        count += written;
+        if (!ok)
+            break;
+    }
     if (!ok)
         TakeSystemError(SerialError::Io);
+    COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    SetCommTimeouts(port, &portTimeouts);
     return ok != FALSE;
 }
 
