@@ -36,7 +36,7 @@ struct CPortTimeouts
     int nMultiplierMs = 1;
     int nConstantMs = 1;
     // A read that ends at a complete frame still takes the bytes that follow it
-    // within this time (POSIX); on Windows it takes those that have already arrived.
+    // within this time.
     int nFrameTailMs = 1;
     // A read or write that may be cancelled waits in slices of at most this long and
     // looks at the cancel flag between them. A Windows write slice also gets

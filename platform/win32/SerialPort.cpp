@@ -165,10 +165,11 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         return true;
     const CPortTimeouts& t = m_pImpl->timeouts;
     const DWORD wanted = DWORD(std::min<std::size_t>(maximum, MAXDWORD));
-    DWORD got = 0;
 
-    if (!endAtFrame || wanted < 4)
+    if (!endAtFrame && !cancel)
     {
+        // One call under the port's own time-outs.
+        DWORD got = 0;
         BOOL ok = ReadFile(port, buffer, wanted, &got, nullptr);
         count = got;
         if (!ok)
@@ -176,37 +177,41 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         return ok != FALSE;
     }
 
-    // Two reads under the same overall deadline: the frame's first four bytes, then
-    // exactly the L bytes its length field announces, so the read ends with the frame
-    // instead of waiting out the interval time-out.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
-    auto leftMs = [&] {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        return DWORD(std::max<int64_t>(left, 1));
-    };
-    COMMTIMEOUTS partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
-    SetCommTimeouts(port, &partTimeouts);
-    BOOL ok = ReadFile(port, buffer, 4, &got, nullptr);
-    count = got;
-    if (ok && got == 4)
+    // The same time-outs kept here, with calls that each wait at most a short slice
+    // for the next bytes (an interval and a multiplier of MAXDWORD make ReadFile return
+    // as soon as any byte is there), so that a cancel request and a whole frame are
+    // seen between them. Bytes that follow a whole frame within the tail still belong
+    // to the read.
+    const Clock::time_point never = Clock::time_point::max();
+    const Clock::time_point total =
+        Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
+    Clock::time_point intervalEnd = never;
+    Clock::time_point tailEnd = never;
+    COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 1);
+    BOOL ok = TRUE;
+    while (count < wanted)
     {
-        DWORD rest = wanted - 4;
-        if (buffer[0] == 0xAA && buffer[1] == 0x55)
-            rest = std::min<DWORD>(rest, DWORD(buffer[2] | buffer[3] << 8));
-        partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
-        SetCommTimeouts(port, &partTimeouts);
-        got = 0;
-        ok = rest == 0 || ReadFile(port, buffer + 4, rest, &got, nullptr);
-        count += got;
-        // Whatever has already arrived after the frame belongs to this read too; an
-        // interval of MAXDWORD with no totals returns at once with those bytes.
-        if (ok && got == rest && count < wanted)
+        if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+            tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+        if (cancel && cancel->load())
+            break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min({total, intervalEnd, tailEnd}) -
+                                                                          Clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        sliced.ReadTotalTimeoutConstant = DWORD(std::min<int64_t>(left, std::max(1, t.nStopCheckMs)));
+        SetCommTimeouts(port, &sliced);
+        DWORD got = 0;
+        ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+        if (!ok)
+            break;
+        if (got > 0)
         {
-            partTimeouts = MakeTimeouts(MAXDWORD, 0, 0);
-            SetCommTimeouts(port, &partTimeouts);
-            got = 0;
-            ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
             count += got;
+            intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
+            if (tailEnd != never)
+                tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
         }
     }
     COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
