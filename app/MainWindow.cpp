@@ -196,7 +196,8 @@ void CMainWindow::BuildControls()
     m_pFastTransfer->setObjectName(QStringLiteral("fastTransferAction"));
     m_pFastTransfer->setCheckable(true);
     m_pFastTransfer->setChecked(m_updater.IsFastTransfer());
-    connect(m_pFastTransfer, &QAction::toggled, this, [this](bool checked) { m_updater.SetFastTransfer(checked); });
+    connect(m_pFastTransfer, &QAction::toggled, this,
+            [this](bool checked) { m_updater.SetFastTransfer(checked); });
 }
 
 void CMainWindow::OnInitDialog()

@@ -48,8 +48,8 @@ int ExchangesPerSecond(bool fast)
     CUpdater updater(timing);
     // Each exchange waits out the 100 ms quiet time without fast transfer.
     const int kBlocks = fast ? 2000 : 30;
-    if (box.Path().empty() || !Load(updater, std::size_t(kBlocks) * 512) || !updater.UsePortPath(box.Path()) ||
-        !updater.OpenPort() || updater.SendInit() != 0)
+    if (box.Path().empty() || !Load(updater, std::size_t(kBlocks) * 512) ||
+        !updater.UsePortPath(box.Path()) || !updater.OpenPort() || updater.SendInit() != 0)
         return 1;
     auto start = Clock::now();
     for (int i = 0; i < kBlocks; ++i)

@@ -52,10 +52,12 @@ bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* 
         // The probe may take about 20 s with a silent box; it runs on a thread of its
         // own so that an interrupt, which only sets a flag, can stop it.
         std::atomic<bool> done{false};
-        std::thread probe([&] {
-            entries = updater.FindDevice();
-            done.store(true);
-        });
+        std::thread probe(
+            [&]
+            {
+                entries = updater.FindDevice();
+                done.store(true);
+            });
         while (!done.load())
         {
             if (interrupted->load())

@@ -167,9 +167,9 @@ void CUpdater::StoreImageFile(const std::filesystem::path& path)
 
 int CUpdater::OpenPort()
 {
-    platform::CPortTimeouts timeouts{m_timing.nReadIntervalMs,   m_timing.nReadMultiplierMs,
-                                     m_timing.nReadConstantMs,   m_timing.nFrameTailGraceMs,
-                                     m_timing.nStopCheckMs,      m_timing.nWriteMultiplierMs};
+    platform::CPortTimeouts timeouts{m_timing.nReadIntervalMs, m_timing.nReadMultiplierMs,
+                                     m_timing.nReadConstantMs, m_timing.nFrameTailGraceMs,
+                                     m_timing.nStopCheckMs,    m_timing.nWriteMultiplierMs};
     return m_port.Open(m_strPortPath, timeouts) ? 1 : 0;
 }
 
@@ -577,9 +577,8 @@ int CUpdater::Exchange(std::vector<uint8_t>& frame, uint8_t expectedReply)
     std::vector<uint8_t> reply(std::size_t(m_timing.nExchangeBufferSize), 0);
     std::size_t count = 0;
     std::size_t start = 0;
-    auto syncAt = [&](std::size_t at) {
-        return at + 1 < count && reply[at] == kFrameStart0 && reply[at + 1] == kFrameStart1;
-    };
+    auto syncAt = [&](std::size_t at)
+    { return at + 1 < count && reply[at] == kFrameStart0 && reply[at + 1] == kFrameStart1; };
     for (int i = 0; i < m_timing.nExchangeReads; ++i)
     {
         ReadPort(reply.data(), reply.size(), count, fast);

@@ -138,8 +138,9 @@ TEST_F(CliDeviceTest, FastTransferIsAnOptionThatGivesWayToLateBytes)
     CSimulatedBox box({"--tail", "1", "--tail-gap-ms", "20"});
     CProcessResult r = Cli({"update", m_image.string(), "--fast"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "Loading image\nImage loaded\nSend INIT\nStart XFER\nLate reply bytes, fast transfer off\n"
-                     "Send PREP\nSend CLOSE\nUpdate complete\n");
+    EXPECT_EQ(r.err,
+              "Loading image\nImage loaded\nSend INIT\nStart XFER\nLate reply bytes, fast transfer off\n"
+              "Send PREP\nSend CLOSE\nUpdate complete\n");
     EXPECT_EQ(box.LogOf("XFER").size(), 6u);
 }
 

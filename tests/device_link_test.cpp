@@ -261,7 +261,7 @@ TEST(SerialPort, HangUpOnCloseAndHardwareFlowControlStayOff)
     port.Close();
     ASSERT_EQ(tcgetattr(peer, &line), 0);
     EXPECT_EQ(line.c_cflag & (HUPCL | CRTSCTS), 0u);
-    EXPECT_NE(line.c_lflag & ECHO, 0u);   // the rest of the settings come back
+    EXPECT_NE(line.c_lflag & ECHO, 0u); // the rest of the settings come back
     ::close(peer);
 }
 
@@ -381,12 +381,13 @@ TEST_F(DeviceLinkTest, StopEndsAWriteTheLineDoesNotTake)
     ASSERT_EQ(updater.OpenPort(), 1);
     Bytes big(4 << 20, 0x5A);
     std::size_t written = 0;
-    auto writing = std::async(std::launch::async, [&] { return updater.WritePort(big.data(), big.size(), written); });
+    auto writing =
+        std::async(std::launch::async, [&] { return updater.WritePort(big.data(), big.size(), written); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     updater.RequestStop();
     const bool ended = writing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     if (!ended)
-        box.Sim().Stop();   // the hang-up ends a write that ignored the stop
+        box.Sim().Stop(); // the hang-up ends a write that ignored the stop
     EXPECT_TRUE(ended);
     writing.get();
     EXPECT_LT(written, big.size());

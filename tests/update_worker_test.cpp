@@ -113,11 +113,12 @@ TEST_F(UpdateWorkerTest, LateBytesAfterEachReplySpoilNeitherReadRule)
         for (bool fast : {false, true})
         {
             SCOPED_TRACE(std::string("gap ") + gap + (fast ? " ms, fast transfer" : " ms"));
-            m_timing = CLinkTiming{};   // the shipped rule unless fast transfer is chosen
+            m_timing = CLinkTiming{}; // the shipped rule unless fast transfer is chosen
             if (fast)
                 m_timing.bFastTransfer = true;
             const bool tail = std::string(gap) != "0";
-            Begin(tail ? std::vector<std::string>{"--tail", "1", "--tail-gap-ms", gap} : std::vector<std::string>{});
+            Begin(tail ? std::vector<std::string>{"--tail", "1", "--tail-gap-ms", gap}
+                       : std::vector<std::string>{});
             RunUpdate();
             EXPECT_EQ(m_controls.LastText(), "Update complete");
             EXPECT_EQ(Box().LogOf("INIT").size(), 1u);
@@ -128,7 +129,7 @@ TEST_F(UpdateWorkerTest, LateBytesAfterEachReplySpoilNeitherReadRule)
             else if (std::atoi(gap) >= 20)
                 EXPECT_EQ(told, 1);
             else
-                EXPECT_LE(told, 1);   // the 1 ms grace may still catch a byte 2 or 5 ms late
+                EXPECT_LE(told, 1); // the 1 ms grace may still catch a byte 2 or 5 ms late
         }
     }
 }
@@ -281,7 +282,7 @@ TEST_F(UpdateWorkerTest, StartUpdateChecksImageListAndPort)
     Bytes file = BuildImageFile(CImageSpec{});
     ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
     m_controls.Clear();
-    updater.StartUpdate(0);   // empty list: nothing starts, and the user is told
+    updater.StartUpdate(0); // empty list: nothing starts, and the user is told
     EXPECT_EQ(m_controls.Texts(), TextList{"No device found"});
     EXPECT_FALSE(updater.IsUpdating());
 

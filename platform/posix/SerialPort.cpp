@@ -235,7 +235,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     return true;
 }
 
-bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count, const std::atomic<bool>* cancel)
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
+                        const std::atomic<bool>* cancel)
 {
     count = 0;
     if (m_pImpl->fd < 0)

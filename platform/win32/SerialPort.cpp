@@ -195,8 +195,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
         if (cancel && cancel->load())
             break;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min({total, intervalEnd, tailEnd}) -
-                                                                          Clock::now())
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::min({total, intervalEnd, tailEnd}) - Clock::now())
                         .count();
         if (left <= 0)
             break;
@@ -221,7 +221,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     return ok != FALSE;
 }
 
-bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count, const std::atomic<bool>* cancel)
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
+                        const std::atomic<bool>* cancel)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
@@ -253,14 +254,16 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
     while (count < length && !cancel->load())
     {
         DWORD written = 0;
-        ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written, nullptr);
+        ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written,
+                       nullptr);
         count += written;
         if (!ok)
             break;
     }
     if (!ok)
         TakeSystemError(SerialError::Io);
-    COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    COMMTIMEOUTS portTimeouts =
+        MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
     SetCommTimeouts(port, &portTimeouts);
     return ok != FALSE;
 }
