@@ -20,7 +20,8 @@ struct CLinkTiming
     int nFrameTailGraceMs = 1;
 
     // Longest single wait inside a read or a write, so that a stop is seen soon. On
-    // Windows a write call is also given this many milliseconds per byte on top.
+    // Windows each write call gets that slice plus the multiplier per byte, so a
+    // frame normally goes out in one call.
     int nStopCheckMs = 20;
     int nWriteMultiplierMs = 1;
 
