@@ -33,6 +33,7 @@ namespace
 {
 
 constexpr const char* kAboutEntry = "&About Corvalin...";
+constexpr const char* kFastTransferEntry = "Fast transfer";
 constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
 constexpr const char* kNotConnected = "Not connected";
 constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
@@ -187,6 +188,14 @@ void CMainWindow::BuildControls()
     // the window's context menu and on F1.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] { ShowAbout(); });
+
+    // The choice is held while the window is open and handed to the worker as it is.
+    m_pFastTransfer = new QAction(QString::fromLatin1(kFastTransferEntry), this);
+    m_pFastTransfer->setObjectName(QStringLiteral("fastTransferAction"));
+    m_pFastTransfer->setCheckable(true);
+    m_pFastTransfer->setChecked(m_updater.IsFastTransfer());
+    connect(m_pFastTransfer, &QAction::toggled, this,
+            [this](bool checked) { m_updater.SetFastTransfer(checked); });
 }
 
 void CMainWindow::OnInitDialog()
@@ -410,6 +419,7 @@ void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
     QAction* about = menu.addAction(QString::fromLatin1(kAboutEntry));
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+    menu.addAction(m_pFastTransfer);
     menu.exec(event->globalPos());
 }
 

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -104,6 +105,7 @@ private:
     QListWidget* m_pParameters = nullptr;// 1011
     QPushButton* m_pUpdate = nullptr;    // 1001
     QPushButton* m_pClose = nullptr;     // 1 (OK)
+    QAction* m_pFastTransfer = nullptr;  // context menu, checkable
 
     // The worker writes into these from its thread; they must outlive the worker,
     // so they are declared before it.

@@ -1,4 +1,4 @@
-// corvalin-cli update FILE [--port PATH] [--product NAME]
+// corvalin-cli update FILE [--port PATH] [--product NAME] [--fast]
 
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
@@ -150,6 +150,7 @@ int RunUpdate(Args args)
     std::optional<std::string> port = TakeOption(args, "--port", missing);
     if (missing)
         return UsageError("--port needs a path");
+    const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("update takes one FILE");
 
@@ -158,13 +159,18 @@ int RunUpdate(Args args)
     CTerminalNotices notices;
     CUpdater updater;
     updater.AttachControls(&output, &output, &notices);
+    updater.SetFastTransfer(fast);
 
     if (!LoadSourceImage(updater, args[0], product))
         return kExitFailure;
     if (port)
         updater.UsePortPath(*port);
-    else if (!FindBox(updater, output.Lines()))
+    else if (!FindBox(updater, output.Lines(), &interrupted))
+    {
+        if (interrupted.load())
+            PrintError("interrupted");
         return kExitFailure;
+    }
 
     updater.StartUpdate(0);
     if (!updater.IsUpdating())

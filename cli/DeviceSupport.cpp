@@ -3,8 +3,10 @@
 #include "cli/CliSupport.h"
 #include "platform/SerialPortMap.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 namespace corvalin::cli
 {
@@ -15,6 +17,8 @@ namespace
 constexpr const char* kNotConnected = "Not connected";
 constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
 constexpr const char* kCannotFindDevice = "Cannot find device";
+// How often the probe's watcher looks at the interrupt flag.
+constexpr int kWatchStepMs = 20;
 
 std::atomic<bool> g_bInterrupted{false};
 
@@ -38,9 +42,33 @@ void PrintPortHint(const CUpdater& updater)
     }
 }
 
-bool FindBox(CUpdater& updater, CStderrStatus& status)
+bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* interrupted)
 {
-    if (updater.FindDevice() > 0)
+    int entries = 0;
+    if (!interrupted)
+        entries = updater.FindDevice();
+    else
+    {
+        // The probe may take about 20 s with a silent box; it runs on a thread of its
+        // own so that an interrupt, which only sets a flag, can stop it.
+        std::atomic<bool> done{false};
+        std::thread probe(
+            [&]
+            {
+                entries = updater.FindDevice();
+                done.store(true);
+            });
+        while (!done.load())
+        {
+            if (interrupted->load())
+                updater.RequestStop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
+        }
+        probe.join();
+        if (interrupted->load())
+            return false;
+    }
+    if (entries > 0)
         return true;
     if (status.LastText() == kCannotFindDevice)
         PrintPortHint(updater);

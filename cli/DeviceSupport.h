@@ -13,8 +13,9 @@ namespace corvalin::cli
 
 // Looks for the box once through the serial-port map, like the window does. On
 // failure prints why on stderr ("Not connected", "Cannot communicate, try to replug
-// the USB", or the opening failure with a hint) and returns false.
-bool FindBox(CUpdater& updater, CStderrStatus& status);
+// the USB", or the opening failure with a hint) and returns false. With `interrupted`
+// the probe stops as soon as the flag is set, and returns false without a text.
+bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* interrupted = nullptr);
 
 // Prints a hint line on stderr when a port could not be opened for lack of
 // permission or because another program holds it.

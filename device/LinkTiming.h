@@ -12,12 +12,18 @@ struct CLinkTiming
     int nReadIntervalMs = 100;
     int nReadMultiplierMs = 1;
     int nReadConstantMs = 1;
-    // Also end a read as soon as it holds one whole frame by its length field, instead
-    // of waiting out the interval after every reply (about 3.5 times faster updates).
-    bool bEndReadAtFrame = true;
-    // Bytes that follow a complete frame within this time still belong to the read, so
-    // a box that sends anything after its frame does not start the next reply with it.
+    // Fast transfer, off unless chosen: an update's reads also end once they hold one
+    // whole reply frame by its length field and the line has then been quiet for the
+    // grace, instead of waiting out the interval. It relies on the box's length fields
+    // and on the box needing no quiet time before the next command.
+    bool bFastTransfer = false;
     int nFrameTailGraceMs = 1;
+
+    // Longest single wait inside a read or a write, so that a stop is seen soon. On
+    // Windows each write call gets that slice plus the multiplier per byte, so a
+    // frame normally goes out in one call.
+    int nStopCheckMs = 20;
+    int nWriteMultiplierMs = 1;
 
     // One command-reply exchange: up to this many reads into a buffer of this size.
     int nExchangeReads = 10;

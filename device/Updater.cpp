@@ -16,6 +16,8 @@ namespace
 constexpr const char* kImageNotLoaded = "Image was not loaded";
 constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
 constexpr const char* kUnableToOpen = "Unable to open the device";
+constexpr const char* kNoDevice = "No device found";
+constexpr const char* kFastTransferOff = "Late reply bytes, fast transfer off";
 constexpr const char* kCannotFindDevice = "Cannot find device";
 constexpr const char* kWrongIndex = "Wrong index";
 constexpr const char* kSendInit = "Send INIT";
@@ -74,7 +76,8 @@ std::string Formatted(const char* format, int value)
 
 } // namespace
 
-CUpdater::CUpdater(const CLinkTiming& timing) : m_timing(timing)
+CUpdater::CUpdater(const CLinkTiming& timing)
+    : m_timing(timing), m_bFastChoice(timing.bFastTransfer), m_bFastReads(timing.bFastTransfer)
 {
 }
 
@@ -164,8 +167,9 @@ void CUpdater::StoreImageFile(const std::filesystem::path& path)
 
 int CUpdater::OpenPort()
 {
-    platform::CReadTimeouts timeouts{m_timing.nReadIntervalMs, m_timing.nReadMultiplierMs,
-                                     m_timing.nReadConstantMs, m_timing.nFrameTailGraceMs};
+    platform::CPortTimeouts timeouts{m_timing.nReadIntervalMs, m_timing.nReadMultiplierMs,
+                                     m_timing.nReadConstantMs, m_timing.nFrameTailGraceMs,
+                                     m_timing.nStopCheckMs,    m_timing.nWriteMultiplierMs};
     return m_port.Open(m_strPortPath, timeouts) ? 1 : 0;
 }
 
@@ -174,16 +178,14 @@ void CUpdater::ClosePort()
     m_port.Close();
 }
 
-int CUpdater::ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count)
+int CUpdater::ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame)
 {
-    // Ending the read at a complete frame saves the interval time-out after every
-    // reply; the reply is still judged by its bytes alone.
-    return m_port.Read(buffer, maximum, count, m_timing.bEndReadAtFrame, &m_bStop) ? 1 : 0;
+    return m_port.Read(buffer, maximum, count, endAtFrame, &m_bStop) ? 1 : 0;
 }
 
 int CUpdater::WritePort(const uint8_t* buffer, std::size_t length, std::size_t& count)
 {
-    return m_port.Write(buffer, length, count) ? 1 : 0;
+    return m_port.Write(buffer, length, count, &m_bStop) ? 1 : 0;
 }
 
 // --- Discovery ---
@@ -240,10 +242,11 @@ int CUpdater::FindDevice()
         return false;
     };
 
+    // A stop ends the reads at once; it must not lead to a second attempt either.
     if (!ask())
     {
         ClosePort();
-        if (!OpenPort() || !ask())
+        if (m_bStop.load() || !OpenPort() || !ask())
         {
             ClosePort();
             return 0;
@@ -323,7 +326,10 @@ void CUpdater::StartUpdate(int index)
     {
         std::lock_guard<std::mutex> lock(m_listMutex);
         if (index < 0 || std::size_t(index) >= m_portNames.size())
+        {
+            SetStatus(kNoDevice);
             return;
+        }
         path = m_portPaths[std::size_t(index)];
         number = m_portNumbers[std::size_t(index)];
     }
@@ -353,6 +359,7 @@ void CUpdater::StartUpdate(int index)
     }
     // The update sends the header as it is now; later edits wait for the next update.
     m_sendHeader = m_image.Header();
+    m_bFastReads.store(m_bFastChoice.load());
     StartThread();
     {
         std::lock_guard<std::mutex> lock(m_wakeMutex);
@@ -368,6 +375,13 @@ void CUpdater::RequestStop()
         m_bStop.store(true);
     }
     m_wake.notify_all();
+}
+
+void CUpdater::SetFastTransfer(bool fast)
+{
+    m_bFastChoice.store(fast);
+    if (!IsUpdating())
+        m_bFastReads.store(fast);
 }
 
 void CUpdater::DismissMessage()
@@ -464,6 +478,9 @@ void CUpdater::StepInit()
         OpenPort();
 
     int result = SendInit();
+    // An exchange cut short by a stop is no answer of the box's; the loop ends the update.
+    if (m_bStop.load())
+        return;
     switch (result)
     {
     case kExchangeOk:
@@ -514,6 +531,8 @@ void CUpdater::StepXfer()
 void CUpdater::StepPrep()
 {
     int result = SendPrep();
+    if (m_bStop.load())
+        return;
     if (result == kExchangeOk)
     {
         m_nState.store(kStateClose);
@@ -552,21 +571,43 @@ int CUpdater::Exchange(std::vector<uint8_t>& frame, uint8_t expectedReply)
     if (!WritePort(frame.data(), frame.size(), written) || written != frame.size())
         return kExchangeShortWrite;
 
+    // Each read overwrites the buffer from its start; only the bytes of the last read
+    // are judged, never what an earlier read left behind them.
+    const bool fast = m_bFastReads.load();
     std::vector<uint8_t> reply(std::size_t(m_timing.nExchangeBufferSize), 0);
     std::size_t count = 0;
+    std::size_t start = 0;
+    auto syncAt = [&](std::size_t at)
+    { return at + 1 < count && reply[at] == kFrameStart0 && reply[at + 1] == kFrameStart1; };
     for (int i = 0; i < m_timing.nExchangeReads; ++i)
     {
-        ReadPort(reply.data(), reply.size(), count);
-        if (count > 0 && reply[0] == kFrameStart0 && reply[1] == kFrameStart1)
+        ReadPort(reply.data(), reply.size(), count, fast);
+        start = 0;
+        if (syncAt(0))
             break;
+        // A fast read that ended before the late bytes of the previous reply came finds
+        // them ahead of this reply: judge the frame from its sync mark, and go on with
+        // the box's own timing, whose quiet time takes such bytes into their reply.
+        if (fast)
+        {
+            while (start < count && !syncAt(start))
+                ++start;
+            if (start < count)
+            {
+                if (m_bFastReads.exchange(false))
+                    SetStatus(kFastTransferOff);
+                break;
+            }
+            start = 0;
+        }
     }
     if (count == 0)
         return kExchangeNoReply;
-    if (reply[0] != kFrameStart0 || reply[1] != kFrameStart1)
+    if (!syncAt(start))
         return kExchangeBadStart;
-    if (reply[4] != expectedReply)
+    if (count <= start + 4 || reply[start + 4] != expectedReply)
         return kExchangeBadCode;
-    if (reply[5] != 0)
+    if (count <= start + 5 || reply[start + 5] != 0)
         return kExchangeBadStatus;
     return kExchangeOk;
 }

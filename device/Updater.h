@@ -98,9 +98,14 @@ public:
     // state, opens the port and hands the update to the worker. While FindDevice holds
     // the port the start fails with "Unable to open the device".
     void StartUpdate(int index);
-    // Asks the worker to end its loop; it also ends the message wait, the sound and
-    // an exchange in progress. The worker then does no further work.
+    // Asks the worker to end its loop; it also ends the message wait, the sound, an
+    // exchange in progress and a probe. The worker then does no further work.
     void RequestStop();
+    bool IsStopRequested() const { return m_bStop.load(); }
+    // Fast transfer (see CLinkTiming::bFastTransfer) for the updates started from now
+    // on; the update under way keeps its rule. Discovery never uses it.
+    void SetFastTransfer(bool fast);
+    bool IsFastTransfer() const { return m_bFastChoice.load(); }
     // The owner's answer to IUpdateNotices::ShowMessage: the user closed the box.
     void DismissMessage();
 
@@ -120,7 +125,8 @@ public:
     // Why the last OpenPort failed.
     platform::SerialError LastPortError() const { return m_port.LastError(); }
     const std::string& LastPortErrorText() const { return m_port.LastErrorText(); }
-    int ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count);
+    // Reads under the port's time-outs; with `endAtFrame` also ends at a whole frame.
+    int ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame = false);
     int WritePort(const uint8_t* buffer, std::size_t length, std::size_t& count);
 
     // --- Boot loader exchanges (worker's thread, port open). ---
@@ -180,6 +186,10 @@ private:
     std::atomic<int> m_nBlock{0};
     std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bMessageOpen{false};
+    // Fast transfer as chosen, and as the exchanges use it now: an update takes the
+    // choice at its start and drops it when a reply shows that the box sends late bytes.
+    std::atomic<bool> m_bFastChoice{false};
+    std::atomic<bool> m_bFastReads{false};
     int m_nInitRetries = 0;
 
     std::mutex m_wakeMutex;

@@ -30,14 +30,19 @@ enum class SerialError
 
 // A read of k bytes returns when k bytes have arrived, when more than `nIntervalMs`
 // pass between two received bytes, or after k * `nMultiplierMs` + `nConstantMs`.
-struct CReadTimeouts
+struct CPortTimeouts
 {
     int nIntervalMs = 100;
     int nMultiplierMs = 1;
     int nConstantMs = 1;
     // A read that ends at a complete frame still takes the bytes that follow it
-    // within this time (POSIX); on Windows it takes those that have already arrived.
+    // within this time.
     int nFrameTailMs = 1;
+    // A read or write that may be cancelled waits in slices of at most this long and
+    // looks at the cancel flag between them. A Windows write slice also gets
+    // `nWriteMultiplierMs` per byte, so a frame normally goes in one call.
+    int nStopCheckMs = 20;
+    int nWriteMultiplierMs = 1;
 };
 
 class CSerialPort
@@ -49,9 +54,12 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens and configures the port at `path` ("\\.\COM5", "/dev/ttyUSB0"); closes
-    // a port that is open first. False on failure, with LastError() telling why.
-    bool Open(const std::string& path, const CReadTimeouts& timeouts);
-    // Restores the settings found at opening and closes; harmless when closed.
+    // a port that is open first. False on failure, with LastError() telling why. On
+    // Linux DTR and RTS are lowered right after the open call and HUPCL stays off, so
+    // neither the settings nor the closing raise them again.
+    bool Open(const std::string& path, const CPortTimeouts& timeouts);
+    // Restores the settings found at opening (on Linux with HUPCL and hardware flow
+    // control kept off) and closes; harmless when closed.
     void Close();
     bool IsOpen() const;
 
@@ -62,8 +70,11 @@ public:
     // itself worked.
     bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
               const std::atomic<bool>* cancel = nullptr);
-    // Writes the bytes whole (no write time-out); `count` gets the number written.
-    bool Write(const uint8_t* data, std::size_t length, std::size_t& count);
+    // Writes the bytes whole (no write time-out); `count` gets the number written. A
+    // set `cancel` ends the wait for a line that does not take the bytes, leaving
+    // `count` short. True when the write calls themselves worked.
+    bool Write(const uint8_t* data, std::size_t length, std::size_t& count,
+               const std::atomic<bool>* cancel = nullptr);
 
     SerialError LastError() const { return m_nLastError; }
     const std::string& LastErrorText() const { return m_strLastError; }

@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
 using namespace corvalin;
 using namespace corvalin::fixtures;
 using namespace corvalin::testing;
@@ -124,4 +131,41 @@ TEST_F(CliDeviceTest, FailedUpdateExitsOneWithItsStatus)
     }
     CProcessResult r = Cli({"update"});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(CliDeviceTest, FastTransferIsAnOptionThatGivesWayToLateBytes)
+{
+    CSimulatedBox box({"--tail", "1", "--tail-gap-ms", "20"});
+    CProcessResult r = Cli({"update", m_image.string(), "--fast"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err,
+              "Loading image\nImage loaded\nSend INIT\nStart XFER\nLate reply bytes, fast transfer off\n"
+              "Send PREP\nSend CLOSE\nUpdate complete\n");
+    EXPECT_EQ(box.LogOf("XFER").size(), 6u);
+}
+
+TEST_F(CliDeviceTest, InterruptEndsTheProbeOfASilentBox)
+{
+    // With the box's own time-outs the probe of a silent box takes about 20 s.
+    CSimulatedBox box({"--silent"});
+    std::string cli = CORVALIN_CLI_PATH, command = "update", image = m_image.string();
+    char* argv[] = {cli.data(), command.data(), image.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(WaitUntil([&] { return !box.LogOf("QUERY").empty(); }, 10));
+    kill(pid, SIGINT);
+    int status = 0;
+    // A guard far below the probe's 20 s.
+    const bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 5);
+    if (!ended)
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
 }

@@ -9,7 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -236,6 +240,31 @@ TEST(SerialPort, ReplyWhoseLengthLiesIsReadByTheTimeOutsAndStillJudgedByItsBytes
     EXPECT_EQ(updater.SendClose(), 0);
 }
 
+TEST(SerialPort, HangUpOnCloseAndHardwareFlowControlStayOff)
+{
+    // HUPCL would drop DTR and RTS at the last close, CRTSCTS would let the bridge
+    // drive RTS: neither is on while the port is open, nor in the settings restored.
+    CSimulatedBox box;
+    int peer = ::open(box.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(peer, 0);
+    termios line{};
+    ASSERT_EQ(tcgetattr(peer, &line), 0);
+    line.c_cflag |= HUPCL | CRTSCTS;
+    line.c_lflag |= ECHO;
+    ASSERT_EQ(tcsetattr(peer, TCSANOW, &line), 0);
+
+    platform::CSerialPort port;
+    ASSERT_TRUE(port.Open(box.Path(), {}));
+    ASSERT_EQ(tcgetattr(peer, &line), 0);
+    EXPECT_EQ(line.c_cflag & (HUPCL | CRTSCTS), 0u);
+    EXPECT_EQ(line.c_lflag & ECHO, 0u);
+    port.Close();
+    ASSERT_EQ(tcgetattr(peer, &line), 0);
+    EXPECT_EQ(line.c_cflag & (HUPCL | CRTSCTS), 0u);
+    EXPECT_NE(line.c_lflag & ECHO, 0u); // the rest of the settings come back
+    ::close(peer);
+}
+
 TEST(SerialPort, SecondOpeningOfAHeldPortIsBusy)
 {
     CSimulatedBox box;
@@ -331,6 +360,40 @@ TEST_F(DeviceLinkTest, BoxAnsweringOnlyAfterAReopenIsListed)
     EXPECT_FALSE(updater.IsPortOpen());
 }
 
+TEST_F(DeviceLinkTest, DiscoveryReadsByTheTimeOutsEvenWithFastTransfer)
+{
+    // The QUERY reply's length field claims the header alone, and the record follows
+    // after a pause: only reads ended by the time-outs get the record.
+    CSimulatedBox box({"--query-length", "1", "--split-ms", "30"});
+    CLinkTiming timing;
+    timing.bFastTransfer = true;
+    CUpdater updater(timing);
+    ASSERT_EQ(updater.FindDevice(), 1);
+    EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | BOX | 00001234");
+}
+
+TEST_F(DeviceLinkTest, StopEndsAWriteTheLineDoesNotTake)
+{
+    // A box that reads nothing: the line backs up, and the write can go no further.
+    CSimulatedBox box({"--deaf"});
+    CUpdater updater(FastTiming());
+    ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
+    ASSERT_EQ(updater.OpenPort(), 1);
+    Bytes big(4 << 20, 0x5A);
+    std::size_t written = 0;
+    auto writing =
+        std::async(std::launch::async, [&] { return updater.WritePort(big.data(), big.size(), written); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    updater.RequestStop();
+    const bool ended = writing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!ended)
+        box.Sim().Stop(); // the hang-up ends a write that ignored the stop
+    EXPECT_TRUE(ended);
+    writing.get();
+    EXPECT_LT(written, big.size());
+    updater.ClosePort();
+}
+
 TEST_F(DeviceLinkTest, SilentBoxAndMissingBridgeListNothingWithoutAText)
 {
     {
@@ -387,6 +450,9 @@ TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
         {{"--slow-ms", "100"}, FastTiming(), 0, 0},
         {{"--junk", "init", "--junk-gap-ms", "60"}, pieces, 3, 0},
         {{"--stray", "3", "--stray-gap-ms", "200"}, pieces, 0, 0},
+        // Junk whose bytes 4 and 5 would pass, then a reply cut after its sync mark:
+        // only the bytes of the last read are judged.
+        {{"--stray-hex", "55AA02000500", "--stray-gap-ms", "200", "--cut", "xfer:2"}, pieces, 0, 4},
     };
     for (const Case& c : cases)
     {

@@ -101,18 +101,37 @@ TEST_F(UpdateWorkerTest, LastBlockIsPaddedAndProgressPassesOneHundred)
     EXPECT_EQ(Box().Record("body.bin"), body);
 }
 
-TEST_F(UpdateWorkerTest, BytesAfterEachReplyFrameDoNotSpoilTheNextReply)
+TEST_F(UpdateWorkerTest, LateBytesAfterEachReplySpoilNeitherReadRule)
 {
-    // A box that sends two filler bytes 2 ms after every frame: the read that ended
-    // at the frame takes them in its tail, so they do not open the next reply.
-    m_timing.nFrameTailGraceMs = 15;
-    Begin({"--tail", "2", "--tail-gap-ms", "2"}, 2048);
-    RunUpdate();
-    EXPECT_EQ(m_controls.LastText(), "Update complete");
-    EXPECT_EQ(Box().LogOf("XFER").size(), 5u);
-    Bytes body = MakeBody(2048, m_spec.bodySeed);
-    body.resize(5 * 512, 0);
-    EXPECT_EQ(Box().Record("body.bin"), body);
+    // A box that sends a byte some milliseconds after every reply frame, at the
+    // shipped time-outs. The box's own timing takes the byte into its reply; fast
+    // transfer finds it ahead of the next reply, judges that reply from its sync mark
+    // and finishes with the box's timing, saying so once.
+    const std::string fallback = "Late reply bytes, fast transfer off";
+    for (const char* gap : {"0", "2", "5", "20", "60"})
+    {
+        for (bool fast : {false, true})
+        {
+            SCOPED_TRACE(std::string("gap ") + gap + (fast ? " ms, fast transfer" : " ms"));
+            m_timing = CLinkTiming{}; // the shipped rule unless fast transfer is chosen
+            if (fast)
+                m_timing.bFastTransfer = true;
+            const bool tail = std::string(gap) != "0";
+            Begin(tail ? std::vector<std::string>{"--tail", "1", "--tail-gap-ms", gap}
+                       : std::vector<std::string>{});
+            RunUpdate();
+            EXPECT_EQ(m_controls.LastText(), "Update complete");
+            EXPECT_EQ(Box().LogOf("INIT").size(), 1u);
+            EXPECT_EQ(Box().LogOf("XFER").size(), 3u);
+            const int told = m_controls.CountText(fallback);
+            if (!fast || !tail)
+                EXPECT_EQ(told, 0);
+            else if (std::atoi(gap) >= 20)
+                EXPECT_EQ(told, 1);
+            else
+                EXPECT_LE(told, 1); // the 1 ms grace may still catch a byte 2 or 5 ms late
+        }
+    }
 }
 
 TEST_F(UpdateWorkerTest, BootLoaderRestartsAreWaitedOutWithoutLimit)
@@ -263,12 +282,14 @@ TEST_F(UpdateWorkerTest, StartUpdateChecksImageListAndPort)
     Bytes file = BuildImageFile(CImageSpec{});
     ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
     m_controls.Clear();
-    updater.StartUpdate(0);   // empty list: nothing happens, no text
-    EXPECT_TRUE(m_controls.Texts().empty());
+    updater.StartUpdate(0); // empty list: nothing starts, and the user is told
+    EXPECT_EQ(m_controls.Texts(), TextList{"No device found"});
+    EXPECT_FALSE(updater.IsUpdating());
 
     updater.UsePortPath("/dev/corvalin-no-such-port");
+    m_controls.Clear();
     updater.StartUpdate(1);   // index out of range
-    EXPECT_TRUE(m_controls.Texts().empty());
+    EXPECT_EQ(m_controls.Texts(), TextList{"No device found"});
     updater.StartUpdate(0);
     EXPECT_EQ(m_controls.LastText(), "Unable to open the device");
     EXPECT_FALSE(updater.IsUpdating());
@@ -297,7 +318,24 @@ TEST_F(UpdateWorkerTest, StopDuringAnExchangeWithASilentBoxEndsPromptly)
     ASSERT_TRUE(WaitUntil([&] { return !Updater().IsWorkerRunning(); }, 10));
     EXPECT_FALSE(Updater().IsPortOpen());
     EXPECT_FALSE(Updater().IsUpdating());
+    // A stop is no unanswered INIT: no full bar, no second attempt.
+    EXPECT_TRUE(m_controls.Positions().empty());
+    EXPECT_EQ(m_controls.CountText("Send INIT"), 1);
     // After the stop the worker does no further work.
     Updater().StartUpdate(0);
     EXPECT_FALSE(Updater().IsUpdating());
+}
+
+TEST_F(UpdateWorkerTest, StopDuringPrepIsNoFailure)
+{
+    // The box answers PREP with junk only; the stop comes while the worker reads it.
+    Begin({"--junk", "prep", "--junk-gap-ms", "30"});
+    Updater().StartUpdate(0);
+    ASSERT_TRUE(WaitUntil([&] { return !Box().LogOf("PREP").empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Updater().RequestStop();
+    ASSERT_TRUE(WaitUntil([&] { return !Updater().IsWorkerRunning(); }, 10));
+    EXPECT_EQ(m_controls.LastText(), "Send PREP");
+    EXPECT_TRUE(m_controls.Messages().empty());
+    EXPECT_FALSE(Updater().IsPortOpen());
 }

@@ -69,6 +69,12 @@ struct COptions
     bool bLieLength = false;       // replies announce more bytes than they carry
     int nTailBytes = 0;            // bytes sent after every reply frame
     int nTailGapMs = 2;
+    Bytes strayBytes;              // --stray-hex: the stray bytes' content
+    int nCutFor = -1;              // command whose reply frame is cut short
+    int nCutBytes = 0;
+    int nQueryLength = -1;         // length field of the QUERY reply, when set
+    int nSplitMs = 0;              // pause after each reply's 5-byte frame header
+    bool bDeaf = false;            // never reads the line
     bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
 };
 
@@ -90,7 +96,8 @@ void OnTerminate(int)
                  "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
                  "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
                  "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
-                 "              [--lie-length] [--tail N] [--tail-gap-ms MS]\n"
+                 "              [--lie-length] [--tail N] [--tail-gap-ms MS] [--stray-hex HEX]\n"
+                 "              [--cut init|xfer|prep|close:N] [--query-length L] [--split-ms MS] [--deaf]\n"
                  "  line:       [--baud RATE] [--flash-ms MS]\n"
                  "  harness:    [--exit-with-parent]\n",
                  message);
@@ -204,6 +211,31 @@ COptions ParseOptions(int argc, char** argv)
             o.nTailBytes = int(ParseNumber(value()));
         else if (a == "--tail-gap-ms")
             o.nTailGapMs = int(ParseNumber(value()));
+        else if (a == "--stray-hex")
+        {
+            std::string hex = value();
+            if (hex.empty() || hex.size() % 2 != 0)
+                Usage("--stray-hex takes an even number of hex digits");
+            o.strayBytes.clear();
+            for (std::size_t at = 0; at < hex.size(); at += 2)
+                o.strayBytes.push_back(uint8_t(ParseNumber(hex.substr(at, 2), 16)));
+            o.nStrayBytes = int(o.strayBytes.size());
+        }
+        else if (a == "--cut")
+        {
+            std::string v = value();
+            std::size_t colon = v.find(':');
+            if (colon == std::string::npos)
+                Usage("--cut takes COMMAND:BYTES");
+            o.nCutFor = ParseCommand(v.substr(0, colon));
+            o.nCutBytes = int(ParseNumber(v.substr(colon + 1)));
+        }
+        else if (a == "--query-length")
+            o.nQueryLength = int(ParseNumber(value()));
+        else if (a == "--split-ms")
+            o.nSplitMs = int(ParseNumber(value()));
+        else if (a == "--deaf")
+            o.bDeaf = true;
         else if (a == "--exit-with-parent")
             o.bExitWithParent = true;
         else if (a == "--junk-gap-ms")
@@ -331,14 +363,23 @@ private:
         }
         if (m_o.nStrayBytes > 0)
         {
-            Bytes stray;
-            for (int i = 0; i < m_o.nStrayBytes; ++i)
+            Bytes stray = m_o.strayBytes;
+            for (int i = int(stray.size()); i < m_o.nStrayBytes; ++i)
                 stray.push_back(uint8_t(0x11 * (i + 1)));
             WriteAll(stray);
             std::this_thread::sleep_for(std::chrono::milliseconds(m_o.nStrayGapMs));
         }
+        if (m_o.nCutFor == command && std::size_t(m_o.nCutBytes) < frame.size())
+            frame.resize(std::size_t(m_o.nCutBytes));
         if (m_o.nBaud > 0)
             std::this_thread::sleep_for(LineTime(frame.size()));
+        if (m_o.nSplitMs > 0 && frame.size() > 5)
+        {
+            // The header first, the rest after a pause, as a box that stalls mid-frame.
+            WriteAll(Bytes(frame.begin(), frame.begin() + 5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_o.nSplitMs));
+            frame.erase(frame.begin(), frame.begin() + 5);
+        }
         WriteAll(frame);
         if (m_o.nTailBytes > 0)
         {
@@ -375,6 +416,11 @@ private:
             if (m_o.bSilent || (m_o.bQueryAfterReopen && m_nQueries == 1))
                 return true;
             Bytes reply = Frame(0x01, DeviceRecord());
+            if (m_o.nQueryLength >= 0)
+            {
+                reply[2] = uint8_t(m_o.nQueryLength & 0xFF);
+                reply[3] = uint8_t(m_o.nQueryLength >> 8);
+            }
             if (m_o.nQueryBytes >= 0 && std::size_t(m_o.nQueryBytes) < reply.size())
                 reply.resize(std::size_t(m_o.nQueryBytes));
             Reply(command, reply);
@@ -529,6 +575,12 @@ int main(int argc, char** argv)
     {
         if (options.bExitWithParent && getppid() != parent)
             break;
+        if (options.bDeaf)
+        {
+            // What the tool writes piles up until the line takes no more.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
         pollfd entry{master, POLLIN, 0};
         int ready = ::poll(&entry, 1, 100);
         if (ready <= 0)

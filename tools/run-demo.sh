@@ -47,6 +47,7 @@ if [ -x "$build/app/corvalin" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DI
     CORVALIN_SERIAL_MAP="$map" "$build/app/corvalin"
 else
     echo "== No display (DISPLAY and WAYLAND_DISPLAY are unset), so not the window but the same"
-    echo "   update through corvalin-cli: $dir/demo-edited.img (about 8 s at 129310 baud)"
+    echo "   update through corvalin-cli: $dir/demo-edited.img (about 28 s at 129310 baud with the"
+    echo "   box's read timing; --fast would take about 8 s)"
     CORVALIN_SERIAL_MAP="$map" "$cli" update "$dir/demo-edited.img"
 fi

@@ -23,6 +23,9 @@ int corvalin_restore_line(int fd, const CorvalinSavedLine* saved)
 {
     struct termios2 settings;
     memcpy(&settings, saved->bytes, sizeof settings);
+    /* With HUPCL the last close would drop DTR and RTS, with CRTSCTS the bridge would
+       drive RTS itself: neither may touch the lines the box may be wired to. */
+    settings.c_cflag &= ~(tcflag_t)(HUPCL | CRTSCTS);
     return ioctl(fd, TCSETS2, &settings);
 }
 

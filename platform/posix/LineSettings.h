@@ -15,6 +15,7 @@ typedef struct CorvalinSavedLine
 
 /* Each returns 0 on success and -1 with errno set on failure. */
 int corvalin_save_line(int fd, CorvalinSavedLine* saved);
+/* Restores the saved settings, but with HUPCL and hardware flow control off. */
 int corvalin_restore_line(int fd, const CorvalinSavedLine* saved);
 /* Raw bytes at `baud`, 8N1, receiver on, modem lines ignored, no XON/XOFF, no
    hardware flow control, no NUL discarding, no hang-up on close. */

@@ -21,9 +21,6 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-// Longest single wait, so that a cancel request is seen soon.
-constexpr int kCancelCheckMs = 20;
-
 int MillisecondsUntil(Clock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
@@ -39,7 +36,9 @@ struct CSerialPort::CImpl
     int fd = -1;
     CorvalinSavedLine saved{};
     bool bSaved = false;
-    CReadTimeouts timeouts;
+    // A cancelled write left bytes in the driver's queue.
+    bool bWriteCut = false;
+    CPortTimeouts timeouts;
 };
 
 CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
@@ -80,7 +79,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
     m_strLastError = std::strerror(error);
 }
 
-bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
+bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 {
     Close();
     m_nLastError = SerialError::None;
@@ -95,6 +94,12 @@ bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
         TakeSystemError(SerialError::Other);
         return false;
     }
+    // The kernel raises DTR and RTS on opening; lower them at once, before any call
+    // that costs a round trip to a USB bridge, in case the box's reset or boot pin
+    // hangs on either. A pseudo-terminal has no modem lines, so the result is not
+    // examined.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &lines);
 
     auto fail = [&](SerialError kind) {
         TakeSystemError(kind);
@@ -122,10 +127,6 @@ bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
         errno = error;
         return fail(SerialError::Settings);
     }
-    // DTR and RTS not asserted; a pseudo-terminal has no modem lines, so the result
-    // is not examined.
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIC, &lines);
     // Bytes left from before the opening belong to no request of ours.
     ::tcflush(fd, TCIOFLUSH);
 
@@ -141,6 +142,9 @@ void CSerialPort::Close()
     if (!m_pImpl || m_pImpl->fd < 0)
         return;
     int fd = m_pImpl->fd;
+    // Bytes a cancelled write left queued would otherwise hold up the closing.
+    if (m_pImpl->bWriteCut)
+        ::tcflush(fd, TCOFLUSH);
     if (m_pImpl->bSaved)
         corvalin_restore_line(fd, &m_pImpl->saved);
     // The exclusive flag lives with the terminal, not the descriptor: drop it, or the
@@ -149,6 +153,7 @@ void CSerialPort::Close()
     ::close(fd);
     m_pImpl->fd = -1;
     m_pImpl->bSaved = false;
+    m_pImpl->bWriteCut = false;
 }
 
 bool CSerialPort::IsOpen() const
@@ -166,7 +171,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         TakeSystemError(SerialError::Io);
         return false;
     }
-    const CReadTimeouts& t = m_pImpl->timeouts;
+    const CPortTimeouts& t = m_pImpl->timeouts;
     const Clock::time_point total =
         Clock::now() + std::chrono::milliseconds(int64_t(maximum) * t.nMultiplierMs + t.nConstantMs);
     Clock::time_point intervalEnd = Clock::time_point::max();
@@ -191,7 +196,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             break;
 
         pollfd entry{m_pImpl->fd, POLLIN, 0};
-        int ready = ::poll(&entry, 1, std::min(wait, kCancelCheckMs));
+        int ready = ::poll(&entry, 1, std::min(wait, std::max(1, t.nStopCheckMs)));
         if (ready < 0)
         {
             if (errno == EINTR)
@@ -230,7 +235,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     return true;
 }
 
-bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count)
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
+                        const std::atomic<bool>* cancel)
 {
     count = 0;
     if (m_pImpl->fd < 0)
@@ -251,9 +257,16 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
             continue;
         if (put < 0 && errno == EAGAIN)
         {
-            // The driver's buffer is full: wait until it drains (no write time-out).
+            // The driver's buffer is full: wait until it drains (no write time-out),
+            // in slices, so that a cancel request ends the wait.
+            if (cancel && cancel->load())
+            {
+                m_pImpl->bWriteCut = true;
+                return true;
+            }
+            const int slice = cancel ? std::max(1, m_pImpl->timeouts.nStopCheckMs) : -1;
             pollfd entry{m_pImpl->fd, POLLOUT, 0};
-            if (::poll(&entry, 1, -1) < 0 && errno != EINTR)
+            if (::poll(&entry, 1, slice) < 0 && errno != EINTR)
             {
                 TakeSystemError(SerialError::Io);
                 return false;

@@ -34,7 +34,7 @@ struct CSerialPort::CImpl
     HANDLE hPort = INVALID_HANDLE_VALUE;
     DCB saved{};
     bool bSaved = false;
-    CReadTimeouts timeouts;
+    CPortTimeouts timeouts;
 };
 
 CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
@@ -80,7 +80,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
         m_strLastError.pop_back();
 }
 
-bool CSerialPort::Open(const std::string& path, const CReadTimeouts& timeouts)
+bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 {
     Close();
     m_nLastError = SerialError::None;
@@ -163,12 +163,13 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     }
     if (cancel && cancel->load())
         return true;
-    const CReadTimeouts& t = m_pImpl->timeouts;
+    const CPortTimeouts& t = m_pImpl->timeouts;
     const DWORD wanted = DWORD(std::min<std::size_t>(maximum, MAXDWORD));
-    DWORD got = 0;
 
-    if (!endAtFrame || wanted < 4)
+    if (!endAtFrame && !cancel)
     {
+        // One call under the port's own time-outs.
+        DWORD got = 0;
         BOOL ok = ReadFile(port, buffer, wanted, &got, nullptr);
         count = got;
         if (!ok)
@@ -176,37 +177,41 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         return ok != FALSE;
     }
 
-    // Two reads under the same overall deadline: the frame's first four bytes, then
-    // exactly the L bytes its length field announces, so the read ends with the frame
-    // instead of waiting out the interval time-out.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
-    auto leftMs = [&] {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        return DWORD(std::max<int64_t>(left, 1));
-    };
-    COMMTIMEOUTS partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
-    SetCommTimeouts(port, &partTimeouts);
-    BOOL ok = ReadFile(port, buffer, 4, &got, nullptr);
-    count = got;
-    if (ok && got == 4)
+    // The same time-outs kept here, with calls that each wait at most a short slice
+    // for the next bytes (an interval and a multiplier of MAXDWORD make ReadFile return
+    // as soon as any byte is there), so that a cancel request and a whole frame are
+    // seen between them. Bytes that follow a whole frame within the tail still belong
+    // to the read.
+    const Clock::time_point never = Clock::time_point::max();
+    const Clock::time_point total =
+        Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
+    Clock::time_point intervalEnd = never;
+    Clock::time_point tailEnd = never;
+    COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 1);
+    BOOL ok = TRUE;
+    while (count < wanted)
     {
-        DWORD rest = wanted - 4;
-        if (buffer[0] == 0xAA && buffer[1] == 0x55)
-            rest = std::min<DWORD>(rest, DWORD(buffer[2] | buffer[3] << 8));
-        partTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), 0, leftMs());
-        SetCommTimeouts(port, &partTimeouts);
-        got = 0;
-        ok = rest == 0 || ReadFile(port, buffer + 4, rest, &got, nullptr);
-        count += got;
-        // Whatever has already arrived after the frame belongs to this read too; an
-        // interval of MAXDWORD with no totals returns at once with those bytes.
-        if (ok && got == rest && count < wanted)
+        if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+            tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+        if (cancel && cancel->load())
+            break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::min({total, intervalEnd, tailEnd}) - Clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        sliced.ReadTotalTimeoutConstant = DWORD(std::min<int64_t>(left, std::max(1, t.nStopCheckMs)));
+        SetCommTimeouts(port, &sliced);
+        DWORD got = 0;
+        ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+        if (!ok)
+            break;
+        if (got > 0)
         {
-            partTimeouts = MakeTimeouts(MAXDWORD, 0, 0);
-            SetCommTimeouts(port, &partTimeouts);
-            got = 0;
-            ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
             count += got;
+            intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
+            if (tailEnd != never)
+                tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
         }
     }
     COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
@@ -216,7 +221,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     return ok != FALSE;
 }
 
-bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count)
+bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
+                        const std::atomic<bool>* cancel)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
@@ -226,11 +232,39 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         TakeSystemError(SerialError::Io);
         return false;
     }
-    DWORD written = 0;
-    BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
-    count = written;
+    if (!cancel)
+    {
+        DWORD written = 0;
+        BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
+        count = written;
+        if (!ok)
+            TakeSystemError(SerialError::Io);
+        return ok != FALSE;
+    }
+
+    // A write that may be cancelled gets a time-out per call (its line time with room
+    // to spare, plus a short slice) and is continued until the bytes are out, so that
+    // a line that does not take them is left when the cancel flag is set.
+    const CPortTimeouts& t = m_pImpl->timeouts;
+    COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.nWriteMultiplierMs));
+    sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.nStopCheckMs));
+    SetCommTimeouts(port, &sliced);
+    BOOL ok = TRUE;
+    while (count < length && !cancel->load())
+    {
+        DWORD written = 0;
+        ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written,
+                       nullptr);
+        count += written;
+        if (!ok)
+            break;
+    }
     if (!ok)
         TakeSystemError(SerialError::Io);
+    COMMTIMEOUTS portTimeouts =
+        MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    SetCommTimeouts(port, &portTimeouts);
     return ok != FALSE;
 }
 

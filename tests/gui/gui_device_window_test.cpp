@@ -9,7 +9,9 @@
 #include "tools/fixtures/TempDir.h"
 #include "tools/fixtures/ZipWriter.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -167,6 +169,7 @@ private slots:
     void refusesChangesDuringAnUpdateAndClosesCleanly();
     void closesWhileTheMessageIsOpen();
     void closesDuringASilentProbe();
+    void fastTransferIsChosenInTheContextMenu();
 };
 
 void CDeviceWindowTest::probesOnTheSeventhTickAndResetsOnUnplug()
@@ -238,11 +241,12 @@ void CDeviceWindowTest::silentBoxAsksToReplugWithoutBlocking()
     QVERIFY(WaitFor([&] { return window->IsConnected(); }, 10000));
     QCOMPARE(DeviceText(*window), QStringLiteral("Cannot communicate, try to replug the USB"));
 
-    // Connected with an image: "Update" is on, but with no port listed it starts nothing.
+    // Connected with an image: "Update" is on, but with no port listed it starts
+    // nothing, and says so.
     QVERIFY(Control<QPushButton>(window.get(), "update")->isEnabled());
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
     QVERIFY(!window->Updater().IsUpdating());
-    QCOMPARE(Status(*window), QStringLiteral("Loaded update file"));
+    QCOMPARE(Status(*window), QStringLiteral("No device found"));
 
     // A failed probe is not repeated while the bridge stays.
     window->OnTimer();
@@ -374,9 +378,38 @@ void CDeviceWindowTest::closesDuringASilentProbe()
         window->OnTimer();
     QVERIFY(window->IsProbing());
     // With the box's own time-outs the probe would run about 20 s; closing ends its
-    // reads, and destroying the window joins it.
+    // reads, and destroying the window joins it. The bound is a guard far below 20 s.
+    QElapsedTimer closing;
+    closing.start();
     window->reject();
     window.reset();
+    QVERIFY2(closing.elapsed() < 5000, qPrintable(QString::number(closing.elapsed())));
+}
+
+void CDeviceWindowTest::fastTransferIsChosenInTheContextMenu()
+{
+    // A box that sends a byte 10 ms after each reply: fast transfer meets it ahead of
+    // the second reply, says so once and finishes the update with the box's timing.
+    CBench bench;
+    QVERIFY(bench.Plug({"--tail", "1", "--tail-gap-ms", "10"}));
+    auto window = bench.NewWindow();
+    auto* fast = window->findChild<QAction*>(QStringLiteral("fastTransferAction"));
+    QVERIFY(fast);
+    QVERIFY(fast->isCheckable());
+    QVERIFY(!fast->isChecked());
+    QVERIFY(!window->Updater().IsFastTransfer());
+    fast->trigger();
+    QVERIFY(window->Updater().IsFastTransfer());
+
+    CBench::Load(*window);
+    QVERIFY(CBench::Connect(*window));
+    QSignalSpy texts(&window->StatusControl(), &CQtStatusControl::TextShown);
+    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return Texts(texts).contains("Update complete"); }, 30000));
+    QCOMPARE(Texts(texts), (QStringList{"Send INIT", "Start XFER", "Late reply bytes, fast transfer off",
+                                        "Send PREP", "Send CLOSE", "Update complete"}));
+    // The choice stays for the next update.
+    QVERIFY(fast->isChecked());
 }
 
 QTEST_MAIN(CDeviceWindowTest)
