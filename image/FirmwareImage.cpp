@@ -95,7 +95,7 @@ int CFirmwareImage::LoadFile(const std::filesystem::path& path, const StatusFn& 
     long long length = FileLength(file.get());
     if (length < 0)
         return 0;
-    if (length < (long long)(kHeaderSize + kMinBodySize) || length - (long long)kHeaderSize > (long long)kMaxBodySize)
+    if (length < (long long)(kHeaderSize + kMinBodySize) || length > (long long)(kHeaderSize + kMaxBodySize))
     {
         status(kWrongImageSize);
         return 0;

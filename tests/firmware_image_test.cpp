@@ -117,6 +117,24 @@ TEST_F(FirmwareImageTest, FileSizeEdges)
     EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("min.img", BuildImageFile(imageSpec))));
 }
 
+TEST_F(FirmwareImageTest, BodiesOf65536BlocksOrMoreAreRefused)
+{
+    // INIT and XFER carry block numbers in 16 bits: 65535 blocks and 511 bytes is the
+    // largest body; one byte more would wrap the count and overwrite the box's block 0.
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 65535 * 512 + 511;
+    Bytes largest = BuildImageFile(imageSpec);
+    ASSERT_EQ(1, m_updater.LoadImageBuffer(largest.data(), largest.size()));
+    EXPECT_EQ(65535, m_updater.Image().Blocks());
+    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("largest.img", largest)));
+
+    largest.push_back(0);
+    m_status.m_texts.assign(1, "");
+    EXPECT_EQ(0, m_updater.LoadImageBuffer(largest.data(), largest.size()));
+    EXPECT_EQ(0, m_updater.LoadImageFile(WriteImage("wrapping.img", largest)));
+    EXPECT_EQ((TextList{"Wrong Image size", "Loading image", "Wrong Image size"}), Texts());
+}
+
 TEST_F(FirmwareImageTest, FilesThatCannotBeOpenedLeaveOnlyTheLoadingText)
 {
     EXPECT_EQ(0, m_updater.LoadImageFile(m_dir / "missing.img"));
