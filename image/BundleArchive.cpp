@@ -1,12 +1,16 @@
 #include "image/BundleArchive.h"
 
+#include "platform/FileIo.h"
+
 #include <minizip/unzip.h>
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace corvalin
 {
@@ -65,6 +69,31 @@ void ApplyZip64Sizes(unz_file_info64& info, const uint8_t* extra, std::size_t le
         }
         at += 4 + size;
     }
+}
+
+// An archive without members is only its 22-byte end record (and a comment). Placed
+// at offset 0, minizip cannot tell the record from a missing one, so such a file is
+// recognised here: the record's signature first, no entries, an empty directory at
+// offset 0, and the comment reaching exactly to the end of the file.
+constexpr uint32_t kEndRecordSignature = 0x06054b50u;
+constexpr std::size_t kEndRecordSize = 22;
+
+bool IsEmptyArchive(const std::filesystem::path& path)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFileForRead(path), &std::fclose);
+    if (!file)
+        return false;
+    uint8_t record[kEndRecordSize];
+    if (std::fread(record, 1, kEndRecordSize, file.get()) != kEndRecordSize ||
+        ReadLe(record, 4) != kEndRecordSignature)
+        return false;
+    // Disk numbers, entry counts, directory size and offset: all zero.
+    for (std::size_t i = 4; i < 20; ++i)
+        if (record[i] != 0)
+            return false;
+    std::size_t commentLength = std::size_t(ReadLe(record + 20, 2));
+    std::vector<uint8_t> comment(commentLength + 1);
+    return std::fread(comment.data(), 1, comment.size(), file.get()) == commentLength;
 }
 
 unzFile Handle(void* h)
@@ -139,7 +168,10 @@ ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
     }
     unzFile handle = unzOpen64(narrow.c_str());
     if (!handle)
-        return kArchiveCannotOpen;
+    {
+        m_bEmpty = IsEmptyArchive(path);
+        return m_bEmpty ? kArchiveOk : kArchiveCannotOpen;
+    }
     m_hZip = handle;
     ArchiveResult result = ReadDirectory();
     if (result != kArchiveOk)
@@ -274,6 +306,7 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
 ArchiveResult BundleArchive::Close()
 {
     m_entries.clear();
+    m_bEmpty = false;
     if (!m_hZip)
         return kArchiveOk;
     int closed = unzClose(Handle(m_hZip));

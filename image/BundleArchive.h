@@ -47,9 +47,10 @@ class BundleArchive
     BundleArchive(const BundleArchive&) = delete;
     BundleArchive& operator=(const BundleArchive&) = delete;
 
-    // Opens the archive at `path` (no password) and reads its central directory.
+    // Opens the archive at `path` (no password) and reads its central directory. An
+    // archive without members opens too, with no entries.
     ArchiveResult Open(const std::filesystem::path& path);
-    bool IsOpen() const { return m_hZip != nullptr; }
+    bool IsOpen() const { return m_hZip != nullptr || m_bEmpty; }
 
     // Number of entries; 0 when no archive is open.
     int EntryCount() const;
@@ -85,6 +86,7 @@ class BundleArchive
     ArchiveResult ReadDirectory();
 
     void* m_hZip = nullptr; // minizip's unzFile
+    bool m_bEmpty = false;  // an archive without members, open without minizip
     std::vector<CStoredEntry> m_entries;
 };
 

@@ -187,6 +187,27 @@ TEST_F(BundleLoaderTest, BareImageFilesAreLoadedDirectly)
     EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong image file"}), m_status.m_texts);
 }
 
+TEST_F(BundleLoaderTest, AnArchiveWithoutMembersIsAWrongBundle)
+{
+    // Only the 22-byte end record, as zipfile writes it, then with a comment; a record
+    // whose comment runs past the end of the file is no archive.
+    Bytes empty = BuildZip({});
+    ASSERT_EQ(22u, empty.size());
+    Bytes commented = empty;
+    commented[20] = 3;
+    commented.insert(commented.end(), {'a', 'b', 'c'});
+    Bytes cut(commented.begin(), commented.end() - 1);
+    for (const auto& [name, bytes, isBundle] :
+         {std::tuple{"empty.zip", empty, true}, {"commented.zip", commented, true}, {"cut.zip", cut, false}})
+    {
+        WriteFileBytes(m_dir / name, bytes);
+        CBundleOpenOutcome outcome = Open(m_dir / name, 1);
+        EXPECT_EQ(isBundle, outcome.m_bIsBundle) << name;
+        EXPECT_FALSE(outcome.m_bProductListEnabled) << name;
+        EXPECT_EQ(isBundle ? "Wrong bundle file" : "Wrong image file", m_status.m_texts.back()) << name;
+    }
+}
+
 TEST_F(BundleLoaderTest, MarkerCountsWhateverItHoldsAndBundlesWithoutProductsAreWrong)
 {
     WriteZip(m_dir / "marker.zip", {{"Image.Info", Bytes(40, 'i')}, {"x.enc", Product("X")}});
