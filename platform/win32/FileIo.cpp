@@ -13,7 +13,8 @@ std::FILE* OpenFileForRead(const std::filesystem::path& path)
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return nullptr;
-    // No sharing while the image is read, like the original tool's exclusive open.
+    // No other program may open the file while the image is read, so it cannot change
+    // or be replaced half-way through.
     return _wfsopen(path.c_str(), L"rb", _SH_DENYRW);
 }
 
