@@ -101,12 +101,16 @@ unzFile Handle(void* h)
     return static_cast<unzFile>(h);
 }
 
-char FoldCase(char c)
+// Folds ASCII capitals to small letters; every other byte stays as it is.
+unsigned char FoldCase(char c)
 {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
 }
 
-bool NamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
+} // namespace
+
+bool EntryNamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
 {
     if (!ignoreCase)
         return a == b;
@@ -114,7 +118,15 @@ bool NamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
                       [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
-} // namespace
+bool EntryNameBefore(const std::string& a, const std::string& b)
+{
+    auto folded = [](char x, char y) { return FoldCase(x) < FoldCase(y); };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded))
+        return false;
+    return a < b;
+}
 
 std::string CleanEntryName(const std::string& stored)
 {
@@ -234,6 +246,7 @@ ArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
     entry.m_strName = CleanEntryName(stored.m_strStoredName);
     if (entry.m_strName.size() > kMaxEntryNameLength)
         entry.m_strName.resize(kMaxEntryNameLength);
+    entry.m_strStoredName = stored.m_strStoredName;
     entry.m_nSize = stored.m_nSize;
     return kArchiveOk;
 }
@@ -245,10 +258,11 @@ ArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase,
         return kArchiveNotOpen;
     for (std::size_t i = 0; i < m_entries.size(); ++i)
     {
-        if (NamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
+        if (EntryNamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
         {
             index = int(i);
             entry.m_strName = m_entries[i].m_strStoredName;
+            entry.m_strStoredName = m_entries[i].m_strStoredName;
             entry.m_nSize = m_entries[i].m_nSize;
             return kArchiveOk;
         }

@@ -30,14 +30,22 @@ constexpr std::size_t kMaxEntryNameLength = 259;
 
 struct CArchiveEntry
 {
-    std::string m_strName; // cleaned up for display (GetEntry) or as stored (FindEntry)
-    uint64_t m_nSize = 0;  // uncompressed size as the archive declares it
+    std::string m_strName;       // cleaned up for display (GetEntry) or as stored (FindEntry)
+    std::string m_strStoredName; // as stored, byte for byte and whole
+    uint64_t m_nSize = 0;        // uncompressed size as the archive declares it
 };
 
 // Removes, repeatedly until none applies, a drive prefix ("C:"), a leading "\" or
 // "/", and everything up to and including a "\..\", "\../", "/../" or "/..\", so
 // that a name never points outside where it would be unpacked.
 std::string CleanEntryName(const std::string& stored);
+
+// Compares names byte for byte, or with ASCII letter case ignored when asked.
+bool EntryNamesEqual(const std::string& a, const std::string& b, bool ignoreCase);
+
+// The order of a sorted drop-down list: ASCII letter case ignored, so "alpha" comes
+// before "Zeta"; names that differ only in case keep a fixed order by their bytes.
+bool EntryNameBefore(const std::string& a, const std::string& b);
 
 class BundleArchive
 {
