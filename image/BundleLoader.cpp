@@ -54,11 +54,13 @@ std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
         if (buffer && accept(buffer.get(), std::size_t(entry.m_nSize)))
             products.push_back({entry.m_strName, i, entry.m_strStoredName});
     }
-    std::sort(products.begin(), products.end(), [](const CBundleProduct& a, const CBundleProduct& b) {
-        if (a.m_strName != b.m_strName)
-            return EntryNameBefore(a.m_strName, b.m_strName);
-        return a.m_nIndex < b.m_nIndex;
-    });
+    std::sort(products.begin(), products.end(),
+              [](const CBundleProduct& a, const CBundleProduct& b)
+              {
+                  if (a.m_strName != b.m_strName)
+                      return EntryNameBefore(a.m_strName, b.m_strName);
+                  return a.m_nIndex < b.m_nIndex;
+              });
     return products;
 }
 
@@ -67,26 +69,30 @@ std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
 std::vector<CBundleProduct> ScanProducts(CUpdater& updater, BundleArchive& archive, bool& heldImageReplaced)
 {
     heldImageReplaced = false;
-    return ListProducts(archive, [&](const uint8_t* bytes, std::size_t size) {
-        // The loader either keeps the held body or puts a freshly allocated one in
-        // its place while the old one still lives, so a new address means a new image.
-        const uint8_t* bodyBefore = updater.Image().Body();
-        int accepted = updater.LoadImageBuffer(bytes, size);
-        if (updater.Image().Body() != bodyBefore)
-            heldImageReplaced = true;
-        return accepted == 1 && GetHardwareCode(updater.Header()) == kBundleHardwareCode;
-    });
+    return ListProducts(archive,
+                        [&](const uint8_t* bytes, std::size_t size)
+                        {
+                            // The loader either keeps the held body or puts a freshly allocated one in
+                            // its place while the old one still lives, so a new address means a new image.
+                            const uint8_t* bodyBefore = updater.Image().Body();
+                            int accepted = updater.LoadImageBuffer(bytes, size);
+                            if (updater.Image().Body() != bodyBefore)
+                                heldImageReplaced = true;
+                            return accepted == 1 && GetHardwareCode(updater.Header()) == kBundleHardwareCode;
+                        });
 }
 
 // The same list, tested on an image of its own, so the held image and the status
 // line are left alone.
 std::vector<CBundleProduct> ListProductsQuietly(BundleArchive& archive)
 {
-    return ListProducts(archive, [](const uint8_t* bytes, std::size_t size) {
-        CFirmwareImage image;
-        return image.LoadBuffer(bytes, size, [](const std::string&) {}) == 1 &&
-               GetHardwareCode(image.Header()) == kBundleHardwareCode;
-    });
+    return ListProducts(archive,
+                        [](const uint8_t* bytes, std::size_t size)
+                        {
+                            CFirmwareImage image;
+                            return image.LoadBuffer(bytes, size, [](const std::string&) {}) == 1 &&
+                                   GetHardwareCode(image.Header()) == kBundleHardwareCode;
+                        });
 }
 
 // Opens the bundle for a product choice; "Unable to load bundle" when it cannot.

@@ -43,8 +43,9 @@ public:
     // Loads an image from the bytes of a bundle member: 1 or 0, as LoadFile.
     int LoadBuffer(const uint8_t* bytes, std::size_t length, const StatusFn& status);
 
-    // Stores the held image; the outcome is only in the status texts. The target is
-    // replaced in one step once every byte is written, so a failure never damages it.
+    // Stores the held image; the outcome is only in the status texts ("Image stored",
+    // or "Unable to write the file" at any failure). The target is replaced in one
+    // step once every byte is written, so a failure never damages it.
     void StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
 
     bool IsHeld() const { return m_pBody != nullptr; }

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     {
         // A listed member loads again, and it is the product the scan accepted.
         const CProductSelectOutcome chosen = SelectBundleProduct(updater, path, product, 0);
-        if (chosen.m_nResult != ProductLoad::Loaded || GetHardwareCode(updater.Header()) != kBundleHardwareCode)
+        if (chosen.m_nResult != ProductLoad::Loaded ||
+            GetHardwareCode(updater.Header()) != kBundleHardwareCode)
             std::abort();
         SelectBundleProductByName(updater, path, product.m_strName, 1);
     }

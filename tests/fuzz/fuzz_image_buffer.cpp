@@ -12,7 +12,8 @@ using namespace corvalin;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    static const CParameterTable table = [] {
+    static const CParameterTable table = []
+    {
         CParameterTable built;
         BuildParameterTable(built);
         return built;
