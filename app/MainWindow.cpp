@@ -371,8 +371,9 @@ void CMainWindow::SelectProduct()
         return;
     }
     m_nProductIndex = m_pProduct->currentIndex();
-    const CProductSelectOutcome outcome = SelectBundleProduct(
-        m_updater, m_bundlePath, ProductOf(m_pProduct->currentData(), m_pProduct->currentText()), m_bImageLoaded);
+    const CProductSelectOutcome outcome =
+        SelectBundleProduct(m_updater, m_bundlePath,
+                            ProductOf(m_pProduct->currentData(), m_pProduct->currentText()), m_bImageLoaded);
     m_bImageLoaded = outcome.m_bImageLoaded;
     // A failed choice clears the flag, so "Update" must follow it too.
     RefreshUpdateButton();

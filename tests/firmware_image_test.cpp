@@ -301,8 +301,9 @@ TEST_F(FirmwareImageTest, StoreRefusesATargetTheUserMayNotWrite)
             std::exit(2);
         m_status.m_texts.clear();
         m_updater.StoreImageFile(locked);
-        bool refused = m_status.m_texts == std::vector<std::string>{"Writing image", "Unable to write the file"} &&
-                       ReadFileBytes(locked) == Bytes(10, 0x42);
+        bool refused =
+            m_status.m_texts == std::vector<std::string>{"Writing image", "Unable to write the file"} &&
+            ReadFileBytes(locked) == Bytes(10, 0x42);
         m_updater.StoreImageFile(open);
         bool stored = m_status.m_texts.back() == "Image stored";
         // No other file is left in the folder.
