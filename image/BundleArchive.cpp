@@ -80,7 +80,11 @@ constexpr std::size_t kEndRecordSize = 22;
 
 bool IsEmptyArchive(const std::filesystem::path& path)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFileForRead(path), &std::fclose);
+    struct FileCloser
+    {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForRead(path));
     if (!file)
         return false;
     uint8_t record[kEndRecordSize];
