@@ -10,7 +10,7 @@ DEMO_DIR := build/demo
 
 FUZZ_SMOKE_SECONDS ?= 20
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder corvalin-fuzz-seeds
+FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean
 

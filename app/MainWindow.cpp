@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStringDecoder>
+#include <QVariant>
 
 #include <filesystem>
 
@@ -44,6 +46,39 @@ constexpr int kClosedComboHeight = 14;
 std::filesystem::path ToPath(const QString& text)
 {
     return std::filesystem::path(text.toStdU16String());
+}
+
+// A member's name as the product list shows it: UTF-8 when it is valid UTF-8, else
+// one character per byte, as archivers that write a code page leave it.
+QString ProductText(const std::string& name)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(name.data(), qsizetype(name.size())));
+    return utf8.hasError() ? QString::fromLatin1(name.data(), qsizetype(name.size())) : text;
+}
+
+// A list entry keeps the member it came from as its item data: its index and its
+// stored name, byte for byte, never converted to text and back.
+QVariant ProductIdentity(const CBundleProduct& product)
+{
+    QVariantList identity;
+    identity << product.m_nIndex
+             << QByteArray(product.m_strStoredName.data(), qsizetype(product.m_strStoredName.size()));
+    return identity;
+}
+
+CBundleProduct ProductOf(const QVariant& identity, const QString& text)
+{
+    const QVariantList parts = identity.toList();
+    CBundleProduct product;
+    product.m_strName = text.toStdString();
+    if (parts.size() == 2)
+    {
+        product.m_nIndex = parts[0].toInt();
+        const QByteArray stored = parts[1].toByteArray();
+        product.m_strStoredName.assign(stored.constData(), std::size_t(stored.size()));
+    }
+    return product;
 }
 
 QString ChooseOpenFile(QWidget* parent)
@@ -319,11 +354,14 @@ void CMainWindow::OpenBundleOrImage()
     m_pBundlePath->setText(path);
     // The opening ends with the code selection when the image then held has IR
     // button parameters.
-    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, ToPath(path), m_bImageLoaded,
+    const std::filesystem::path opened = ToPath(path);
+    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, opened, m_bImageLoaded,
                                                              MakeCodeSelectionHandOff(this, m_updater));
+    // Products are taken from the bundle opened here, whatever the path box shows later.
+    m_bundlePath = outcome.m_bIsBundle ? opened : std::filesystem::path();
     m_pProduct->clear();
-    for (const std::string& product : outcome.m_products)
-        m_pProduct->addItem(QString::fromStdString(product));
+    for (const CBundleProduct& product : outcome.m_products)
+        m_pProduct->addItem(ProductText(product.m_strName), ProductIdentity(product));
     // A drop-down list shows no product until the user picks one.
     m_pProduct->setCurrentIndex(-1);
     m_nProductIndex = -1;
@@ -341,14 +379,14 @@ void CMainWindow::SelectProduct()
         return;
     }
     m_nProductIndex = m_pProduct->currentIndex();
-    const CProductSelectOutcome outcome = SelectBundleProduct(
-        m_updater, ToPath(m_pBundlePath->text()), m_pProduct->currentText().toStdString(), m_bImageLoaded);
+    const CProductSelectOutcome outcome =
+        SelectBundleProduct(m_updater, m_bundlePath,
+                            ProductOf(m_pProduct->currentData(), m_pProduct->currentText()), m_bImageLoaded);
     m_bImageLoaded = outcome.m_bImageLoaded;
+    // A failed choice clears the flag, so "Update" must follow it too.
+    RefreshUpdateButton();
     if (outcome.m_bRefreshWindow)
-    {
-        RefreshUpdateButton();
         RebuildParameterList();
-    }
 }
 
 void CMainWindow::ChangeParameter()

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -129,6 +130,8 @@ private:
     int m_nProbeGeneration = 0;
     // The product shown before a selection that an update refused.
     int m_nProductIndex = -1;
+    // The bundle whose products the list shows; empty when it shows none.
+    std::filesystem::path m_bundlePath;
 };
 
 } // namespace corvalin

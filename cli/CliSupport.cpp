@@ -136,8 +136,9 @@ bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::opti
     if (!product)
         return updater.LoadImageFile(file) == 1;
 
-    // The product is loaded the way choosing it in the window's product list does.
-    CProductSelectOutcome outcome = SelectBundleProduct(updater, file, *product, 0);
+    // The member stored under exactly that name, else the listed product of that name
+    // with letter case ignored, loaded the way choosing it in the window's list does.
+    CProductSelectOutcome outcome = SelectBundleProductByName(updater, file, *product, 0);
     switch (outcome.m_nResult)
     {
     case ProductLoad::Loaded:
@@ -146,6 +147,9 @@ bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::opti
         return false;
     case ProductLoad::NotFound:
         PrintError(file + ": no member named '" + *product + "'");
+        return false;
+    case ProductLoad::Ambiguous:
+        PrintError(file + ": '" + *product + "' names more than one product; give the name as stored");
         return false;
     case ProductLoad::Unreadable:
         PrintError(file + ": member '" + *product + "' is damaged or too large");

@@ -19,8 +19,8 @@ int RunProducts(Args args)
     CStderrStatus status;
     updater.AttachControls(nullptr, &status);
     CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, args[0], 0, {});
-    for (const std::string& product : outcome.m_products)
-        std::printf("%s\n", product.c_str());
+    for (const CBundleProduct& product : outcome.m_products)
+        std::printf("%s\n", product.m_strName.c_str());
     return outcome.m_products.empty() ? kExitFailure : kExitOk;
 }
 

@@ -1,12 +1,16 @@
 #include "image/BundleArchive.h"
 
+#include "platform/FileIo.h"
+
 #include <minizip/unzip.h>
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace corvalin
 {
@@ -67,17 +71,50 @@ void ApplyZip64Sizes(unz_file_info64& info, const uint8_t* extra, std::size_t le
     }
 }
 
+// An archive without members is only its 22-byte end record (and a comment). Placed
+// at offset 0, minizip cannot tell the record from a missing one, so such a file is
+// recognised here: the record's signature first, no entries, an empty directory at
+// offset 0, and the comment reaching exactly to the end of the file.
+constexpr uint32_t kEndRecordSignature = 0x06054b50u;
+constexpr std::size_t kEndRecordSize = 22;
+
+bool IsEmptyArchive(const std::filesystem::path& path)
+{
+    struct FileCloser
+    {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFileForRead(path));
+    if (!file)
+        return false;
+    uint8_t record[kEndRecordSize];
+    if (std::fread(record, 1, kEndRecordSize, file.get()) != kEndRecordSize ||
+        ReadLe(record, 4) != kEndRecordSignature)
+        return false;
+    // Disk numbers, entry counts, directory size and offset: all zero.
+    for (std::size_t i = 4; i < 20; ++i)
+        if (record[i] != 0)
+            return false;
+    std::size_t commentLength = std::size_t(ReadLe(record + 20, 2));
+    std::vector<uint8_t> comment(commentLength + 1);
+    return std::fread(comment.data(), 1, comment.size(), file.get()) == commentLength;
+}
+
 unzFile Handle(void* h)
 {
     return static_cast<unzFile>(h);
 }
 
-char FoldCase(char c)
+// Folds ASCII capitals to small letters; every other byte stays as it is.
+unsigned char FoldCase(char c)
 {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
 }
 
-bool NamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
+} // namespace
+
+bool EntryNamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
 {
     if (!ignoreCase)
         return a == b;
@@ -85,7 +122,15 @@ bool NamesEqual(const std::string& a, const std::string& b, bool ignoreCase)
                       [](char x, char y) { return FoldCase(x) == FoldCase(y); });
 }
 
-} // namespace
+bool EntryNameBefore(const std::string& a, const std::string& b)
+{
+    auto folded = [](char x, char y) { return FoldCase(x) < FoldCase(y); };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded))
+        return false;
+    return a < b;
+}
 
 std::string CleanEntryName(const std::string& stored)
 {
@@ -139,7 +184,10 @@ ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
     }
     unzFile handle = unzOpen64(narrow.c_str());
     if (!handle)
-        return kArchiveCannotOpen;
+    {
+        m_bEmpty = IsEmptyArchive(path);
+        return m_bEmpty ? kArchiveOk : kArchiveCannotOpen;
+    }
     m_hZip = handle;
     ArchiveResult result = ReadDirectory();
     if (result != kArchiveOk)
@@ -202,6 +250,7 @@ ArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
     entry.m_strName = CleanEntryName(stored.m_strStoredName);
     if (entry.m_strName.size() > kMaxEntryNameLength)
         entry.m_strName.resize(kMaxEntryNameLength);
+    entry.m_strStoredName = stored.m_strStoredName;
     entry.m_nSize = stored.m_nSize;
     return kArchiveOk;
 }
@@ -213,10 +262,11 @@ ArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase,
         return kArchiveNotOpen;
     for (std::size_t i = 0; i < m_entries.size(); ++i)
     {
-        if (NamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
+        if (EntryNamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
         {
             index = int(i);
             entry.m_strName = m_entries[i].m_strStoredName;
+            entry.m_strStoredName = m_entries[i].m_strStoredName;
             entry.m_nSize = m_entries[i].m_nSize;
             return kArchiveOk;
         }
@@ -274,6 +324,7 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
 ArchiveResult BundleArchive::Close()
 {
     m_entries.clear();
+    m_bEmpty = false;
     if (!m_hZip)
         return kArchiveOk;
     int closed = unzClose(Handle(m_hZip));

@@ -30,14 +30,22 @@ constexpr std::size_t kMaxEntryNameLength = 259;
 
 struct CArchiveEntry
 {
-    std::string m_strName; // cleaned up for display (GetEntry) or as stored (FindEntry)
-    uint64_t m_nSize = 0;  // uncompressed size as the archive declares it
+    std::string m_strName;       // cleaned up for display (GetEntry) or as stored (FindEntry)
+    std::string m_strStoredName; // as stored, byte for byte and whole
+    uint64_t m_nSize = 0;        // uncompressed size as the archive declares it
 };
 
 // Removes, repeatedly until none applies, a drive prefix ("C:"), a leading "\" or
 // "/", and everything up to and including a "\..\", "\../", "/../" or "/..\", so
 // that a name never points outside where it would be unpacked.
 std::string CleanEntryName(const std::string& stored);
+
+// Compares names byte for byte, or with ASCII letter case ignored when asked.
+bool EntryNamesEqual(const std::string& a, const std::string& b, bool ignoreCase);
+
+// The order of a sorted drop-down list: ASCII letter case ignored, so "alpha" comes
+// before "Zeta"; names that differ only in case keep a fixed order by their bytes.
+bool EntryNameBefore(const std::string& a, const std::string& b);
 
 class BundleArchive
 {
@@ -47,9 +55,10 @@ class BundleArchive
     BundleArchive(const BundleArchive&) = delete;
     BundleArchive& operator=(const BundleArchive&) = delete;
 
-    // Opens the archive at `path` (no password) and reads its central directory.
+    // Opens the archive at `path` (no password) and reads its central directory. An
+    // archive without members opens too, with no entries.
     ArchiveResult Open(const std::filesystem::path& path);
-    bool IsOpen() const { return m_hZip != nullptr; }
+    bool IsOpen() const { return m_hZip != nullptr || m_bEmpty; }
 
     // Number of entries; 0 when no archive is open.
     int EntryCount() const;
@@ -85,6 +94,7 @@ class BundleArchive
     ArchiveResult ReadDirectory();
 
     void* m_hZip = nullptr; // minizip's unzFile
+    bool m_bEmpty = false;  // an archive without members, open without minizip
     std::vector<CStoredEntry> m_entries;
 };
 

@@ -3,6 +3,7 @@
 #include "image/BundleArchive.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -36,12 +37,12 @@ std::unique_ptr<uint8_t[]> TakeMember(BundleArchive& archive, int index, uint64_
     return buffer;
 }
 
-// Hands every candidate to the image loader and collects the accepted products.
-// Tells whether the held image was replaced on the way.
-std::vector<std::string> ScanProducts(CUpdater& updater, BundleArchive& archive, bool& heldImageReplaced)
+// Offers every candidate to `accept` and lists those it takes, in the order of a
+// sorted drop-down list.
+std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
+                                         const std::function<bool(const uint8_t*, std::size_t)>& accept)
 {
-    std::vector<std::string> products;
-    heldImageReplaced = false;
+    std::vector<CBundleProduct> products;
     int count = archive.EntryCount();
     for (int i = 0; i < count; ++i)
     {
@@ -50,21 +51,89 @@ std::vector<std::string> ScanProducts(CUpdater& updater, BundleArchive& archive,
             entry.m_strName.find(kCandidateMark) == std::string::npos)
             continue;
         std::unique_ptr<uint8_t[]> buffer = TakeMember(archive, i, entry.m_nSize);
-        if (!buffer)
-            continue;
-
-        // The loader either keeps the held body or puts a freshly allocated one in
-        // its place while the old one still lives, so a new address means a new image.
-        const uint8_t* bodyBefore = updater.Image().Body();
-        int accepted = updater.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
-        if (updater.Image().Body() != bodyBefore)
-            heldImageReplaced = true;
-        if (accepted == 1 && GetHardwareCode(updater.Header()) == kBundleHardwareCode)
-            products.push_back(entry.m_strName);
+        if (buffer && accept(buffer.get(), std::size_t(entry.m_nSize)))
+            products.push_back({entry.m_strName, i, entry.m_strStoredName});
     }
-    // The product list is a sorted drop-down list.
-    std::sort(products.begin(), products.end());
+    std::sort(products.begin(), products.end(),
+              [](const CBundleProduct& a, const CBundleProduct& b)
+              {
+                  if (a.m_strName != b.m_strName)
+                      return EntryNameBefore(a.m_strName, b.m_strName);
+                  return a.m_nIndex < b.m_nIndex;
+              });
     return products;
+}
+
+// Hands every candidate to the updater's image loader and lists the accepted products.
+// Tells whether the held image was replaced on the way.
+std::vector<CBundleProduct> ScanProducts(CUpdater& updater, BundleArchive& archive, bool& heldImageReplaced)
+{
+    heldImageReplaced = false;
+    return ListProducts(archive,
+                        [&](const uint8_t* bytes, std::size_t size)
+                        {
+                            // The loader either keeps the held body or puts a freshly allocated one in
+                            // its place while the old one still lives, so a new address means a new image.
+                            const uint8_t* bodyBefore = updater.Image().Body();
+                            int accepted = updater.LoadImageBuffer(bytes, size);
+                            if (updater.Image().Body() != bodyBefore)
+                                heldImageReplaced = true;
+                            return accepted == 1 && GetHardwareCode(updater.Header()) == kBundleHardwareCode;
+                        });
+}
+
+// The same list, tested on an image of its own, so the held image and the status
+// line are left alone.
+std::vector<CBundleProduct> ListProductsQuietly(BundleArchive& archive)
+{
+    return ListProducts(archive,
+                        [](const uint8_t* bytes, std::size_t size)
+                        {
+                            CFirmwareImage image;
+                            return image.LoadBuffer(bytes, size, [](const std::string&) {}) == 1 &&
+                                   GetHardwareCode(image.Header()) == kBundleHardwareCode;
+                        });
+}
+
+// Opens the bundle for a product choice; "Unable to load bundle" when it cannot.
+bool OpenForChoice(CUpdater& updater, BundleArchive& archive, const std::filesystem::path& bundlePath,
+                   CProductSelectOutcome& outcome)
+{
+    bool opened = archive.Open(bundlePath) == kArchiveOk;
+    updater.SetStatus(kLoadingBundle);
+    if (!opened)
+    {
+        updater.SetStatus(kUnableToLoadBundle);
+        outcome.m_nResult = ProductLoad::CannotOpenBundle;
+        outcome.m_bImageLoaded = 0;
+    }
+    return opened;
+}
+
+// Ends a choice that found no member to load: no image counts as loaded any more,
+// since the held one is not the product the list now shows.
+void FailChoice(CUpdater& updater, ProductLoad result, CProductSelectOutcome& outcome)
+{
+    updater.SetStatus(kUnableToLoadBundle);
+    outcome.m_nResult = result;
+    outcome.m_bImageLoaded = 0;
+}
+
+// Loads member `index` as the chosen product's image.
+void LoadChosenMember(CUpdater& updater, BundleArchive& archive, int index, CProductSelectOutcome& outcome)
+{
+    CArchiveEntry entry;
+    std::unique_ptr<uint8_t[]> buffer;
+    if (archive.GetEntry(index, entry) == kArchiveOk)
+        buffer = TakeMember(archive, index, entry.m_nSize);
+    if (!buffer)
+    {
+        FailChoice(updater, ProductLoad::Unreadable, outcome);
+        return;
+    }
+    outcome.m_bImageLoaded = updater.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
+    outcome.m_nResult = outcome.m_bImageLoaded ? ProductLoad::Loaded : ProductLoad::Refused;
+    outcome.m_bRefreshWindow = outcome.m_bImageLoaded != 0;
 }
 
 } // namespace
@@ -114,38 +183,56 @@ CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesyste
 }
 
 CProductSelectOutcome SelectBundleProduct(CUpdater& updater, const std::filesystem::path& bundlePath,
-                                          const std::string& product, int imageLoaded)
+                                          const CBundleProduct& product, int imageLoaded)
 {
     CProductSelectOutcome outcome;
     outcome.m_bImageLoaded = imageLoaded;
-
     BundleArchive archive;
-    bool opened = archive.Open(bundlePath) == kArchiveOk;
-    updater.SetStatus(kLoadingBundle);
-    if (!opened)
-    {
-        updater.SetStatus(kUnableToLoadBundle);
-        outcome.m_nResult = ProductLoad::CannotOpenBundle;
-        outcome.m_bImageLoaded = 0;
+    if (!OpenForChoice(updater, archive, bundlePath, outcome))
         return outcome;
-    }
 
-    int index = 0;
+    // The member the entry came from; should the file have changed since it was
+    // listed, the first member still stored under exactly that name.
+    int index = product.m_nIndex;
     CArchiveEntry entry;
-    if (archive.FindEntry(product, true, index, entry) != kArchiveOk)
+    if (archive.GetEntry(index, entry) != kArchiveOk || entry.m_strStoredName != product.m_strStoredName)
     {
-        outcome.m_nResult = ProductLoad::NotFound;
-        return outcome;
+        if (archive.FindEntry(product.m_strStoredName, false, index, entry) != kArchiveOk)
+        {
+            FailChoice(updater, ProductLoad::NotFound, outcome);
+            return outcome;
+        }
     }
-    std::unique_ptr<uint8_t[]> buffer = TakeMember(archive, index, entry.m_nSize);
-    if (!buffer)
+    LoadChosenMember(updater, archive, index, outcome);
+    return outcome;
+}
+
+CProductSelectOutcome SelectBundleProductByName(CUpdater& updater, const std::filesystem::path& bundlePath,
+                                                const std::string& name, int imageLoaded)
+{
+    CProductSelectOutcome outcome;
+    outcome.m_bImageLoaded = imageLoaded;
+    BundleArchive archive;
+    if (!OpenForChoice(updater, archive, bundlePath, outcome))
+        return outcome;
+
+    int index = -1;
+    CArchiveEntry entry;
+    if (archive.FindEntry(name, false, index, entry) != kArchiveOk)
     {
-        outcome.m_nResult = ProductLoad::Unreadable;
-        return outcome;
+        std::vector<CBundleProduct> matches;
+        for (const CBundleProduct& product : ListProductsQuietly(archive))
+            if (EntryNamesEqual(product.m_strName, name, true) ||
+                EntryNamesEqual(product.m_strStoredName, name, true))
+                matches.push_back(product);
+        if (matches.size() != 1)
+        {
+            FailChoice(updater, matches.empty() ? ProductLoad::NotFound : ProductLoad::Ambiguous, outcome);
+            return outcome;
+        }
+        index = matches.front().m_nIndex;
     }
-    outcome.m_bImageLoaded = updater.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
-    outcome.m_nResult = outcome.m_bImageLoaded ? ProductLoad::Loaded : ProductLoad::Refused;
-    outcome.m_bRefreshWindow = outcome.m_bImageLoaded != 0;
+    LoadChosenMember(updater, archive, index, outcome);
     return outcome;
 }
 

@@ -37,13 +37,22 @@ constexpr uint64_t kMaxBundleMemberSize = uint64_t(kHeaderSize) + kMaxBodySize;
 // held image. Empty when there is none (corvalin-cli).
 using IrHandOffFn = std::function<void()>;
 
+// One entry of the product list: the name it shows and the exact member it came
+// from, so that choosing it loads that member whatever other members are called.
+struct CBundleProduct
+{
+    std::string m_strName;       // the member's name as listed (cleaned up)
+    int m_nIndex = -1;           // the member's index in the archive
+    std::string m_strStoredName; // the member's name as stored, byte for byte
+};
+
 // What the window shows after a file was opened.
 struct CBundleOpenOutcome
 {
-    bool m_bIsBundle = false;            // the file opened as a ZIP archive
-    bool m_bProductListEnabled = false;  // the product list is enabled, else disabled
-    std::vector<std::string> m_products; // the product list's new content, sorted
-    int m_bImageLoaded = 0;              // the window's image-loaded flag from now on
+    bool m_bIsBundle = false;               // the file opened as a ZIP archive
+    bool m_bProductListEnabled = false;     // the product list is enabled, else disabled
+    std::vector<CBundleProduct> m_products; // the product list's new content, sorted
+    int m_bImageLoaded = 0;                 // the window's image-loaded flag from now on
 };
 
 // The steps of the "..." button after the file dialog returned `path`: opens it as
@@ -58,7 +67,8 @@ enum class ProductLoad
 {
     Loaded,           // the product's image is held and accepted
     Refused,          // the image loader refused it (its own status text says why)
-    NotFound,         // no member of that name
+    NotFound,         // no such member
+    Ambiguous,        // the name fits more than one listed product
     Unreadable,       // the member is too large, damaged or cannot be inflated
     CannotOpenBundle, // the bundle path is not an openable ZIP archive
 };
@@ -67,13 +77,21 @@ struct CProductSelectOutcome
 {
     ProductLoad m_nResult = ProductLoad::NotFound;
     int m_bImageLoaded = 0;        // the window's image-loaded flag from now on
-    bool m_bRefreshWindow = false; // refresh "Update" and rebuild the parameter list
+    bool m_bRefreshWindow = false; // rebuild the parameter list: a product was loaded
 };
 
-// The product list's selection changed to `product`: opens `bundlePath` afresh and
-// loads that member's image (its hardware code is not tested again, and no IR code
-// hand-off runs). Choosing the same product again reloads it, discarding edits.
+// A product of the list was chosen: opens `bundlePath` afresh and loads the member
+// the entry came from (its hardware code is not tested again, and no IR code hand-off
+// runs). Choosing the same product again reloads it, discarding edits. When the
+// member is gone or cannot be read, the status line says "Unable to load bundle" and
+// no image counts as loaded.
 CProductSelectOutcome SelectBundleProduct(CUpdater& updater, const std::filesystem::path& bundlePath,
-                                          const std::string& product, int imageLoaded);
+                                          const CBundleProduct& product, int imageLoaded);
+
+// A product named by text (corvalin-cli's --product NAME): the member stored under
+// exactly NAME, else the one listed product whose listed or stored name is NAME with
+// ASCII letter case ignored. Then loaded as SelectBundleProduct does.
+CProductSelectOutcome SelectBundleProductByName(CUpdater& updater, const std::filesystem::path& bundlePath,
+                                                const std::string& name, int imageLoaded);
 
 } // namespace corvalin

@@ -49,13 +49,6 @@ long long FileLength(std::FILE* file)
     return length;
 }
 
-std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target)
-{
-    std::filesystem::path temporary = target;
-    temporary += ".corvalin-part";
-    return temporary;
-}
-
 } // namespace
 
 void ApplyHeaderKey(const uint8_t* in, uint8_t* out, std::size_t count, const uint8_t* body,
@@ -95,7 +88,7 @@ int CFirmwareImage::LoadFile(const std::filesystem::path& path, const StatusFn& 
     long long length = FileLength(file.get());
     if (length < 0)
         return 0;
-    if (length < (long long)(kHeaderSize + kMinBodySize) || length - (long long)kHeaderSize > (long long)kMaxBodySize)
+    if (length < (long long)(kHeaderSize + kMinBodySize) || length > (long long)(kHeaderSize + kMaxBodySize))
     {
         status(kWrongImageSize);
         return 0;
@@ -148,43 +141,29 @@ void CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn
     uint8_t scrambled[kHeaderSize];
     ApplyHeaderKey(m_header.data(), scrambled, kHeaderSize, m_pBody.get(), m_nBodySize);
 
-    // Write beside the target under another name and rename over the target only
-    // when every byte is on the disk: a failed store leaves the old file whole.
+    // Write a new file beside the target and put it in the target's place only when
+    // every byte is on the disk: a failed store leaves the old file whole. A link is
+    // followed to the file it names, which is the one replaced.
     std::error_code error;
     std::filesystem::path target = path;
     if (std::filesystem::is_symlink(target, error))
         target = std::filesystem::weakly_canonical(target, error);
-    std::filesystem::path temporary = TemporaryPathBeside(target);
 
-    FilePtr file(platform::OpenFileForWrite(temporary));
+    std::filesystem::path temporary;
+    FilePtr file(platform::CreateFileBeside(target, temporary));
     if (!file)
-        return;
-
-    auto discard = [&] {
-        file.reset();
-        std::filesystem::remove(temporary, error);
-    };
-
-    if (std::fwrite(scrambled, 1, kHeaderSize, file.get()) != kHeaderSize)
     {
-        discard();
-        return;
-    }
-    bool written = std::fwrite(m_pBody.get(), 1, m_nBodySize, file.get()) == m_nBodySize &&
-                   platform::FlushFileToDisk(file.get());
-    written = (std::fclose(file.release()) == 0) && written;
-    if (!written)
-    {
-        std::filesystem::remove(temporary, error);
         status(kUnableToWrite);
         return;
     }
-
-    std::filesystem::rename(temporary, target, error);
-    if (error)
+    bool stored = std::fwrite(scrambled, 1, kHeaderSize, file.get()) == kHeaderSize &&
+                  std::fwrite(m_pBody.get(), 1, m_nBodySize, file.get()) == m_nBodySize &&
+                  platform::FlushFileToDisk(file.get());
+    stored = (std::fclose(file.release()) == 0) && stored;
+    stored = stored && platform::ReplaceFileWith(temporary, target);
+    if (!stored)
     {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        std::filesystem::remove(temporary, error);
         status(kUnableToWrite);
         return;
     }

@@ -18,10 +18,13 @@ namespace corvalin
 {
 
 // Images whose body is shorter than one block have no complete header key and no
-// block to send; larger than this bound they are not firmware for the box (the
-// block count travels as a 16-bit number) and are refused before any allocation.
+// block to send. INIT carries the block count (N >> 9) in 16 bits, and XFER numbers
+// the blocks from 0 up to and including that count in 16 bits, so a body of 65536
+// blocks or more (32 MiB and more) would wrap both numbers and overwrite the box's
+// first blocks: such bodies are refused before any allocation.
 constexpr std::size_t kMinBodySize = kBlockSize;
-constexpr std::size_t kMaxBodySize = 64u * 1024u * 1024u;
+constexpr std::size_t kMaxBlockCount = 0xFFFF;
+constexpr std::size_t kMaxBodySize = (kMaxBlockCount + 1) * kBlockSize - 1;
 
 // Receives each status text as it is set.
 using StatusFn = std::function<void(const std::string&)>;
@@ -40,8 +43,9 @@ public:
     // Loads an image from the bytes of a bundle member: 1 or 0, as LoadFile.
     int LoadBuffer(const uint8_t* bytes, std::size_t length, const StatusFn& status);
 
-    // Stores the held image; the outcome is only in the status texts. The target is
-    // replaced in one step once every byte is written, so a failure never damages it.
+    // Stores the held image; the outcome is only in the status texts ("Image stored",
+    // or "Unable to write the file" at any failure). The target is replaced in one
+    // step once every byte is written, so a failure never damages it.
     void StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
 
     bool IsHeld() const { return m_pBody != nullptr; }

@@ -1,9 +1,11 @@
 #pragma once
 // Opening files by a std::filesystem path with the platform's own calls, so that
-// non-ASCII paths work on Windows as well, and pushing written data to the disk.
+// non-ASCII paths work on Windows as well, pushing written data to the disk, and
+// replacing a file in one step.
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 namespace corvalin::platform
 {
@@ -12,10 +14,26 @@ namespace corvalin::platform
 // or when the path names a directory.
 std::FILE* OpenFileForRead(const std::filesystem::path& path);
 
-// Creates or truncates a file for writing in binary mode; null on failure.
-std::FILE* OpenFileForWrite(const std::filesystem::path& path);
+// Creates a new, empty file for writing in binary mode in the folder of `target`,
+// under a short name of its own (set in `created`), to be put in the target's place
+// by ReplaceFileWith once it is complete. It is created exclusively and without
+// following a link, so nothing planted in the folder is written through. An existing
+// target must be a regular file the user may write, as storing into it directly
+// would need. The stored file keeps an existing target's permissions: on POSIX the
+// new file takes its mode, and its owner and group where the system allows; on
+// Windows the replacement keeps its attributes and access rights. Null on failure,
+// with nothing created.
+std::FILE* CreateFileBeside(const std::filesystem::path& target, std::filesystem::path& created);
+
+// A fresh short name for such a file: ".corvalin-" and six random letters or digits,
+// short so that a target whose name is near the system's limit has room beside it.
+std::string NameBesideTarget();
 
 // Flushes the stream and asks the system to put its data on the disk.
 bool FlushFileToDisk(std::FILE* file);
+
+// Puts the file `source` in the place of `target` in one step: a reader sees either
+// the old file or the new one, never a part. `source` must lie in the target's folder.
+bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem::path& target);
 
 } // namespace corvalin::platform

@@ -16,6 +16,14 @@ namespace
 
 using Texts = std::vector<std::string>;
 
+Texts Names(const CBundleOpenOutcome& outcome)
+{
+    Texts names;
+    for (const CBundleProduct& product : outcome.m_products)
+        names.push_back(product.m_strName);
+    return names;
+}
+
 class CStatusLog : public IStatusControl
 {
   public:
@@ -83,10 +91,11 @@ class BundleLoaderTest : public ::testing::Test
                                      });
     }
 
+    // Chooses a product by name, as corvalin-cli's --product does.
     CProductSelectOutcome Select(const std::string& product, int imageLoaded)
     {
         m_status.m_texts.clear();
-        return SelectBundleProduct(m_updater, m_bundle, product, imageLoaded);
+        return SelectBundleProductByName(m_updater, m_bundle, product, imageLoaded);
     }
 
     std::string HeldName() const { return GetImageName(m_updater.Header()); }
@@ -109,7 +118,7 @@ TEST_F(BundleLoaderTest, ScanListsAcceptedCandidatesSorted)
     EXPECT_TRUE(outcome.m_bProductListEnabled);
     // Upper-case "ENC" is no candidate, "encoder.bin" is; the leading "/" is not shown;
     // another hardware code, a short member, a wrong tag and damaged members are left out.
-    EXPECT_EQ((Texts{"alpha.enc", "encoder.bin", "lead.enc", "zeta.enc"}), outcome.m_products);
+    EXPECT_EQ((Texts{"alpha.enc", "encoder.bin", "lead.enc", "zeta.enc"}), Names(outcome));
     EXPECT_EQ((Texts{"Loading bundle", "Image loaded", "Image loaded", "Image loaded", "Image loaded",
                      "Wrong Image", "Image loaded", "Bundle loaded"}),
               m_status.m_texts);
@@ -187,11 +196,32 @@ TEST_F(BundleLoaderTest, BareImageFilesAreLoadedDirectly)
     EXPECT_EQ((Texts{"Loading bundle", "Loading image", "Wrong image file"}), m_status.m_texts);
 }
 
+TEST_F(BundleLoaderTest, AnArchiveWithoutMembersIsAWrongBundle)
+{
+    // Only the 22-byte end record, as zipfile writes it, then with a comment; a record
+    // whose comment runs past the end of the file is no archive.
+    Bytes empty = BuildZip({});
+    ASSERT_EQ(22u, empty.size());
+    Bytes commented = empty;
+    commented[20] = 3;
+    commented.insert(commented.end(), {'a', 'b', 'c'});
+    Bytes cut(commented.begin(), commented.end() - 1);
+    for (const auto& [name, bytes, isBundle] :
+         {std::tuple{"empty.zip", empty, true}, {"commented.zip", commented, true}, {"cut.zip", cut, false}})
+    {
+        WriteFileBytes(m_dir / name, bytes);
+        CBundleOpenOutcome outcome = Open(m_dir / name, 1);
+        EXPECT_EQ(isBundle, outcome.m_bIsBundle) << name;
+        EXPECT_FALSE(outcome.m_bProductListEnabled) << name;
+        EXPECT_EQ(isBundle ? "Wrong bundle file" : "Wrong image file", m_status.m_texts.back()) << name;
+    }
+}
+
 TEST_F(BundleLoaderTest, MarkerCountsWhateverItHoldsAndBundlesWithoutProductsAreWrong)
 {
     WriteZip(m_dir / "marker.zip", {{"Image.Info", Bytes(40, 'i')}, {"x.enc", Product("X")}});
     CBundleOpenOutcome outcome = Open(m_dir / "marker.zip", 0);
-    EXPECT_EQ((Texts{"x.enc"}), outcome.m_products);
+    EXPECT_EQ((Texts{"x.enc"}), Names(outcome));
     EXPECT_EQ("Bundle loaded", m_status.m_texts.back());
 
     WriteZip(m_dir / "noproducts.zip", {{"image.info", {}},
@@ -231,19 +261,20 @@ TEST_F(BundleLoaderTest, SelectingAProductThatCannotBeLoaded)
     Open(m_bundle, 0);
     ASSERT_EQ(ProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
 
-    // The listed name lost its "/", so no member has it; nothing changes.
-    CProductSelectOutcome outcome = Select("lead.enc", 1);
+    // No such member: the held image stays, but no longer counts as loaded.
+    CProductSelectOutcome outcome = Select("gone.enc", 1);
     EXPECT_EQ(ProductLoad::NotFound, outcome.m_nResult);
-    EXPECT_EQ(1, outcome.m_bImageLoaded);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
     EXPECT_FALSE(outcome.m_bRefreshWindow);
-    EXPECT_EQ((Texts{"Loading bundle"}), m_status.m_texts);
+    EXPECT_EQ((Texts{"Loading bundle", "Unable to load bundle"}), m_status.m_texts);
     EXPECT_EQ("ZETA", HeldName());
 
     for (const char* damaged : {"crc.enc", "inflate.enc", "huge.enc", "large.enc"})
     {
         outcome = Select(damaged, 1);
         EXPECT_EQ(ProductLoad::Unreadable, outcome.m_nResult) << damaged;
-        EXPECT_EQ(1, outcome.m_bImageLoaded);
+        EXPECT_EQ(0, outcome.m_bImageLoaded);
+        EXPECT_EQ("Unable to load bundle", m_status.m_texts.back());
         EXPECT_EQ("ZETA", HeldName());
     }
 
@@ -254,6 +285,54 @@ TEST_F(BundleLoaderTest, SelectingAProductThatCannotBeLoaded)
     EXPECT_EQ((Texts{"Loading bundle", "Wrong Image"}), m_status.m_texts);
 
     EXPECT_EQ(ProductLoad::NotFound, Select("", 1).m_nResult);
+}
+
+TEST_F(BundleLoaderTest, EachListedProductLoadsTheMemberItCameFrom)
+{
+    // Names that differ only in case (the lower one of another hardware code), a stored
+    // name that is shown cleaned, a CP437 name, and two members of the same name.
+    WriteZip(m_dir / "names.zip", {{"image.info", {}},
+                                   {"x_enc.bin", Product("LOWER X", 0x00020000u)},
+                                   {"X_enc.bin", Product("UPPER X")},
+                                   {"Zeta_enc.bin", Product("ZETA")},
+                                   {"/abs/p_enc.bin", Product("P")},
+                                   {"caf\x82_enc.bin", Product("CAFE")},
+                                   {"alpha_enc.bin", Product("ALPHA")},
+                                   {"dup_enc.bin", Product("FIRST")},
+                                   {"dup_enc.bin", Product("SECOND")}});
+    m_bundle = m_dir / "names.zip";
+    CBundleOpenOutcome opened = Open(m_bundle, 0);
+    EXPECT_EQ((Texts{"abs/p_enc.bin", "alpha_enc.bin", "caf\x82_enc.bin", "dup_enc.bin", "dup_enc.bin",
+                     "X_enc.bin", "Zeta_enc.bin"}),
+              Names(opened));
+
+    Texts loaded;
+    for (const CBundleProduct& product : opened.m_products)
+    {
+        CProductSelectOutcome outcome = SelectBundleProduct(m_updater, m_bundle, product, 0);
+        EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult) << product.m_strName;
+        loaded.push_back(HeldName());
+    }
+    EXPECT_EQ((Texts{"P", "ALPHA", "CAFE", "FIRST", "SECOND", "UPPER X", "ZETA"}), loaded);
+
+    // By name: the stored name exactly first, then a listed product with case ignored.
+    for (const auto& [name, held] : {std::pair{"x_enc.bin", "LOWER X"},
+                                     {"X_ENC.BIN", "UPPER X"},
+                                     {"abs/p_enc.bin", "P"},
+                                     {"/abs/p_enc.bin", "P"},
+                                     {"ZETA_ENC.BIN", "ZETA"}})
+    {
+        EXPECT_EQ(ProductLoad::Loaded, Select(name, 0).m_nResult) << name;
+        EXPECT_EQ(held, HeldName()) << name;
+    }
+    EXPECT_EQ(ProductLoad::Ambiguous, Select("DUP_ENC.BIN", 1).m_nResult);
+    EXPECT_EQ(ProductLoad::NotFound, Select("abs/P_ENC", 1).m_nResult);
+
+    // An entry whose member is gone from a rewritten bundle loads nothing.
+    WriteZip(m_bundle, {{"image.info", {}}, {"alpha_enc.bin", Product("ALPHA")}});
+    CProductSelectOutcome outcome = SelectBundleProduct(m_updater, m_bundle, opened.m_products.back(), 1);
+    EXPECT_EQ(ProductLoad::NotFound, outcome.m_nResult);
+    EXPECT_EQ(0, outcome.m_bImageLoaded);
 }
 
 TEST_F(BundleLoaderTest, SelectingFromAFileThatIsNoLongerABundle)
@@ -282,7 +361,7 @@ TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
                                          "' && zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip"});
     ASSERT_EQ(0, made.exitCode) << made.err;
     CBundleOpenOutcome outcome = Open(m_dir / "dd.zip", 0);
-    EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), outcome.m_products);
+    EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), Names(outcome));
     m_bundle = m_dir / "dd.zip";
     EXPECT_EQ(ProductLoad::Loaded, Select("b-enc.img", 0).m_nResult);
     EXPECT_EQ("B", HeldName());

@@ -131,4 +131,10 @@ TEST_F(CliImageTest, SetRefusesBadAssignmentsAndWritesNothing)
     }
     EXPECT_EQ(2, Cli({"set", m_image.string(), "CH0.Volume=9"}).exitCode);
     EXPECT_EQ(2, Cli({"set", m_image.string(), "-o", out.string()}).exitCode);
+
+    // A store that fails says so.
+    CProcessResult r =
+        Cli({"set", m_image.string(), "-o", (m_dir / "no-dir" / "out.img").string(), "CH0.Volume=9"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("Loading image\nImage loaded\nWriting image\nUnable to write the file\n", r.err);
 }

@@ -117,6 +117,24 @@ TEST_F(FirmwareImageTest, FileSizeEdges)
     EXPECT_EQ(1, m_updater.LoadImageFile(WriteImage("min.img", BuildImageFile(imageSpec))));
 }
 
+TEST_F(FirmwareImageTest, BodiesOf65536BlocksOrMoreAreRefused)
+{
+    // INIT and XFER carry block numbers in 16 bits: 65535 blocks and 511 bytes is the
+    // largest body; one byte more would wrap the count and overwrite the box's block 0.
+    CImageSpec imageSpec;
+    imageSpec.bodySize = 65535 * 512 + 511;
+    Bytes largest = BuildImageFile(imageSpec);
+    ASSERT_EQ(1, m_updater.LoadImageBuffer(largest.data(), largest.size()));
+    EXPECT_EQ(65535, m_updater.Image().Blocks());
+    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("largest.img", largest)));
+
+    largest.push_back(0);
+    m_status.m_texts.assign(1, "");
+    EXPECT_EQ(0, m_updater.LoadImageBuffer(largest.data(), largest.size()));
+    EXPECT_EQ(0, m_updater.LoadImageFile(WriteImage("wrapping.img", largest)));
+    EXPECT_EQ((TextList{"Wrong Image size", "Loading image", "Wrong Image size"}), Texts());
+}
+
 TEST_F(FirmwareImageTest, FilesThatCannotBeOpenedLeaveOnlyTheLoadingText)
 {
     EXPECT_EQ(0, m_updater.LoadImageFile(m_dir / "missing.img"));
@@ -215,10 +233,10 @@ TEST_F(FirmwareImageTest, FailedStoreLeavesTheTargetUntouched)
 {
     ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", BuildImageFile({}))));
 
-    // A target whose folder does not exist cannot be opened: only "Writing image".
+    // A target whose folder does not exist cannot be written, and it says so.
     m_status.m_texts.assign(1, "");
     m_updater.StoreImageFile(m_dir / "no-such-dir" / "out.img");
-    EXPECT_EQ((TextList{"Writing image"}), Texts());
+    EXPECT_EQ((TextList{"Writing image", "Unable to write the file"}), Texts());
 
     // A directory in the target's place cannot be replaced by a file.
     std::filesystem::create_directory(m_dir / "taken");
@@ -227,7 +245,72 @@ TEST_F(FirmwareImageTest, FailedStoreLeavesTheTargetUntouched)
     m_updater.StoreImageFile(m_dir / "taken");
     EXPECT_EQ((TextList{"Writing image", "Unable to write the file"}), Texts());
     EXPECT_TRUE(std::filesystem::is_directory(m_dir / "taken"));
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "taken.corvalin-part"));
+    // Nothing is left beside them.
+    EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}));
+}
+
+TEST_F(FirmwareImageTest, StoreWritesNoPlantedLinkAndKeepsTheTargetsModeAndOwner)
+{
+    Bytes image = BuildImageFile({});
+    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", image)));
+    auto target = WriteImage("target.img", Bytes(10, 0x42));
+    auto victim = WriteImage("victim", Bytes(5, 0x11));
+    std::filesystem::create_symlink(victim, m_dir / "target.img.corvalin-part");
+    std::filesystem::create_hard_link(target, m_dir / "other-link.img");
+    ASSERT_EQ(0, chmod(target.c_str(), 0604));
+    // Root can hand the stored file to the target's owner; another user keeps it.
+    const bool root = geteuid() == 0;
+    if (root)
+    {
+        ASSERT_EQ(0, chown(target.c_str(), 65534, 65534));
+    }
+
+    m_updater.StoreImageFile(target);
+    EXPECT_EQ("Image stored", Texts().back());
+    EXPECT_EQ(image, ReadFileBytes(target));
+    EXPECT_EQ(Bytes(5, 0x11), ReadFileBytes(victim));
+    // The target's name now leads to the new file; another hard link keeps the old one.
+    EXPECT_EQ(Bytes(10, 0x42), ReadFileBytes(m_dir / "other-link.img"));
+    struct stat info{};
+    ASSERT_EQ(0, stat(target.c_str(), &info));
+    EXPECT_EQ(0604u, info.st_mode & 07777);
+    if (root)
+    {
+        EXPECT_EQ(65534u, info.st_uid);
+    }
+
+    // A name of 255 bytes, the longest a folder entry may have, is stored as well.
+    auto longest = m_dir / std::string(251, 'n').append(".img");
+    m_updater.StoreImageFile(longest);
+    EXPECT_EQ("Image stored", Texts().back());
+    EXPECT_EQ(image, ReadFileBytes(longest));
+}
+
+TEST_F(FirmwareImageTest, StoreRefusesATargetTheUserMayNotWrite)
+{
+    ASSERT_EQ(1, m_updater.LoadImageFile(WriteImage("in.img", BuildImageFile({}))));
+    auto locked = WriteImage("locked.img", Bytes(10, 0x42));
+    auto open = WriteImage("open.img", Bytes(10, 0x42));
+    ASSERT_EQ(0, chmod(locked.c_str(), 0444));
+    ASSERT_EQ(0, chmod(open.c_str(), 0666));
+    // The folder itself is open to all, so only the target's mode can refuse.
+    ASSERT_EQ(0, chmod(m_dir.Path().c_str(), 0777));
+    // Root writes every file, so the store runs in a child that gives up root first.
+    auto storeWithoutPrivileges = [&] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            std::exit(2);
+        m_status.m_texts.clear();
+        m_updater.StoreImageFile(locked);
+        bool refused =
+            m_status.m_texts == std::vector<std::string>{"Writing image", "Unable to write the file"} &&
+            ReadFileBytes(locked) == Bytes(10, 0x42);
+        m_updater.StoreImageFile(open);
+        bool stored = m_status.m_texts.back() == "Image stored";
+        // No other file is left in the folder.
+        bool clean = std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}) == 3;
+        std::exit(refused && stored && clean ? 0 : 1);
+    };
+    EXPECT_EXIT(storeWithoutPrivileges(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FirmwareImageTest, ShortBodyWriteReportsAndKeepsTheOldFile)
@@ -246,7 +329,7 @@ TEST_F(FirmwareImageTest, ShortBodyWriteReportsAndKeepsTheOldFile)
         m_updater.StoreImageFile(target);
         bool reported = m_status.m_texts.back() == "Unable to write the file";
         bool intact = ReadFileBytes(target) == Bytes(10, 0x42);
-        bool cleaned = !std::filesystem::exists(m_dir / "target.img.corvalin-part");
+        bool cleaned = std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}) == 2;
         std::exit(reported && intact && cleaned ? 0 : 1);
     };
     EXPECT_EXIT(storeUnderLimit(), ::testing::ExitedWithCode(0), "");

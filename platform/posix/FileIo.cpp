@@ -4,8 +4,51 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace corvalin::platform
 {
+
+namespace
+{
+
+constexpr int kCreateAttempts = 100;
+
+// Opens an existing target for writing, without creating or truncating it, to learn
+// whether the user may write it and what it is. False when it exists but cannot be
+// written or is no regular file; `exists` tells whether there is a target at all.
+bool ProbeTarget(const std::filesystem::path& target, struct stat& info, bool& exists)
+{
+    exists = false;
+    int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    exists = true;
+    bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    close(fd);
+    return regular;
+}
+
+// Creates a file of a fresh name in `folder`; the umask and the folder's default
+// permissions apply to it as to any new file. -1 on failure.
+int CreateExclusive(const std::filesystem::path& folder, std::filesystem::path& created)
+{
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt)
+    {
+        std::filesystem::path candidate = folder / NameBesideTarget();
+        int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0)
+        {
+            created = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+} // namespace
 
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {
@@ -26,9 +69,37 @@ std::FILE* OpenFileForRead(const std::filesystem::path& path)
     return file;
 }
 
-std::FILE* OpenFileForWrite(const std::filesystem::path& path)
+std::FILE* CreateFileBeside(const std::filesystem::path& target, std::filesystem::path& created)
 {
-    return std::fopen(path.c_str(), "wb");
+    struct stat info{};
+    bool exists = false;
+    if (!ProbeTarget(target, info, exists))
+        return nullptr;
+    std::filesystem::path folder = target.parent_path();
+    std::filesystem::path name;
+    int fd = CreateExclusive(folder.empty() ? std::filesystem::path(".") : folder, name);
+    if (fd < 0)
+        return nullptr;
+
+    bool ready = true;
+    if (exists)
+    {
+        // The owner first, as a change of owner clears the set-id bits. Only root may
+        // give a file away and a user may only choose a group of their own; where
+        // neither is allowed, the file stays the user's, in the user's group.
+        bool owned = fchown(fd, info.st_uid, info.st_gid) == 0 || fchown(fd, uid_t(-1), info.st_gid) == 0;
+        (void)owned;
+        ready = fchmod(fd, info.st_mode & 07777) == 0;
+    }
+    std::FILE* file = ready ? fdopen(fd, "wb") : nullptr;
+    if (!file)
+    {
+        close(fd);
+        unlink(name.c_str());
+        return nullptr;
+    }
+    created = name;
+    return file;
 }
 
 bool FlushFileToDisk(std::FILE* file)
@@ -36,6 +107,22 @@ bool FlushFileToDisk(std::FILE* file)
     if (std::fflush(file) != 0)
         return false;
     return fsync(fileno(file)) == 0;
+}
+
+bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (rename(source.c_str(), target.c_str()) != 0)
+        return false;
+    // The rename itself reaches the disk with the folder's entry; a failure here
+    // loses no data that is not already safe, so it is not reported.
+    std::filesystem::path folder = target.parent_path();
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+    {
+        fsync(fd);
+        close(fd);
+    }
+    return true;
 }
 
 } // namespace corvalin::platform

@@ -1,25 +1,92 @@
 #include "platform/FileIo.h"
 
+#include <windows.h>
+
+#include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <stdio.h>
 #include <sys/stat.h>
 
+#include <cstdint>
+
 namespace corvalin::platform
 {
+
+namespace
+{
+
+constexpr int kCreateAttempts = 100;
+
+// Opens an existing target for writing, without creating or changing it, to learn
+// whether the user may write it (a read-only file or a folder is refused). False when
+// it exists but cannot be written or is no disk file; `exists` tells whether there is
+// a target at all.
+bool ProbeTarget(const std::filesystem::path& target, bool& exists)
+{
+    exists = false;
+    HANDLE handle =
+        CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    exists = true;
+    bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    return disk;
+}
+
+} // namespace
 
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return nullptr;
-    // No sharing while the image is read, like the original tool's exclusive open.
+    // No other program may open the file while the image is read, so it cannot change
+    // or be replaced half-way through.
     return _wfsopen(path.c_str(), L"rb", _SH_DENYRW);
 }
 
-std::FILE* OpenFileForWrite(const std::filesystem::path& path)
+std::FILE* CreateFileBeside(const std::filesystem::path& target, std::filesystem::path& created)
 {
-    return _wfsopen(path.c_str(), L"wb", _SH_DENYRW);
+    bool exists = false;
+    if (!ProbeTarget(target, exists))
+        return nullptr;
+    std::filesystem::path folder = target.parent_path();
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt)
+    {
+        std::filesystem::path candidate =
+            (folder.empty() ? std::filesystem::path(".") : folder) / NameBesideTarget();
+        // CREATE_NEW fails on any existing name, a link included; no other program
+        // may open the file while it is written.
+        HANDLE handle = CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+        {
+            DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            return nullptr;
+        }
+        int fd = _open_osfhandle(intptr_t(handle), _O_BINARY | _O_WRONLY);
+        if (fd < 0)
+        {
+            CloseHandle(handle);
+            DeleteFileW(candidate.c_str());
+            return nullptr;
+        }
+        std::FILE* file = _fdopen(fd, "wb");
+        if (!file)
+        {
+            _close(fd);
+            DeleteFileW(candidate.c_str());
+            return nullptr;
+        }
+        created = candidate;
+        return file;
+    }
+    return nullptr;
 }
 
 bool FlushFileToDisk(std::FILE* file)
@@ -27,6 +94,15 @@ bool FlushFileToDisk(std::FILE* file)
     if (std::fflush(file) != 0)
         return false;
     return _commit(_fileno(file)) == 0;
+}
+
+bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    // ReplaceFile keeps the target's attributes, access rights and creation time.
+    return ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != 0;
 }
 
 } // namespace corvalin::platform

@@ -1,7 +1,9 @@
 // corvalin-fuzz-seeds DIR: writes seed inputs for the fuzz targets into DIR/ccf and
-// DIR/ir, from the same CCF files and Pronto codes the tests build.
+// DIR/ir, from the same CCF files and Pronto codes the tests build, and into
+// DIR/image and DIR/bundle, from the images and archives the tests build.
 
 #include "tools/fixtures/CcfBuilder.h"
+#include "tools/fixtures/ZipWriter.h"
 
 #include <cstdio>
 #include <exception>
@@ -51,6 +53,57 @@ Bytes MixedCcf()
     return ccf.Build();
 }
 
+// Small images: with IR button parameters, with a list that has no end, of
+// another hardware code, and one block long.
+void WriteImageSeeds(const std::filesystem::path& dir)
+{
+    CImageSpec withIr;
+    withIr.params = RealisticParameters(true);
+    withIr.bodySize = 1100;
+    CImageSpec unterminated;
+    unterminated.params.assign(50, {0x30120001u, 7u});
+    unterminated.terminate = false;
+    unterminated.bodySize = 600;
+    CImageSpec foreign;
+    foreign.hardwareCode = 0x00020000u;
+    foreign.bodySize = 512;
+    std::filesystem::create_directories(dir / "image");
+    WriteFileBytes(dir / "image" / "ir.img", BuildImageFile(withIr));
+    WriteFileBytes(dir / "image" / "unterminated.img", BuildImageFile(unterminated));
+    WriteFileBytes(dir / "image" / "foreign.img", BuildImageFile(foreign));
+
+    // Bundles: stored and deflated products, odd and repeated names, a ZIP64 member,
+    // a damaged member, no marker, no members at all; and a bare image.
+    auto product = [](const std::string& name, uint32_t hardwareCode = 0x00010000u) {
+        CImageSpec imageSpec;
+        imageSpec.name = name;
+        imageSpec.hardwareCode = hardwareCode;
+        imageSpec.params = {{0x30120001u, 20u}, {0x10030001u, 1u}};
+        imageSpec.bodySize = 600;
+        return BuildImageFile(imageSpec);
+    };
+    CZipMember zip64{"Z64_enc.bin", product("Z64"), false};
+    zip64.zip64 = true;
+    CZipMember damaged{"crc.enc", product("CRC")};
+    damaged.corruptCrc = true;
+    std::filesystem::create_directories(dir / "bundle");
+    WriteZip(dir / "bundle" / "products.zip", {{"IMAGE.INFO", {}},
+                                               {"b.enc", product("B")},
+                                               {"a_enc.bin", product("A"), false},
+                                               {"x_enc.bin", product("X", 0x00020000u)},
+                                               {"X_enc.bin", product("BIG X")}});
+    WriteZip(dir / "bundle" / "names.zip", {{"image.info", Bytes(3, 'i')},
+                                            {"/abs/p_enc.bin", product("P")},
+                                            {"C:\\..\\caf\x82_enc.bin", product("CAFE")},
+                                            {"dup.enc", product("ONE")},
+                                            {"dup.enc", product("TWO")},
+                                            zip64,
+                                            damaged});
+    WriteZip(dir / "bundle" / "nomarker.zip", {{"a.enc", product("A")}});
+    WriteZip(dir / "bundle" / "empty.zip", {});
+    WriteFileBytes(dir / "bundle" / "bare.img", product("BARE"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -84,6 +137,7 @@ int main(int argc, char** argv)
         };
         for (const auto& [name, words] : codes)
             WriteFileBytes(dir / "ir" / name, WordBytes(words));
+        WriteImageSeeds(dir);
     }
     catch (const std::exception& error)
     {

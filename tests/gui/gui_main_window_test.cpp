@@ -391,21 +391,30 @@ void CMainWindowTest::opensBundlesAndChoosesProducts()
         imageSpec.params = {{0x30120001, volume}, {0x10030001, 1}};
         return fixtures::BuildImageFile(imageSpec);
     };
-    fixtures::WriteZip(dir / "bundle.zip", {{"image.info", {}},
-                                            {"zeta-enc.img", member(0x00010000, 7)},
-                                            {"alpha-enc.img", member(0x00010000, 9)},
-                                            {"other-enc.img", member(0x00020000, 1)},
-                                            {"readme.txt", fixtures::Bytes(600, 'x')}});
+    const std::vector<fixtures::CZipMember> members = {{"image.info", {}},
+                                                       {"zeta-enc.img", member(0x00010000, 7)},
+                                                       {"alpha-enc.img", member(0x00010000, 9)},
+                                                       {"other-enc.img", member(0x00020000, 1)},
+                                                       {"readme.txt", fixtures::Bytes(600, 'x')},
+                                                       {"x_enc.bin", member(0x00020000, 11)},
+                                                       {"X_enc.bin", member(0x00010000, 12)},
+                                                       {"/abs/p_enc.bin", member(0x00010000, 13)},
+                                                       {"caf\x82_enc.bin", member(0x00010000, 14)}};
+    fixtures::WriteZip(dir / "bundle.zip", members);
     fixtures::WriteZip(dir / "nomarker.zip", {{"alpha-enc.img", member(0x00010000, 9)}});
 
     CWindowUnderTest t;
     auto* products = Control<QComboBox>(&t.window, "product");
+    auto volume = [&] { return GetParamValue(t.window.Updater().Header(), 0); };
     t.Open(dir / "bundle.zip");
     QCOMPARE(t.Status(), QStringLiteral("Bundle loaded"));
     QVERIFY(products->isEnabled());
-    QCOMPARE(products->count(), 2);
-    QCOMPARE(products->itemText(0), QStringLiteral("alpha-enc.img"));
-    QCOMPARE(products->itemText(1), QStringLiteral("zeta-enc.img"));
+    // Sorted with letter case ignored; a name that is no UTF-8 shows one character per byte.
+    QStringList shown;
+    for (int i = 0; i < products->count(); ++i)
+        shown << products->itemText(i);
+    QCOMPARE(shown, (QStringList{"abs/p_enc.bin", "alpha-enc.img", QString::fromLatin1("caf\x82_enc.bin"),
+                                 "X_enc.bin", "zeta-enc.img"}));
     QCOMPARE(products->currentIndex(), -1);
     // Nothing is chosen yet: no "Update", no "Wr".
     QVERIFY(!t.window.IsImageLoaded());
@@ -414,22 +423,39 @@ void CMainWindowTest::opensBundlesAndChoosesProducts()
     products->setFocus();
     QTest::keyClick(products, Qt::Key_Down);
     QTest::keyClick(products, Qt::Key_Down);
-    QCOMPARE(products->currentText(), QStringLiteral("zeta-enc.img"));
+    QCOMPARE(products->currentText(), QStringLiteral("alpha-enc.img"));
     QVERIFY(t.window.IsImageLoaded());
     QCOMPARE(t.Status(), QStringLiteral("Image loaded"));
-    QVERIFY(ListLines(&t.window).value(0).endsWith(QStringLiteral("007")));
+    QVERIFY(ListLines(&t.window).value(0).endsWith(QStringLiteral("009")));
     SaveScreenshot(&t.window, QStringLiteral("main-window-bundle-loaded"));
+
+    // Every entry loads the very member it was listed from.
+    QList<uint32_t> volumes;
+    for (int i = 0; i < products->count(); ++i)
+    {
+        products->setCurrentIndex(i);
+        emit products->activated(i);
+        volumes << volume();
+    }
+    QCOMPARE(volumes, (QList<uint32_t>{13, 9, 14, 12, 7}));
 
     // Choosing it again reloads it from the archive, dropping the edit.
     SetParamValue(t.window.Updater().Header(), 0, 55);
     emit products->activated(products->currentIndex());
-    QCOMPARE(GetParamValue(t.window.Updater().Header(), 0), 7u);
+    QCOMPARE(volume(), 7u);
 
-    // After "Wr" the path box names the stored image, which is no bundle.
+    // After "Wr" the path box names the stored image; products still come from the bundle.
     t.savePath = ToQString(dir / "stored.img");
     QTest::mouseClick(Control<QPushButton>(&t.window, "store"), Qt::LeftButton);
     QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), t.savePath);
     QTest::keyClick(products, Qt::Key_Up);
+    QCOMPARE(t.Status(), QStringLiteral("Image loaded"));
+    QVERIFY(t.window.IsImageLoaded());
+    QCOMPARE(volume(), 12u);
+
+    // A member that is gone since the listing: nothing counts as loaded, and it says so.
+    fixtures::WriteZip(dir / "bundle.zip", {members[0], members[1]});
+    emit products->activated(products->currentIndex());
     QCOMPARE(t.Status(), QStringLiteral("Unable to load bundle"));
     QVERIFY(!t.window.IsImageLoaded());
 

@@ -1,0 +1,40 @@
+#include "platform/FileIo.h"
+
+#include <chrono>
+#include <exception>
+#include <random>
+
+namespace corvalin::platform
+{
+
+namespace
+{
+
+// The system's random source, or the clock where it fails: the names need not be
+// secret, since the file is created exclusively and another name is tried when taken.
+unsigned Seed()
+{
+    try
+    {
+        return std::random_device{}();
+    }
+    catch (const std::exception&)
+    {
+        return unsigned(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+}
+
+} // namespace
+
+std::string NameBesideTarget()
+{
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937 generator{Seed()};
+    std::uniform_int_distribution<int> pick(0, int(sizeof kChars) - 2);
+    std::string name = ".corvalin-";
+    for (int i = 0; i < 6; ++i)
+        name += kChars[pick(generator)];
+    return name;
+}
+
+} // namespace corvalin::platform
