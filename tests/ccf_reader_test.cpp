@@ -275,10 +275,14 @@ TEST(CcfReader, LoadChecksTheFileAndItsSignature)
     trace.str("");
     EXPECT_FALSE(reader.Load(dir / "missing.ccf"));
     EXPECT_FALSE(reader.Load(dir.Path()));
+    std::string expected = "can not open file\ncan not open file\n";
+#ifndef _WIN32
     // A FIFO with no writer would block a reader that opened it; it is refused at once.
     ASSERT_EQ(0, mkfifo((dir / "pipe.ccf").c_str(), 0600));
     EXPECT_FALSE(reader.Load(dir / "pipe.ccf"));
-    EXPECT_EQ("can not open file\ncan not open file\ncan not open file\n", trace.str());
+    expected += "can not open file\n";
+#endif
+    EXPECT_EQ(expected, trace.str());
     EXPECT_EQ(8u, reader.Keys().size());
 
     // A file without the signature replaces the image, and with it the key list whose

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 #include <csignal>
 #include <vector>
 
@@ -139,13 +141,19 @@ TEST_F(FirmwareImageTest, FilesThatCannotBeOpenedLeaveOnlyTheLoadingText)
 {
     EXPECT_EQ(0, m_updater.LoadImageFile(m_dir / "missing.img"));
     EXPECT_EQ(0, m_updater.LoadImageFile(m_dir.Path()));
+    TextList expected{"Loading image", "Loading image"};
+#ifndef _WIN32
     // A FIFO with no writer would block the window's thread; it is refused at once.
     ASSERT_EQ(0, mkfifo((m_dir / "pipe.img").c_str(), 0600));
     EXPECT_EQ(0, m_updater.LoadImageFile(m_dir / "pipe.img"));
-    EXPECT_EQ((TextList{"Loading image", "Loading image", "Loading image"}), Texts());
+    expected.push_back("Loading image");
+#endif
+    EXPECT_EQ(expected, Texts());
     EXPECT_FALSE(m_updater.IsImageHeld());
 }
 
+// POSIX file modes, owners, links and process limits; Windows has none of these.
+#ifndef _WIN32
 TEST_F(FirmwareImageTest, UnreadableFileIsRefused)
 {
     auto path = WriteImage("locked.img", BuildImageFile({}));
@@ -166,6 +174,7 @@ TEST_F(FirmwareImageTest, UnreadableFileIsRefused)
     };
     EXPECT_EXIT(loadWithoutPrivileges(), ::testing::ExitedWithCode(0), "");
 }
+#endif
 
 TEST_F(FirmwareImageTest, BufferEdgesKeepTheHeldImage)
 {
@@ -249,6 +258,7 @@ TEST_F(FirmwareImageTest, FailedStoreLeavesTheTargetUntouched)
     EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}));
 }
 
+#ifndef _WIN32
 TEST_F(FirmwareImageTest, StoreWritesNoPlantedLinkAndKeepsTheTargetsModeAndOwner)
 {
     Bytes image = BuildImageFile({});
@@ -334,3 +344,4 @@ TEST_F(FirmwareImageTest, ShortBodyWriteReportsAndKeepsTheOldFile)
     };
     EXPECT_EXIT(storeUnderLimit(), ::testing::ExitedWithCode(0), "");
 }
+#endif

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, in a Wine prefix of the build's own (first
+# argument), so the tests neither use nor change the developer's ~/.wine. The prefix
+# is set up on first use, once, under a lock, since tests may start in parallel;
+# that first start takes Wine most of a minute.
+set -euo pipefail
+prefix=$(realpath -m "${1:?Wine prefix folder}")
+shift
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+# No prompts to fetch Mono or Gecko: console programs need neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Debian's wine wrapper looks for a 32-bit Wine first; ours are 64-bit programs.
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+
+if [ ! -e "$prefix/.corvalin-ready" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -e "$prefix/.corvalin-ready" ]; then
+    echo "wine-run: setting up the Wine prefix $prefix (once)" >&2
+    "$wine" wineboot -i >/dev/null 2>&1
+    wineserver=/usr/lib/wine/wineserver64
+    [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+    "$wineserver" -w
+    touch "$prefix/.corvalin-ready"
+  fi
+  exec 9>&-
+fi
+exec "$wine" "$@"
