@@ -3,6 +3,7 @@
 #   make test   install what is missing, build both presets, run every test and a
 #               short run of each fuzz target
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (600 by default)
+#   make windows  build the Windows programs with MinGW-w64 and run their tests under Wine
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -12,12 +13,14 @@ FUZZ_SMOKE_SECONDS ?= 20
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
-.PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean
+.PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
+	windows-deps build-windows windows
 
 all: build
 
 deps:
 	@./tools/install-deps.sh
+	@./tools/install-deps-windows.sh
 
 build/default/build.ninja: CMakeLists.txt CMakePresets.json
 	cmake --preset default
@@ -27,6 +30,13 @@ build/asan/build.ninja: CMakeLists.txt CMakePresets.json
 
 build/fuzz/build.ninja: CMakeLists.txt CMakePresets.json
 	cmake --preset fuzz
+
+# minizip and GoogleTest for MinGW, built from Debian's sources into build/windows-deps.
+windows-deps: deps
+	@./tools/build-windows-deps.sh
+
+build/windows/build.ninja: CMakeLists.txt CMakePresets.json tools/mingw-w64.cmake | windows-deps
+	cmake --preset windows
 
 build: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS)
@@ -42,6 +52,13 @@ test-default: build
 
 test-asan: build-asan
 	ctest --preset asan -j $(JOBS)
+
+build-windows: build/windows/build.ninja
+	cmake --build --preset windows -j $(JOBS)
+
+# The first run sets up a Wine prefix in build/windows/wineprefix, once.
+windows: build-windows
+	ctest --preset windows -j $(JOBS)
 
 test-fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SMOKE_SECONDS)
