@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
-  dpkg-dev cmake ninja-build googletest
+  dpkg-dev bzip2 xz-utils cmake ninja-build googletest
 )
 
 missing=()

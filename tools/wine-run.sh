@@ -20,7 +20,11 @@ if [ ! -e "$prefix/.corvalin-ready" ]; then
   flock 9
   if [ ! -e "$prefix/.corvalin-ready" ]; then
     echo "wine-run: setting up the Wine prefix $prefix (once)" >&2
-    "$wine" wineboot -i >/dev/null 2>&1
+    # No window is needed for that, so none is shown, display or not.
+    if ! env -u DISPLAY -u WAYLAND_DISPLAY "$wine" wineboot -i >"$prefix.log" 2>&1; then
+      echo "wine-run: wineboot failed; see $prefix.log" >&2
+      exit 1
+    fi
     wineserver=/usr/lib/wine/wineserver64
     [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
     "$wineserver" -w
