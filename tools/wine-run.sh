@@ -32,4 +32,8 @@ if [ ! -e "$prefix/.corvalin-ready" ]; then
   fi
   exec 9>&-
 fi
+# Wine starts its server and services with the first program and keeps them a few
+# seconds after the last one ends. Started from a program of ours they would hold its
+# output open, so whoever reads it (CTest) waits for them: they are started apart.
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 exec "$wine" "$@"
