@@ -1,7 +1,8 @@
 # Corvalin — the commands a newcomer needs. See README.md.
 #   make demo   install what is missing, build, run the demo
-#   make test   install what is missing, build both presets, run every test and a
-#               short run of each fuzz target
+#   make test   install what is missing, build both presets and the Windows programs,
+#               run every test (the Windows ones under Wine) and a short run of each
+#               fuzz target
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (600 by default)
 #   make windows  build the Windows programs with MinGW-w64 and run their tests under Wine
 
@@ -14,7 +15,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
-	windows-deps build-windows windows
+	windows-deps build-windows windows test-windows
 
 all: build
 
@@ -63,8 +64,14 @@ windows: build-windows
 test-fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SMOKE_SECONDS)
 
+# The Windows build runs its tests under Debian's Wine, which runs 64-bit Windows
+# programs on amd64 machines only; elsewhere it is skipped.
+test-windows:
+	@if [ "$$(dpkg --print-architecture)" = amd64 ]; then $(MAKE) --no-print-directory windows; \
+	else echo "test-windows: not an amd64 machine, skipped"; fi
+
 # The fuzz smoke runs first, so the test runner's summary is the last thing printed.
-test: test-fuzz test-default test-asan
+test: test-fuzz test-windows test-default test-asan
 
 fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)

@@ -23,7 +23,10 @@ mkdir -p "$prefix/include/minizip" "$prefix/lib/pkgconfig" "$work/apt/lists/part
 # --- minizip: the zlib source of the Debian release this machine runs. ---
 . /etc/os-release
 codename=${VERSION_CODENAME:?no release codename in /etc/os-release}
-mirror=${CORVALIN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The mirror this machine installs its packages from, as apt knows it.
+mirror=${CORVALIN_DEBIAN_MIRROR:-$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 'Created-By: Packages' \
+  2>/dev/null | awk -v suite="$codename" '$1 == suite { print $2; exit }')}
+mirror=${mirror:-http://deb.debian.org/debian}
 cat >"$work/apt/sources.list" <<LIST
 deb-src $mirror $codename main
 deb-src $mirror $codename-updates main

@@ -5,6 +5,12 @@
 # sources by tools/build-windows-deps.sh.
 set -euo pipefail
 
+# Debian's Wine runs 64-bit Windows programs on amd64 machines only.
+if [ "$(dpkg --print-architecture)" != amd64 ]; then
+  echo "install-deps-windows: not an amd64 machine, the Windows build is skipped"
+  exit 0
+fi
+
 packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
