@@ -27,19 +27,37 @@ COMMTIMEOUTS MakeTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
     return timeouts;
 }
 
+// The port's own read time-outs, with no write time-out.
+bool SetPortTimeouts(HANDLE port, const CPortTimeouts& t)
+{
+    COMMTIMEOUTS timeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    return SetCommTimeouts(port, &timeouts) != FALSE;
+}
+
+// After a failed read or write: clears the port's error state, which would otherwise
+// fail every later call when the driver aborts on errors. True when the failure was a
+// line error (framing, overrun, parity, break), after which the port works on. The
+// call's own error code is kept for the caller.
+bool ClearLineError(HANDLE port)
+{
+    DWORD callError = GetLastError();
+    DWORD errors = 0;
+    bool lineError = ClearCommError(port, &errors, nullptr) && errors != 0;
+    SetLastError(callError);
+    return lineError;
+}
+
 } // namespace
 
 struct CSerialPort::CImpl
 {
     HANDLE hPort = INVALID_HANDLE_VALUE;
-    DCB saved{};
-    bool bSaved = false;
+    // A cancelled write left bytes in the driver's queue.
+    bool bWriteCut = false;
     CPortTimeouts timeouts;
 };
 
-CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
-{
-}
+CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>()) {}
 
 CSerialPort::~CSerialPort()
 {
@@ -71,7 +89,8 @@ void CSerialPort::TakeSystemError(SerialError fallback)
         break;
     }
     char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     m_strLastError = length && text ? std::string(text, length) : "error " + std::to_string(error);
     if (text)
@@ -87,49 +106,62 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     m_strLastError.clear();
 
     // Read and write, existing device, no sharing, no overlapped I/O.
-    HANDLE port = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE port =
+        CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
     {
         TakeSystemError(SerialError::Other);
         return false;
     }
 
+    auto fail = [&](SerialError kind)
+    {
+        TakeSystemError(kind);
+        CloseHandle(port);
+        return false;
+    };
     DCB settings{};
     settings.DCBlength = sizeof settings;
     if (!GetCommState(port, &settings))
-    {
-        TakeSystemError(SerialError::Settings);
-        CloseHandle(port);
-        return false;
-    }
-    const DCB found = settings;
-    // Only these change; binary mode, CTS/DSR flow control, DSR sensitivity,
-    // continue-on-XOFF, the error character and abort-on-error stay as the driver has them.
+        return fail(SerialError::Settings);
+    // Every field that can stop or change the bytes is set: a driver may keep CTS or
+    // DSR flow control (a write then waits for a line the box never raises) or
+    // abort-on-error (one line error then fails every later call) from a program
+    // that used the port before. The rest (XOFF limits, event characters) only
+    // matter with the handshakes that are off here.
     settings.BaudRate = DWORD(kBoxBaudRate);
     settings.ByteSize = 8;
     settings.Parity = NOPARITY;
     settings.StopBits = ONESTOPBIT;
+    settings.fBinary = TRUE;
+    settings.fParity = FALSE;
+    settings.fOutxCtsFlow = FALSE;
+    settings.fOutxDsrFlow = FALSE;
     settings.fDtrControl = DTR_CONTROL_DISABLE;
-    settings.fRtsControl = RTS_CONTROL_DISABLE;
+    settings.fDsrSensitivity = FALSE;
     settings.fOutX = FALSE;
     settings.fInX = FALSE;
+    settings.fErrorChar = FALSE;
     settings.fNull = FALSE;
+    settings.fRtsControl = RTS_CONTROL_DISABLE;
+    settings.fAbortOnError = FALSE;
     if (!SetCommState(port, &settings))
-    {
-        TakeSystemError(SerialError::Settings);
-        CloseHandle(port);
-        return false;
-    }
+        return fail(SerialError::Settings);
 
     // The events are not waited for anywhere; the mask is part of the port's set-up.
-    SetCommMask(port, EV_RXCHAR | EV_TXEMPTY);
-    COMMTIMEOUTS commTimeouts = MakeTimeouts(DWORD(timeouts.nIntervalMs), DWORD(timeouts.nMultiplierMs),
-                                             DWORD(timeouts.nConstantMs));
-    SetCommTimeouts(port, &commTimeouts);
+    if (!SetCommMask(port, EV_RXCHAR | EV_TXEMPTY))
+        return fail(SerialError::Settings);
+    // Without our time-outs a read could wait for ever.
+    if (!SetPortTimeouts(port, timeouts))
+        return fail(SerialError::Settings);
+    // Bytes left from before the opening belong to no request of ours.
+    if (!PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR))
+        return fail(SerialError::Settings);
+    DWORD errors = 0;
+    ClearCommError(port, &errors, nullptr);
 
     m_pImpl->hPort = port;
-    m_pImpl->saved = found;
-    m_pImpl->bSaved = true;
+    m_pImpl->bWriteCut = false;
     m_pImpl->timeouts = timeouts;
     return true;
 }
@@ -138,11 +170,15 @@ void CSerialPort::Close()
 {
     if (!m_pImpl || m_pImpl->hPort == INVALID_HANDLE_VALUE)
         return;
-    if (m_pImpl->bSaved)
-        SetCommState(m_pImpl->hPort, &m_pImpl->saved);
+    // Bytes a cancelled write left queued would otherwise hold up the closing.
+    if (m_pImpl->bWriteCut)
+        PurgeComm(m_pImpl->hPort, PURGE_TXABORT | PURGE_TXCLEAR);
+    // The settings found at opening are not put back: the driver keeps them for the
+    // next opening, and putting them back could raise DTR and RTS for it. The lines
+    // stay low.
     CloseHandle(m_pImpl->hPort);
     m_pImpl->hPort = INVALID_HANDLE_VALUE;
-    m_pImpl->bSaved = false;
+    m_pImpl->bWriteCut = false;
 }
 
 bool CSerialPort::IsOpen() const
@@ -168,10 +204,17 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
 
     if (!endAtFrame && !cancel)
     {
-        // One call under the port's own time-outs.
-        DWORD got = 0;
-        BOOL ok = ReadFile(port, buffer, wanted, &got, nullptr);
-        count = got;
+        // One call under the port's own time-outs; a line error is cleared and the
+        // read goes on once for the rest.
+        BOOL ok = FALSE;
+        for (int attempt = 0; attempt < 2 && count < wanted; ++attempt)
+        {
+            DWORD got = 0;
+            ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+            count += got;
+            if (ok || !ClearLineError(port))
+                break;
+        }
         if (!ok)
             TakeSystemError(SerialError::Io);
         return ok != FALSE;
@@ -192,7 +235,11 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     while (count < wanted)
     {
         if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+        {
+            if (t.nFrameTailMs <= 0)
+                break;
             tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+        }
         if (cancel && cancel->load())
             break;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -201,9 +248,14 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         if (left <= 0)
             break;
         sliced.ReadTotalTimeoutConstant = DWORD(std::min<int64_t>(left, std::max(1, t.nStopCheckMs)));
-        SetCommTimeouts(port, &sliced);
+        // A slice that could not be set would leave the read waiting for longer.
+        ok = SetCommTimeouts(port, &sliced);
+        if (!ok)
+            break;
         DWORD got = 0;
         ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+        if (!ok && ClearLineError(port))
+            ok = TRUE;
         if (!ok)
             break;
         if (got > 0)
@@ -214,10 +266,13 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
                 tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
         }
     }
-    COMMTIMEOUTS portTimeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
-    SetCommTimeouts(port, &portTimeouts);
     if (!ok)
         TakeSystemError(SerialError::Io);
+    if (!SetPortTimeouts(port, t) && ok)
+    {
+        TakeSystemError(SerialError::Settings);
+        ok = FALSE;
+    }
     return ok != FALSE;
 }
 
@@ -238,33 +293,47 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
         count = written;
         if (!ok)
+        {
+            ClearLineError(port);
             TakeSystemError(SerialError::Io);
+        }
         return ok != FALSE;
     }
 
     // A write that may be cancelled gets a time-out per call (its line time with room
     // to spare, plus a short slice) and is continued until the bytes are out, so that
-    // a line that does not take them is left when the cancel flag is set.
+    // a line that does not take them is left when the cancel flag is set. A call that
+    // ran out of time ends with fewer bytes written, or on some drivers with a
+    // time-out error; either way the next call goes on with the rest.
     const CPortTimeouts& t = m_pImpl->timeouts;
     COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
     sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.nWriteMultiplierMs));
     sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.nStopCheckMs));
-    SetCommTimeouts(port, &sliced);
-    BOOL ok = TRUE;
-    while (count < length && !cancel->load())
+    BOOL ok = SetCommTimeouts(port, &sliced);
+    while (ok && count < length)
     {
+        if (cancel->load())
+        {
+            m_pImpl->bWriteCut = true;
+            break;
+        }
         DWORD written = 0;
         ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written,
                        nullptr);
         count += written;
         if (!ok)
-            break;
+        {
+            DWORD error = GetLastError();
+            ok = ClearLineError(port) || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
+        }
     }
     if (!ok)
         TakeSystemError(SerialError::Io);
-    COMMTIMEOUTS portTimeouts =
-        MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
-    SetCommTimeouts(port, &portTimeouts);
+    if (!SetPortTimeouts(port, t) && ok)
+    {
+        TakeSystemError(SerialError::Settings);
+        ok = FALSE;
+    }
     return ok != FALSE;
 }
 
