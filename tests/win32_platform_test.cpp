@@ -1,0 +1,188 @@
+// The Windows platform layer as it runs (under Wine here): the serial-port map in the
+// registry, opening a port that is not there, the chime without a sound device, paths
+// with non-ASCII characters and the safe store. Built only for Windows.
+
+#ifdef _WIN32
+
+#include "device/CompletionSound.h"
+#include "device/Updater.h"
+#include "platform/SerialPort.h"
+#include "platform/SerialPortMap.h"
+#include "platform/Sound.h"
+#include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/TempDir.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using corvalin::platform::PlayWaveSync;
+
+namespace
+{
+
+// Driver device names of our own, so that a test that publishes the simulator as
+// "\Device\Silabser0" in the same Wine prefix is not disturbed.
+constexpr const char* kTestDevice = "\\Device\\CorvalinTest0";
+constexpr const wchar_t* kTestDeviceW = L"\\Device\\CorvalinTest0";
+
+// A value under SERIALCOMM for the life of the object.
+class CSerialCommValue
+{
+  public:
+    explicit CSerialCommValue(const std::wstring& data)
+    {
+        HKEY key = nullptr;
+        m_lResult = RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                                    REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+        if (m_lResult != ERROR_SUCCESS)
+            return;
+        m_lResult = RegSetValueExW(key, kTestDeviceW, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                   DWORD((data.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~CSerialCommValue()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS)
+        {
+            RegDeleteValueW(key, kTestDeviceW);
+            RegCloseKey(key);
+        }
+    }
+    CSerialCommValue(const CSerialCommValue&) = delete;
+    CSerialCommValue& operator=(const CSerialCommValue&) = delete;
+    LONG Result() const { return m_lResult; }
+
+  private:
+    LONG m_lResult = ERROR_SUCCESS;
+};
+
+class CRecordingStatus : public IStatusControl
+{
+  public:
+    void SetText(const std::string& text) override { m_texts.push_back(text); }
+    std::vector<std::string> m_texts;
+};
+
+} // namespace
+
+TEST(Win32SerialMap, ComValuesGiveTheirPortAndAnythingElseNoBridge)
+{
+    {
+        CSerialCommValue value(L"COM12");
+        ASSERT_EQ(ERROR_SUCCESS, value.Result());
+        auto port = platform::LookupSerialPort(kTestDevice);
+        ASSERT_TRUE(port.has_value());
+        EXPECT_EQ("COM12", port->strName);
+        EXPECT_EQ("\\\\.\\COM12", port->strPath);
+    }
+    // Removed again, the value means no bridge.
+    EXPECT_FALSE(platform::LookupSerialPort(kTestDevice).has_value());
+
+    // A value that names no COM port is no bridge either: there is nothing to open.
+    for (const wchar_t* data : {L"COM", L"COMx", L"com3", L"LPT1", L"", L"COM0", L"\\\\.\\COM5"})
+    {
+        CSerialCommValue value(data);
+        ASSERT_EQ(ERROR_SUCCESS, value.Result());
+        EXPECT_FALSE(platform::LookupSerialPort(kTestDevice).has_value())
+            << std::string(data, data + wcslen(data));
+    }
+}
+
+TEST(Win32SerialPort, APortThatIsNotThereIsNotFound)
+{
+    platform::CSerialPort port;
+    EXPECT_FALSE(port.Open("\\\\.\\COM199", platform::CPortTimeouts{}));
+    EXPECT_EQ(platform::SerialError::NotFound, port.LastError());
+    EXPECT_FALSE(port.IsOpen());
+    // A closed port refuses reads and writes rather than touching an old handle.
+    uint8_t one = 0;
+    std::size_t count = 1;
+    EXPECT_FALSE(port.Read(&one, 1, count, false));
+    EXPECT_EQ(0u, count);
+    EXPECT_FALSE(port.Write(&one, 1, count));
+}
+
+TEST(Win32Sound, TheChimeReturnsWithoutASoundDeviceAndOnAStop)
+{
+    std::size_t size = 0;
+    const uint8_t* chime = CompletionChime(size);
+    // Wine here has no sound card: the call must come back, whatever it reports.
+    std::atomic<bool> stop{false};
+    PlayWaveSync(chime, size, stop);
+    // A stop given while it plays ends it.
+    std::thread stopper(
+        [&]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            stop.store(true);
+        });
+    PlayWaveSync(chime, size, stop);
+    stopper.join();
+    EXPECT_FALSE(PlayWaveSync(chime, size, stop));
+}
+
+TEST(Win32Files, ImagesLoadAndStoreUnderNonAsciiFolderNames)
+{
+    CTempDir dir;
+    const std::filesystem::path folder = dir.Path() / std::filesystem::path(u8"Bilder é 日本");
+    std::filesystem::create_directory(folder);
+    CImageSpec imageSpec;
+    imageSpec.params = RealisticParameters(false);
+    const Bytes original = BuildImageFile(imageSpec);
+    const std::filesystem::path in = folder / std::filesystem::path(u8"café 日本.img");
+    WriteFileBytes(in, original);
+
+    CRecordingStatus status;
+    CUpdater updater;
+    updater.AttachControls(nullptr, &status);
+    ASSERT_EQ(1, updater.LoadImageFile(in)) << status.m_texts.back();
+    const std::filesystem::path out = folder / std::filesystem::path(u8"né 日本.img");
+    updater.StoreImageFile(out);
+    EXPECT_EQ("Image stored", status.m_texts.back());
+    EXPECT_EQ(original, ReadFileBytes(out));
+}
+
+TEST(Win32Files, AStoreOverAFileHeldByAnotherProgramLeavesItWhole)
+{
+    CTempDir dir;
+    CRecordingStatus status;
+    CUpdater updater;
+    updater.AttachControls(nullptr, &status);
+    ASSERT_EQ(1, updater.LoadImageFile(
+                     [&]
+                     {
+                         auto in = dir / "in.img";
+                         WriteFileBytes(in, BuildImageFile({}));
+                         return in;
+                     }()));
+    const Bytes old(3000, 0x5A);
+    const auto target = dir / "held.img";
+    WriteFileBytes(target, old);
+
+    // Held without sharing, then held by a reader that lets others read only: the
+    // first refuses the store at once, the second only when the new file is put in
+    // its place.
+    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ)})
+    {
+        HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        updater.StoreImageFile(target);
+        CloseHandle(held);
+        EXPECT_EQ("Unable to write the file", status.m_texts.back()) << "share " << share;
+        EXPECT_EQ(old, ReadFileBytes(target)) << "share " << share;
+        // Nothing is left beside it.
+        EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(dir.Path()), {})) << "share " << share;
+    }
+}
+
+#endif
