@@ -58,8 +58,9 @@ public:
     // Linux DTR and RTS are lowered right after the open call and HUPCL stays off, so
     // neither the settings nor the closing raise them again.
     bool Open(const std::string& path, const CPortTimeouts& timeouts);
-    // Restores the settings found at opening (on Linux with HUPCL and hardware flow
-    // control kept off) and closes; harmless when closed.
+    // Closes; harmless when closed. On Linux the settings found at opening are put
+    // back, with HUPCL and hardware flow control kept off; on Windows the settings stay
+    // as set (the driver keeps them for the next opening), so DTR and RTS stay low.
     void Close();
     bool IsOpen() const;
 
