@@ -6,6 +6,7 @@
 
 #include "device/CompletionSound.h"
 #include "device/Updater.h"
+#include "platform/FileIo.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMap.h"
 #include "platform/Sound.h"
@@ -182,6 +183,20 @@ TEST(Win32Files, AStoreOverAFileHeldByAnotherProgramLeavesItWhole)
         EXPECT_EQ(old, ReadFileBytes(target)) << "share " << share;
         // Nothing is left beside it.
         EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(dir.Path()), {})) << "share " << share;
+    }
+
+    // A new file that cannot be moved (held open without leave to delete it) is not
+    // put in place, and the old file keeps its name and bytes.
+    const auto fresh = dir / "fresh.img";
+    WriteFileBytes(fresh, Bytes(100, 0x11));
+    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)})
+    {
+        HANDLE held = CreateFileW(fresh.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        EXPECT_FALSE(platform::ReplaceFileWith(fresh, target)) << "share " << share;
+        CloseHandle(held);
+        EXPECT_EQ(old, ReadFileBytes(target)) << "share " << share;
+        EXPECT_EQ(3, std::distance(std::filesystem::directory_iterator(dir.Path()), {})) << "share " << share;
     }
 }
 

@@ -100,9 +100,21 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
 {
     if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
         return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-    // ReplaceFile keeps the target's attributes, access rights and creation time.
-    return ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr) != 0;
+    // ReplaceFile keeps the target's attributes, access rights and creation time. It
+    // gets a backup name: without one, a failure to move the new file in may leave the
+    // old file deleted; with one, the old file is at worst left under the backup name,
+    // from where it is put back.
+    const std::filesystem::path backup = target.parent_path() / NameBesideTarget();
+    if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr))
+    {
+        DeleteFileW(backup.c_str());
+        return true;
+    }
+    if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES)
+        MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    return false;
 }
 
 } // namespace corvalin::platform
