@@ -24,6 +24,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 winerun="$here/../../tools/wine-run.sh"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 com=COM$port
+device="\\\\.\\$com"
 link="$prefix/dosdevices/com$port"
 serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 bridge='\Device\Silabser0'
@@ -36,10 +37,12 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-wine-com.XXXXXX")
 sim_pid=
 keeper_pid=
+cli_pid=
 pty=
 failures=0
 
 cleanup() {
+  [ -n "$cli_pid" ] && kill "$cli_pid" 2>/dev/null && wait "$cli_pid" 2>/dev/null
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   if [ -n "$pty" ] && [ "$(readlink "$link" 2>/dev/null)" = "$pty" ]; then rm -f "$link"; fi
   if [ -n "$keeper_pid" ]; then
@@ -103,6 +106,48 @@ run_cli() {
   took=$((ms / 1000)).$(printf %03d $((ms % 1000)))
   out=$(tr -d '\r' <"$work/out.raw")
   err=$(tr -d '\r' <"$work/err.raw" | grep -v '^ALSA lib ')
+}
+
+# A copy of corvalin-cli.exe in the background, for the scenarios that need two
+# programs at once or an interrupt.
+start_cli() {
+  "$winerun" "$prefix" "$cli" "$@" >"$work/bg.out" 2>"$work/bg.err" &
+  cli_pid=$!
+}
+
+stop_cli() {
+  kill "$cli_pid" 2>/dev/null
+  wait "$cli_pid" 2>/dev/null
+  cli_pid=
+}
+
+wait_for_log() {
+  local i
+  for i in $(seq 200); do
+    grep -q "^$1" "$work/rec/log.txt" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  fail "the box never saw $1"
+}
+
+# Sends SIGINT to the background copy; it must end with exit 1 within 5 s.
+interrupt_cli() {
+  local i started=$(date +%s%N)
+  kill -INT "$cli_pid"
+  for i in $(seq 100); do
+    kill -0 "$cli_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$cli_pid" 2>/dev/null; then
+    fail "still running 5 s after the interrupt"
+    stop_cli
+    return
+  fi
+  wait "$cli_pid"
+  local code=$?
+  cli_pid=
+  [ "$code" = 1 ] || fail "exit code $code after the interrupt"
+  echo "ended $(( ($(date +%s%N) - started) / 1000000 )) ms after the interrupt: $(tr -d '\r' <"$work/bg.err" | grep -v '^ALSA lib ' | tail -n 1)"
 }
 
 expect_rc() {
@@ -190,7 +235,7 @@ named-port)
   make_image in.img 1024
   unpublish
   start_box
-  run_cli update "$(win in.img)" --port "\\\\.\\$com"
+  run_cli update "$(win in.img)" --port "$device"
   expect_rc 0
   expect_err "$complete"
   grep -q QUERY "$work/rec/log.txt" && fail "the box was asked for its record"
@@ -233,6 +278,48 @@ box-failures)
   expect_rc 1
   [[ "$err" == *$'Send PREP\nPREP Failed: 5\nError: The image file is not compatible with the hardware' ]] ||
     fail "refused PREP: $err"
+  ;;
+busy)
+  # A first copy probes a silent box, holding the port; a second one is kept out.
+  make_image in.img 1024
+  start_box --silent
+  start_cli devices
+  wait_for_log QUERY
+  run_cli devices
+  expect_rc 1
+  [[ "$err" == $'Cannot find device\nhint: the port is in use by another program'* ]] || fail "probe: $err"
+  run_cli update "$(win in.img)" --port "$device"
+  expect_rc 1
+  [[ "$err" == *$'Unable to open the device\nhint: the port is in use'* ]] || fail "update: $err"
+  stop_cli
+  ;;
+interrupt)
+  # Ctrl-C (SIGINT, which Wine turns into the console's Ctrl-C event) ends the probe
+  # of a silent box and an update under way, each within a guard far below their
+  # own time-outs.
+  make_image in.img 8192
+  start_box --silent
+  start_cli update "$(win in.img)"
+  wait_for_log QUERY
+  interrupt_cli
+  start_box --slow-ms 300
+  start_cli update "$(win in.img)"
+  wait_for_log "XFER 1"
+  interrupt_cli
+  grep -q CLOSE "$work/rec/log.txt" && fail "the update went on to its end"
+  ;;
+stale-input)
+  # The reply to a block that an interrupted update no longer reads lands in the
+  # port's input; the next opening must throw it away, or INIT takes it for its reply.
+  make_image in.img 8192
+  start_box --slow-ms 300
+  start_cli update "$(win in.img)" --port "$device"
+  wait_for_log "XFER 1"
+  interrupt_cli
+  sleep 0.6
+  run_cli update "$(win in.img)" --port "$device" --fast
+  expect_rc 0
+  expect_err "$complete"
   ;;
 *)
   echo "wine-com-harness: unknown scenario $scenario" >&2
