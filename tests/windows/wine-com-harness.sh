@@ -64,8 +64,9 @@ fail() {
 # Starts the simulator with the given options and links its terminal as COMn.
 start_box() {
   stop_box
-  rm -rf "$work/rec"
+  rm -rf "$work/rec" "$work/sim.out"
   mkdir -p "$work/rec"
+  pty=
   "$boxsim" --record "$work/rec" --exit-with-parent "$@" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   local i
