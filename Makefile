@@ -54,7 +54,9 @@ test-default: build
 test-asan: build-asan
 	ctest --preset asan -j $(JOBS)
 
-build-windows: build/windows/build.ninja
+# The Windows COM port tests drive the Linux simulator and image writer.
+build-windows: build/windows/build.ninja build/default/build.ninja
+	cmake --build --preset default -j $(JOBS) --target corvalin-boxsim corvalin-mkdemo
 	cmake --build --preset windows -j $(JOBS)
 
 # The first run sets up a Wine prefix in build/windows/wineprefix, once.

@@ -1,10 +1,14 @@
 // corvalin-mkdemo DIR: writes the demo's sample files into DIR.
+// corvalin-mkdemo --image FILE BODY_BYTES: writes one test image with a body of that
+// size, for the test scripts that drive the programs from outside.
 
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ZipWriter.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 
@@ -36,13 +40,21 @@ Bytes DemoProduct(const std::string& name, bool withIrButtons, uint32_t volvoMod
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    const bool oneImage = argc == 4 && std::strcmp(argv[1], "--image") == 0;
+    if (argc != 2 && !oneImage)
     {
-        std::fprintf(stderr, "usage: corvalin-mkdemo DIR\n");
+        std::fprintf(stderr, "usage: corvalin-mkdemo DIR\n       corvalin-mkdemo --image FILE BODY_BYTES\n");
         return 2;
     }
     try
     {
+        if (oneImage)
+        {
+            CImageSpec imageSpec;
+            imageSpec.bodySize = std::strtoul(argv[3], nullptr, 10);
+            WriteFileBytes(argv[2], BuildImageFile(imageSpec));
+            return 0;
+        }
         std::filesystem::path dir = argv[1];
         std::filesystem::create_directories(dir);
 
