@@ -253,12 +253,22 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         if (!ok)
             break;
         DWORD got = 0;
+        const Clock::time_point sliceStart = Clock::now();
         ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
         if (!ok && ClearLineError(port))
             ok = TRUE;
         if (!ok)
             break;
-        if (got > 0)
+        if (got == 0)
+        {
+            // A port whose other end is gone may answer at once with nothing; wait out
+            // the slice instead of spinning on it until the time-outs run out.
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sliceStart);
+            const int64_t rest = int64_t(sliced.ReadTotalTimeoutConstant) - spent.count();
+            if (rest > 0)
+                Sleep(DWORD(rest));
+        }
+        else
         {
             count += got;
             intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);

@@ -254,9 +254,9 @@ Cannot communicate, try to replug the USB"
   echo "silent box given up after $took s"
   ;;
 hangup)
-  # Under Wine a pseudo-terminal whose other end has hung up reads as empty at once,
-  # not as an error, so the port's read loop spins until its time-outs run out and
-  # the failure comes after about 11 s (about 0.6 s on Linux). The text is the same.
+  # Under Wine a pseudo-terminal whose other end has hung up reads as empty, not as an
+  # error, so the failure comes when the read time-outs run out (about 11 s; about
+  # 0.6 s on Linux, where the hang-up is seen at once). The text is the same.
   make_image in.img 4096
   start_box --hangup-at 3
   run_cli update "$(win in.img)"
