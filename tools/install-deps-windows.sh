@@ -17,28 +17,4 @@ packages=(
   dpkg-dev bzip2 xz-utils cmake ninja-build googletest
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps-windows: all Windows build dependencies are present"
-  exit 0
-fi
-
-echo "install-deps-windows: installing ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then
-    sudo_cmd=(sudo)
-  else
-    echo "install-deps-windows: need root or sudo to install: ${missing[*]}" >&2
-    exit 1
-  fi
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+exec "$(dirname "$0")/apt-install-missing.sh" install-deps-windows "${packages[@]}"
