@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include <algorithm>
+
 namespace corvalin::platform
 {
 
@@ -24,6 +26,35 @@ std::size_t CompleteFrameLength(const uint8_t* data, std::size_t count)
         return 0;
     std::size_t length = 4 + std::size_t(data[2] | data[3] << 8);
     return count >= length ? length : 0;
+}
+
+CReadDeadlines::CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, bool endAtFrame)
+    : m_timeouts(timeouts), m_bEndAtFrame(endAtFrame),
+      m_total(Clock::now() +
+              std::chrono::milliseconds(int64_t(maximum) * timeouts.nMultiplierMs + timeouts.nConstantMs))
+{
+}
+
+int CReadDeadlines::MillisecondsLeft(const uint8_t* buffer, std::size_t count)
+{
+    const Clock::time_point never = Clock::time_point::max();
+    if (m_bEndAtFrame && m_tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+    {
+        if (m_timeouts.nFrameTailMs <= 0)
+            return 0;
+        m_tailEnd = Clock::now() + std::chrono::milliseconds(m_timeouts.nFrameTailMs);
+    }
+    const Clock::time_point deadline = std::min({m_total, m_intervalEnd, m_tailEnd});
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : int(std::min<int64_t>((left + 999) / 1000, 1 << 30));
+}
+
+void CReadDeadlines::BytesArrived()
+{
+    const Clock::time_point now = Clock::now();
+    m_intervalEnd = now + std::chrono::milliseconds(m_timeouts.nIntervalMs);
+    if (m_tailEnd != Clock::time_point::max())
+        m_tailEnd = now + std::chrono::milliseconds(m_timeouts.nFrameTailMs);
 }
 
 } // namespace corvalin::platform

@@ -4,6 +4,7 @@
 // Windows COMMTIMEOUTS. One implementation per operating system (posix/, win32/).
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,5 +98,28 @@ std::optional<int> ParseComPortNumber(std::string_view name);
 // The length (4 + L) of the frame at the start of `data` when all of it is there, or
 // 0 while it is incomplete or does not start with AA 55.
 std::size_t CompleteFrameLength(const uint8_t* data, std::size_t count);
+
+// The deadlines of one read of up to `maximum` bytes under `timeouts`: the total time,
+// the interval after the last byte and, for a read that ends at a frame, the short
+// quiet tail once the buffer holds a whole frame. Both systems' read loops ask it how
+// long they may still wait.
+class CReadDeadlines
+{
+public:
+    CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, bool endAtFrame);
+    // Whole milliseconds (rounded up) the read may still wait, given the `count` bytes
+    // in `buffer`; 0 once it is over.
+    int MillisecondsLeft(const uint8_t* buffer, std::size_t count);
+    // Bytes came: the interval, and a running tail, start again.
+    void BytesArrived();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    const CPortTimeouts& m_timeouts;
+    const bool m_bEndAtFrame;
+    const Clock::time_point m_total;
+    Clock::time_point m_intervalEnd = Clock::time_point::max();
+    Clock::time_point m_tailEnd = Clock::time_point::max();
+};
 
 } // namespace corvalin::platform

@@ -16,21 +16,6 @@
 namespace corvalin::platform
 {
 
-namespace
-{
-
-using Clock = std::chrono::steady_clock;
-
-int MillisecondsUntil(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
-        return 0;
-    return int((left + 999) / 1000);
-}
-
-} // namespace
-
 struct CSerialPort::CImpl
 {
     int fd = -1;
@@ -172,27 +157,14 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         return false;
     }
     const CPortTimeouts& t = m_pImpl->timeouts;
-    const Clock::time_point total =
-        Clock::now() + std::chrono::milliseconds(int64_t(maximum) * t.nMultiplierMs + t.nConstantMs);
-    Clock::time_point intervalEnd = Clock::time_point::max();
-    // Once the buffer holds a whole frame, the read ends after a short quiet tail
-    // instead of the long interval; bytes in that tail are still taken.
-    const Clock::time_point never = Clock::time_point::max();
-    Clock::time_point tailEnd = never;
+    // Once the buffer holds a whole frame, a read that ends at frames ends after a short
+    // quiet tail instead of the long interval; bytes in that tail are still taken.
+    CReadDeadlines deadlines(t, maximum, endAtFrame);
 
     while (count < maximum)
     {
-        if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
-        {
-            if (t.nFrameTailMs <= 0)
-                break;
-            tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
-        }
-        if (cancel && cancel->load())
-            break;
-        Clock::time_point deadline = std::min({total, intervalEnd, tailEnd});
-        int wait = MillisecondsUntil(deadline);
-        if (wait <= 0)
+        int wait = deadlines.MillisecondsLeft(buffer, count);
+        if (wait <= 0 || (cancel && cancel->load()))
             break;
 
         pollfd entry{m_pImpl->fd, POLLIN, 0};
@@ -212,9 +184,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             if (got > 0)
             {
                 count += std::size_t(got);
-                intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
-                if (tailEnd != never)
-                    tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+                deadlines.BytesArrived();
                 continue;
             }
             if (got < 0 && (errno == EINTR || errno == EAGAIN))

@@ -225,29 +225,15 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     // as soon as any byte is there), so that a cancel request and a whole frame are
     // seen between them. Bytes that follow a whole frame within the tail still belong
     // to the read.
-    const Clock::time_point never = Clock::time_point::max();
-    const Clock::time_point total =
-        Clock::now() + std::chrono::milliseconds(int64_t(wanted) * t.nMultiplierMs + t.nConstantMs);
-    Clock::time_point intervalEnd = never;
-    Clock::time_point tailEnd = never;
+    CReadDeadlines deadlines(t, wanted, endAtFrame);
     COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 1);
     BOOL ok = TRUE;
     while (count < wanted)
     {
-        if (endAtFrame && tailEnd == never && CompleteFrameLength(buffer, count) != 0)
-        {
-            if (t.nFrameTailMs <= 0)
-                break;
-            tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
-        }
-        if (cancel && cancel->load())
+        const int left = deadlines.MillisecondsLeft(buffer, count);
+        if (left <= 0 || (cancel && cancel->load()))
             break;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::min({total, intervalEnd, tailEnd}) - Clock::now())
-                        .count();
-        if (left <= 0)
-            break;
-        sliced.ReadTotalTimeoutConstant = DWORD(std::min<int64_t>(left, std::max(1, t.nStopCheckMs)));
+        sliced.ReadTotalTimeoutConstant = DWORD(std::min(left, std::max(1, t.nStopCheckMs)));
         // A slice that could not be set would leave the read waiting for longer.
         ok = SetCommTimeouts(port, &sliced);
         if (!ok)
@@ -271,9 +257,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         else
         {
             count += got;
-            intervalEnd = Clock::now() + std::chrono::milliseconds(t.nIntervalMs);
-            if (tailEnd != never)
-                tailEnd = Clock::now() + std::chrono::milliseconds(t.nFrameTailMs);
+            deadlines.BytesArrived();
         }
     }
     if (!ok)
