@@ -105,9 +105,13 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     m_nLastError = SerialError::None;
     m_strLastError.clear();
 
+    // A bare port name ("COM12") is reached through the device namespace, since
+    // Windows finds only COM1 to COM9 as plain file names.
+    const bool bareName = ParseComPortNumber(path).has_value() && path.find_first_of("\\/:") == std::string::npos;
+    const std::string device = bareName ? "\\\\.\\" + path : path;
     // Read and write, existing device, no sharing, no overlapped I/O.
     HANDLE port =
-        CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        CreateFileW(Widen(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
     {
         TakeSystemError(SerialError::Other);
