@@ -40,10 +40,12 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CORVALIN_INSTALL_BINDI
 get_property(entries GLOBAL PROPERTY CORVALIN_START_MENU_ENTRIES)
 set(create "SetOutPath \"$INSTDIR\"\n")
 set(delete "")
+set(start_menu_names "")
 foreach(entry IN LISTS entries)
   string(REPLACE "|" ";" entry "${entry}")
   list(GET entry 0 name)
   list(GET entry 1 target)
+  list(APPEND start_menu_names "${name}")
   set(link "$SMPROGRAMS\\$STARTMENU_FOLDER\\${name}.lnk")
   get_target_property(window ${target} WIN32_EXECUTABLE)
   if(window)
@@ -72,17 +74,11 @@ if(CORVALIN_BUILD_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR -1 prefix)
   set(CORVALIN_LINUX_CLI "${CMAKE_SOURCE_DIR}/build/default/corvalin-cli" CACHE FILEPATH
       "The Linux corvalin-cli whose parameter list the installed program must print")
-  set(links "")
-  foreach(entry IN LISTS entries)
-    string(REPLACE "|" ";" entry "${entry}")
-    list(GET entry 0 name)
-    list(APPEND links "${name}")
-  endforeach()
   add_test(NAME WindowsInstaller
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/installer-test.sh ${prefix}
             ${CMAKE_BINARY_DIR}/${CORVALIN_PACKAGE_NAME}-setup.exe $<TARGET_FILE:corvalin-cli>
             ${CORVALIN_LINUX_TOOLS}/corvalin-mkdemo ${CORVALIN_LINUX_CLI}
             ${CPACK_PACKAGE_INSTALL_REGISTRY_KEY} ${CPACK_PACKAGE_VENDOR} ${CPACK_PACKAGE_INSTALL_DIRECTORY}
-            ${links})
+            ${start_menu_names})
   set_tests_properties(WindowsInstaller PROPERTIES TIMEOUT 180)
 endif()

@@ -54,7 +54,10 @@ fi
 # No window of the installer may show on a developer's desktop.
 quiet=(env -u DISPLAY -u WAYLAND_DISPLAY "$winerun" "$prefix")
 has_key() { "$winerun" "$prefix" reg query "$1" >/dev/null 2>&1; }
-start_menu_folders() { find "$prefix/drive_c" -type d -path "*/Start Menu/Programs/$folder" 2>/dev/null; }
+# The Start menu of all users or, without administrator rights, the user's own.
+start_menu_folders() {
+  find "$prefix/drive_c/ProgramData" "$prefix/drive_c/users" -type d -path "*/Start Menu/Programs/$folder" 2>/dev/null
+}
 temp_copies() { find "$prefix/drive_c/users" -maxdepth 4 -type d -name '~nsu*.tmp' 2>/dev/null | sort; }
 
 "$winerun" "$prefix" cmd /c exit >/dev/null 2>&1 # sets the prefix up if needed
