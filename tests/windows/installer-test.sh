@@ -68,11 +68,16 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-installer-test.XXXXXX")
 temp_before=$(temp_copies)
 keeper_pid=
 
-cleanup() {
-  rm -rf "$dir" "$work"
+# The package's Start menu folder and registry keys, which only this test makes.
+remove_package_traces() {
   start_menu_folders | while read -r stale; do rm -rf "$stale"; done
   "$winerun" "$prefix" reg delete "$uninstall_key" /f >/dev/null 2>&1
   "$winerun" "$prefix" reg delete "$vendor_key" /f >/dev/null 2>&1
+}
+
+cleanup() {
+  rm -rf "$dir" "$work"
+  remove_package_traces
   # The uninstaller runs from a copy in the temporary folder, which Windows removes at
   # the next start; Wine's prefix is never started anew, so it goes here.
   comm -13 <(echo "$temp_before") <(temp_copies) | while read -r copy; do [ -n "$copy" ] && rm -rf "$copy"; done
@@ -93,9 +98,7 @@ exec 8>"$work/keep"
 # A run killed half-way may have left the package's keys: they would hide a fault.
 if has_key "$uninstall_key" || has_key "$vendor_key" || [ -n "$(start_menu_folders)" ]; then
   echo "installer-test: removing what an earlier run left behind"
-  "$winerun" "$prefix" reg delete "$uninstall_key" /f >/dev/null 2>&1
-  "$winerun" "$prefix" reg delete "$vendor_key" /f >/dev/null 2>&1
-  start_menu_folders | while read -r stale; do rm -rf "$stale"; done
+  remove_package_traces
 fi
 
 ms() { echo $((($(date +%s%N) - $1) / 1000000)); }
