@@ -4,7 +4,9 @@
 #               run every test (the Windows ones under Wine) and a short run of each
 #               fuzz target
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (600 by default)
-#   make windows  build the Windows programs with MinGW-w64 and run their tests under Wine
+#   make windows  build the Windows programs with MinGW-w64 and their packages, and run
+#               their tests under Wine
+#   make package-windows  build the Windows installer and portable archive (build/windows)
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -15,7 +17,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
-	windows-deps build-windows windows test-windows
+	windows-deps build-windows package-windows windows test-windows
 
 all: build
 
@@ -54,13 +56,18 @@ test-default: build
 test-asan: build-asan
 	ctest --preset asan -j $(JOBS)
 
-# The Windows COM port tests drive the Linux simulator and image writer.
+# The Windows COM port and installer tests drive the Linux simulator, image writer
+# and corvalin-cli.
 build-windows: build/windows/build.ninja build/default/build.ninja
-	cmake --build --preset default -j $(JOBS) --target corvalin-boxsim corvalin-mkdemo
+	cmake --build --preset default -j $(JOBS) --target corvalin-boxsim corvalin-mkdemo corvalin-cli
 	cmake --build --preset windows -j $(JOBS)
 
+# corvalin-<version>-win64-setup.exe and corvalin-<version>-win64.zip in build/windows.
+package-windows: build-windows
+	cpack --preset windows
+
 # The first run sets up a Wine prefix in build/windows/wineprefix, once.
-windows: build-windows
+windows: package-windows
 	ctest --preset windows -j $(JOBS)
 
 test-fuzz: build-fuzz
