@@ -1,9 +1,11 @@
 #pragma once
-// Shared by the device tests: a simulated box on a pseudo-terminal published through a
-// serial-port map directory, shortened time-outs, and controls that record what the
+// Shared by the device tests: a simulated box published through the serial-port map
+// (on Linux a pseudo-terminal in a map directory, on Windows a Wine COM port in the
+// registry's SERIALCOMM key), shortened time-outs, and controls that record what the
 // worker reports.
 
 #include "device/Updater.h"
+#include "platform/SerialPortMap.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -46,6 +49,15 @@ inline CLinkTiming FastTiming()
     timing.nRestartPauseMs = 30;
     return timing;
 }
+
+// A gap after each reply frame at which a late byte surely comes after the read of the
+// reply has ended. Under Wine a read ends only with its 20 ms stop-check slice, which
+// takes in a byte that follows the frame by 20 ms.
+#ifdef _WIN32
+constexpr int kSurelyLateGapMs = 60;
+#else
+constexpr int kSurelyLateGapMs = 20;
+#endif
 
 // Polls `condition` until it holds or about `seconds` have passed; a guard against a
 // hang, not a measure of speed.
@@ -175,27 +187,73 @@ private:
     int m_nMax = -1;
 };
 
-// A simulated box published as the map directory's Silabser0, which the process's
-// CORVALIN_SERIAL_MAP then names; it records what it receives.
+#ifdef _WIN32
+// The Wine COM port the simulator is linked as (the Wine COM port harness uses 61 to
+// 70). Every test that publishes it holds CTest's wine-serialcomm lock.
+constexpr int kSimulatorComPort = 71;
+
+// Publishes the simulator's port as the bridge, or no bridge.
+inline void PublishBridge(bool publish)
+{
+    fixtures::SetSerialCommValue(platform::kFirstBridgeDevice,
+                                 publish ? "COM" + std::to_string(kSimulatorComPort) : std::string());
+}
+#endif
+
+// While it lives, the serial-port map holds no bridge: an empty map directory on Linux,
+// no SERIALCOMM value on Windows.
+class CNoBridge
+{
+public:
+#ifdef _WIN32
+    CNoBridge() { PublishBridge(false); }
+#else
+    CNoBridge() { setenv("CORVALIN_SERIAL_MAP", m_emptyMap.Path().c_str(), 1); }
+    ~CNoBridge() { unsetenv("CORVALIN_SERIAL_MAP"); }
+
+private:
+    fixtures::CTempDir m_emptyMap;
+#endif
+};
+
+// A simulated box published as the map's Silabser0 (on Linux the map directory that
+// the process's CORVALIN_SERIAL_MAP then names); it records what it receives.
 class CSimulatedBox
 {
 public:
     explicit CSimulatedBox(std::vector<std::string> args = {})
     {
+#ifdef _WIN32
+        args.insert(args.end(), {"--record", fixtures::SimulatorPath(RecordDir())});
+        m_pSim = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, args, kSimulatorComPort);
+        if (!Path().empty())
+            PublishBridge(true);
+#else
         args.insert(args.end(), {"--map-dir", MapDir().string(), "--record", RecordDir().string()});
         m_pSim = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, args);
         setenv("CORVALIN_SERIAL_MAP", MapDir().c_str(), 1);
+#endif
     }
     ~CSimulatedBox()
     {
+#ifdef _WIN32
+        PublishBridge(false);
+#else
         const char* map = std::getenv("CORVALIN_SERIAL_MAP");
         if (map && MapDir() == map)
             unsetenv("CORVALIN_SERIAL_MAP");
+#endif
     }
 
+    // "/dev/pts/7" on Linux, "\\.\COM71" on Windows.
     const std::string& Path() const { return m_pSim->Path(); }
-    // "pts/7" for "/dev/pts/7".
-    std::string ShownName() const { return Path().substr(5); }
+    // What the port list shows: "pts/7", "COM71".
+#ifdef _WIN32
+    static constexpr const char* kDeviceFolder = "\\\\.\\";
+#else
+    static constexpr const char* kDeviceFolder = "/dev/";
+#endif
+    std::string ShownName() const { return Path().substr(std::string_view(kDeviceFolder).size()); }
     std::filesystem::path MapDir() const { return m_dir / "map"; }
     std::filesystem::path RecordDir() const { return m_dir / "record"; }
     fixtures::CBoxSim& Sim() { return *m_pSim; }

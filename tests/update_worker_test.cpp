@@ -1,6 +1,6 @@
-// The update worker on its own thread against corvalin-boxsim over a pseudo-terminal,
-// with shortened time-outs: state machine, restarts and retries, outputs, hand-over
-// and stopping.
+// The update worker on its own thread against corvalin-boxsim over a pseudo-terminal (on
+// Windows a Wine COM port linked to it), with shortened time-outs: state machine,
+// restarts and retries, outputs, hand-over and stopping.
 
 #include "DeviceTestSupport.h"
 
@@ -126,7 +126,7 @@ TEST_F(UpdateWorkerTest, LateBytesAfterEachReplySpoilNeitherReadRule)
             const int told = m_controls.CountText(fallback);
             if (!fast || !tail)
                 EXPECT_EQ(told, 0);
-            else if (std::atoi(gap) >= 20)
+            else if (std::atoi(gap) >= kSurelyLateGapMs)
                 EXPECT_EQ(told, 1);
             else
                 EXPECT_LE(told, 1); // the 1 ms grace may still catch a byte 2 or 5 ms late

@@ -5,7 +5,9 @@
 // It prints the pseudo-terminal's path on the first line of stdout and serves until
 // it is terminated (or, with --hangup-at, until it hangs up). With --map-dir DIR it
 // also publishes the port as DIR/Silabser0, the serial-port map that
-// CORVALIN_SERIAL_MAP points the tool at.
+// CORVALIN_SERIAL_MAP points the tool at. With --link PATH it makes PATH a symbolic
+// link to the terminal while it runs (a Wine COM port is such a link). With
+// --while-file PATH it ends once PATH is gone, for a starter that cannot signal it.
 //
 // Wire format, both directions: AA 55, L (u16 LE, the bytes that follow), command or
 // reply code, payload. QUERY 00 -> device record; INIT 02 -> 03 status; XFER 04,
@@ -76,6 +78,8 @@ struct COptions
     int nSplitMs = 0;              // pause after each reply's 5-byte frame header
     bool bDeaf = false;            // never reads the line
     bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
+    std::string strLink;           // a symbolic link to the terminal while it runs
+    std::string strWhileFile;      // serves only while this file exists
 };
 
 volatile std::sig_atomic_t g_bTerminate = 0;
@@ -99,7 +103,7 @@ void OnTerminate(int)
                  "              [--lie-length] [--tail N] [--tail-gap-ms MS] [--stray-hex HEX]\n"
                  "              [--cut init|xfer|prep|close:N] [--query-length L] [--split-ms MS] [--deaf]\n"
                  "  line:       [--baud RATE] [--flash-ms MS]\n"
-                 "  harness:    [--exit-with-parent]\n",
+                 "  harness:    [--exit-with-parent] [--link PATH] [--while-file PATH]\n",
                  message);
     std::exit(2);
 }
@@ -238,6 +242,10 @@ COptions ParseOptions(int argc, char** argv)
             o.bDeaf = true;
         else if (a == "--exit-with-parent")
             o.bExitWithParent = true;
+        else if (a == "--link")
+            o.strLink = value();
+        else if (a == "--while-file")
+            o.strWhileFile = value();
         else if (a == "--junk-gap-ms")
             o.nJunkGapMs = int(ParseNumber(value()));
         else
@@ -553,6 +561,26 @@ int main(int argc, char** argv)
         }
     }
 
+    if (!options.strLink.empty())
+    {
+        std::error_code error;
+        fs::remove(options.strLink, error);
+        fs::create_symlink(slavePath, options.strLink, error);
+        if (error)
+        {
+            std::fprintf(stderr, "corvalin-boxsim: cannot link %s: %s\n", options.strLink.c_str(),
+                         error.message().c_str());
+            return 1;
+        }
+    }
+    // The link goes with the terminal, unless someone else has replaced it meanwhile.
+    auto removeLink = [&]
+    {
+        std::error_code error;
+        if (!options.strLink.empty() && fs::read_symlink(options.strLink, error) == slavePath)
+            fs::remove(options.strLink, error);
+    };
+
     CBox box(options, master);
     if (!box.OpenRecords())
     {
@@ -575,6 +603,9 @@ int main(int argc, char** argv)
     {
         if (options.bExitWithParent && getppid() != parent)
             break;
+        std::error_code error;
+        if (!options.strWhileFile.empty() && !fs::exists(options.strWhileFile, error))
+            break;
         if (options.bDeaf)
         {
             // What the tool writes piles up until the line takes no more.
@@ -594,10 +625,8 @@ int main(int argc, char** argv)
                 ::close(slave);
                 ::close(master);
                 if (!options.strMapDir.empty())
-                {
-                    std::error_code error;
                     fs::remove(fs::path(options.strMapDir) / "Silabser0", error);
-                }
+                removeLink();
                 return 0;
             }
         }
@@ -606,5 +635,6 @@ int main(int argc, char** argv)
     }
     ::close(slave);
     ::close(master);
+    removeLink();
     return 0;
 }
