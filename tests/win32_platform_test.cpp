@@ -126,6 +126,26 @@ TEST(Win32SerialPort, APortThatIsNotThereIsNotFound)
     EXPECT_FALSE(port.Write(&one, 1, count));
 }
 
+TEST(Win32SerialPort, APortHeldByAnotherProgramGetsTheBusyHint)
+{
+    // A COM port that another program holds opens with "access denied". Wine opens COM
+    // ports for any number of programs, so a folder, which opens with that error too,
+    // stands in for the held port.
+    CTempDir dir;
+    const std::filesystem::path held = dir / "held";
+    std::filesystem::create_directory(held);
+    platform::CSerialPort port;
+    EXPECT_FALSE(port.Open(Utf8(held), platform::CPortTimeouts{}));
+    EXPECT_EQ(platform::SerialError::Busy, port.LastError());
+
+    WriteFileBytes(dir / "in.img", BuildImageFile({}));
+    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"update", Utf8(dir / "in.img"), "--port", Utf8(held)});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos,
+              r.err.find("Unable to open the device\nhint: the port is in use by another program ("))
+        << r.err;
+}
+
 TEST(Win32Sound, TheChimeReturnsWithoutASoundDeviceAndOnAStop)
 {
     std::size_t size = 0;
