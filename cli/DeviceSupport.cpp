@@ -27,8 +27,9 @@ std::atomic<bool> g_bInterrupted{false};
 void PrintNoBridgeHint()
 {
 #ifdef _WIN32
-    std::fprintf(stderr, "hint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing; "
-                         "Windows 10 and 11 fetch it through Windows Update\n");
+    std::fprintf(stderr,
+                 "hint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing; "
+                 "Windows 10 and 11 fetch it through Windows Update\n");
 #endif
 }
 

@@ -21,13 +21,13 @@ bool WaitForInput(int milliseconds);
 // the bytes as written, and on other systems nothing changes.
 class CUtf8Console
 {
-public:
+  public:
     CUtf8Console();
     ~CUtf8Console();
     CUtf8Console(const CUtf8Console&) = delete;
     CUtf8Console& operator=(const CUtf8Console&) = delete;
 
-private:
+  private:
     unsigned m_nSavedCodePage = 0;
 };
 

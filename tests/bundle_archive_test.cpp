@@ -244,9 +244,8 @@ TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
     CTempDir dir;
     WriteFileBytes(dir / "secret.enc", MakeCompressibleBody(4000, 6));
     WriteFileBytes(dir / "image.info", {});
-    ASSERT_EQ(
-        0,
-        RunShell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info").exitCode);
+    ASSERT_EQ(0, RunShell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info")
+                     .exitCode);
 
     BundleArchive archive;
     ASSERT_EQ(kArchiveOk, archive.Open(dir / "locked.zip"));
