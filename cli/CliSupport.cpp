@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "image/BundleLoader.h"
+#include "platform/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -113,32 +114,41 @@ bool TakeFlag(Args& args, const std::string& name)
 
 bool CheckReadableFile(const std::string& file)
 {
+    const std::filesystem::path path = platform::PathFromUtf8(file);
     std::error_code error;
-    if (std::filesystem::is_directory(file, error))
+    const std::filesystem::file_status found = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(found))
     {
         PrintError(file + ": is a directory");
         return false;
     }
-    if (std::FILE* probe = std::fopen(file.c_str(), "rb"))
-        std::fclose(probe);
-    else
+    // Opened as the loaders open it: a FIFO or a device is refused rather than waited on.
+    errno = 0;
+    if (std::FILE* probe = platform::OpenFileForRead(path))
     {
-        PrintError(file + ": " + std::strerror(errno));
-        return false;
+        std::fclose(probe);
+        return true;
     }
-    return true;
+    if (error)
+        PrintError(file + ": " + error.message());
+    else if (std::filesystem::exists(found) && !std::filesystem::is_regular_file(found))
+        PrintError(file + ": not a regular file");
+    else
+        PrintError(file + ": " + std::strerror(errno != 0 ? errno : EACCES));
+    return false;
 }
 
 bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product)
 {
     if (!CheckReadableFile(file))
         return false;
+    const std::filesystem::path path = platform::PathFromUtf8(file);
     if (!product)
-        return updater.LoadImageFile(file) == 1;
+        return updater.LoadImageFile(path) == 1;
 
     // The member stored under exactly that name, else the listed product of that name
     // with letter case ignored, loaded the way choosing it in the window's list does.
-    CProductSelectOutcome outcome = SelectBundleProductByName(updater, file, *product, 0);
+    CProductSelectOutcome outcome = SelectBundleProductByName(updater, path, *product, 0);
     switch (outcome.m_nResult)
     {
     case ProductLoad::Loaded:

@@ -4,6 +4,7 @@
 #include "cli/Latin1.h"
 #include "ir/CcfReader.h"
 #include "ir/IrProtocol.h"
+#include "platform/FileIo.h"
 
 #include <cstdio>
 #include <iostream>
@@ -18,7 +19,7 @@ int RunCcf(Args args)
         return UsageError("ccf takes one FILE");
 
     CcfReader reader(trace ? &std::cerr : nullptr);
-    if (!reader.Load(args[0]))
+    if (!reader.Load(platform::PathFromUtf8(args[0])))
     {
         std::fprintf(stderr, "CAN NOT OPEN\n");
         return kExitFailure;

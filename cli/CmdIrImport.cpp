@@ -9,6 +9,7 @@
 #include "ir/CodeSelection.h"
 #include "ir/IrProtocol.h"
 #include "params/IrCodeHandOff.h"
+#include "platform/FileIo.h"
 
 #include <cstdio>
 
@@ -158,7 +159,7 @@ int RunIrImport(Args args)
     if (failed)
         return kExitFailure;
 
-    updater.StoreImageFile(options.m_strOut);
+    updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
     if (status.LastText() != "Image stored")
         return kExitFailure;
     PrintDisplayList(updater);

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "image/BundleLoader.h"
+#include "platform/FileIo.h"
 
 #include <cstdio>
 
@@ -18,7 +19,7 @@ int RunProducts(Args args)
     CUpdater updater;
     CStderrStatus status;
     updater.AttachControls(nullptr, &status);
-    CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, args[0], 0, {});
+    CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, platform::PathFromUtf8(args[0]), 0, {});
     for (const CBundleProduct& product : outcome.m_products)
         std::printf("%s\n", product.m_strName.c_str());
     return outcome.m_products.empty() ? kExitFailure : kExitOk;

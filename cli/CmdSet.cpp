@@ -2,6 +2,7 @@
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
+#include "platform/FileIo.h"
 
 namespace corvalin::cli
 {
@@ -51,7 +52,7 @@ int RunSet(Args args)
     for (const auto& [slot, value] : changes)
         SetParamValue(updater.Header(), slot, value);
 
-    updater.StoreImageFile(options.m_strOut);
+    updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
     if (status.LastText() != "Image stored")
         return kExitFailure;
     PrintDisplayList(updater);

@@ -22,6 +22,17 @@ constexpr int kWatchStepMs = 20;
 
 std::atomic<bool> g_bInterrupted{false};
 
+// Windows publishes the bridge's port only once its driver is installed; Linux has
+// the driver in the kernel, so there no bridge means no box plugged in.
+void PrintNoBridgeHint()
+{
+#ifdef _WIN32
+    std::fprintf(stderr,
+                 "hint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing; "
+                 "Windows 10 and 11 fetch it through Windows Update\n");
+#endif
+}
+
 } // namespace
 
 void PrintPortHint(const CUpdater& updater)
@@ -73,7 +84,10 @@ bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* 
     if (status.LastText() == kCannotFindDevice)
         PrintPortHint(updater);
     else if (!platform::LookupSerialPort(platform::kFirstBridgeDevice))
+    {
         status.SetText(kNotConnected);
+        PrintNoBridgeHint();
+    }
     else
         status.SetText(kCannotCommunicate);
     return false;

@@ -3,13 +3,15 @@
 #include "platform/FileIo.h"
 
 #include <minizip/unzip.h>
+#ifdef _WIN32
+#include <minizip/iowin32.h>
+#endif
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <exception>
 #include <memory>
 
 namespace corvalin
@@ -100,6 +102,19 @@ bool IsEmptyArchive(const std::filesystem::path& path)
     return std::fread(comment.data(), 1, comment.size(), file.get()) == commentLength;
 }
 
+// Opens the archive by its path as the system spells it: on Windows through minizip's
+// wide file functions, since its plain ones take the path in the ANSI code page.
+unzFile OpenZip(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    zlib_filefunc64_def functions;
+    fill_win32_filefunc64W(&functions);
+    return unzOpen2_64(path.c_str(), &functions);
+#else
+    return unzOpen64(path.c_str());
+#endif
+}
+
 unzFile Handle(void* h)
 {
     return static_cast<unzFile>(h);
@@ -172,17 +187,7 @@ BundleArchive::~BundleArchive()
 ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
 {
     Close();
-    std::string narrow;
-    try
-    {
-        narrow = path.string();
-    }
-    catch (const std::exception&)
-    {
-        // A name the narrow character set cannot spell (Windows) cannot be opened.
-        return kArchiveCannotOpen;
-    }
-    unzFile handle = unzOpen64(narrow.c_str());
+    unzFile handle = OpenZip(path);
     if (!handle)
     {
         m_bEmpty = IsEmptyArchive(path);

@@ -2,6 +2,7 @@
 
 #include "ir/IrProtocol.h"
 #include "ir/KeyBitmap.h"
+#include "platform/FileIo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -79,7 +80,7 @@ void CCodeSelection::LoadSourceFile()
     SetFunctionText("");
 
     auto reader = std::make_unique<CcfReader>(m_pTrace);
-    if (!reader->Load(path))
+    if (!reader->Load(platform::PathFromUtf8(path)))
     {
         if (m_pView)
             m_pView->ShowMessage("CAN NOT OPEN");

@@ -10,6 +10,11 @@
 namespace corvalin::platform
 {
 
+// The path spelled by UTF-8 text (a command-line argument, a text box). On Windows a
+// path made straight from narrow text would read it in the ANSI code page, which
+// cannot spell most names; on POSIX the bytes are the path as they are.
+std::filesystem::path PathFromUtf8(const std::string& text);
+
 // Opens an existing regular file for reading in binary mode; null when that fails
 // or when the path names a directory.
 std::FILE* OpenFileForRead(const std::filesystem::path& path);

@@ -16,4 +16,19 @@ bool IsTerminal(StdStream stream);
 // Waits up to `milliseconds` for input on stdin; true when some is there to read.
 bool WaitForInput(int milliseconds);
 
+// While it lives, a console that stdout or stderr writes to shows the program's UTF-8
+// text as such (Windows; its code page is put back at the end). A pipe or a file gets
+// the bytes as written, and on other systems nothing changes.
+class CUtf8Console
+{
+  public:
+    CUtf8Console();
+    ~CUtf8Console();
+    CUtf8Console(const CUtf8Console&) = delete;
+    CUtf8Console& operator=(const CUtf8Console&) = delete;
+
+  private:
+    unsigned m_nSavedCodePage = 0;
+};
+
 } // namespace corvalin::platform

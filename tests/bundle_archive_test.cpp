@@ -17,12 +17,6 @@ using namespace corvalin::fixtures;
 namespace
 {
 
-// Runs a shell command in `dir`; zip is found on the PATH like a user would find it.
-CProcessResult Shell(const std::filesystem::path& dir, const std::string& command)
-{
-    return RunProcess("/bin/sh", {"-c", "cd '" + dir.string() + "' && " + command});
-}
-
 Bytes Extract(BundleArchive& archive, int index, ArchiveResult& result)
 {
     CArchiveEntry entry;
@@ -90,9 +84,9 @@ TEST_P(ZipToolArchiveTest, ReadsEveryMemberBackUnchanged)
     WriteFileBytes(dir / "image.info", {});
     WriteFileBytes(dir / "a.enc", image);
     WriteFileBytes(dir / "b.bin", other);
-    CProcessResult made = Shell(dir.Path(), variant.command);
+    CProcessResult made = RunShell(dir.Path(), variant.command);
     ASSERT_EQ(0, made.exitCode) << made.err;
-    CProcessResult info = Shell(dir.Path(), "zipinfo -v out.zip");
+    CProcessResult info = RunShell(dir.Path(), "zipinfo -v out.zip");
     ASSERT_NE(std::string::npos, info.out.find(variant.listing)) << "the archive is not what the test needs";
 
     BundleArchive archive;
@@ -250,9 +244,8 @@ TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
     CTempDir dir;
     WriteFileBytes(dir / "secret.enc", MakeCompressibleBody(4000, 6));
     WriteFileBytes(dir / "image.info", {});
-    ASSERT_EQ(
-        0,
-        Shell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info").exitCode);
+    ASSERT_EQ(0, RunShell(dir.Path(), "zip -q -P pass locked.zip secret.enc && zip -q locked.zip image.info")
+                     .exitCode);
 
     BundleArchive archive;
     ASSERT_EQ(kArchiveOk, archive.Open(dir / "locked.zip"));

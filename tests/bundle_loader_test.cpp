@@ -356,9 +356,7 @@ TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
     WriteFileBytes(m_dir / "IMAGE.INFO", {});
     WriteFileBytes(m_dir / "b-enc.img", Product("B"));
     WriteFileBytes(m_dir / "a-enc.img", Product("A"));
-    CProcessResult made =
-        RunProcess("/bin/sh", {"-c", "cd '" + m_dir.Path().string() +
-                                         "' && zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip"});
+    CProcessResult made = RunShell(m_dir.Path(), "zip -q -9 - b-enc.img IMAGE.INFO a-enc.img | cat > dd.zip");
     ASSERT_EQ(0, made.exitCode) << made.err;
     CBundleOpenOutcome outcome = Open(m_dir / "dd.zip", 0);
     EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), Names(outcome));

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace corvalin;
 using namespace corvalin::fixtures;
 
@@ -74,6 +78,14 @@ TEST_F(CliImageTest, ParamsFailures)
     EXPECT_EQ("Loading image\nWrong Image size\n", tooShort.err);
 
     EXPECT_EQ(1, Cli({"params", m_dir.Path().string()}).exitCode);
+#ifndef _WIN32
+    // A FIFO is refused at once rather than waited on until a program writes to it.
+    const std::string fifo = (m_dir / "fifo.img").string();
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    CProcessResult waiting = Cli({"params", fifo});
+    EXPECT_EQ(1, waiting.exitCode);
+    EXPECT_EQ("corvalin-cli: " + fifo + ": not a regular file\n", waiting.err);
+#endif
     EXPECT_EQ(2, Cli({"params"}).exitCode);
     EXPECT_EQ(2, Cli({"frobnicate"}).exitCode);
     EXPECT_EQ(2, Cli({}).exitCode);

@@ -6,12 +6,18 @@
 
 #include "device/CompletionSound.h"
 #include "device/Updater.h"
+#include "image/BundleLoader.h"
+#include "ir/CcfReader.h"
+#include "params/ParameterTable.h"
 #include "platform/FileIo.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMap.h"
 #include "platform/Sound.h"
+#include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
+#include "tools/fixtures/ZipWriter.h"
 
 #include <windows.h>
 
@@ -74,6 +80,13 @@ class CRecordingStatus : public IStatusControl
     std::vector<std::string> m_texts;
 };
 
+// A path as UTF-8 text, the way corvalin-cli takes it on its command line.
+std::string Utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 } // namespace
 
 TEST(Win32SerialMap, ComValuesGiveTheirPortAndAnythingElseNoBridge)
@@ -111,6 +124,26 @@ TEST(Win32SerialPort, APortThatIsNotThereIsNotFound)
     EXPECT_FALSE(port.Read(&one, 1, count, false));
     EXPECT_EQ(0u, count);
     EXPECT_FALSE(port.Write(&one, 1, count));
+}
+
+TEST(Win32SerialPort, APortHeldByAnotherProgramGetsTheBusyHint)
+{
+    // A COM port that another program holds opens with "access denied". Wine opens COM
+    // ports for any number of programs, so a folder, which opens with that error too,
+    // stands in for the held port.
+    CTempDir dir;
+    const std::filesystem::path held = dir / "held";
+    std::filesystem::create_directory(held);
+    platform::CSerialPort port;
+    EXPECT_FALSE(port.Open(Utf8(held), platform::CPortTimeouts{}));
+    EXPECT_EQ(platform::SerialError::Busy, port.LastError());
+
+    WriteFileBytes(dir / "in.img", BuildImageFile({}));
+    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"update", Utf8(dir / "in.img"), "--port", Utf8(held)});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_NE(std::string::npos,
+              r.err.find("Unable to open the device\nhint: the port is in use by another program ("))
+        << r.err;
 }
 
 TEST(Win32Sound, TheChimeReturnsWithoutASoundDeviceAndOnAStop)
@@ -151,6 +184,54 @@ TEST(Win32Files, ImagesLoadAndStoreUnderNonAsciiFolderNames)
     updater.StoreImageFile(out);
     EXPECT_EQ("Image stored", status.m_texts.back());
     EXPECT_EQ(original, ReadFileBytes(out));
+}
+
+TEST(Win32Files, BundlesAndCcfFilesOpenUnderNonAsciiFolderNamesInTheCoreAndTheCli)
+{
+    CTempDir dir;
+    const std::filesystem::path folder = dir.Path() / std::filesystem::path(u8"Kunden/Müller/日本");
+    std::filesystem::create_directories(folder);
+    CImageSpec imageSpec;
+    imageSpec.name = "P1";
+    imageSpec.params = {{0x30120001, 22}}; // CH0.Volume
+    const Bytes image = BuildImageFile(imageSpec);
+    const std::filesystem::path imagePath = folder / std::filesystem::path(u8"Gerät é.img");
+    WriteFileBytes(imagePath, image);
+    const std::filesystem::path bundle = folder / std::filesystem::path(u8"Bündel 日本.zip");
+    WriteZip(bundle, {{"image.info", {}}, {"p1.enc", image}});
+    const std::filesystem::path ccfPath = folder / std::filesystem::path(u8"Fernbedienung é.ccf");
+    CCcfBuilder ccf;
+    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, ccf.IrButton("Vol+", NecCode(4, 8)))}));
+    WriteFileBytes(ccfPath, ccf.Build());
+
+    CRecordingStatus status;
+    CUpdater updater;
+    updater.AttachControls(nullptr, &status);
+    EXPECT_EQ(ProductLoad::Loaded, SelectBundleProductByName(updater, bundle, "p1.enc", 0).m_nResult);
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.Load(ccfPath));
+    reader.Walk();
+    EXPECT_EQ(1u, reader.Keys().size());
+
+    const std::string volume = PadLabel("CH0.Volume") + " :   022\n";
+    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"params", Utf8(imagePath)});
+    EXPECT_EQ(volume, r.out) << r.err;
+    r = RunProcess(CORVALIN_CLI_PATH, {"products", Utf8(bundle)});
+    EXPECT_EQ("p1.enc\n", r.out) << r.err;
+    const std::filesystem::path stored = folder / std::filesystem::path(u8"neu 日本.img");
+    r = RunProcess(CORVALIN_CLI_PATH,
+                   {"set", Utf8(bundle), "--product", "p1.enc", "-o", Utf8(stored), "CH0.Volume=30"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    r = RunProcess(CORVALIN_CLI_PATH, {"params", Utf8(stored)});
+    EXPECT_EQ(PadLabel("CH0.Volume") + " :   030\n", r.out) << r.err;
+    r = RunProcess(CORVALIN_CLI_PATH, {"ccf", Utf8(ccfPath)});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("\"label\": \"Vol+\"")) << r.out;
+    // A file that is not there is named in the error as it was given.
+    const std::string missing = Utf8(folder / std::filesystem::path(u8"fehlt ü.img"));
+    r = RunProcess(CORVALIN_CLI_PATH, {"params", missing});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(0u, r.err.find("corvalin-cli: " + missing + ": ")) << r.err;
 }
 
 TEST(Win32Files, AStoreOverAFileHeldByAnotherProgramLeavesItWhole)

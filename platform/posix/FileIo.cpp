@@ -50,6 +50,11 @@ int CreateExclusive(const std::filesystem::path& folder, std::filesystem::path& 
 
 } // namespace
 
+std::filesystem::path PathFromUtf8(const std::string& text)
+{
+    return std::filesystem::path(text);
+}
+
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {
     // Opened without blocking and checked before any read: a directory would fail

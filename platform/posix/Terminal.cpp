@@ -17,4 +17,8 @@ bool WaitForInput(int milliseconds)
     return poll(&entry, 1, milliseconds) > 0;
 }
 
+CUtf8Console::CUtf8Console() = default;
+
+CUtf8Console::~CUtf8Console() = default;
+
 } // namespace corvalin::platform

@@ -1,5 +1,7 @@
 #include "platform/FileIo.h"
 
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -37,6 +39,11 @@ bool ProbeTarget(const std::filesystem::path& target, bool& exists)
 }
 
 } // namespace
+
+std::filesystem::path PathFromUtf8(const std::string& text)
+{
+    return std::filesystem::path(Widen(text));
+}
 
 std::FILE* OpenFileForRead(const std::filesystem::path& path)
 {

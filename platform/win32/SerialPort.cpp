@@ -88,11 +88,13 @@ void CSerialPort::TakeSystemError(SerialError fallback)
         m_nLastError = fallback;
         break;
     }
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+    // The system's text in UTF-8, as all our texts are; the ANSI form would not show
+    // right on a console that takes UTF-8.
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    m_strLastError = length && text ? std::string(text, length) : "error " + std::to_string(error);
+                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    m_strLastError = length && text ? Narrow(std::wstring(text, length)) : "error " + std::to_string(error);
     if (text)
         LocalFree(text);
     while (!m_strLastError.empty() && (m_strLastError.back() == '\n' || m_strLastError.back() == '\r'))

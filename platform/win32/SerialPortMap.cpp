@@ -16,16 +16,6 @@ namespace
 
 constexpr DWORD kValueBufferBytes = 2048;
 
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(std::size_t(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), length, nullptr, nullptr);
-    return narrow;
-}
-
 } // namespace
 
 std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)

@@ -1,5 +1,5 @@
 #pragma once
-// UTF-8 text (our strings) to the UTF-16 text the wide Windows calls take.
+// UTF-8 text (our strings) to the UTF-16 text the wide Windows calls take, and back.
 
 #include <windows.h>
 
@@ -16,6 +16,16 @@ inline std::wstring Widen(const std::string& text)
     std::wstring wide(std::size_t(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
     return wide;
+}
+
+inline std::string Narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(std::size_t(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), narrow.data(), length, nullptr, nullptr);
+    return narrow;
 }
 
 } // namespace corvalin::platform

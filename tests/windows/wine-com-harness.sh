@@ -212,6 +212,8 @@ devices)
   run_cli devices
   expect_rc 1
   [ "$(head -n 1 <<<"$err")" = "Not connected" ] || fail "without the value: '$err'"
+  [ "$(sed -n 2p <<<"$err")" = "hint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing; Windows 10 and 11 fetch it through Windows Update" ] ||
+    fail "no driver hint without the value: '$err'"
   ;;
 update)
   make_image in.img 2577
