@@ -17,7 +17,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
-	windows-deps build-windows package-windows windows test-windows
+	bench-windows windows-deps build-windows package-windows windows test-windows
 
 all: build
 
@@ -90,6 +90,10 @@ demo: build
 
 bench: build
 	@./tools/run-benchmarks.sh build/default
+
+# Whole corvalin-cli.exe updates under Wine against the paced simulator (a few minutes).
+bench-windows: build-windows
+	@./benchmarks/wine-update.sh
 
 clean:
 	rm -rf build

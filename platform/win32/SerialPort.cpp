@@ -82,6 +82,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_OPERATION_ABORTED:
     case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
         m_nLastError = fallback == SerialError::Io ? SerialError::HungUp : fallback;
         break;
     default:
@@ -227,36 +228,51 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
     }
 
     // The same time-outs kept here, with calls that each wait at most a short slice
-    // for the next bytes (an interval and a multiplier of MAXDWORD make ReadFile return
-    // as soon as any byte is there), so that a cancel request and a whole frame are
-    // seen between them. Bytes that follow a whole frame within the tail still belong
-    // to the read.
+    // for the next bytes, so that a cancel request and a whole frame are seen between
+    // them. Bytes that follow a whole frame within the tail still belong to the read.
+    // Each call asks only for the bytes already queued, or for one byte when none
+    // are: such a call ends as soon as it is satisfied on every driver. (An interval
+    // and a multiplier of MAXDWORD should end a call at its first byte too, but Wine
+    // ignores that and waits out the whole slice, about 20 ms lost per reply.)
     CReadDeadlines deadlines(t, wanted, endAtFrame);
-    COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 1);
+    COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 0);
     BOOL ok = TRUE;
     while (count < wanted)
     {
         const int left = deadlines.MillisecondsLeft(buffer, count);
         if (left <= 0 || (cancel && cancel->load()))
             break;
-        sliced.ReadTotalTimeoutConstant = DWORD(std::min(left, std::max(1, t.nStopCheckMs)));
-        // A slice that could not be set would leave the read waiting for longer.
-        ok = SetCommTimeouts(port, &sliced);
+        // A port that cannot tell its input queue is gone (a pulled cable; under Wine a
+        // pseudo-terminal whose other end hung up, whose reads bring nothing and no
+        // error): the read fails now instead of waiting out its time-outs.
+        DWORD errors = 0;
+        COMSTAT status{};
+        ok = ClearCommError(port, &errors, &status);
         if (!ok)
             break;
+        const DWORD ask = status.cbInQue > 0 ? std::min(DWORD(status.cbInQue), wanted - DWORD(count)) : 1;
+        const DWORD slice = DWORD(std::min(left, std::max(1, t.nStopCheckMs)));
+        // A slice that could not be set would leave the read waiting for longer.
+        if (sliced.ReadTotalTimeoutConstant != slice)
+        {
+            sliced.ReadTotalTimeoutConstant = slice;
+            ok = SetCommTimeouts(port, &sliced);
+            if (!ok)
+                break;
+        }
         DWORD got = 0;
         const Clock::time_point sliceStart = Clock::now();
-        ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
+        ok = ReadFile(port, buffer + count, ask, &got, nullptr);
         if (!ok && ClearLineError(port))
             ok = TRUE;
         if (!ok)
             break;
         if (got == 0)
         {
-            // A port whose other end is gone may answer at once with nothing; wait out
-            // the slice instead of spinning on it until the time-outs run out.
+            // A port that answers at once with nothing would otherwise be asked again
+            // and again until the time-outs run out; the slice is waited out instead.
             const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sliceStart);
-            const int64_t rest = int64_t(sliced.ReadTotalTimeoutConstant) - spent.count();
+            const int64_t rest = int64_t(slice) - spent.count();
             if (rest > 0)
                 Sleep(DWORD(rest));
         }
