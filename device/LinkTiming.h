@@ -20,10 +20,12 @@ struct CLinkTiming
     int nFrameTailGraceMs = 1;
 
     // Longest single wait inside a read or a write, so that a stop is seen soon. On
-    // Windows each write call gets that slice plus the multiplier per byte, so a
-    // frame normally goes out in one call.
+    // Windows each write call gets that slice plus the multiplier per byte and takes
+    // at most nWriteCallBytes, which keeps a stop's wait near a quarter second when
+    // the line takes nothing.
     int nStopCheckMs = 20;
     int nWriteMultiplierMs = 1;
+    int nWriteCallBytes = 256;
 
     // One command-reply exchange: up to this many reads into a buffer of this size.
     int nExchangeReads = 10;

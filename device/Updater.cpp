@@ -169,7 +169,8 @@ int CUpdater::OpenPort()
 {
     platform::CPortTimeouts timeouts{m_timing.nReadIntervalMs, m_timing.nReadMultiplierMs,
                                      m_timing.nReadConstantMs, m_timing.nFrameTailGraceMs,
-                                     m_timing.nStopCheckMs,    m_timing.nWriteMultiplierMs};
+                                     m_timing.nStopCheckMs,    m_timing.nWriteMultiplierMs,
+                                     m_timing.nWriteCallBytes};
     return m_port.Open(m_strPortPath, timeouts) ? 1 : 0;
 }
 

@@ -40,10 +40,12 @@ struct CPortTimeouts
     // within this time.
     int nFrameTailMs = 1;
     // A read or write that may be cancelled waits in slices of at most this long and
-    // looks at the cancel flag between them. A Windows write slice also gets
-    // `nWriteMultiplierMs` per byte, so a frame normally goes in one call.
+    // looks at the cancel flag between them. A Windows write call also gets
+    // `nWriteMultiplierMs` per byte, and hands over at most `nWriteCallBytes`, so a
+    // line that takes nothing holds a stop for at most the line time of that many bytes.
     int nStopCheckMs = 20;
     int nWriteMultiplierMs = 1;
+    int nWriteCallBytes = 256;
 };
 
 class CSerialPort

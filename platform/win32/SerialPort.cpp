@@ -316,11 +316,12 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         return ok != FALSE;
     }
 
-    // A write that may be cancelled gets a time-out per call (its line time with room
-    // to spare, plus a short slice) and is continued until the bytes are out, so that
-    // a line that does not take them is left when the cancel flag is set. A call that
-    // ran out of time ends with fewer bytes written, or on some drivers with a
-    // time-out error; either way the next call goes on with the rest.
+    // A write that may be cancelled goes out in calls of at most nWriteCallBytes, each
+    // with a time-out of its line time with room to spare plus a short slice, and is
+    // continued until the bytes are out, so that a line that does not take them is
+    // left soon after the cancel flag is set. A call that ran out of time ends with
+    // fewer bytes written, or on some drivers with a time-out error; either way the
+    // next call goes on with the rest.
     const CPortTimeouts& t = m_pImpl->timeouts;
     COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
     sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.nWriteMultiplierMs));
@@ -334,8 +335,8 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
             break;
         }
         DWORD written = 0;
-        ok = WriteFile(port, data + count, DWORD(std::min<std::size_t>(length - count, MAXDWORD)), &written,
-                       nullptr);
+        const std::size_t callBytes = std::size_t(std::max(1, t.nWriteCallBytes));
+        ok = WriteFile(port, data + count, DWORD(std::min(length - count, callBytes)), &written, nullptr);
         count += written;
         if (!ok)
         {
