@@ -31,27 +31,18 @@ for file in "$boxsim" "$mkdemo" "$cli"; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-wine-bench.XXXXXX")
-sim_pid=
-keeper_pid=
-pty=
+. "$root/tools/wine-session.sh"
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  if [ -n "$pty" ] && [ "$(readlink "$link" 2>/dev/null)" = "$pty" ]; then rm -f "$link"; fi
-  if [ -n "$keeper_pid" ]; then
-    exec 8>&-
-    kill "$keeper_pid" 2>/dev/null
-    wait "$keeper_pid" 2>/dev/null
-  fi
+  boxsim_stop
+  boxsim_unlink "$link"
+  wine_keeper_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 "$mkdemo" --image "$work/in.img" "$body" || exit 1
-mkfifo "$work/keep"
-"$winerun" "$prefix" cmd <"$work/keep" >/dev/null 2>&1 &
-keeper_pid=$!
-exec 8>"$work/keep"
+wine_keeper_start "$work" "$winerun" "$prefix" || exit 1
 "$winerun" "$prefix" cmd /c exit >/dev/null 2>&1
 
 # INIT, XFER blocks 0 up to the block count, PREP, CLOSE, each with its 6-byte reply;
@@ -63,19 +54,7 @@ echo "image body $body bytes, $((blocks + 1)) XFER blocks, line time $line s at 
 
 # Starts a fresh simulator and links its terminal as the Wine COM port.
 start_box() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  : >"$work/sim.out"
-  "$boxsim" --baud "$baud" --exit-with-parent >"$work/sim.out" 2>/dev/null &
-  sim_pid=$!
-  pty=
-  local i
-  for i in $(seq 100); do
-    pty=$(head -n 1 "$work/sim.out" 2>/dev/null)
-    [ -n "$pty" ] && break
-    sleep 0.05
-  done
-  [ -n "$pty" ] || { echo "wine-update: the simulator did not start" >&2; exit 1; }
-  ln -sfn "$pty" "$link"
+  boxsim_start_linked "$link" "$work/sim.out" /dev/null "$boxsim" --baud "$baud"
 }
 
 systems=(windows)
@@ -92,7 +71,7 @@ for system in "${systems[@]}"; do
         "$winerun" "$prefix" "$cli" update "Z:$work/in.img" --port "COM$port" "${flags[@]}" \
           >"$work/out" 2>"$work/err"
       else
-        "$linux_cli" update "$work/in.img" --port "$pty" "${flags[@]}" >"$work/out" 2>"$work/err"
+        "$linux_cli" update "$work/in.img" --port "$boxsim_pty" "${flags[@]}" >"$work/out" 2>"$work/err"
       fi
       rc=$?
       ns=$(($(date +%s%N) - started))

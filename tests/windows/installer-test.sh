@@ -28,6 +28,7 @@ links=("$@" Uninstall)
 
 here=$(cd "$(dirname "$0")" && pwd)
 winerun="$here/../../tools/wine-run.sh"
+. "$here/../../tools/wine-session.sh"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$key"
 vendor_key="HKLM\\Software\\$vendor"
@@ -66,7 +67,6 @@ dir=$(mktemp -d "$prefix/drive_c/corvalin-install-test.XXXXXX")
 windir="C:\\$(basename "$dir")"
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-installer-test.XXXXXX")
 temp_before=$(temp_copies)
-keeper_pid=
 
 # The package's Start menu folder and registry keys, which only this test makes.
 remove_package_traces() {
@@ -81,19 +81,12 @@ cleanup() {
   # The uninstaller runs from a copy in the temporary folder, which Windows removes at
   # the next start; Wine's prefix is never started anew, so it goes here.
   comm -13 <(echo "$temp_before") <(temp_copies) | while read -r copy; do [ -n "$copy" ] && rm -rf "$copy"; done
-  if [ -n "$keeper_pid" ]; then
-    exec 8>&-
-    kill "$keeper_pid" 2>/dev/null
-    wait "$keeper_pid" 2>/dev/null
-  fi
+  wine_keeper_stop
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-mkfifo "$work/keep"
-"$winerun" "$prefix" cmd <"$work/keep" >/dev/null 2>&1 &
-keeper_pid=$!
-exec 8>"$work/keep"
+wine_keeper_start "$work" "$winerun" "$prefix" || exit 1
 
 # A run killed half-way may have left the package's keys: they would hide a fault.
 if has_key "$uninstall_key" || has_key "$vendor_key" || [ -n "$(start_menu_folders)" ]; then

@@ -22,6 +22,7 @@ scenario=${6:?scenario}
 
 here=$(cd "$(dirname "$0")" && pwd)
 winerun="$here/../../tools/wine-run.sh"
+. "$here/../../tools/wine-session.sh"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 com=COM$port
 device="\\\\.\\$com"
@@ -35,22 +36,15 @@ if [ ! -x "$boxsim" ] || [ ! -x "$mkdemo" ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-wine-com.XXXXXX")
-sim_pid=
-keeper_pid=
 cli_pid=
-pty=
 failures=0
 
 cleanup() {
   [ -n "$cli_pid" ] && kill "$cli_pid" 2>/dev/null && wait "$cli_pid" 2>/dev/null
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  if [ -n "$pty" ] && [ "$(readlink "$link" 2>/dev/null)" = "$pty" ]; then rm -f "$link"; fi
-  if [ -n "$keeper_pid" ]; then
-    "$winerun" "$prefix" reg delete "$serialcomm" /v "$bridge" /f >/dev/null 2>&1
-    exec 8>&-
-    kill "$keeper_pid" 2>/dev/null
-    wait "$keeper_pid" 2>/dev/null
-  fi
+  boxsim_stop
+  boxsim_unlink "$link"
+  wine_keeper_running && unpublish
+  wine_keeper_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -63,28 +57,10 @@ fail() {
 
 # Starts the simulator with the given options and links its terminal as COMn.
 start_box() {
-  stop_box
-  rm -rf "$work/rec" "$work/sim.out"
+  boxsim_stop
+  rm -rf "$work/rec"
   mkdir -p "$work/rec"
-  pty=
-  "$boxsim" --record "$work/rec" --exit-with-parent "$@" >"$work/sim.out" 2>"$work/sim.err" &
-  sim_pid=$!
-  local i
-  for i in $(seq 100); do
-    pty=$(head -n 1 "$work/sim.out" 2>/dev/null)
-    [ -n "$pty" ] && break
-    sleep 0.05
-  done
-  [ -n "$pty" ] || { echo "wine-com-harness: the simulator did not start" >&2; exit 1; }
-  ln -sfn "$pty" "$link"
-}
-
-stop_box() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null
-    wait "$sim_pid" 2>/dev/null
-    sim_pid=
-  fi
+  boxsim_start_linked "$link" "$work/sim.out" "$work/sim.err" "$boxsim" --record "$work/rec" "$@"
 }
 
 # Publishes COMn as the bridge's port.
@@ -185,12 +161,8 @@ Send PREP
 Send CLOSE
 Update complete"
 
-# The keeper: a Wine command interpreter reading from a pipe that stays open until
-# cleanup, so Wine's server (and the SERIALCOMM value) lives through the scenario.
-mkfifo "$work/keep"
-"$winerun" "$prefix" cmd <"$work/keep" >/dev/null 2>&1 &
-keeper_pid=$!
-exec 8>"$work/keep"
+# Wine's server (and the SERIALCOMM value) lives through the scenario.
+wine_keeper_start "$work" "$winerun" "$prefix" || exit 1
 # The link is made after Wine's server and its device manager are up, so the
 # manager's own COM links cannot replace it.
 publish
@@ -246,7 +218,7 @@ named-port)
     expect_err "$complete"
     grep -q QUERY "$work/rec/log.txt" && fail "the box was asked for its record"
     expect_body "$work/in.img" 1024
-    stop_box
+    boxsim_stop
   done
   ;;
 silent)
