@@ -4,11 +4,9 @@
 #include "app/AppIcon.h"
 #include "app/DialogUnits.h"
 #include "app/SystemMenu.h"
-#include "image/BundleLoader.h"
+#include "app/WindowNotices.h"
 #include "ir/ui/CodeSelectionHandOff.h"
-#include "params/ParameterEdit.h"
 #include "params/ui/ValueEntryDlg.h"
-#include "platform/SerialPortMap.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -23,9 +21,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QStringDecoder>
-#include <QVariant>
+#include <QStyle>
+#include <QStyleFactory>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace corvalin
@@ -36,9 +35,6 @@ namespace
 
 constexpr const char* kAboutEntry = "&About Corvalin...";
 constexpr const char* kFastTransferEntry = "Fast transfer";
-constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
-constexpr const char* kNotConnected = "Not connected";
-constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
 // A closed drop-down list is as tall as an edit box; the template's height is the
 // height of the open list.
 constexpr int kClosedComboHeight = 14;
@@ -48,45 +44,12 @@ std::filesystem::path ToPath(const QString& text)
     return std::filesystem::path(text.toStdU16String());
 }
 
-// A member's name as the product list shows it: UTF-8 when it is valid UTF-8, else
-// one character per byte, as archivers that write a code page leave it.
-QString ProductText(const std::string& name)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(name.data(), qsizetype(name.size())));
-    return utf8.hasError() ? QString::fromLatin1(name.data(), qsizetype(name.size())) : text;
-}
-
-// A list entry keeps the member it came from as its item data: its index and its
-// stored name, byte for byte, never converted to text and back.
-QVariant ProductIdentity(const CBundleProduct& product)
-{
-    QVariantList identity;
-    identity << product.m_nIndex
-             << QByteArray(product.m_strStoredName.data(), qsizetype(product.m_strStoredName.size()));
-    return identity;
-}
-
-CBundleProduct ProductOf(const QVariant& identity, const QString& text)
-{
-    const QVariantList parts = identity.toList();
-    CBundleProduct product;
-    product.m_strName = text.toStdString();
-    if (parts.size() == 2)
-    {
-        product.m_nIndex = parts[0].toInt();
-        const QByteArray stored = parts[1].toByteArray();
-        product.m_strStoredName.assign(stored.constData(), std::size_t(stored.size()));
-    }
-    return product;
-}
-
-QString ChooseOpenFile(QWidget* parent)
+QString AskOpenFile(QWidget* parent)
 {
     return QFileDialog::getOpenFileName(parent);
 }
 
-QString ChooseSaveFile(QWidget* parent)
+QString AskSaveFile(QWidget* parent)
 {
     // An existing file is replaced without a question.
     return QFileDialog::getSaveFileName(parent, QString(), QString(), QString(), nullptr,
@@ -100,28 +63,29 @@ void Place(QWidget* widget, const CBaseUnits& units, int x, int y, int width, in
 
 } // namespace
 
-QString MainWindowTitle(const char* buildDate)
+QColor BarColorToQColor(uint32_t color)
 {
-    return QStringLiteral("QUILTA Corvalin    %1").arg(QString::fromLatin1(buildDate));
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
 CMainWindow::CMainWindow(const CWindowTiming& timing, const CLinkTiming& linkTiming, QWidget* parent)
-    : QDialog(parent), m_timing(timing), m_chooseOpen(ChooseOpenFile), m_chooseSave(ChooseSaveFile),
-      m_pStatus(new QLabel(this)), m_pProgress(new QProgressBar(this)), m_dispatcher(),
-      m_statusControl(m_dispatcher, m_pStatus), m_progressControl(m_dispatcher, m_pProgress),
-      m_notices(m_dispatcher, this, m_updater), m_updater(linkTiming)
+    : QDialog(parent), m_chooseOpen(AskOpenFile), m_chooseSave(AskSaveFile), m_pStatus(new QLabel(this)),
+      m_pProgress(new QProgressBar(this)), m_pBarStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
+      m_pModel(std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), timing, linkTiming))
 {
     BuildControls();
-    OnInitDialog();
+    AddAboutToSystemMenu(this, QString::fromLatin1(kAboutEntry));
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_pModel->OnTimer(); });
+    m_pModel->OnInitDialog();
 }
 
 CMainWindow::~CMainWindow()
 {
     m_timer.stop();
-    // A stop request ends the probe's reads and every wait of the worker; the
-    // updater's destructor then joins the worker.
-    m_updater.RequestStop();
-    JoinProbe();
+    m_pModel.reset();
+    // The bar outlives this object for a moment; it must not keep a dead style.
+    if (m_pBarStyle && m_pProgress->style() == m_pBarStyle.get())
+        m_pProgress->setStyle(nullptr);
 }
 
 void CMainWindow::SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave)
@@ -180,6 +144,8 @@ void CMainWindow::BuildControls()
 
     m_pProgress->setObjectName(QStringLiteral("progress"));
     m_pProgress->setTextVisible(false);
+    if (m_pBarStyle)
+        m_pProgress->setStyle(m_pBarStyle.get());
     Place(m_pProgress, units, 109, 76, 166, 14);
 
     m_pGroup = new QGroupBox(QStringLiteral("Doubleclick parameters to change"), this);
@@ -211,11 +177,13 @@ void CMainWindow::BuildControls()
     setTabOrder(m_pParameters, m_pUpdate);
     setTabOrder(m_pUpdate, m_pClose);
 
-    connect(m_pParameters, &QListWidget::itemDoubleClicked, this, [this] { ChangeParameter(); });
-    connect(m_pBrowse, &QPushButton::clicked, this, [this] { OpenBundleOrImage(); });
-    connect(m_pProduct, &QComboBox::activated, this, [this] { SelectProduct(); });
-    connect(m_pStore, &QPushButton::clicked, this, [this] { StoreImage(); });
-    connect(m_pUpdate, &QPushButton::clicked, this, [this] { OnUpdate(); });
+    connect(m_pParameters, &QListWidget::itemDoubleClicked, this,
+            [this] { m_pModel->ChangeParameter(m_pParameters->currentRow()); });
+    connect(m_pBrowse, &QPushButton::clicked, this, [this] { m_pModel->OpenBundleOrImage(); });
+    connect(m_pProduct, &QComboBox::activated, this,
+            [this] { m_pModel->SelectProduct(m_pProduct->currentIndex()); });
+    connect(m_pStore, &QPushButton::clicked, this, [this] { m_pModel->StoreImage(); });
+    connect(m_pUpdate, &QPushButton::clicked, this, [this] { m_pModel->OnUpdate(); });
     // "Close" is the dialog's OK: it ends the dialog like every other way of closing.
     connect(m_pClose, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -228,221 +196,169 @@ void CMainWindow::BuildControls()
     m_pFastTransfer = new QAction(QString::fromLatin1(kFastTransferEntry), this);
     m_pFastTransfer->setObjectName(QStringLiteral("fastTransferAction"));
     m_pFastTransfer->setCheckable(true);
-    m_pFastTransfer->setChecked(m_updater.IsFastTransfer());
+    m_pFastTransfer->setChecked(m_pModel->IsFastTransfer());
     connect(m_pFastTransfer, &QAction::toggled, this,
-            [this](bool checked) { m_updater.SetFastTransfer(checked); });
+            [this](bool checked) { m_pModel->SetFastTransfer(checked); });
 }
 
-void CMainWindow::OnInitDialog()
+QWidget* CMainWindow::ControlOf(EMainControl control) const
 {
-    AddAboutToSystemMenu(this, QString::fromLatin1(kAboutEntry));
-    m_updater.StartThread();
-    m_updater.AttachControls(&m_progressControl, &m_statusControl, &m_notices);
-    m_bConnected = 0;
-    m_nPresenceTicks = 0;
-    m_bImageLoaded = 0;
-    m_timer.setInterval(m_timing.nPresencePollMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(); });
-    m_timer.start();
-    RefreshUpdateButton();
-    m_pProduct->setEnabled(false);
-    m_pProduct->clear();
-    BuildParameterTable(m_table);
-    setWindowTitle(MainWindowTitle(__DATE__));
-}
-
-void CMainWindow::RefreshUpdateButton()
-{
-    m_pUpdate->setEnabled(m_bConnected == 1 && m_bImageLoaded == 1);
-}
-
-bool CMainWindow::RefuseDuringUpdate()
-{
-    if (!m_updater.IsUpdating())
-        return false;
-    m_updater.SetStatus(kWaitForUpdate);
-    return true;
-}
-
-void CMainWindow::OnTimer()
-{
-    const bool present = platform::LookupSerialPort(platform::kFirstBridgeDevice).has_value();
-    if (present)
+    switch (control)
     {
-        if (m_bConnected == 0 && !m_bProbing)
-        {
-            if (m_nPresenceTicks < m_timing.nPresenceCountTicks)
-                ++m_nPresenceTicks;
-            else
-                StartProbe();
-        }
-        RefreshUpdateButton();
+    case EMainControl::Close:
+        return m_pClose;
+    case EMainControl::Update:
+        return m_pUpdate;
+    case EMainControl::Device:
+        return m_pDevice;
+    case EMainControl::Progress:
+        return m_pProgress;
+    case EMainControl::BundlePath:
+        return m_pBundlePath;
+    case EMainControl::Browse:
+        return m_pBrowse;
+    case EMainControl::Status:
+        return m_pStatus;
+    case EMainControl::Group:
+        return m_pGroup;
+    case EMainControl::Parameters:
+        return m_pParameters;
+    case EMainControl::Store:
+        return m_pStore;
+    case EMainControl::Product:
+        return m_pProduct;
+    }
+    return nullptr;
+}
+
+void CMainWindow::SetTitle(const std::string& text)
+{
+    setWindowTitle(QString::fromStdString(text));
+}
+
+void CMainWindow::SetText(EMainControl control, const std::string& text)
+{
+    const QString shown = QString::fromStdString(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(ControlOf(control)))
+        edit->setText(shown);
+    else if (auto* label = qobject_cast<QLabel*>(ControlOf(control)))
+        label->setText(shown);
+    if (control == EMainControl::Status)
+        emit StatusShown(shown);
+}
+
+void CMainWindow::EnableControl(EMainControl control, bool enabled)
+{
+    if (QWidget* widget = ControlOf(control))
+        widget->setEnabled(enabled);
+}
+
+void CMainWindow::FillList(EMainControl control, const std::vector<std::string>& lines)
+{
+    if (control == EMainControl::Product)
+    {
+        m_pProduct->clear();
+        for (const std::string& line : lines)
+            m_pProduct->addItem(QString::fromStdString(line));
+        // A drop-down list shows no product until the user picks one.
+        m_pProduct->setCurrentIndex(-1);
         return;
     }
-    if (m_bConnected == 1)
-        m_progressControl.SetPos(0);
-    m_bConnected = 0;
-    m_nPresenceTicks = 0;
-    ++m_nProbeGeneration;
-    m_pDevice->setText(QString::fromLatin1(kNotConnected));
-    RefreshUpdateButton();
-}
-
-void CMainWindow::StartProbe()
-{
-    JoinProbe();
-    m_bProbing = true;
-    const int generation = m_nProbeGeneration;
-    m_probeThread = std::thread([this, generation] {
-        const int entries = m_updater.FindDevice();
-        const std::string entry = entries > 0 ? m_updater.GetPortEntry(0) : std::string();
-        // Delivered only while the window lives; its destructor joins this thread first.
-        QMetaObject::invokeMethod(
-            this, [this, generation, entries, entry] { OnProbeDone(generation, entries, entry); },
-            Qt::QueuedConnection);
-    });
-}
-
-void CMainWindow::OnProbeDone(int generation, int entries, const std::string& entry)
-{
-    m_bProbing = false;
-    JoinProbe();
-    if (generation != m_nProbeGeneration)
-        return;
-    // Connected once probed, whatever the probe found; a failed probe is not repeated
-    // until the bridge is pulled out and plugged in again.
-    m_bConnected = 1;
-    // The box name is bytes from the box, in no known encoding: each shows as one character.
-    m_pDevice->setText(QString::fromLatin1(entries > 0 ? entry : std::string(kCannotCommunicate)));
-    m_progressControl.SetPos(0);
-    RefreshUpdateButton();
-}
-
-void CMainWindow::JoinProbe()
-{
-    if (m_probeThread.joinable())
-        m_probeThread.join();
-}
-
-void CMainWindow::RebuildParameterList()
-{
-    const CDisplayList list = BuildDisplayList(m_table, m_updater.Header());
     // The user keeps their place in the list across a change.
     const int row = m_pParameters->currentRow();
     const int scroll = m_pParameters->verticalScrollBar()->value();
     m_pParameters->clear();
-    for (const std::string& line : list.m_lines)
+    for (const std::string& line : lines)
         m_pParameters->addItem(QString::fromStdString(line));
-    m_slots = list.m_slots;
     if (row >= 0 && row < m_pParameters->count())
         m_pParameters->setCurrentRow(row);
     m_pParameters->verticalScrollBar()->setValue(scroll);
 }
 
-void CMainWindow::OpenBundleOrImage()
+void CMainWindow::SelectEntry(EMainControl control, int index)
 {
-    // The image being sent stays as it is until the update ends.
-    if (RefuseDuringUpdate())
-        return;
+    if (control == EMainControl::Product)
+        m_pProduct->setCurrentIndex(index);
+}
+
+void CMainWindow::SetProgressRange(int minimum, int maximum)
+{
+    m_pProgress->setRange(minimum, maximum);
+}
+
+void CMainWindow::SetProgressPos(int position)
+{
+    m_pProgress->setValue(position);
+}
+
+void CMainWindow::SetProgressColor(uint32_t color)
+{
+    QPalette palette = m_pProgress->palette();
+    palette.setColor(QPalette::Highlight, BarColorToQColor(color));
+    m_pProgress->setPalette(palette);
+}
+
+void CMainWindow::StartTimer(int periodMs)
+{
+    m_timer.start(periodMs);
+}
+
+void CMainWindow::StopTimer()
+{
+    m_timer.stop();
+}
+
+std::optional<std::filesystem::path> CMainWindow::ChooseOpenFile()
+{
     const QString path = m_chooseOpen(this);
     if (path.isEmpty())
-    {
-        m_bImageLoaded = 0;
-        RefreshUpdateButton();
-        return;
-    }
-    m_pBundlePath->setText(path);
-    // The opening ends with the code selection when the image then held has IR
-    // button parameters.
-    const std::filesystem::path opened = ToPath(path);
-    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(m_updater, opened, m_bImageLoaded,
-                                                             MakeCodeSelectionHandOff(this, m_updater));
-    // Products are taken from the bundle opened here, whatever the path box shows later.
-    m_bundlePath = outcome.m_bIsBundle ? opened : std::filesystem::path();
-    m_pProduct->clear();
-    for (const CBundleProduct& product : outcome.m_products)
-        m_pProduct->addItem(ProductText(product.m_strName), ProductIdentity(product));
-    // A drop-down list shows no product until the user picks one.
-    m_pProduct->setCurrentIndex(-1);
-    m_nProductIndex = -1;
-    m_pProduct->setEnabled(outcome.m_bProductListEnabled);
-    m_bImageLoaded = outcome.m_bImageLoaded;
-    RefreshUpdateButton();
-    RebuildParameterList();
+        return std::nullopt;
+    return ToPath(path);
 }
 
-void CMainWindow::SelectProduct()
+std::optional<std::filesystem::path> CMainWindow::ChooseSaveFile()
 {
-    if (RefuseDuringUpdate())
-    {
-        m_pProduct->setCurrentIndex(m_nProductIndex);
-        return;
-    }
-    m_nProductIndex = m_pProduct->currentIndex();
-    const CProductSelectOutcome outcome =
-        SelectBundleProduct(m_updater, m_bundlePath,
-                            ProductOf(m_pProduct->currentData(), m_pProduct->currentText()), m_bImageLoaded);
-    m_bImageLoaded = outcome.m_bImageLoaded;
-    // A failed choice clears the flag, so "Update" must follow it too.
-    RefreshUpdateButton();
-    if (outcome.m_bRefreshWindow)
-        RebuildParameterList();
-}
-
-void CMainWindow::ChangeParameter()
-{
-    const int row = m_pParameters->currentRow();
-    if (row < 0 || row >= int(m_slots.size()))
-        return;
-    if (RefuseDuringUpdate())
-        return;
-    const int slot = m_slots[std::size_t(row)];
-    ImageHeader& header = m_updater.Header();
-    const uint32_t id = GetParamId(header, slot);
-    const uint32_t value = GetParamValue(header, slot);
-
-    const EditKind kind = EditKindFor(id);
-    switch (kind)
-    {
-    case EditKind::Toggle:
-        SetParamValue(header, slot, ToggledSwitchValue(value));
-        break;
-    case EditKind::Decimal:
-    case EditKind::Hex:
-    case EditKind::VolvoModel:
-    {
-        CValueEntryDlg dialog(PrepareValueEntry(kind, value), this);
-        // An update may have begun while the dialog was open.
-        if (dialog.exec() == QDialog::Accepted && !RefuseDuringUpdate())
-            SetParamValue(m_updater.Header(), slot, uint32_t(dialog.Entry().m_nValue));
-        break;
-    }
-    case EditKind::ShortChange:
-        ShowMessageBox(this, QString::fromLatin1(kShortChangeMessage));
-        break;
-    case EditKind::None:
-        break;
-    }
-    RebuildParameterList();
-}
-
-void CMainWindow::StoreImage()
-{
-    if (!m_bImageLoaded)
-        return;
     const QString path = m_chooseSave(this);
     if (path.isEmpty())
-        return;
-    m_pBundlePath->setText(path);
-    m_updater.StoreImageFile(ToPath(path));
-    RefreshUpdateButton();
-    RebuildParameterList();
+        return std::nullopt;
+    return ToPath(path);
 }
 
-void CMainWindow::OnUpdate()
+void CMainWindow::ShowMessage(const std::string& text)
 {
-    // The first device found; the worker reports everything else itself.
-    m_updater.StartUpdate(0);
+    ShowMessageBox(this, QString::fromStdString(text));
+}
+
+void CMainWindow::OpenNotice(const std::string& text)
+{
+    // Window-modal and not waited for: the window goes on serving the status line and
+    // the bar while the worker waits for the user.
+    QMessageBox* box = NewMessageBox(this, QString::fromStdString(text));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    connect(box, &QMessageBox::finished, this, [this] { m_pModel->OnNoticeClosed(); });
+    m_pNotice = box;
+    box->open();
+}
+
+bool CMainWindow::RunValueEntry(CValueEntry& entry)
+{
+    CValueEntryDlg dialog(entry, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    entry = dialog.Entry();
+    return true;
+}
+
+CIrDialogOutcome CMainWindow::RunCodeSelection()
+{
+    return RunCodeSelectionDialog(this);
+}
+
+void CMainWindow::PostToUiThread(std::function<void()> job)
+{
+    // Delivered only while the window lives.
+    QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
 }
 
 void CMainWindow::ShowAbout()
@@ -474,10 +390,9 @@ bool CMainWindow::nativeEvent(const QByteArray& eventType, void* message, qintpt
 
 void CMainWindow::done(int result)
 {
-    // Every way of closing asks the worker to stop, so no step of an update runs on
-    // after the window; the worker is joined when the window is destroyed.
-    m_timer.stop();
-    m_updater.RequestStop();
+    // Every way of closing asks the worker to stop; the worker is joined when the
+    // window is destroyed.
+    m_pModel->OnClose();
     QDialog::done(result);
 }
 

@@ -1,26 +1,19 @@
 #pragma once
-// The main window: one modal dialog from which the installer opens a bundle or image,
-// picks a product, edits the parameters, stores the image and updates the box. It
-// owns the update worker; it only presents and forwards, the rules live in the core.
+// The main window in Qt: one modal dialog from which the installer opens a bundle or
+// image, picks a product, edits the parameters, stores the image and updates the box.
+// It builds the controls and shows what its model asks; the behaviour is the model's.
 
-#include "app/UiDispatcher.h"
-#include "app/WindowControls.h"
-#include "app/WindowNotices.h"
-#include "app/WindowTiming.h"
-#include "device/LinkTiming.h"
-#include "device/Updater.h"
-#include "params/DisplayList.h"
-#include "params/ParameterTable.h"
+#include "gui/model/MainDialogModel.h"
+#include "gui/model/MainDialogView.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <thread>
-#include <vector>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -30,14 +23,15 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QStyle;
 
 namespace corvalin
 {
 
-// "QUILTA Corvalin    " and the build date as __DATE__ writes it ("May  6 2011").
-QString MainWindowTitle(const char* buildDate);
+// The bar colour value red + 256 * green + 65536 * blue as a Qt colour.
+QColor BarColorToQColor(uint32_t color);
 
-class CMainWindow : public QDialog
+class CMainWindow : public QDialog, private IMainDialogView
 {
     Q_OBJECT
 
@@ -52,45 +46,47 @@ public:
     // Replaces the file dialogs, for tests and scripted runs.
     void SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave);
 
-    CUpdater& Updater() { return m_updater; }
-    bool IsConnected() const { return m_bConnected != 0; }
-    bool IsImageLoaded() const { return m_bImageLoaded != 0; }
-    bool IsProbing() const { return m_bProbing; }
-    CQtStatusControl& StatusControl() { return m_statusControl; }
-    CQtProgressControl& ProgressControl() { return m_progressControl; }
-    CQtUpdateNotices& Notices() { return m_notices; }
+    CMainDialogModel& Model() { return *m_pModel; }
+    CUpdater& Updater() { return m_pModel->Updater(); }
+    // The box of the worker's notice while it is open, else null.
+    QMessageBox* OpenNoticeBox() const { return m_pNotice; }
 
-    // Handlers of the window's controls and its timer.
-    void OpenBundleOrImage();
-    void SelectProduct();
-    void ChangeParameter();
-    void StoreImage();
-    void OnUpdate();
     void ShowAbout();
-    // Presence polling: looks for the box's USB bridge in the serial-port map.
-    void OnTimer();
-    // Enables "Update" only while the box is connected and an image is loaded.
-    void RefreshUpdateButton();
 
     // Every way of closing ends here.
     void done(int result) override;
 
-protected:
+  signals:
+    // Each text as it reaches the status line, for whoever follows the sequence.
+    void StatusShown(const QString& text);
+
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void BuildControls();
-    void OnInitDialog();
-    void RebuildParameterList();
-    // True, with the status text set, while an update owns the image and the port.
-    bool RefuseDuringUpdate();
-    // Probes the box on its own thread; the window's thread never waits on the line.
-    void StartProbe();
-    void OnProbeDone(int generation, int entries, const std::string& entry);
-    void JoinProbe();
+    QWidget* ControlOf(EMainControl control) const;
 
-    CWindowTiming m_timing;
+    // IMainDialogView
+    void SetTitle(const std::string& text) override;
+    void SetText(EMainControl control, const std::string& text) override;
+    void EnableControl(EMainControl control, bool enabled) override;
+    void FillList(EMainControl control, const std::vector<std::string>& lines) override;
+    void SelectEntry(EMainControl control, int index) override;
+    void SetProgressRange(int minimum, int maximum) override;
+    void SetProgressPos(int position) override;
+    void SetProgressColor(uint32_t color) override;
+    void StartTimer(int periodMs) override;
+    void StopTimer() override;
+    std::optional<std::filesystem::path> ChooseOpenFile() override;
+    std::optional<std::filesystem::path> ChooseSaveFile() override;
+    void ShowMessage(const std::string& text) override;
+    void OpenNotice(const std::string& text) override;
+    bool RunValueEntry(CValueEntry& entry) override;
+    CIrDialogOutcome RunCodeSelection() override;
+    void PostToUiThread(std::function<void()> job) override;
+
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
 
@@ -107,31 +103,14 @@ private:
     QPushButton* m_pUpdate = nullptr;    // 1001
     QPushButton* m_pClose = nullptr;     // 1 (OK)
     QAction* m_pFastTransfer = nullptr;  // context menu, checkable
-
-    // The worker writes into these from its thread; they must outlive the worker,
-    // so they are declared before it.
-    CUiDispatcher m_dispatcher;
-    CQtStatusControl m_statusControl;
-    CQtProgressControl m_progressControl;
-    CQtUpdateNotices m_notices;
-    CUpdater m_updater;
-
-    CParameterTable m_table;
-    std::vector<int> m_slots;
-    int m_bConnected = 0;
-    int m_bImageLoaded = 0;
-    int m_nPresenceTicks = 0;
+    QPointer<QMessageBox> m_pNotice;
+    // Platform styles may paint the bar in their own colour; this one uses the palette.
+    std::unique_ptr<QStyle> m_pBarStyle;
     QTimer m_timer;
 
-    // The probe in flight. A result whose generation is not the current one belongs
-    // to a bridge that was pulled out meanwhile and is dropped.
-    std::thread m_probeThread;
-    bool m_bProbing = false;
-    int m_nProbeGeneration = 0;
-    // The product shown before a selection that an update refused.
-    int m_nProductIndex = -1;
-    // The bundle whose products the list shows; empty when it shows none.
-    std::filesystem::path m_bundlePath;
+    // Last, so it goes first: its destructor stops and joins the worker and the
+    // probe while the controls still exist.
+    std::unique_ptr<CMainDialogModel> m_pModel;
 };
 
 } // namespace corvalin

@@ -1,16 +1,12 @@
 #include "ir/ui/CodeSelectionHandOff.h"
 
-#include "device/Updater.h"
 #include "ir/ui/CodeSelectionDlg.h"
 
 namespace corvalin
 {
 
-namespace
-{
-
 // Nothing of the dialog outlives one run: its reader and keys go with it here.
-CIrDialogOutcome RunDialog(QWidget* parent)
+CIrDialogOutcome RunCodeSelectionDialog(QWidget* parent)
 {
     CCodeSelectionDlg dialog(parent);
     CIrDialogOutcome outcome;
@@ -20,20 +16,9 @@ CIrDialogOutcome RunDialog(QWidget* parent)
     return outcome;
 }
 
-} // namespace
-
 EIrHandOffResult RunCodeSelectionHandOff(QWidget* parent, ImageHeader& header)
 {
-    return RunIrCodeHandOff(header, [parent] { return RunDialog(parent); });
-}
-
-IrHandOffFn MakeCodeSelectionHandOff(QWidget* parent, CUpdater& updater)
-{
-    return [parent, &updater]
-    {
-        if (updater.IsImageHeld())
-            RunCodeSelectionHandOff(parent, updater.Header());
-    };
+    return RunIrCodeHandOff(header, [parent] { return RunCodeSelectionDialog(parent); });
 }
 
 } // namespace corvalin

@@ -4,7 +4,6 @@
 // codes chosen there, with "IR TYPE", are written into the image's parameter list.
 // The caller rebuilds its parameter list afterwards.
 
-#include "image/BundleLoader.h"
 #include "image/ImageHeader.h"
 #include "params/IrCodeHandOff.h"
 
@@ -13,12 +12,9 @@ class QWidget;
 namespace corvalin
 {
 
-class CUpdater;
-
 EIrHandOffResult RunCodeSelectionHandOff(QWidget* parent, ImageHeader& header);
 
-// The same step in the form the "..." button's opening takes it: it works on the
-// image `updater` holds when it runs, and does nothing while no image is held.
-IrHandOffFn MakeCodeSelectionHandOff(QWidget* parent, CUpdater& updater);
+// Runs the code selection dialog modally and hands back what it chose.
+CIrDialogOutcome RunCodeSelectionDialog(QWidget* parent);
 
 } // namespace corvalin

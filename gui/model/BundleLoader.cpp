@@ -1,4 +1,4 @@
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 
 #include "image/BundleArchive.h"
 
