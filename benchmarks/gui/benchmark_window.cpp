@@ -4,7 +4,7 @@
 //
 //   benchmark_window [BOXSIM]     BOXSIM defaults to the built corvalin-boxsim
 
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/TempDir.h"
 

@@ -3,7 +3,7 @@
 // is open, and the context menu's "Fast transfer". The behaviour behind them is the
 // window model's, tested without a window in the core tests.
 
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/TempDir.h"

@@ -2,8 +2,8 @@
 // control reaching the window model: opening images and bundles, the value entry and
 // code selection dialogs, "Wr". The behaviour behind them is tested on the model.
 
-#include "app/DialogUnits.h"
-#include "app/MainWindow.h"
+#include "gui/qt/DialogUnits.h"
+#include "gui/qt/MainWindow.h"
 #include "params/DisplayList.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"

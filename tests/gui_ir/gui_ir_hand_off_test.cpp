@@ -2,8 +2,8 @@
 // an image with IR button parameters, its codes reach only the slots that exist, and
 // cancelling leaves the header byte for byte as it was.
 
-#include "ir/ui/CodeSelectionDlg.h"
-#include "ir/ui/CodeSelectionHandOff.h"
+#include "gui/qt/CodeSelectionDlg.h"
+#include "gui/qt/CodeSelectionHandOff.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"

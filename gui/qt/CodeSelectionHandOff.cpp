@@ -1,6 +1,6 @@
-#include "ir/ui/CodeSelectionHandOff.h"
+#include "gui/qt/CodeSelectionHandOff.h"
 
-#include "ir/ui/CodeSelectionDlg.h"
+#include "gui/qt/CodeSelectionDlg.h"
 
 namespace corvalin
 {

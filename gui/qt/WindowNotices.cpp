@@ -1,4 +1,4 @@
-#include "app/WindowNotices.h"
+#include "gui/qt/WindowNotices.h"
 
 #include <QMessageBox>
 
@@ -7,7 +7,8 @@ namespace corvalin
 
 QMessageBox* NewMessageBox(QWidget* parent, const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Corvalin"), text, QMessageBox::Ok, parent);
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Corvalin"), text, QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("messageBox"));
     return box;
 }

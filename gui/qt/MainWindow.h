@@ -35,7 +35,7 @@ class CMainWindow : public QDialog, private IMainDialogView
 {
     Q_OBJECT
 
-public:
+  public:
     // Asks for a file to open or to save to; an empty text means the user cancelled.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
@@ -64,7 +64,7 @@ public:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
-private:
+  private:
     void BuildControls();
     QWidget* ControlOf(EMainControl control) const;
 
@@ -91,18 +91,18 @@ private:
     FileChooser m_chooseSave;
 
     // Controls, owned by the dialog as their parent.
-    QLineEdit* m_pBundlePath = nullptr;  // 1007
-    QPushButton* m_pBrowse = nullptr;    // 1008
-    QComboBox* m_pProduct = nullptr;     // 1023
-    QLineEdit* m_pDevice = nullptr;      // 1002
-    QPushButton* m_pStore = nullptr;     // 1012
-    QLabel* m_pStatus = nullptr;         // 1009
-    QProgressBar* m_pProgress = nullptr; // 1004
-    QGroupBox* m_pGroup = nullptr;       // 1010
-    QListWidget* m_pParameters = nullptr;// 1011
-    QPushButton* m_pUpdate = nullptr;    // 1001
-    QPushButton* m_pClose = nullptr;     // 1 (OK)
-    QAction* m_pFastTransfer = nullptr;  // context menu, checkable
+    QLineEdit* m_pBundlePath = nullptr;   // 1007
+    QPushButton* m_pBrowse = nullptr;     // 1008
+    QComboBox* m_pProduct = nullptr;      // 1023
+    QLineEdit* m_pDevice = nullptr;       // 1002
+    QPushButton* m_pStore = nullptr;      // 1012
+    QLabel* m_pStatus = nullptr;          // 1009
+    QProgressBar* m_pProgress = nullptr;  // 1004
+    QGroupBox* m_pGroup = nullptr;        // 1010
+    QListWidget* m_pParameters = nullptr; // 1011
+    QPushButton* m_pUpdate = nullptr;     // 1001
+    QPushButton* m_pClose = nullptr;      // 1 (OK)
+    QAction* m_pFastTransfer = nullptr;   // context menu, checkable
     QPointer<QMessageBox> m_pNotice;
     // Platform styles may paint the bar in their own colour; this one uses the palette.
     std::unique_ptr<QStyle> m_pBarStyle;

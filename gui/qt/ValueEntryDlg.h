@@ -16,7 +16,7 @@ class CValueEntryDlg : public QDialog
 {
     Q_OBJECT
 
-public:
+  public:
     CValueEntryDlg(const CValueEntry& entry, QWidget* parent = nullptr);
 
     // After OK: m_nValue holds the new value.
@@ -25,7 +25,7 @@ public:
     // OK: reads the typed text or the chosen entry into the value, then closes.
     void accept() override;
 
-private:
+  private:
     void OnInitDialog();
 
     CValueEntry m_entry;

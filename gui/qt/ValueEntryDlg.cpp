@@ -1,6 +1,6 @@
-#include "params/ui/ValueEntryDlg.h"
+#include "gui/qt/ValueEntryDlg.h"
 
-#include "app/DialogUnits.h"
+#include "gui/qt/DialogUnits.h"
 
 #include <QApplication>
 #include <QComboBox>

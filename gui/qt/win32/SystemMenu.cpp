@@ -1,4 +1,4 @@
-#include "app/SystemMenu.h"
+#include "gui/qt/SystemMenu.h"
 
 #include <QWidget>
 

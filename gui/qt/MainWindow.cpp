@@ -1,12 +1,12 @@
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 
-#include "app/AboutDlg.h"
-#include "app/AppIcon.h"
-#include "app/DialogUnits.h"
-#include "app/SystemMenu.h"
-#include "app/WindowNotices.h"
-#include "ir/ui/CodeSelectionHandOff.h"
-#include "params/ui/ValueEntryDlg.h"
+#include "gui/qt/AboutDlg.h"
+#include "gui/qt/AppIcon.h"
+#include "gui/qt/CodeSelectionHandOff.h"
+#include "gui/qt/DialogUnits.h"
+#include "gui/qt/SystemMenu.h"
+#include "gui/qt/ValueEntryDlg.h"
+#include "gui/qt/WindowNotices.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // corvalin: the program. One modal dialog, the main window; the program ends with it.
 
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 
 #include <QApplication>
 

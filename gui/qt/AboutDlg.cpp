@@ -1,7 +1,7 @@
-#include "app/AboutDlg.h"
+#include "gui/qt/AboutDlg.h"
 
-#include "app/AppIcon.h"
-#include "app/DialogUnits.h"
+#include "gui/qt/AppIcon.h"
+#include "gui/qt/DialogUnits.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/AppIcon.h"
+#include "gui/qt/AppIcon.h"
 
 namespace corvalin
 {

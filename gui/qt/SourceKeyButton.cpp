@@ -1,7 +1,7 @@
-#include "ir/ui/SourceKeyButton.h"
+#include "gui/qt/SourceKeyButton.h"
 
+#include "gui/qt/KeyButtonPainting.h"
 #include "ir/KeyBitmap.h"
-#include "ir/ui/KeyButtonPainting.h"
 
 #include <QFontDatabase>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/DialogUnits.h"
+#include "gui/qt/DialogUnits.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -20,8 +20,8 @@ int ScaleRounded(int a, int b, int c)
 CBaseUnits BaseUnitsOf(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     CBaseUnits units;
     units.m_nX = (letters / 26 + 1) / 2;
     units.m_nY = metrics.height();

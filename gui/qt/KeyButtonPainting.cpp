@@ -1,4 +1,4 @@
-#include "ir/ui/KeyButtonPainting.h"
+#include "gui/qt/KeyButtonPainting.h"
 
 #include <QAbstractButton>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ir/ui/CodeSelectionDlg.h"
+#include "gui/qt/CodeSelectionDlg.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -275,7 +275,8 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     auto* button = new CSourceKeyButton(this);
     // The key may be smaller than its CCF button (see kMaxKeySide); the bitmap keeps
     // the button's size, so its rows are read as the file lays them out.
-    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize, QSize(record.width, record.height));
+    button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize,
+                      QSize(record.width, record.height));
     // CCF labels are single bytes per character; the Pronto font maps them one to one.
     button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize);
     button->SetCode(record.protocol, record.code);

@@ -1,6 +1,6 @@
-#include "ir/ui/FunctionKeyButton.h"
+#include "gui/qt/FunctionKeyButton.h"
 
-#include "ir/ui/KeyButtonPainting.h"
+#include "gui/qt/KeyButtonPainting.h"
 
 #include <QPainter>
 

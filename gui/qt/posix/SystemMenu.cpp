@@ -1,11 +1,9 @@
-#include "app/SystemMenu.h"
+#include "gui/qt/SystemMenu.h"
 
 namespace corvalin
 {
 
-void AddAboutToSystemMenu(QWidget*, const QString&)
-{
-}
+void AddAboutToSystemMenu(QWidget*, const QString&) {}
 
 bool IsAboutSystemCommand(const QByteArray&, void*)
 {

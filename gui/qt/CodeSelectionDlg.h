@@ -4,9 +4,9 @@
 // dialog draws and forwards every event to the code selection logic of the core,
 // which owns the CCF reader; the dialog owns the key windows.
 
+#include "gui/qt/FunctionKeyButton.h"
+#include "gui/qt/SourceKeyButton.h"
 #include "ir/CodeSelection.h"
-#include "ir/ui/FunctionKeyButton.h"
-#include "ir/ui/SourceKeyButton.h"
 
 #include <QDialog>
 #include <QString>
