@@ -21,6 +21,14 @@ namespace
 {
 
 constexpr const char* kWait = "Wait for previous update to finish";
+#ifdef _WIN32
+// Wine hands the Linux simulator its arguments as text, so only UTF-8 reaches it.
+constexpr const char* kOddName = "Caf\xC3\xA9";
+constexpr const char* kOddNameShown = "Caf\u00C3\u00A9";
+#else
+constexpr const char* kOddName = "Caf\xE9 \xFF\x80";
+constexpr const char* kOddNameShown = "Caf\u00E9 \u00FF\u0080";
+#endif
 
 class MainDialogModelDeviceTest : public ::testing::Test
 {
@@ -59,11 +67,22 @@ class MainDialogModelDeviceTest : public ::testing::Test
         m_view.m_openAnswer = path;
         m_model->OpenBundleOrImage();
     }
+    void Ticks(int count)
+    {
+        for (int tick = 0; tick < count; ++tick)
+            m_model->OnTimer();
+    }
+    // A box that never answers, and a model that has started to probe it.
+    void StartSilentProbe(const CLinkTiming& timing = FastTiming())
+    {
+        Plug({"--silent"});
+        NewModel(timing);
+        Ticks(7);
+    }
     // Ticks until the box has been probed and the result is shown.
     bool Connect()
     {
-        for (int tick = 0; tick < 7; ++tick)
-            m_model->OnTimer();
+        Ticks(7);
         return m_view.PumpUntil([&] { return m_model->IsConnected(); }, 10);
     }
     int RowOf(const std::string& label)
@@ -97,8 +116,7 @@ TEST_F(MainDialogModelDeviceTest, ProbesOnTheSeventhTickAndResetsOnUnplug)
     {
         SCOPED_TRACE(plugIn);
         // The second box's name is bytes in no known encoding: each shows as one character.
-        Plug(plugIn == 0 ? std::vector<std::string>{}
-                         : std::vector<std::string>{"--name", "Caf\xE9 \xFF\x80"});
+        Plug(plugIn == 0 ? std::vector<std::string>{} : std::vector<std::string>{"--name", kOddName});
         for (int tick = 1; tick <= 6; ++tick)
         {
             m_model->OnTimer();
@@ -111,8 +129,8 @@ TEST_F(MainDialogModelDeviceTest, ProbesOnTheSeventhTickAndResetsOnUnplug)
         m_view.m_positions.clear();
         ASSERT_TRUE(m_view.PumpUntil([&] { return m_model->IsConnected(); }, 10));
         EXPECT_FALSE(m_model->IsProbing());
-        EXPECT_EQ(Device(), m_box->ShownName() +
-                                (plugIn == 0 ? " | BOX | 00001234" : " | Caf\u00E9 \u00FF\u0080 | 00001234"));
+        EXPECT_EQ(Device(),
+                  m_box->ShownName() + " | " + (plugIn == 0 ? "BOX" : kOddNameShown) + " | 00001234");
         EXPECT_EQ(m_view.m_positions, std::vector<int>{0});
 
         // Connected without an image: "Update" stays off; with one it comes on.
@@ -136,10 +154,7 @@ TEST_F(MainDialogModelDeviceTest, ProbesOnTheSeventhTickAndResetsOnUnplug)
 
 TEST_F(MainDialogModelDeviceTest, SilentBoxAsksToReplugWithoutBlocking)
 {
-    Plug({"--silent"});
-    NewModel();
-    for (int tick = 1; tick <= 7; ++tick)
-        m_model->OnTimer();
+    StartSilentProbe();
     // The tick has returned while the probe still waits for the box; the window's
     // thread goes on serving the user.
     EXPECT_TRUE(m_model->IsProbing());
@@ -165,10 +180,7 @@ TEST_F(MainDialogModelDeviceTest, SilentBoxAsksToReplugWithoutBlocking)
 
 TEST_F(MainDialogModelDeviceTest, UnplugDuringAProbeDropsItsResult)
 {
-    Plug({"--silent"});
-    NewModel();
-    for (int tick = 1; tick <= 7; ++tick)
-        m_model->OnTimer();
+    StartSilentProbe();
     ASSERT_TRUE(m_model->IsProbing());
     Unplug();
     m_model->OnTimer();
@@ -296,11 +308,8 @@ TEST_F(MainDialogModelDeviceTest, NotCompatibleNoticeWaitsForTheUser)
 
 TEST_F(MainDialogModelDeviceTest, ClosesDuringASilentProbe)
 {
-    Plug({"--silent"});
     // With the box's own time-outs the probe would run about 20 s.
-    NewModel(CLinkTiming{});
-    for (int tick = 1; tick <= 7; ++tick)
-        m_model->OnTimer();
+    StartSilentProbe(CLinkTiming{});
     ASSERT_TRUE(m_model->IsProbing());
     // Closing ends the probe's reads and the model's end joins it; the bound is a guard
     // far below 20 s, not a measure.
