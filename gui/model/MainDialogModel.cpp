@@ -60,29 +60,35 @@ void CMainDialogModel::Post(std::function<void()> job)
 {
     if (std::this_thread::get_id() == m_uiThread)
     {
-        RunPosted();
+        m_pPosted->RunAll();
         job();
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(m_postMutex);
-        m_posted.push_back(std::move(job));
+        std::lock_guard<std::mutex> lock(m_pPosted->m_mutex);
+        m_pPosted->m_jobs.push_back(std::move(job));
     }
-    // A job already run by an earlier RunPosted leaves nothing to do.
-    m_view.PostToUiThread([this] { RunPosted(); });
+    // A job already run by an earlier RunAll leaves nothing to do; the model is only
+    // destroyed on the window's thread, so it lives while a locked queue runs.
+    m_view.PostToUiThread(
+        [posted = std::weak_ptr<CPostedJobs>(m_pPosted)]
+        {
+            if (const std::shared_ptr<CPostedJobs> jobs = posted.lock())
+                jobs->RunAll();
+        });
 }
 
-void CMainDialogModel::RunPosted()
+void CMainDialogModel::CPostedJobs::RunAll()
 {
     for (;;)
     {
         std::function<void()> job;
         {
-            std::lock_guard<std::mutex> lock(m_postMutex);
-            if (m_posted.empty())
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_jobs.empty())
                 return;
-            job = std::move(m_posted.front());
-            m_posted.pop_front();
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
         }
         job();
     }

@@ -18,6 +18,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -81,10 +82,18 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void ShowMessage(const std::string& text) override;
     void PlayCompletionSound(const std::atomic<bool>& stop) override;
 
+    // The jobs waiting for the window's thread. The view's calls hold it weakly, so a
+    // call that comes after the model has gone finds nothing to run.
+    struct CPostedJobs
+    {
+        std::mutex m_mutex;
+        std::deque<std::function<void()>> m_jobs;
+        void RunAll();
+    };
+
     // Runs `job` on the window's thread after every job posted before it: at once on
     // that thread, else later through the view.
     void Post(std::function<void()> job);
-    void RunPosted();
 
     void RebuildParameterList();
     // True, with the status text set, while an update owns the image and the port.
@@ -96,8 +105,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     IMainDialogView& m_view;
     CWindowTiming m_timing;
     const std::thread::id m_uiThread;
-    std::mutex m_postMutex;
-    std::deque<std::function<void()>> m_posted;
+    std::shared_ptr<CPostedJobs> m_pPosted = std::make_shared<CPostedJobs>();
     // The bar's range as last set; positions are kept inside it.
     int m_nProgressMin = 0;
     int m_nProgressMax = 100;
