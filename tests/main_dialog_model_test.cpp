@@ -110,7 +110,7 @@ TEST_F(MainDialogModelTest, OpensImagesAndKeepsWhatIsShownOnCancel)
     EXPECT_EQ(Lines(), before);
     EXPECT_EQ(m_view.Text(EMainControl::BundlePath), PathText(good));
 
-    // A file the loader refuses holds no image: nothing to hand IR codes to.
+    // A file the loader refuses offers no code selection.
     Open(m_dir / "short.img");
     EXPECT_EQ(Status(), "Wrong image file");
     EXPECT_FALSE(m_model->IsImageLoaded());
