@@ -1,7 +1,7 @@
 // Scanning a bundle of 20 products of 2 MiB (what the "..." button does) against
 // `unzip -t` of the same file, which inflates and checks every member too.
 
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"

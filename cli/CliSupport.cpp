@@ -1,6 +1,6 @@
 #include "cli/CliSupport.h"
 
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 #include "platform/FileIo.h"
 
 #include <algorithm>

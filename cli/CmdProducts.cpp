@@ -1,7 +1,7 @@
 // corvalin-cli products FILE
 
 #include "cli/Commands.h"
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 #include "platform/FileIo.h"
 
 #include <cstdio>

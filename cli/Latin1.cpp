@@ -1,5 +1,7 @@
 #include "cli/Latin1.h"
 
+#include "gui/model/DisplayText.h"
+
 #include <cstdio>
 
 namespace corvalin::cli
@@ -7,20 +9,7 @@ namespace corvalin::cli
 
 std::string Latin1ToUtf8(const std::string& latin1)
 {
-    std::string utf8;
-    for (unsigned char c : latin1)
-    {
-        if (c < 0x80)
-        {
-            utf8 += char(c);
-        }
-        else
-        {
-            utf8 += char(0xC0 | (c >> 6));
-            utf8 += char(0x80 | (c & 0x3F));
-        }
-    }
-    return utf8;
+    return Latin1ToUtf8Text(latin1);
 }
 
 std::string Utf8ToLatin1(const std::string& utf8)

@@ -1,6 +1,6 @@
 // Opening bundles and bare images, and choosing a bundle's product.
 
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"

@@ -6,7 +6,7 @@
 
 #include "device/CompletionSound.h"
 #include "device/Updater.h"
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 #include "ir/CcfReader.h"
 #include "params/ParameterTable.h"
 #include "platform/FileIo.h"

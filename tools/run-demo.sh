@@ -39,12 +39,12 @@ echo "box simulator on $(head -n 1 "$dir/boxsim.out")"
 echo "\$ CORVALIN_SERIAL_MAP=$map corvalin-cli devices"
 CORVALIN_SERIAL_MAP="$map" "$cli" devices
 echo
-if [ -x "$build/app/corvalin" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+if [ -x "$build/gui/qt/corvalin" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
     echo "== The window, with the simulated box on its USB bridge"
     echo "   Open $dir/demo-bundle.zip (or $dir/demo.img) with \"...\", pick a product, double-click"
     echo "   parameters to change them, store the image with \"Wr\", and press \"Update\" once the"
     echo "   box shows in \"USB Device\" (about 3 s after the start). \"Close\" ends the demo."
-    CORVALIN_SERIAL_MAP="$map" "$build/app/corvalin"
+    CORVALIN_SERIAL_MAP="$map" "$build/gui/qt/corvalin"
 else
     echo "== No display (DISPLAY and WAYLAND_DISPLAY are unset), so not the window but the same"
     echo "   update through corvalin-cli: $dir/demo-edited.img (about 28 s at 129310 baud with the"

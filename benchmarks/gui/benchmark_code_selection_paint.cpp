@@ -7,7 +7,7 @@
 // same for files built to be costly: 20 keys of 4096 x 4096 pixels, and 65,025 keys
 // from 7 KB, with the time it takes to open each.
 
-#include "ir/ui/CodeSelectionDlg.h"
+#include "gui/qt/CodeSelectionDlg.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/TempDir.h"
 

@@ -4,7 +4,7 @@
 //
 //   benchmark_window [BOXSIM]     BOXSIM defaults to the built corvalin-boxsim
 
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/TempDir.h"
 
@@ -87,20 +87,20 @@ int main(int argc, char** argv)
     QObject::connect(&beat, &QTimer::timeout, [&] {
         const qint64 gap = sinceLast.restart();
         longest = std::max(longest, gap);
-        if (window.IsProbing())
+        if (window.Model().IsProbing())
             probeLongest = std::max(probeLongest, gap);
     });
     sinceLast.start();
     beat.start();
     const Clock::time_point plugged = Clock::now();
     bool sawProbe = false;
-    while (MsSince(plugged) < 30000 && !(sawProbe && window.IsConnected()))
+    while (MsSince(plugged) < 30000 && !(sawProbe && window.Model().IsConnected()))
     {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-        sawProbe = sawProbe || window.IsProbing();
+        sawProbe = sawProbe || window.Model().IsProbing();
     }
-    std::printf("silent box: probe %s after %.1f s\n", window.IsConnected() ? "answered" : "still running",
-                MsSince(plugged) / 1000);
+    std::printf("silent box: probe %s after %.1f s\n",
+                window.Model().IsConnected() ? "answered" : "still running", MsSince(plugged) / 1000);
     std::printf("longest window-thread stall while the probe ran: %lld ms (over the whole run: %lld ms)\n",
                 static_cast<long long>(probeLongest), static_cast<long long>(longest));
     window.reject();

@@ -2,7 +2,7 @@
 // product scan) or else as a bare image; then every listed product is chosen, by
 // its list entry and by its name. The bytes live in a memory file, opened by path.
 
-#include "image/BundleLoader.h"
+#include "gui/model/BundleLoader.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
-// The main window with a simulated box: presence polling through a serial-port map
-// directory, the probe off the window's thread, updates end to end with their status
-// texts and bar colour, the "not compatible" message, refusals during an update and
-// closing while the worker is busy.
+// The Qt main window with a simulated box: the worker's texts and bar colours painted
+// in the window during an update, the "not compatible" message box, closing while it
+// is open, and the context menu's "Fast transfer". The behaviour behind them is the
+// window model's, tested without a window in the core tests.
 
-#include "app/MainWindow.h"
+#include "gui/qt/MainWindow.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/TempDir.h"
@@ -11,14 +11,10 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -85,13 +81,6 @@ public:
         m_box = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, options);
         return !m_box->Path().empty();
     }
-    // Pulls the cable: the port leaves the map.
-    void Unplug()
-    {
-        m_box.reset();
-        std::filesystem::remove(m_mapDir / "Silabser0");
-    }
-
     std::unique_ptr<CMainWindow> NewWindow()
     {
         auto window = std::make_unique<CMainWindow>(ManualTicks(), FastLink());
@@ -105,8 +94,8 @@ public:
     static bool Connect(CMainWindow& window)
     {
         for (int i = 0; i < 7; ++i)
-            window.OnTimer();
-        return WaitFor([&] { return window.IsConnected(); }, 10000);
+            window.Model().OnTimer();
+        return WaitFor([&] { return window.Model().IsConnected(); }, 10000);
     }
 
     static void Load(CMainWindow& window)
@@ -132,11 +121,6 @@ public:
     std::unique_ptr<fixtures::CBoxSim> m_box;
 };
 
-QString DeviceText(CMainWindow& window)
-{
-    return Control<QLineEdit>(&window, "device")->text();
-}
-
 QString Status(CMainWindow& window)
 {
     return Control<QLabel>(&window, "status")->text();
@@ -160,99 +144,12 @@ class CDeviceWindowTest : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void probesOnTheSeventhTickAndResetsOnUnplug();
-    void showsEveryByteOfTheBoxName();
-    void silentBoxAsksToReplugWithoutBlocking();
+  private slots:
     void updateRunsEndToEnd();
     void notCompatibleMessageWaitsForTheUser();
-    void refusesChangesDuringAnUpdateAndClosesCleanly();
     void closesWhileTheMessageIsOpen();
-    void closesDuringASilentProbe();
     void fastTransferIsChosenInTheContextMenu();
 };
-
-void CDeviceWindowTest::probesOnTheSeventhTickAndResetsOnUnplug()
-{
-    CBench bench;
-    auto window = bench.NewWindow();
-    window->OnTimer();
-    QCOMPARE(DeviceText(*window), QStringLiteral("Not connected"));
-
-    for (int plugIn = 0; plugIn < 2; ++plugIn)
-    {
-        QVERIFY(bench.Plug());
-        for (int tick = 1; tick <= 6; ++tick)
-        {
-            window->OnTimer();
-            QVERIFY(!window->IsProbing());
-            QVERIFY(!window->IsConnected());
-        }
-        QCOMPARE(DeviceText(*window), QStringLiteral("Not connected"));
-        window->OnTimer();
-        QVERIFY(window->IsProbing() || window->IsConnected());
-        QVERIFY(WaitFor([&] { return window->IsConnected(); }, 10000));
-        static const QRegularExpression entry(QStringLiteral("^pts/[0-9]+ \\| BOX \\| 00001234$"));
-        QVERIFY2(entry.match(DeviceText(*window)).hasMatch(), qPrintable(DeviceText(*window)));
-        QCOMPARE(Bar(*window)->value(), 0);
-
-        // Connected without an image: "Update" stays off; with one it comes on.
-        if (plugIn == 0)
-            QVERIFY(!Control<QPushButton>(window.get(), "update")->isEnabled());
-        CBench::Load(*window);
-        QVERIFY(Control<QPushButton>(window.get(), "update")->isEnabled());
-
-        window->ProgressControl().SetPos(40);
-        bench.Unplug();
-        window->OnTimer();
-        QVERIFY(!window->IsConnected());
-        QCOMPARE(DeviceText(*window), QStringLiteral("Not connected"));
-        QCOMPARE(Bar(*window)->value(), 0);
-        QVERIFY(!Control<QPushButton>(window.get(), "update")->isEnabled());
-    }
-}
-
-void CDeviceWindowTest::showsEveryByteOfTheBoxName()
-{
-    CBench bench;
-    QVERIFY(bench.Plug({"--name", "Caf\xE9 \xFF\x80"}));
-    auto window = bench.NewWindow();
-    for (int tick = 1; tick <= 7; ++tick)
-        window->OnTimer();
-    QVERIFY(WaitFor([&] { return window->IsConnected(); }, 10000));
-    QVERIFY2(DeviceText(*window).endsWith(QStringLiteral(" | Caf\u00E9 \u00FF\u0080 | 00001234")),
-             qPrintable(DeviceText(*window)));
-}
-
-void CDeviceWindowTest::silentBoxAsksToReplugWithoutBlocking()
-{
-    CBench bench;
-    QVERIFY(bench.Plug({"--silent"}));
-    auto window = bench.NewWindow();
-    for (int tick = 1; tick <= 7; ++tick)
-        window->OnTimer();
-    // Ten unanswered reads take the probe well past this point; the tick has returned
-    // and the window serves events while the probe runs.
-    QVERIFY(window->IsProbing());
-    QVERIFY(!window->IsConnected());
-    CBench::Load(*window);
-    QCOMPARE(Status(*window), QStringLiteral("Loaded update file"));
-
-    QVERIFY(WaitFor([&] { return window->IsConnected(); }, 10000));
-    QCOMPARE(DeviceText(*window), QStringLiteral("Cannot communicate, try to replug the USB"));
-
-    // Connected with an image: "Update" is on, but with no port listed it starts
-    // nothing, and says so.
-    QVERIFY(Control<QPushButton>(window.get(), "update")->isEnabled());
-    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(!window->Updater().IsUpdating());
-    QCOMPARE(Status(*window), QStringLiteral("No device found"));
-
-    // A failed probe is not repeated while the bridge stays.
-    window->OnTimer();
-    QVERIFY(!window->IsProbing());
-    QCOMPARE(DeviceText(*window), QStringLiteral("Cannot communicate, try to replug the USB"));
-}
 
 void CDeviceWindowTest::updateRunsEndToEnd()
 {
@@ -260,11 +157,11 @@ void CDeviceWindowTest::updateRunsEndToEnd()
     QVERIFY(bench.Plug());
     auto window = bench.NewWindow();
     bench.LoadProduct(*window);
-    QVERIFY(window->IsImageLoaded());
+    QVERIFY(window->Model().IsImageLoaded());
     QVERIFY(CBench::Connect(*window));
     SaveScreenshot(window.get(), QStringLiteral("main-window-connected"));
 
-    QSignalSpy texts(&window->StatusControl(), &CQtStatusControl::TextShown);
+    QSignalSpy texts(window.get(), &CMainWindow::StatusShown);
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return !window->Updater().IsUpdating() && Status(*window).contains("complete"); },
                     30000));
@@ -274,12 +171,6 @@ void CDeviceWindowTest::updateRunsEndToEnd()
     const QColor painted = PaintedBarColor(Bar(*window));
     QVERIFY2(painted.green() > 180 && painted.red() < 100 && painted.blue() < 100, qPrintable(painted.name()));
     SaveScreenshot(window.get(), QStringLiteral("main-window-update-complete"));
-
-    // The next update starts at once and turns the bar navy at its INIT.
-    texts.clear();
-    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(WaitFor([&] { return Texts(texts).contains("Update complete"); }, 30000));
-    QCOMPARE(Texts(texts).first(), QStringLiteral("Send INIT"));
 }
 
 void CDeviceWindowTest::notCompatibleMessageWaitsForTheUser()
@@ -291,8 +182,8 @@ void CDeviceWindowTest::notCompatibleMessageWaitsForTheUser()
     QVERIFY(CBench::Connect(*window));
 
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(WaitFor([&] { return window->Notices().OpenMessage() != nullptr; }, 30000));
-    QMessageBox* box = window->Notices().OpenMessage();
+    QVERIFY(WaitFor([&] { return window->OpenNoticeBox() != nullptr; }, 30000));
+    QMessageBox* box = window->OpenNoticeBox();
     QCOMPARE(box->text(), QStringLiteral("Error: The image file is not compatible with the hardware"));
     QCOMPARE(box->windowTitle(), QStringLiteral("Corvalin"));
     QCOMPARE(Status(*window), QStringLiteral("PREP Failed: 5"));
@@ -305,51 +196,8 @@ void CDeviceWindowTest::notCompatibleMessageWaitsForTheUser()
     QCOMPARE(Status(*window), QStringLiteral("PREP Failed: 5"));
     QCOMPARE(Bar(*window)->value(), 100);
     QCOMPARE(Bar(*window)->palette().color(QPalette::Highlight), QColor(0, 0, 128));
-}
-
-void CDeviceWindowTest::refusesChangesDuringAnUpdateAndClosesCleanly()
-{
-    CBench bench;
-    QVERIFY(bench.Plug({"--flash-ms", "100"}));
-    auto window = bench.NewWindow();
-    bench.LoadProduct(*window);
-    auto* products = Control<QComboBox>(window.get(), "product");
-    QCOMPARE(products->currentText(), QStringLiteral("VOLVO_P2_IR_enc_1.02.bin"));
-    QVERIFY(CBench::Connect(*window));
-    const uint32_t before = GetParamValue(window->Updater().Header(), 0);
-
-    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(WaitFor([&] { return Status(*window) == QLatin1String("Start XFER"); }, 10000));
-    QVERIFY(WaitFor([&] { return Bar(*window)->value() > 10; }, 10000));
-    QCOMPARE(Bar(*window)->palette().color(QPalette::Highlight), QColor(0, 0, 128));
-    SaveScreenshot(window.get(), QStringLiteral("main-window-updating"));
-
-    int asked = 0;
-    window->SetFileChoosers([&](QWidget*) { ++asked; return ToQString(bench.m_image); }, [](QWidget*) { return QString(); });
-    QTest::mouseClick(Control<QPushButton>(window.get(), "browse"), Qt::LeftButton);
-    QCOMPARE(asked, 0);
-    QCOMPARE(Status(*window), QStringLiteral("Wait for previous update to finish"));
-    QVERIFY(window->IsImageLoaded());
-
-    // Another product: refused, and the list shows the product being sent.
-    QTest::keyClick(products, Qt::Key_Down);
-    QCOMPARE(products->currentText(), QStringLiteral("VOLVO_P2_IR_enc_1.02.bin"));
-    QCOMPARE(Status(*window), QStringLiteral("Wait for previous update to finish"));
-
-    auto* list = Control<QListWidget>(window.get(), "parameters");
-    list->setCurrentRow(0);
-    window->ChangeParameter();
-    QCOMPARE(GetParamValue(window->Updater().Header(), 0), before);
-
-    // Pressing Update again leaves the running update alone.
-    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(window->Updater().IsUpdating());
-
-    // "Close" in the middle of the transfer: the worker stops and is joined.
-    QTest::mouseClick(Control<QPushButton>(window.get(), "close"), Qt::LeftButton);
-    QVERIFY(!window->isVisible());
-    QVERIFY(WaitFor([&] { return !window->Updater().IsWorkerRunning(); }, 10000));
-    window.reset();
+    const QColor painted = PaintedBarColor(Bar(*window));
+    QVERIFY2(painted.blue() > 90 && painted.red() < 60 && painted.green() < 60, qPrintable(painted.name()));
 }
 
 void CDeviceWindowTest::closesWhileTheMessageIsOpen()
@@ -360,30 +208,12 @@ void CDeviceWindowTest::closesWhileTheMessageIsOpen()
     CBench::Load(*window);
     QVERIFY(CBench::Connect(*window));
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
-    QVERIFY(WaitFor([&] { return window->Notices().OpenMessage() != nullptr; }, 30000));
+    QVERIFY(WaitFor([&] { return window->OpenNoticeBox() != nullptr; }, 30000));
 
     // The close box (Cancel) while the worker waits on the message.
     window->reject();
     QVERIFY(WaitFor([&] { return !window->Updater().IsWorkerRunning(); }, 10000));
     window.reset();
-}
-
-void CDeviceWindowTest::closesDuringASilentProbe()
-{
-    CBench bench;
-    QVERIFY(bench.Plug({"--silent"}));
-    auto window = std::make_unique<CMainWindow>(ManualTicks(), CLinkTiming{});
-    window->show();
-    for (int tick = 1; tick <= 7; ++tick)
-        window->OnTimer();
-    QVERIFY(window->IsProbing());
-    // With the box's own time-outs the probe would run about 20 s; closing ends its
-    // reads, and destroying the window joins it. The bound is a guard far below 20 s.
-    QElapsedTimer closing;
-    closing.start();
-    window->reject();
-    window.reset();
-    QVERIFY2(closing.elapsed() < 5000, qPrintable(QString::number(closing.elapsed())));
 }
 
 void CDeviceWindowTest::fastTransferIsChosenInTheContextMenu()
@@ -403,7 +233,7 @@ void CDeviceWindowTest::fastTransferIsChosenInTheContextMenu()
 
     CBench::Load(*window);
     QVERIFY(CBench::Connect(*window));
-    QSignalSpy texts(&window->StatusControl(), &CQtStatusControl::TextShown);
+    QSignalSpy texts(window.get(), &CMainWindow::StatusShown);
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return Texts(texts).contains("Update complete"); }, 30000));
     QCOMPARE(Texts(texts), (QStringList{"Send INIT", "Start XFER", "Late reply bytes, fast transfer off",

@@ -2,8 +2,8 @@
 // loading (typed, browsed, failing), picks and assignments with their texts, ERASE,
 // CLEAR ALL, DEFAULT, OK, CANCEL and Enter, and the screenshots.
 
+#include "gui/qt/CodeSelectionDlg.h"
 #include "ir/KeyBitmap.h"
-#include "ir/ui/CodeSelectionDlg.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"
 

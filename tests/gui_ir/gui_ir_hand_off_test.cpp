@@ -2,9 +2,8 @@
 // an image with IR button parameters, its codes reach only the slots that exist, and
 // cancelling leaves the header byte for byte as it was.
 
-#include "device/Updater.h"
-#include "ir/ui/CodeSelectionDlg.h"
-#include "ir/ui/CodeSelectionHandOff.h"
+#include "gui/qt/CodeSelectionDlg.h"
+#include "gui/qt/CodeSelectionHandOff.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"
@@ -76,7 +75,6 @@ class HandOffTest : public QObject
     void CancelChangesNothing();
     void EnterWritesThePicksToo();
     void FullListGetsNoIrTypeButTheCodes();
-    void OpeningAnImageRunsTheStepOnTheHeldImage();
 
   private:
     std::unique_ptr<CTempDir> m_pDir;
@@ -189,32 +187,6 @@ void HandOffTest::FullListGetsNoIrTypeButTheCodes()
     for (int slot = 0; slot < kParamSlots; ++slot)
         QVERIFY(GetParamId(header, slot) != kIrTypeId);
     QCOMPARE(GetParamId(header, 49), kParamTerminator);
-}
-
-void HandOffTest::OpeningAnImageRunsTheStepOnTheHeldImage()
-{
-    CUpdater updater;
-    CDialogDriver driver(
-        [this](CCodeSelectionDlg& dialog)
-        {
-            dialog.SourceFileBox()->setText(m_demo);
-            dialog.Button(kOkId)->click();
-        });
-    // Nothing held yet: no dialog.
-    const IrHandOffFn handOff = MakeCodeSelectionHandOff(nullptr, updater);
-    handOff();
-    QCOMPARE(driver.Seen(), 0);
-
-    // An opened file whose image has "IR.BTN0": the dialog runs and "Mute" lands there.
-    CImageSpec imageSpec;
-    imageSpec.params = {{kVolume, 20}, {kIrBtn0, 0x22}};
-    const auto path = *m_pDir / "product.img";
-    WriteFileBytes(path, BuildImageFile(imageSpec));
-    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, path, 0, handOff);
-    QCOMPARE(outcome.m_bImageLoaded, 1);
-    QCOMPARE(driver.Seen(), 1);
-    QCOMPARE(GetParamValue(updater.Header(), 1), kDemoMute);
-    QCOMPARE(GetParamId(updater.Header(), 2), kIrTypeId);
 }
 
 QTEST_MAIN(HandOffTest)

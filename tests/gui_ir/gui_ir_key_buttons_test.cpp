@@ -2,8 +2,8 @@
 // caption's grey level and size, the focus outline, and the function key's raised
 // and flat looks.
 
-#include "ir/ui/FunctionKeyButton.h"
-#include "ir/ui/SourceKeyButton.h"
+#include "gui/qt/FunctionKeyButton.h"
+#include "gui/qt/SourceKeyButton.h"
 #include "tests/gui_ir/IrGuiTestSupport.h"
 
 #include <QFontMetrics>

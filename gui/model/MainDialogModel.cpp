@@ -1,0 +1,337 @@
+#include "gui/model/MainDialogModel.h"
+
+#include "device/CompletionSound.h"
+#include "gui/model/DisplayText.h"
+#include "params/DisplayList.h"
+#include "params/IrCodeHandOff.h"
+#include "params/ParameterEdit.h"
+#include "platform/SerialPortMap.h"
+
+#include <algorithm>
+
+namespace corvalin
+{
+
+namespace
+{
+
+constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
+constexpr const char* kNotConnected = "Not connected";
+constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
+
+} // namespace
+
+std::string MainWindowTitle(const char* buildDate)
+{
+    return std::string("QUILTA Corvalin    ") + buildDate;
+}
+
+CMainDialogModel::CMainDialogModel(IMainDialogView& view, const CWindowTiming& timing,
+                                   const CLinkTiming& linkTiming)
+    : m_view(view), m_timing(timing), m_uiThread(std::this_thread::get_id()), m_updater(linkTiming)
+{
+}
+
+CMainDialogModel::~CMainDialogModel()
+{
+    // A stop request ends the probe's reads and every wait of the worker; the
+    // updater's destructor then joins the worker.
+    m_updater.RequestStop();
+    JoinProbe();
+}
+
+void CMainDialogModel::OnInitDialog()
+{
+    m_updater.StartThread();
+    m_updater.AttachControls(this, this, this);
+    m_bConnected = 0;
+    m_nPresenceTicks = 0;
+    m_bImageLoaded = 0;
+    m_view.StartTimer(m_timing.nPresencePollMs);
+    RefreshUpdateButton();
+    m_view.EnableControl(EMainControl::Product, false);
+    m_products.clear();
+    m_view.FillList(EMainControl::Product, {});
+    BuildParameterTable(m_table);
+    m_view.SetTitle(MainWindowTitle(__DATE__));
+}
+
+void CMainDialogModel::Post(std::function<void()> job)
+{
+    if (std::this_thread::get_id() == m_uiThread)
+    {
+        m_pPosted->RunAll();
+        job();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pPosted->m_mutex);
+        m_pPosted->m_jobs.push_back(std::move(job));
+    }
+    // A job already run by an earlier RunAll leaves nothing to do; the model is only
+    // destroyed on the window's thread, so it lives while a locked queue runs.
+    m_view.PostToUiThread(
+        [posted = std::weak_ptr<CPostedJobs>(m_pPosted)]
+        {
+            if (const std::shared_ptr<CPostedJobs> jobs = posted.lock())
+                jobs->RunAll();
+        });
+}
+
+void CMainDialogModel::CPostedJobs::RunAll()
+{
+    for (;;)
+    {
+        std::function<void()> job;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_jobs.empty())
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        job();
+    }
+}
+
+void CMainDialogModel::SetText(const std::string& text)
+{
+    Post([this, text] { m_view.SetText(EMainControl::Status, text); });
+}
+
+void CMainDialogModel::SetRange(int minimum, int maximum)
+{
+    Post(
+        [this, minimum, maximum]
+        {
+            m_nProgressMin = minimum;
+            m_nProgressMax = std::max(minimum, maximum);
+            m_view.SetProgressRange(m_nProgressMin, m_nProgressMax);
+        });
+}
+
+void CMainDialogModel::SetPos(int position)
+{
+    // The worker's positions above the maximum mean a full bar; a bar would ignore them.
+    Post([this, position] { m_view.SetProgressPos(std::clamp(position, m_nProgressMin, m_nProgressMax)); });
+}
+
+void CMainDialogModel::SetBarColor(uint32_t color)
+{
+    Post([this, color] { m_view.SetProgressColor(color); });
+}
+
+void CMainDialogModel::ShowMessage(const std::string& text)
+{
+    // Not waited for: the window's thread goes on serving the status line and the bar
+    // while the worker waits for the user.
+    Post([this, text] { m_view.OpenNotice(text); });
+}
+
+void CMainDialogModel::PlayCompletionSound(const std::atomic<bool>& stop)
+{
+    PlayCompletionChime(stop);
+}
+
+void CMainDialogModel::OnNoticeClosed()
+{
+    m_updater.DismissMessage();
+}
+
+void CMainDialogModel::RefreshUpdateButton()
+{
+    m_view.EnableControl(EMainControl::Update, m_bConnected == 1 && m_bImageLoaded == 1);
+}
+
+bool CMainDialogModel::RefuseDuringUpdate()
+{
+    if (!m_updater.IsUpdating())
+        return false;
+    m_updater.SetStatus(kWaitForUpdate);
+    return true;
+}
+
+void CMainDialogModel::OnTimer()
+{
+    const bool present = platform::LookupSerialPort(platform::kFirstBridgeDevice).has_value();
+    if (present)
+    {
+        if (m_bConnected == 0 && !m_bProbing)
+        {
+            if (m_nPresenceTicks < m_timing.nPresenceCountTicks)
+                ++m_nPresenceTicks;
+            else
+                StartProbe();
+        }
+        RefreshUpdateButton();
+        return;
+    }
+    if (m_bConnected == 1)
+        SetPos(0);
+    m_bConnected = 0;
+    m_nPresenceTicks = 0;
+    ++m_nProbeGeneration;
+    m_view.SetText(EMainControl::Device, kNotConnected);
+    RefreshUpdateButton();
+}
+
+void CMainDialogModel::StartProbe()
+{
+    JoinProbe();
+    m_bProbing = true;
+    const int generation = m_nProbeGeneration;
+    m_probeThread = std::thread(
+        [this, generation]
+        {
+            const int entries = m_updater.FindDevice();
+            const std::string entry = entries > 0 ? m_updater.GetPortEntry(0) : std::string();
+            // The destructor joins this thread before the model goes.
+            Post([this, generation, entries, entry] { OnProbeDone(generation, entries, entry); });
+        });
+}
+
+void CMainDialogModel::OnProbeDone(int generation, int entries, const std::string& entry)
+{
+    m_bProbing = false;
+    JoinProbe();
+    if (generation != m_nProbeGeneration)
+        return;
+    // Connected once probed, whatever the probe found; a failed probe is not repeated
+    // until the bridge is pulled out and plugged in again.
+    m_bConnected = 1;
+    // The box name is bytes from the box, in no known encoding: each shows as one character.
+    m_view.SetText(EMainControl::Device,
+                   entries > 0 ? Latin1ToUtf8Text(entry) : std::string(kCannotCommunicate));
+    SetPos(0);
+    RefreshUpdateButton();
+}
+
+void CMainDialogModel::JoinProbe()
+{
+    if (m_probeThread.joinable())
+        m_probeThread.join();
+}
+
+void CMainDialogModel::RebuildParameterList()
+{
+    const CDisplayList list = BuildDisplayList(m_table, m_updater.Header());
+    m_view.FillList(EMainControl::Parameters, list.m_lines);
+    m_slots = list.m_slots;
+}
+
+void CMainDialogModel::OpenBundleOrImage()
+{
+    // The image being sent stays as it is until the update ends.
+    if (RefuseDuringUpdate())
+        return;
+    const std::optional<std::filesystem::path> path = m_view.ChooseOpenFile();
+    if (!path)
+    {
+        m_bImageLoaded = 0;
+        RefreshUpdateButton();
+        return;
+    }
+    m_view.SetText(EMainControl::BundlePath, PathText(*path));
+    // The opening ends with the code selection when the image then held has IR
+    // button parameters.
+    const CBundleOpenOutcome outcome = OpenBundleOrImageFile(
+        m_updater, *path, m_bImageLoaded,
+        [this]
+        {
+            if (m_updater.IsImageHeld())
+                RunIrCodeHandOff(m_updater.Header(), [this] { return m_view.RunCodeSelection(); });
+        });
+    // Products are taken from the bundle opened here, whatever the path box shows later.
+    m_bundlePath = outcome.m_bIsBundle ? *path : std::filesystem::path();
+    m_products = outcome.m_products;
+    std::vector<std::string> names;
+    for (const CBundleProduct& product : m_products)
+        names.push_back(MemberNameText(product.m_strName));
+    m_view.FillList(EMainControl::Product, names);
+    m_nProductIndex = -1;
+    m_view.EnableControl(EMainControl::Product, outcome.m_bProductListEnabled);
+    m_bImageLoaded = outcome.m_bImageLoaded;
+    RefreshUpdateButton();
+    RebuildParameterList();
+}
+
+void CMainDialogModel::SelectProduct(int index)
+{
+    if (RefuseDuringUpdate())
+    {
+        m_view.SelectEntry(EMainControl::Product, m_nProductIndex);
+        return;
+    }
+    const bool listed = index >= 0 && index < int(m_products.size());
+    m_nProductIndex = listed ? index : -1;
+    const CProductSelectOutcome outcome = SelectBundleProduct(
+        m_updater, m_bundlePath, listed ? m_products[std::size_t(index)] : CBundleProduct{}, m_bImageLoaded);
+    m_bImageLoaded = outcome.m_bImageLoaded;
+    // A failed choice clears the flag, so "Update" must follow it too.
+    RefreshUpdateButton();
+    if (outcome.m_bRefreshWindow)
+        RebuildParameterList();
+}
+
+void CMainDialogModel::ChangeParameter(int row)
+{
+    if (row < 0 || row >= int(m_slots.size()))
+        return;
+    if (RefuseDuringUpdate())
+        return;
+    const int slot = m_slots[std::size_t(row)];
+    ImageHeader& header = m_updater.Header();
+    const uint32_t value = GetParamValue(header, slot);
+    const EditKind kind = EditKindFor(GetParamId(header, slot));
+    switch (kind)
+    {
+    case EditKind::Toggle:
+        SetParamValue(header, slot, ToggledSwitchValue(value));
+        break;
+    case EditKind::Decimal:
+    case EditKind::Hex:
+    case EditKind::VolvoModel:
+    {
+        CValueEntry entry = PrepareValueEntry(kind, value);
+        // An update may have begun while the dialog was open.
+        if (m_view.RunValueEntry(entry) && !RefuseDuringUpdate())
+            SetParamValue(m_updater.Header(), slot, uint32_t(entry.m_nValue));
+        break;
+    }
+    case EditKind::ShortChange:
+        m_view.ShowMessage(kShortChangeMessage);
+        break;
+    case EditKind::None:
+        break;
+    }
+    RebuildParameterList();
+}
+
+void CMainDialogModel::StoreImage()
+{
+    if (!m_bImageLoaded)
+        return;
+    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    if (!path)
+        return;
+    m_view.SetText(EMainControl::BundlePath, PathText(*path));
+    m_updater.StoreImageFile(*path);
+    RefreshUpdateButton();
+    RebuildParameterList();
+}
+
+void CMainDialogModel::OnUpdate()
+{
+    // The first device found; the worker reports everything else itself.
+    m_updater.StartUpdate(0);
+}
+
+void CMainDialogModel::OnClose()
+{
+    // No step of an update runs on after the window; the worker is joined when the
+    // model is destroyed.
+    m_view.StopTimer();
+    m_updater.RequestStop();
+}
+
+} // namespace corvalin

@@ -1,0 +1,135 @@
+#pragma once
+// The main window without a toolkit: the presence polling, the probe, the bundle and
+// product choice, parameter editing, storing, the update and closing. It owns the
+// update worker and talks to the window only through IMainDialogView; the view
+// forwards every user action and timer tick to the handlers here.
+//
+// Threads: the handlers run on the window's thread (the thread that built the model).
+// The probe runs on a thread of its own and the update on the worker's; what they
+// report reaches the view on the window's thread, in the order it was set.
+
+#include "device/LinkTiming.h"
+#include "device/Updater.h"
+#include "device/UpdaterControls.h"
+#include "gui/model/BundleLoader.h"
+#include "gui/model/MainDialogView.h"
+#include "gui/model/WindowTiming.h"
+#include "params/ParameterTable.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvalin
+{
+
+// "QUILTA Corvalin    " and the build date as __DATE__ writes it ("May  6 2011").
+std::string MainWindowTitle(const char* buildDate);
+
+class CMainDialogModel : private IStatusControl, private IProgressControl, private IUpdateNotices
+{
+  public:
+    explicit CMainDialogModel(IMainDialogView& view, const CWindowTiming& timing = CWindowTiming{},
+                              const CLinkTiming& linkTiming = CLinkTiming{});
+    // Stops the worker and the probe and waits for both.
+    ~CMainDialogModel() override;
+    CMainDialogModel(const CMainDialogModel&) = delete;
+    CMainDialogModel& operator=(const CMainDialogModel&) = delete;
+
+    // The window's set-up, once its controls exist: starts the worker and the timer,
+    // empties and disables the product list, sets the title.
+    void OnInitDialog();
+
+    // Presence polling: looks for the box's USB bridge in the serial-port map and
+    // probes the box on the seventh tick in a row that sees it.
+    void OnTimer();
+    // "...": asks for a file and opens it as a bundle or an image.
+    void OpenBundleOrImage();
+    // Entry `index` of the product list was chosen.
+    void SelectProduct(int index);
+    // Double-click on line `row` of the parameter list.
+    void ChangeParameter(int row);
+    // "Wr": asks for a file and stores the image there.
+    void StoreImage();
+    // "Update": the first device found.
+    void OnUpdate();
+    // The user closed the box opened with OpenNotice.
+    void OnNoticeClosed();
+    // Every way of closing the window: the timer stops and the worker is asked to stop.
+    void OnClose();
+    // "Fast transfer", held until the window closes.
+    void SetFastTransfer(bool fast) { m_updater.SetFastTransfer(fast); }
+    bool IsFastTransfer() const { return m_updater.IsFastTransfer(); }
+
+    // Enables "Update" only while the box is connected and an image is loaded.
+    void RefreshUpdateButton();
+
+    CUpdater& Updater() { return m_updater; }
+    bool IsConnected() const { return m_bConnected != 0; }
+    bool IsImageLoaded() const { return m_bImageLoaded != 0; }
+    bool IsProbing() const { return m_bProbing; }
+
+  private:
+    // IStatusControl, IProgressControl, IUpdateNotices: the worker's reports, from any thread.
+    void SetText(const std::string& text) override;
+    void SetRange(int minimum, int maximum) override;
+    void SetPos(int position) override;
+    void SetBarColor(uint32_t color) override;
+    void ShowMessage(const std::string& text) override;
+    void PlayCompletionSound(const std::atomic<bool>& stop) override;
+
+    // The jobs waiting for the window's thread. The view's calls hold it weakly, so a
+    // call that comes after the model has gone finds nothing to run.
+    struct CPostedJobs
+    {
+        std::mutex m_mutex;
+        std::deque<std::function<void()>> m_jobs;
+        void RunAll();
+    };
+
+    // Runs `job` on the window's thread after every job posted before it: at once on
+    // that thread, else later through the view.
+    void Post(std::function<void()> job);
+
+    void RebuildParameterList();
+    // True, with the status text set, while an update owns the image and the port.
+    bool RefuseDuringUpdate();
+    void StartProbe();
+    void OnProbeDone(int generation, int entries, const std::string& entry);
+    void JoinProbe();
+
+    IMainDialogView& m_view;
+    CWindowTiming m_timing;
+    const std::thread::id m_uiThread;
+    std::shared_ptr<CPostedJobs> m_pPosted = std::make_shared<CPostedJobs>();
+    // The bar's range as last set; positions are kept inside it.
+    int m_nProgressMin = 0;
+    int m_nProgressMax = 100;
+
+    // Reports through this object until its destructor has joined the worker.
+    CUpdater m_updater;
+
+    CParameterTable m_table;
+    std::vector<int> m_slots;
+    int m_bConnected = 0;
+    int m_bImageLoaded = 0;
+    int m_nPresenceTicks = 0;
+
+    // The probe in flight. A result whose generation is not the current one belongs
+    // to a bridge that was pulled out meanwhile and is dropped.
+    std::thread m_probeThread;
+    bool m_bProbing = false;
+    int m_nProbeGeneration = 0;
+
+    // The product list as shown, the entry shown before a choice that an update
+    // refused, and the bundle the list came from (empty when it shows none).
+    std::vector<CBundleProduct> m_products;
+    int m_nProductIndex = -1;
+    std::filesystem::path m_bundlePath;
+};
+
+} // namespace corvalin

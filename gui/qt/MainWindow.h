@@ -1,0 +1,116 @@
+#pragma once
+// The main window in Qt: one modal dialog from which the installer opens a bundle or
+// image, picks a product, edits the parameters, stores the image and updates the box.
+// It builds the controls and shows what its model asks; the behaviour is the model's.
+
+#include "gui/model/MainDialogModel.h"
+#include "gui/model/MainDialogView.h"
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QStyle;
+
+namespace corvalin
+{
+
+// The bar colour value red + 256 * green + 65536 * blue as a Qt colour.
+QColor BarColorToQColor(uint32_t color);
+
+class CMainWindow : public QDialog, private IMainDialogView
+{
+    Q_OBJECT
+
+  public:
+    // Asks for a file to open or to save to; an empty text means the user cancelled.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+
+    explicit CMainWindow(const CWindowTiming& timing = CWindowTiming{},
+                         const CLinkTiming& linkTiming = CLinkTiming{}, QWidget* parent = nullptr);
+    ~CMainWindow() override;
+
+    // Replaces the file dialogs, for tests and scripted runs.
+    void SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave);
+
+    CMainDialogModel& Model() { return *m_pModel; }
+    CUpdater& Updater() { return m_pModel->Updater(); }
+    // The box of the worker's notice while it is open, else null.
+    QMessageBox* OpenNoticeBox() const { return m_pNotice; }
+
+    void ShowAbout();
+
+    // Every way of closing ends here.
+    void done(int result) override;
+
+  signals:
+    // Each text as it reaches the status line, for whoever follows the sequence.
+    void StatusShown(const QString& text);
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+
+  private:
+    void BuildControls();
+    QWidget* ControlOf(EMainControl control) const;
+
+    // IMainDialogView
+    void SetTitle(const std::string& text) override;
+    void SetText(EMainControl control, const std::string& text) override;
+    void EnableControl(EMainControl control, bool enabled) override;
+    void FillList(EMainControl control, const std::vector<std::string>& lines) override;
+    void SelectEntry(EMainControl control, int index) override;
+    void SetProgressRange(int minimum, int maximum) override;
+    void SetProgressPos(int position) override;
+    void SetProgressColor(uint32_t color) override;
+    void StartTimer(int periodMs) override;
+    void StopTimer() override;
+    std::optional<std::filesystem::path> ChooseOpenFile() override;
+    std::optional<std::filesystem::path> ChooseSaveFile() override;
+    void ShowMessage(const std::string& text) override;
+    void OpenNotice(const std::string& text) override;
+    bool RunValueEntry(CValueEntry& entry) override;
+    CIrDialogOutcome RunCodeSelection() override;
+    void PostToUiThread(std::function<void()> job) override;
+
+    FileChooser m_chooseOpen;
+    FileChooser m_chooseSave;
+
+    // Controls, owned by the dialog as their parent.
+    QLineEdit* m_pBundlePath = nullptr;   // 1007
+    QPushButton* m_pBrowse = nullptr;     // 1008
+    QComboBox* m_pProduct = nullptr;      // 1023
+    QLineEdit* m_pDevice = nullptr;       // 1002
+    QPushButton* m_pStore = nullptr;      // 1012
+    QLabel* m_pStatus = nullptr;          // 1009
+    QProgressBar* m_pProgress = nullptr;  // 1004
+    QGroupBox* m_pGroup = nullptr;        // 1010
+    QListWidget* m_pParameters = nullptr; // 1011
+    QPushButton* m_pUpdate = nullptr;     // 1001
+    QPushButton* m_pClose = nullptr;      // 1 (OK)
+    QAction* m_pFastTransfer = nullptr;   // context menu, checkable
+    QPointer<QMessageBox> m_pNotice;
+    // Platform styles may paint the bar in their own colour; this one uses the palette.
+    std::unique_ptr<QStyle> m_pBarStyle;
+    QTimer m_timer;
+
+    // Last, so it goes first: its destructor stops and joins the worker and the
+    // probe while the controls still exist.
+    std::unique_ptr<CMainDialogModel> m_pModel;
+};
+
+} // namespace corvalin

@@ -1,0 +1,98 @@
+#include "gui/qt/SourceKeyButton.h"
+
+#include "gui/qt/KeyButtonPainting.h"
+#include "ir/KeyBitmap.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+
+namespace corvalin
+{
+
+namespace
+{
+
+// The caption font's file, looked for in the working directory, and its face.
+const QString kProntoFontFile = QStringLiteral("Pronto.ttf");
+const QString kProntoFace = QStringLiteral("Pronto");
+
+} // namespace
+
+CSourceKeyButton::CSourceKeyButton(QWidget* parent) : QAbstractButton(parent) {}
+
+CSourceKeyButton::~CSourceKeyButton() = default;
+
+void CSourceKeyButton::SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture)
+{
+    m_wBitmapFlags = flags;
+    m_pBitmap = pBitmap;
+    if (!picture.isValid())
+        picture = size();
+    const CGreyImage grey = DecodeKeyBitmap(flags, pBitmap, available, picture.width(), picture.height(),
+                                            kMaxKeySide, kMaxKeySide);
+    m_picture = grey.m_nWidth > 0 ? ToQImage(grey) : QImage();
+}
+
+void CSourceKeyButton::SetCaption(const QString& label, uint8_t textColor, int fontSize)
+{
+    m_strLabel = label;
+    m_nTextColor = textColor;
+    m_nPointSize = 2 * fontSize + 6;
+}
+
+void CSourceKeyButton::SetCode(int protocol, uint32_t code)
+{
+    m_nProtocol = protocol;
+    m_nCode = code;
+}
+
+QColor CSourceKeyButton::CaptionColor() const
+{
+    const int grey = GreyOfLevel(m_nTextColor);
+    return QColor(grey, grey, grey);
+}
+
+QFont CSourceKeyButton::CaptionFont() const
+{
+    QFont font(kProntoFace);
+    font.setPointSize(m_nPointSize);
+    return font;
+}
+
+void CSourceKeyButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    DrawPushFrame(painter, *this, false);
+    m_nWidth = width();
+    m_nHeight = height();
+    // Decoded once by SetBitmap: a large picture at every drawing would hold the window up.
+    if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0 && !m_picture.isNull())
+        painter.drawImage(QPoint(0, 0), m_picture);
+    const bool bFocus = hasFocus();
+    if (bFocus)
+    {
+        painter.setPen(Qt::black);
+        DrawFocusOutline(painter, m_nWidth, m_nHeight);
+    }
+    DrawCaption(painter);
+    if (!bFocus)
+        emit DrawnWithoutFocus();
+}
+
+void CSourceKeyButton::DrawCaption(QPainter& painter)
+{
+    // A key made without a caption has no size for it either (0 points).
+    if (m_strLabel.isEmpty())
+        return;
+    // The font file joins the application's fonts only while the caption is drawn; a
+    // missing file leaves the caption to the system's stand-in for the face.
+    const int fontId = QFontDatabase::addApplicationFont(kProntoFontFile);
+    painter.setFont(CaptionFont());
+    painter.setPen(CaptionColor());
+    painter.setBackgroundMode(Qt::TransparentMode);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_strLabel);
+    if (fontId >= 0)
+        QFontDatabase::removeApplicationFont(fontId);
+}
+
+} // namespace corvalin

@@ -1,0 +1,148 @@
+#pragma once
+// A main window for the model's tests: it records what the model tells it, answers
+// the file, value entry and code selection dialogs as the test says, and runs the
+// jobs posted to the window's thread when the test pumps them.
+
+#include "gui/model/MainDialogModel.h"
+#include "gui/model/MainDialogView.h"
+#include "tests/DeviceTestSupport.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvalin::testing
+{
+
+class CFakeView : public IMainDialogView
+{
+  public:
+    void SetTitle(const std::string& text) override { m_strTitle = text; }
+    void SetText(EMainControl control, const std::string& text) override
+    {
+        m_texts[control] = text;
+        if (control == EMainControl::Status)
+            m_statusTexts.push_back(text);
+    }
+    void EnableControl(EMainControl control, bool enabled) override { m_enabled[control] = enabled; }
+    void FillList(EMainControl control, const std::vector<std::string>& lines) override
+    {
+        m_lists[control] = lines;
+        if (control == EMainControl::Product)
+            m_nProductShown = -1;
+    }
+    void SelectEntry(EMainControl, int index) override { m_nProductShown = index; }
+    void SetProgressRange(int minimum, int maximum) override { m_range = {minimum, maximum}; }
+    void SetProgressPos(int position) override { m_positions.push_back(position); }
+    void SetProgressColor(uint32_t color) override { m_colors.push_back(color); }
+    void StartTimer(int periodMs) override { m_nTimerMs = periodMs; }
+    void StopTimer() override { m_nTimerMs = 0; }
+    std::optional<std::filesystem::path> ChooseOpenFile() override
+    {
+        ++m_nOpenAsked;
+        return m_openAnswer;
+    }
+    std::optional<std::filesystem::path> ChooseSaveFile() override
+    {
+        ++m_nSaveAsked;
+        return m_saveAnswer;
+    }
+    void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
+    void OpenNotice(const std::string& text) override { m_notices.push_back(text); }
+    bool RunValueEntry(CValueEntry& entry) override
+    {
+        m_lastEntry = entry;
+        if (m_onValueEntry)
+            m_onValueEntry();
+        if (!m_valueAnswer)
+            return false;
+        // What the dialog's OK does with the typed text or the chosen entry.
+        AcceptValueEntry(entry, m_valueAnswer->first, m_valueAnswer->second);
+        return true;
+    }
+    CIrDialogOutcome RunCodeSelection() override
+    {
+        ++m_nCodeSelections;
+        return m_codeAnswer;
+    }
+    void PostToUiThread(std::function<void()> job) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+    }
+
+    // Runs the posted jobs, as the window's event loop does.
+    void Pump()
+    {
+        for (;;)
+        {
+            std::function<void()> job;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_jobs.empty())
+                    return;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            job();
+        }
+    }
+    // Pumps until `condition` holds; false after `seconds`.
+    bool PumpUntil(const std::function<bool()>& condition, int seconds = 30)
+    {
+        return WaitUntil(
+            [&]
+            {
+                Pump();
+                return condition();
+            },
+            seconds);
+    }
+
+    std::string Text(EMainControl control) { return m_texts[control]; }
+    bool Enabled(EMainControl control) { return m_enabled[control]; }
+    std::vector<std::string>& List(EMainControl control) { return m_lists[control]; }
+
+    std::string m_strTitle;
+    std::map<EMainControl, std::string> m_texts;
+    std::vector<std::string> m_statusTexts;
+    std::map<EMainControl, bool> m_enabled;
+    std::map<EMainControl, std::vector<std::string>> m_lists;
+    int m_nProductShown = -1;
+    std::pair<int, int> m_range{-1, -1};
+    std::vector<int> m_positions;
+    std::vector<uint32_t> m_colors;
+    int m_nTimerMs = 0;
+    std::optional<std::filesystem::path> m_openAnswer;
+    std::optional<std::filesystem::path> m_saveAnswer;
+    int m_nOpenAsked = 0;
+    int m_nSaveAsked = 0;
+    std::vector<std::string> m_messages;
+    std::vector<std::string> m_notices;
+    // The value entry's answer: typed text and chosen index; none cancels.
+    std::optional<std::pair<std::string, int>> m_valueAnswer;
+    CValueEntry m_lastEntry;
+    // Runs while the value entry dialog is open.
+    std::function<void()> m_onValueEntry;
+    CIrDialogOutcome m_codeAnswer;
+    int m_nCodeSelections = 0;
+
+  private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_jobs;
+};
+
+// The timer is the test's: a tick happens when the test calls OnTimer.
+inline CWindowTiming ManualTicks()
+{
+    CWindowTiming timing;
+    timing.nPresencePollMs = 24 * 3600 * 1000;
+    return timing;
+}
+
+} // namespace corvalin::testing
