@@ -27,8 +27,10 @@ class CUtf8Console
     CUtf8Console(const CUtf8Console&) = delete;
     CUtf8Console& operator=(const CUtf8Console&) = delete;
 
+#ifdef _WIN32
   private:
     unsigned m_nSavedCodePage = 0;
+#endif
 };
 
 } // namespace corvalin::platform
