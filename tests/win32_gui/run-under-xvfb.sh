@@ -10,6 +10,8 @@ command -v xvfb-run >/dev/null || { echo "run-under-xvfb: xvfb-run is missing (D
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wine_run=$1; prefix=$2; shift 2
   rc=0
+  # Without a window manager on the display, Wine draws the frames and captions itself.
+  "$wine_run" "$prefix" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1 || true
   "$wine_run" --retry-silent-start "$prefix" "$@" || rc=$?
   wineserver=/usr/lib/wine/wineserver64
   [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
