@@ -607,6 +607,12 @@ TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
 TEST_F(Win32CodeSelection, FailedLoadsAndTypedPathsReportOnce)
 {
     Show();
+    // A path beyond any ANSI code page reaches the reader whole.
+    const std::filesystem::path unicode = m_dir.Path() / std::filesystem::path(u8"Пульт ü ☃.ccf");
+    WriteFileBytes(unicode, BuildDemoCcf());
+    Load(unicode);
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(m_dialog.SourceKeyCount(), 8u);
     Load(m_demo);
     // A file without the CCF signature: reported, the keys stay.
     Load(m_notCcf);
