@@ -164,6 +164,26 @@ void CheckAboutFromSystemMenu(HWND window, bool bScreenshot)
 
 } // namespace
 
+// The manifest the program and this test share: version 6 of the common controls takes
+// effect, and it asks for per-monitor DPI awareness.
+TEST(Win32Manifest, CommonControlsSixAndPerMonitorDpiAwareness)
+{
+    CMainDlg window;
+    ASSERT_TRUE(window.Create(nullptr));
+    // Only the buttons of the common controls 6 know their ideal size.
+    SIZE ideal{};
+    EXPECT_TRUE(SendMessageW(window.Item(IDOK), BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)));
+    EXPECT_GT(ideal.cx, 0);
+    // Wine reports per-monitor awareness with or without the manifest, so its text is
+    // what can be checked here.
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_TRUE(found);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
+                               SizeofResource(nullptr, found));
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor<"), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm<"), std::string::npos);
+}
+
 TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
 {
     CMainDlg window;
