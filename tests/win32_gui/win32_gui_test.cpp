@@ -465,6 +465,22 @@ class Win32CodeSelection : public ::testing::Test
         return text;
     }
 
+    // The top-left 3 x 3 pixels of a control as the screen shows them: the edge of a
+    // key's frame, raised or flat.
+    std::vector<uint32_t> Corner(int id)
+    {
+        HWND dialog = m_dialog.Handle();
+        const CCapture shot = CaptureWindow(dialog);
+        RECT window{}, control{};
+        GetWindowRect(dialog, &window);
+        GetWindowRect(m_dialog.Item(id), &control);
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                pixels.push_back(shot.At(control.left - window.left + x, control.top - window.top + y));
+        return pixels;
+    }
+
     CTempDir m_dir;
     std::filesystem::path m_demo;
     std::filesystem::path m_notCcf;
@@ -562,10 +578,14 @@ TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
     EXPECT_EQ(shot.At(key.x - frame.left + 2, key.y - frame.top + 12), 0xAAAAAAu);
     EXPECT_TRUE(SaveScreenshot(dialog, "code-selection-demo"));
 
+    // A key holding a code is flat, an empty one raised: "Vol +" and "Phone Pick Up"
+    // are the same size and differ only in that, until CLEAR ALL empties "Vol +".
+    EXPECT_NE(Corner(IDC_FUNCTION_KEY_2), Corner(kPickUpId));
     Click(IDC_CLEAR_ALL);
     for (int k = 0; k < kFunctionKeyCount; ++k)
         EXPECT_EQ(m_dialog.Logic().FunctionKey(k).m_nProtocol, 0) << k;
     EXPECT_EQ(Text(IDC_FUNCTION_TEXT), L"");
+    EXPECT_EQ(Corner(IDC_FUNCTION_KEY_2), Corner(kPickUpId));
 
     // Pick "Power", assign it to "Phone Pick Up".
     const CSourceKeyState& power = KeyLabelled("Power");
