@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build needs (the MinGW-w64 cross compiler
-# with the posix thread model, zlib for MinGW, Wine to run the tests, NSIS for the
+# with the posix thread model, zlib for MinGW, Wine and a virtual X display (xvfb) to run the tests, NSIS for the
 # installer), but only those that are missing. minizip and GoogleTest for MinGW are
 # built later from Debian's sources by tools/build-windows-deps.sh.
 set -euo pipefail
@@ -13,7 +13,7 @@ fi
 
 packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64
+  wine wine64 xvfb
   nsis
   dpkg-dev bzip2 xz-utils cmake ninja-build googletest
 )

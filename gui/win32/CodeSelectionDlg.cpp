@@ -1,0 +1,252 @@
+#include "gui/win32/CodeSelectionDlg.h"
+
+#include "gui/win32/FileDialogs.h"
+#include "gui/win32/KeyboardRules.h"
+#include "gui/win32/WideText.h"
+#include "gui/win32/resource.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace corvalin::win32
+{
+
+namespace
+{
+
+constexpr const wchar_t* kApplicationName = L"Corvalin";
+// Posted when the focus left the source file box: a load may destroy the source key
+// that is taking the focus, so it waits until that click is over.
+constexpr UINT kFinishSourcePath = WM_APP + 1;
+
+bool IsFunctionKey(int id)
+{
+    return id >= kFirstFunctionKeyId && id < kFirstFunctionKeyId + kFunctionKeyCount;
+}
+
+bool IsSourceKey(int id)
+{
+    return id >= kFirstSourceKeyId && id <= kLastPickableSourceKeyId;
+}
+
+std::wstring Trimmed(const std::wstring& text)
+{
+    const auto first = text.find_first_not_of(L" \t\r\n\f\v");
+    if (first == std::wstring::npos)
+        return {};
+    const auto last = text.find_last_not_of(L" \t\r\n\f\v");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+CCodeSelectionDlg::CCodeSelectionDlg() : CDialogWindow(IDD_CODE_SELECTION), m_logic(this, nullptr) {}
+
+// The key windows go before the logic that owns their reader.
+CCodeSelectionDlg::~CCodeSelectionDlg()
+{
+    RemoveSourceKeys();
+}
+
+HWND CCodeSelectionDlg::SourceKey(int id) const
+{
+    for (const CSourceKeyWindow& key : m_sourceKeys)
+        if (key.m_nId == id)
+            return key.m_hWnd;
+    return nullptr;
+}
+
+BOOL CCodeSelectionDlg::OnInitDialog()
+{
+    AddAboutToSystemMenu();
+    SetApplicationIcon();
+    // The focus goes to the first tab stop, the source file box.
+    return TRUE;
+}
+
+bool CCodeSelectionDlg::OnCommand(int id, int code, HWND)
+{
+    if (id == IDC_SOURCE_FILE)
+    {
+        if (code == EN_CHANGE)
+            OnSourceTextChanged();
+        else if (code == EN_KILLFOCUS)
+            PostMessageW(Handle(), kFinishSourcePath, 0, 0);
+        return true;
+    }
+    if (code != BN_CLICKED)
+        return false;
+    if (IsFunctionKey(id))
+        m_logic.OnFunctionKey(id);
+    else if (IsSourceKey(id))
+        m_logic.OnSourceKey(id);
+    else if (id == IDC_SOURCE_BROWSE)
+        OnBrowse();
+    else if (id == IDC_ERASE)
+        m_logic.OnErase();
+    else if (id == IDC_CLEAR_ALL)
+        m_logic.OnClearAll();
+    else if (id == IDC_DEFAULT)
+        OnDefault();
+    else if (id == IDC_OK_BUTTON || id == IDOK)
+        OnOkButton();
+    else if (id == IDC_CANCEL_BUTTON || id == IDCANCEL)
+        EndDialog(kCodeSelectionCancel);
+    else
+        return false;
+    return true;
+}
+
+bool CCodeSelectionDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result)
+{
+    if (message == WM_DRAWITEM)
+    {
+        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    }
+    if (message == kFinishSourcePath)
+    {
+        FinishSourcePath();
+        return true;
+    }
+    return false;
+}
+
+bool CCodeSelectionDlg::PreTranslateMessage(MSG& msg)
+{
+    if (!IsPlainEnter(msg))
+        return false;
+    HWND focus = GetFocus();
+    if (IsPushButton(focus) && IsChild(Handle(), focus))
+        SendMessageW(focus, BM_CLICK, 0, 0);
+    else if (focus == Item(IDC_SOURCE_FILE))
+        FinishSourcePath();
+    else
+        OnOkButton();
+    return true;
+}
+
+void CCodeSelectionDlg::OnBrowse()
+{
+    const std::wstring path = AskOpenCcf(Handle());
+    // The change of the box's text loads the file.
+    if (!path.empty())
+        SetDlgItemTextW(Handle(), IDC_SOURCE_FILE, path.c_str());
+}
+
+// A path is loaded as soon as the text names an existing file; texts on the way to it
+// (every keystroke of a typed path) are not tried, so they raise no message.
+void CCodeSelectionDlg::OnSourceTextChanged()
+{
+    const std::wstring text = ItemText(IDC_SOURCE_FILE);
+    const std::wstring path = Trimmed(text);
+    std::error_code error;
+    if (path.empty() || std::filesystem::is_regular_file(std::filesystem::path(path), error))
+        m_logic.OnSourceTextChanged(ToUtf8(text));
+}
+
+// A text that was not tried while it was typed is tried now, and reported if it cannot
+// be read.
+void CCodeSelectionDlg::FinishSourcePath()
+{
+    if (IsEnded() || !Handle())
+        return;
+    const std::string text = ToUtf8(ItemText(IDC_SOURCE_FILE));
+    if (text != m_logic.SourceText())
+        m_logic.OnSourceTextChanged(text);
+}
+
+// Clears every function key and reads the named file again, taking the box's text as
+// it stands even when it was not tried yet.
+void CCodeSelectionDlg::OnDefault()
+{
+    m_logic.OnClearAll();
+    m_logic.OnSourceTextChanged(ToUtf8(ItemText(IDC_SOURCE_FILE)));
+}
+
+void CCodeSelectionDlg::OnOkButton()
+{
+    EndDialog(m_logic.OnOkButton());
+}
+
+void CCodeSelectionDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    const int id = int(item.CtlID);
+    if (IsFunctionKey(id))
+    {
+        DrawFunctionKey(item, m_logic.FunctionKey(id - kFirstFunctionKeyId).m_nProtocol);
+        return;
+    }
+    for (const CSourceKeyWindow& key : m_sourceKeys)
+        if (key.m_nId == id)
+        {
+            // A key drawn without the focus has lost it: its pick can no longer be withdrawn.
+            if (!DrawSourceKey(item, key.m_look))
+                m_logic.ClearToggled(id);
+            return;
+        }
+}
+
+void CCodeSelectionDlg::ShowMessage(const std::string& text)
+{
+    const std::wstring message = FromUtf8(text);
+    if (m_messageHook)
+    {
+        m_messageHook(message);
+        return;
+    }
+    MessageBoxW(Handle(), message.c_str(), kApplicationName, MB_OK);
+}
+
+void CCodeSelectionDlg::SetCodeText(const std::string& text)
+{
+    SetDlgItemTextW(Handle(), IDC_CODE_TEXT, FromLatin1(text).c_str());
+}
+
+void CCodeSelectionDlg::SetFunctionText(const std::string& text)
+{
+    SetDlgItemTextW(Handle(), IDC_FUNCTION_TEXT, FromLatin1(text).c_str());
+}
+
+void CCodeSelectionDlg::RemoveSourceKeys()
+{
+    while (!m_sourceKeys.empty())
+    {
+        if (m_sourceKeys.back().m_hWnd)
+            DestroyWindow(m_sourceKeys.back().m_hWnd);
+        m_sourceKeys.pop_back();
+    }
+}
+
+void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRecord& record)
+{
+    CSourceKeyWindow window;
+    window.m_nId = key.m_nId;
+    // The key may be smaller than its CCF button; the picture keeps the button's rows.
+    window.m_look.m_picture = DecodeKeyBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize,
+                                              record.width, record.height, kMaxKeySide, kMaxKeySide);
+    // CCF labels are single bytes per character; the Pronto font maps them one to one.
+    window.m_look.m_strLabel = FromLatin1(record.label);
+    window.m_look.m_nTextColor = record.textColor;
+    window.m_look.m_nPointSize = 2 * record.fontSize + 6;
+    m_sourceKeys.push_back(std::move(window));
+    // Made after its look is in place: the new window draws at once.
+    m_sourceKeys.back().m_hWnd =
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, key.m_nLeft,
+                        key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop, Handle(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
+    SendMessageW(m_sourceKeys.back().m_hWnd, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
+}
+
+void CCodeSelectionDlg::FunctionKeyChanged(int k)
+{
+    InvalidateRect(Item(kFirstFunctionKeyId + k), nullptr, TRUE);
+}
+
+void CCodeSelectionDlg::FocusCodeText()
+{
+    SetFocus(Item(IDC_CODE_TEXT));
+}
+
+} // namespace corvalin::win32

@@ -1,0 +1,75 @@
+#pragma once
+// A dialog made from a template of the program's resources, run modally (DoModal) or
+// shown modeless (Create) with the same handlers. Keys are offered to the dialog
+// before the dialog manager sees them (PreTranslateMessage), in a modal run through a
+// message filter and in a modeless one through PumpMessage.
+
+#include <windows.h>
+
+#include <string>
+
+namespace corvalin::win32
+{
+
+class CDialogWindow
+{
+  public:
+    explicit CDialogWindow(int templateId);
+    CDialogWindow(const CDialogWindow&) = delete;
+    CDialogWindow& operator=(const CDialogWindow&) = delete;
+    virtual ~CDialogWindow();
+
+    // Runs the dialog and returns the result it ended with (-1 when it could not be made).
+    INT_PTR DoModal(HWND owner);
+    // Shows the dialog modeless; its end hides it and keeps the result. The window is
+    // destroyed with the object.
+    HWND Create(HWND owner);
+
+    HWND Handle() const { return m_hWnd; }
+    HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    std::wstring ItemText(int id) const;
+    bool IsEnded() const { return m_bEnded; }
+    INT_PTR Result() const { return m_nResult; }
+
+    // Handles a message of a modeless dialog's thread: the dialog's own keys first, then
+    // the dialog manager, else the window the message is for.
+    static void PumpMessage(MSG& msg);
+
+  protected:
+    // After the default set-up; returns whether the dialog manager sets the focus.
+    virtual BOOL OnInitDialog() { return TRUE; }
+    // A command (button click, control notification, IDOK, IDCANCEL); true when handled.
+    virtual bool OnCommand(int id, int code, HWND control);
+    // Any other message; true when handled, with the result in `result`.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
+    // A message for the dialog or one of its controls before the dialog manager sees it;
+    // true when the dialog took it.
+    virtual bool PreTranslateMessage(MSG& msg);
+
+    void EndDialog(INT_PTR result);
+    // Appends a separator and the About entry (string IDS_ABOUTBOX, command
+    // IDM_ABOUTBOX) to the system menu; the command then shows the About box.
+    void AddAboutToSystemMenu();
+    // The application icon as the window's large and small icon.
+    void SetApplicationIcon();
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK MessageFilter(int code, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Register();
+    void Unregister();
+
+    int m_nTemplateId;
+    HWND m_hWnd = nullptr;
+    bool m_bModal = false;
+    bool m_bEnded = false;
+    INT_PTR m_nResult = 0;
+    HICON m_hIcon = nullptr;
+    HICON m_hSmallIcon = nullptr;
+};
+
+// The program's module, whose resources hold the templates.
+HINSTANCE ResourceModule();
+
+} // namespace corvalin::win32

@@ -1,0 +1,166 @@
+#include "gui/win32/KeyButtons.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace corvalin::win32
+{
+
+namespace
+{
+
+bool HasFocus(HWND key)
+{
+    return (SendMessageW(key, BM_GETSTATE, 0, 0) & BST_FOCUS) != 0;
+}
+
+void DrawFocusOutline(HDC dc, int w, int h)
+{
+    if (w <= 0 || h <= 0)
+        return;
+    const POINT corners[] = {{0, 0}, {w - 1, 0}, {w - 1, h - 1}, {0, h - 1}, {0, 0}};
+    Polyline(dc, corners, 5);
+}
+
+// Pronto.ttf of the working directory, added for this process while it lives.
+class CProntoFont
+{
+  public:
+    CProntoFont()
+    {
+        const DWORD length = GetCurrentDirectoryW(0, nullptr);
+        std::wstring dir(length, L'\0');
+        dir.resize(GetCurrentDirectoryW(length, dir.data()));
+        if (!dir.empty() && dir.back() != L'\\')
+            dir.push_back(L'\\');
+        m_strPath = dir + kProntoFontFile;
+        m_bAdded = AddFontResourceExW(m_strPath.c_str(), FR_PRIVATE, nullptr) > 0;
+    }
+    CProntoFont(const CProntoFont&) = delete;
+    CProntoFont& operator=(const CProntoFont&) = delete;
+    ~CProntoFont()
+    {
+        if (m_bAdded)
+            RemoveFontResourceExW(m_strPath.c_str(), FR_PRIVATE, nullptr);
+    }
+
+  private:
+    std::wstring m_strPath;
+    bool m_bAdded = false;
+};
+
+void DrawCaption(HDC dc, const RECT& rect, const CSourceKeyLook& look)
+{
+    // A key made without a caption has no size for it either.
+    if (look.m_strLabel.empty())
+        return;
+    // A missing font file leaves the caption to the system's stand-in for the face.
+    CProntoFont pronto;
+    HFONT font = CreateFontW(-CaptionPixelHeight(dc, look.m_nPointSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, kProntoFace);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    const BYTE grey = GreyOfLevel(look.m_nTextColor);
+    SetTextColor(dc, RGB(grey, grey, grey));
+    RECT box = rect;
+    // A label's "&" is a character of the remote, not a mnemonic.
+    DrawTextW(dc, look.m_strLabel.c_str(), int(look.m_strLabel.size()), &box,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+} // namespace
+
+int CaptionPixelHeight(HDC dc, int points)
+{
+    return MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+}
+
+void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol)
+{
+    HDC dc = item.hDC;
+    RECT rect = item.rcItem;
+    UINT state = DFCS_BUTTONPUSH;
+    if (item.itemState & ODS_SELECTED)
+        state |= DFCS_PUSHED;
+    // The protocol, not the code, decides the look: protocol 0 is "nothing assigned".
+    if (protocol != 0)
+        state |= DFCS_FLAT;
+    DrawFrameControl(dc, &rect, DFC_BUTTON, state);
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    if (HasFocus(item.hwndItem))
+    {
+        const int saved = SaveDC(dc);
+        SetViewportOrgEx(dc, rect.left, rect.top, nullptr);
+        DrawFocusOutline(dc, w, h);
+        RestoreDC(dc, saved);
+    }
+    wchar_t text[64] = {};
+    const int length = GetWindowTextW(item.hwndItem, text, 64);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text, length, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look)
+{
+    const bool bFocus = HasFocus(item.hwndItem);
+    const int w = item.rcItem.right - item.rcItem.left;
+    const int h = item.rcItem.bottom - item.rcItem.top;
+    if (w <= 0 || h <= 0)
+        return bFocus;
+
+    // Drawn off screen and copied in one go: a large picture pixel by pixel would
+    // flicker and hold the window up.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(item.hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(item.hDC);
+    if (!picture || !dc)
+    {
+        if (picture)
+            DeleteObject(picture);
+        if (dc)
+            DeleteDC(dc);
+        return bFocus;
+    }
+    HGDIOBJ oldBitmap = SelectObject(dc, picture);
+    SelectObject(dc, GetCurrentObject(item.hDC, OBJ_FONT));
+
+    RECT local = {0, 0, w, h};
+    DrawFrameControl(dc, &local, DFC_BUTTON,
+                     DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
+    GdiFlush();
+    auto* pixels = static_cast<uint32_t*>(bits);
+    const int pw = std::min(w, look.m_picture.m_nWidth);
+    const int ph = std::min(h, look.m_picture.m_nHeight);
+    for (int y = 0; y < ph; ++y)
+        for (int x = 0; x < pw; ++x)
+            if (look.m_picture.IsSet(x, y))
+            {
+                const uint32_t v = look.m_picture.Grey(x, y);
+                pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v << 16 | v << 8 | v;
+            }
+    if (bFocus)
+    {
+        SelectObject(dc, GetStockObject(BLACK_PEN));
+        DrawFocusOutline(dc, w, h);
+    }
+    DrawCaption(dc, local, look);
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, w, h, dc, 0, 0, SRCCOPY);
+
+    SelectObject(dc, oldBitmap);
+    DeleteDC(dc);
+    DeleteObject(picture);
+    return bFocus;
+}
+
+} // namespace corvalin::win32

@@ -1,0 +1,39 @@
+#pragma once
+// Drawing of the code selection dialog's owner-drawn keys with GDI.
+//
+// A function key is a push-button frame, flat while it holds a code (a protocol other
+// than 0), with its window text centred in the font the drawing context comes with.
+// A source key is a push-button frame with the CCF button's grey picture over it and
+// its label centred in the face "Pronto": the font file Pronto.ttf of the working
+// directory is added for this process while the caption is drawn and removed after.
+// Both draw a one-pixel outline round the key while it has the keyboard focus.
+
+#include "ir/KeyBitmap.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace corvalin::win32
+{
+
+constexpr const wchar_t* kProntoFontFile = L"Pronto.ttf";
+constexpr const wchar_t* kProntoFace = L"Pronto";
+
+struct CSourceKeyLook
+{
+    CGreyImage m_picture; // decoded once when the key is made
+    std::wstring m_strLabel;
+    uint8_t m_nTextColor = 0; // the caption's grey level is its low two bits
+    int m_nPointSize = 0;     // 2 x fontSize + 6
+};
+
+void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol);
+// Returns whether the key had the keyboard focus while it was drawn.
+bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look);
+
+// The caption's height in pixels for a size in points on the drawing context's screen.
+int CaptionPixelHeight(HDC dc, int points);
+
+} // namespace corvalin::win32

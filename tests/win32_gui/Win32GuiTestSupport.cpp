@@ -1,0 +1,217 @@
+#include "tests/win32_gui/Win32GuiTestSupport.h"
+
+#include "gui/win32/DialogWindow.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace corvalin::win32test
+{
+
+namespace
+{
+
+struct CPendingStep
+{
+    std::wstring m_strCaption;
+    std::function<void(HWND)> m_step;
+};
+thread_local std::vector<CPendingStep> g_steps;
+thread_local UINT_PTR g_nTimer = 0;
+
+HWND FindShownWindow(const std::wstring& caption)
+{
+    struct CSearch
+    {
+        const std::wstring* m_pCaption;
+        HWND m_hFound;
+    } search{&caption, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL
+        {
+            auto* s = reinterpret_cast<CSearch*>(data);
+            if (IsWindowVisible(window) && TextOf(window) == *s->m_pCaption)
+            {
+                s->m_hFound = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.m_hFound;
+}
+
+void CALLBACK OnStepTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_steps.empty())
+        return;
+    HWND window = FindShownWindow(g_steps.front().m_strCaption);
+    if (!window)
+        return;
+    CPendingStep step = std::move(g_steps.front());
+    g_steps.erase(g_steps.begin());
+    if (g_steps.empty())
+    {
+        KillTimer(nullptr, g_nTimer);
+        g_nTimer = 0;
+    }
+    step.m_step(window);
+}
+
+void PutBig32(std::vector<uint8_t>& out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(value >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
+    PutBig32(out, uint32_t(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0L, out.data() + start, uInt(out.size() - start));
+    PutBig32(out, uint32_t(crc));
+}
+
+} // namespace
+
+void Pump(int ms)
+{
+    const ULONGLONG until = GetTickCount64() + ULONGLONG(ms);
+    do
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            win32::CDialogWindow::PumpMessage(msg);
+        if (ms > 0)
+            Sleep(5);
+    } while (GetTickCount64() < until);
+}
+
+void WhenShown(const std::wstring& caption, std::function<void(HWND)> step)
+{
+    g_steps.push_back({caption, std::move(step)});
+    if (!g_nTimer)
+        g_nTimer = SetTimer(nullptr, 0, 20, OnStepTimer);
+}
+
+RECT ClientRectOf(HWND dialog, HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT TemplateRect(HWND dialog, int x, int y, int w, int h)
+{
+    // Windows converts the corner and the size each on their own.
+    RECT units = {x, y, w, h};
+    MapDialogRect(dialog, &units);
+    return {units.left, units.top, units.left + units.right, units.top + units.bottom};
+}
+
+void PressKey(HWND window, WPARAM key)
+{
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, LPARAM(0xC0000001u));
+}
+
+CCapture CaptureWindow(HWND window)
+{
+    CCapture capture;
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    if (w <= 0 || h <= 0)
+        return capture;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(50);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    // What is on the screen, as the user sees it; the window is on top.
+    BitBlt(dc, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    capture.m_nWidth = w;
+    capture.m_nHeight = h;
+    capture.m_pixels.assign(pixels, pixels + std::size_t(w) * std::size_t(h));
+    for (uint32_t& pixel : capture.m_pixels)
+        pixel &= 0x00FFFFFFu;
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return capture;
+}
+
+bool WritePng(const std::wstring& path, const CCapture& image)
+{
+    if (image.m_nWidth <= 0 || image.m_nHeight <= 0)
+        return false;
+    std::vector<uint8_t> raw;
+    raw.reserve(std::size_t(image.m_nHeight) * (std::size_t(image.m_nWidth) * 3 + 1));
+    for (int y = 0; y < image.m_nHeight; ++y)
+    {
+        raw.push_back(0); // no filter
+        for (int x = 0; x < image.m_nWidth; ++x)
+        {
+            const uint32_t pixel = image.At(x, y);
+            raw.push_back(uint8_t(pixel >> 16));
+            raw.push_back(uint8_t(pixel >> 8));
+            raw.push_back(uint8_t(pixel));
+        }
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return false;
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    PutBig32(header, uint32_t(image.m_nWidth));
+    PutBig32(header, uint32_t(image.m_nHeight));
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB, deflate, no filter, no interlace
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IEND", {});
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    return std::fclose(file) == 0 && written;
+}
+
+bool SaveScreenshot(HWND window, const std::string& name)
+{
+    const std::filesystem::path dir = CORVALIN_SCREENSHOT_DIR;
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    SetForegroundWindow(window);
+    return WritePng((dir / (name + ".png")).wstring(), CaptureWindow(window));
+}
+
+std::wstring TextOf(HWND window)
+{
+    std::wstring text(std::size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(std::size_t(GetWindowTextW(window, text.data(), int(text.size()))));
+    return text;
+}
+
+} // namespace corvalin::win32test
