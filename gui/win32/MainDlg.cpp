@@ -60,8 +60,9 @@ BOOL CMainDlg::OnInitDialog()
 {
     AddAboutToSystemMenu();
     SetApplicationIcon();
-    // Without a visual style the bar is drawn in the colour it is given.
-    SetWindowTheme(ControlOf(EMainControl::Progress), L"", L"");
+    // Without a visual style the bar is drawn in the colour it is given. A class list
+    // of one blank matches no style; Wine refuses an empty one.
+    SetWindowTheme(ControlOf(EMainControl::Progress), L" ", L" ");
     m_notices.clear();
     m_pModel = std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
     m_pModel->OnInitDialog();
