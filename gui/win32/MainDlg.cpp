@@ -64,7 +64,8 @@ BOOL CMainDlg::OnInitDialog()
     // of one blank matches no style; Wine refuses an empty one.
     SetWindowTheme(ControlOf(EMainControl::Progress), L" ", L" ");
     m_notices.clear();
-    m_pModel = std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
+    m_pModel =
+        std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
     m_pModel->OnInitDialog();
     return TRUE;
 }
@@ -173,8 +174,8 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED), kFastTransferCommand,
-                L"Fast transfer");
+    AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
+                kFastTransferCommand, L"Fast transfer");
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     // From the keyboard (Shift+F10) the menu opens at the window's corner.
     if (at.x == -1 && at.y == -1)

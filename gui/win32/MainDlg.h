@@ -25,7 +25,8 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // Asks for a file to open or to store to; an empty text means the user cancelled.
     using FileChooser = std::function<std::wstring(HWND owner)>;
 
-    explicit CMainDlg(const CWindowTiming& timing = CWindowTiming{}, const CLinkTiming& linkTiming = CLinkTiming{});
+    explicit CMainDlg(const CWindowTiming& timing = CWindowTiming{},
+                      const CLinkTiming& linkTiming = CLinkTiming{});
     ~CMainDlg() override;
 
     // Replaces the file dialogs, for tests and scripted runs.

@@ -8,8 +8,8 @@
 #include "gui/win32/MainDlg.h"
 #include "gui/win32/resource.h"
 #include "params/ParameterEdit.h"
-#include "tests/DeviceTestSupport.h"
 #include "platform/win32/WideText.h"
+#include "tests/DeviceTestSupport.h"
 #include "tests/win32_gui/Win32GuiTestSupport.h"
 #include "tools/fixtures/ZipWriter.h"
 
@@ -92,7 +92,8 @@ class Win32MainWindowDevice : public ::testing::Test
         RECT window{}, bar{};
         GetWindowRect(m_hDialog, &window);
         GetWindowRect(m_pWindow->Item(IDC_PROGRESS), &bar);
-        return CaptureWindow(m_hDialog).At(bar.left - window.left + 6, (bar.top + bar.bottom) / 2 - window.top);
+        return CaptureWindow(m_hDialog).At(bar.left - window.left + 6,
+                                           (bar.top + bar.bottom) / 2 - window.top);
     }
     CMainDialogModel& Model() { return *m_pWindow->Model(); }
     bool Updating() { return Model().Updater().IsUpdating(); }
