@@ -239,6 +239,18 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     CheckAboutFromSystemMenu(dialog, true);
     EXPECT_FALSE(window.IsEnded());
 
+    // "Fast transfer" in the context menu, chosen with the keyboard, reaches the model; a
+    // guard ends the menu should the keys miss it.
+    ASSERT_TRUE(window.Model());
+    EXPECT_FALSE(window.Model()->IsFastTransfer());
+    const UINT_PTR guard = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    PressKey(dialog, VK_DOWN);
+    PressKey(dialog, VK_RETURN);
+    SendMessageW(dialog, WM_CONTEXTMENU, WPARAM(dialog), LPARAM(-1));
+    KillTimer(nullptr, guard);
+    Pump(50);
+    EXPECT_TRUE(window.Model()->IsFastTransfer());
+
     // Enter closes wherever the focus is, even on "...".
     SetFocus(window.Item(IDC_BROWSE));
     PressKey(window.Item(IDC_BROWSE), VK_RETURN);
