@@ -62,7 +62,11 @@ BOOL CMainDlg::OnInitDialog()
     SetApplicationIcon();
     // Without a visual style the bar is drawn in the colour it is given. A class list
     // of one blank matches no style; Wine refuses an empty one.
-    SetWindowTheme(ControlOf(EMainControl::Progress), L" ", L" ");
+    HWND bar = ControlOf(EMainControl::Progress);
+    SetWindowTheme(bar, L" ", L" ");
+    // Its border is drawn again, now without the style.
+    SetWindowPos(bar, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     m_notices.clear();
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
