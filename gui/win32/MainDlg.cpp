@@ -1,26 +1,161 @@
 #include "gui/win32/MainDlg.h"
 
+#include "gui/win32/CodeSelectionDlg.h"
+#include "gui/win32/FileDialogs.h"
 #include "gui/win32/KeyboardRules.h"
+#include "gui/win32/ValueEntryDlg.h"
+#include "gui/win32/WideText.h"
 #include "gui/win32/resource.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <windowsx.h>
 
 namespace corvalin::win32
 {
 
-CMainDlg::CMainDlg() : CDialogWindow(IDD_CORVALIN_DIALOG) {}
+namespace
+{
+
+constexpr UINT_PTR kPresenceTimer = 1;
+// A job of another thread: LPARAM is a heap std::function<void()> that the window
+// runs and deletes.
+constexpr UINT kRunJobMessage = WM_APP + 1;
+// The oldest waiting notice is shown.
+constexpr UINT kShowNoticeMessage = WM_APP + 2;
+// The context menu's "Fast transfer" entry.
+constexpr int kFastTransferCommand = 0x100;
+constexpr const wchar_t* kMessageCaption = L"Corvalin";
+
+std::optional<std::filesystem::path> ToPath(const std::wstring& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    return std::filesystem::path(path);
+}
+
+} // namespace
+
+CMainDlg::CMainDlg(const CWindowTiming& timing, const CLinkTiming& linkTiming)
+    : CDialogWindow(IDD_CORVALIN_DIALOG), m_timing(timing), m_linkTiming(linkTiming),
+      m_chooseOpen(AskOpenBundleOrImage), m_chooseSave(AskStoreImage)
+{
+}
+
+CMainDlg::~CMainDlg()
+{
+    // The window goes here, while this class still handles its WM_DESTROY.
+    if (Handle())
+        DestroyWindow(Handle());
+    DropModel();
+}
+
+void CMainDlg::SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave)
+{
+    m_chooseOpen = std::move(chooseOpen);
+    m_chooseSave = std::move(chooseSave);
+}
 
 BOOL CMainDlg::OnInitDialog()
 {
     AddAboutToSystemMenu();
     SetApplicationIcon();
-    SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendDlgItemMessageW(Handle(), IDC_PROGRESS, PBM_SETPOS, 0, 0);
-    // Nothing is connected and nothing is loaded yet.
-    EnableWindow(Item(IDC_UPDATE), FALSE);
-    EnableWindow(Item(IDC_PRODUCT), FALSE);
-    SendDlgItemMessageW(Handle(), IDC_PRODUCT, CB_RESETCONTENT, 0, 0);
+    // Without a visual style the bar is drawn in the colour it is given. A class list
+    // of one blank matches no style; Wine refuses an empty one.
+    HWND bar = ControlOf(EMainControl::Progress);
+    SetWindowTheme(bar, L" ", L" ");
+    // Its border is drawn again, now without the style.
+    SetWindowPos(bar, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    m_notices.clear();
+    m_pModel =
+        std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
+    m_pModel->OnInitDialog();
     return TRUE;
+}
+
+void CMainDlg::DropModel()
+{
+    m_pModel.reset();
+    m_notices.clear();
+    // The worker and the probe are joined: nothing is posted after these.
+    MSG msg;
+    while (Handle() && PeekMessageW(&msg, Handle(), kRunJobMessage, kRunJobMessage, PM_REMOVE))
+        delete reinterpret_cast<std::function<void()>*>(msg.lParam);
+}
+
+bool CMainDlg::OnCommand(int id, int code, HWND control)
+{
+    if (!m_pModel)
+        return CDialogWindow::OnCommand(id, code, control);
+    switch (id)
+    {
+    case IDOK:
+    case IDCANCEL:
+        m_pModel->OnClose();
+        break;
+    case IDC_BROWSE:
+        if (code == BN_CLICKED)
+            m_pModel->OpenBundleOrImage();
+        return true;
+    case IDC_PRODUCT:
+        if (code == CBN_SELCHANGE)
+            m_pModel->SelectProduct(int(SendMessageW(control, CB_GETCURSEL, 0, 0)));
+        return true;
+    case IDC_PARAMETERS:
+        if (code == LBN_DBLCLK)
+            m_pModel->ChangeParameter(int(SendMessageW(control, LB_GETCURSEL, 0, 0)));
+        return true;
+    case IDC_STORE:
+        if (code == BN_CLICKED)
+            m_pModel->StoreImage();
+        return true;
+    case IDC_UPDATE:
+        if (code == BN_CLICKED)
+            m_pModel->OnUpdate();
+        return true;
+    case kFastTransferCommand:
+        m_pModel->SetFastTransfer(!m_pModel->IsFastTransfer());
+        return true;
+    default:
+        break;
+    }
+    return CDialogWindow::OnCommand(id, code, control);
+}
+
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
+{
+    switch (message)
+    {
+    case WM_TIMER:
+        if (wParam != kPresenceTimer)
+            return false;
+        if (m_pModel)
+            m_pModel->OnTimer();
+        result = 0;
+        return true;
+    case kRunJobMessage:
+    {
+        const std::unique_ptr<std::function<void()>> job(reinterpret_cast<std::function<void()>*>(lParam));
+        if (m_pModel && job && *job)
+            (*job)();
+        result = 0;
+        return true;
+    }
+    case kShowNoticeMessage:
+        ShowNextNotice();
+        result = 0;
+        return true;
+    case WM_CONTEXTMENU:
+        ShowContextMenu(lParam);
+        result = 0;
+        return true;
+    case WM_DESTROY:
+        DropModel();
+        return false;
+    default:
+        return false;
+    }
 }
 
 // Enter closes the window wherever the focus is, as the other programs' window does,
@@ -34,6 +169,165 @@ bool CMainDlg::PreTranslateMessage(MSG& msg)
         return false;
     SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDOK)));
     return true;
+}
+
+void CMainDlg::ShowContextMenu(LPARAM screenPoint)
+{
+    if (!m_pModel)
+        return;
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
+                kFastTransferCommand, L"Fast transfer");
+    POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    // From the keyboard (Shift+F10) the menu opens at the window's corner.
+    if (at.x == -1 && at.y == -1)
+    {
+        at = {0, 0};
+        ClientToScreen(Handle(), &at);
+    }
+    // The chosen entry comes as WM_COMMAND.
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
+    DestroyMenu(menu);
+}
+
+void CMainDlg::SetTitle(const std::string& text)
+{
+    SetWindowTextW(Handle(), FromUtf8(text).c_str());
+}
+
+void CMainDlg::SetText(EMainControl control, const std::string& text)
+{
+    SetWindowTextW(ControlOf(control), FromUtf8(text).c_str());
+}
+
+void CMainDlg::EnableControl(EMainControl control, bool enabled)
+{
+    EnableWindow(ControlOf(control), enabled ? TRUE : FALSE);
+}
+
+void CMainDlg::FillList(EMainControl control, const std::vector<std::string>& lines)
+{
+    HWND list = ControlOf(control);
+    if (control == EMainControl::Product)
+    {
+        SendMessageW(list, CB_RESETCONTENT, 0, 0);
+        for (const std::string& line : lines)
+            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FromUtf8(line).c_str()));
+        // A drop-down list shows no product until the user picks one.
+        SendMessageW(list, CB_SETCURSEL, WPARAM(-1), 0);
+        return;
+    }
+    // The user keeps their place in the list across a change.
+    const LRESULT row = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& line : lines)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FromUtf8(line).c_str()));
+    const LRESULT count = LRESULT(lines.size());
+    if (row >= 0 && row < count)
+        SendMessageW(list, LB_SETCURSEL, WPARAM(row), 0);
+    if (top > 0 && top < count)
+        SendMessageW(list, LB_SETTOPINDEX, WPARAM(top), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void CMainDlg::SelectEntry(EMainControl control, int index)
+{
+    if (control == EMainControl::Product)
+        SendMessageW(ControlOf(control), CB_SETCURSEL, WPARAM(index), 0);
+}
+
+void CMainDlg::SetProgressRange(int minimum, int maximum)
+{
+    SendMessageW(ControlOf(EMainControl::Progress), PBM_SETRANGE32, WPARAM(minimum), LPARAM(maximum));
+}
+
+void CMainDlg::SetProgressPos(int position)
+{
+    SendMessageW(ControlOf(EMainControl::Progress), PBM_SETPOS, WPARAM(position), 0);
+}
+
+void CMainDlg::SetProgressColor(uint32_t color)
+{
+    // The model's value is a COLORREF: red + 256 * green + 65536 * blue.
+    SendMessageW(ControlOf(EMainControl::Progress), PBM_SETBARCOLOR, 0, LPARAM(COLORREF(color)));
+}
+
+void CMainDlg::StartTimer(int periodMs)
+{
+    SetTimer(Handle(), kPresenceTimer, UINT(periodMs), nullptr);
+}
+
+void CMainDlg::StopTimer()
+{
+    KillTimer(Handle(), kPresenceTimer);
+}
+
+std::optional<std::filesystem::path> CMainDlg::ChooseOpenFile()
+{
+    return ToPath(m_chooseOpen(Handle()));
+}
+
+std::optional<std::filesystem::path> CMainDlg::ChooseSaveFile()
+{
+    return ToPath(m_chooseSave(Handle()));
+}
+
+void CMainDlg::ShowMessage(const std::string& text)
+{
+    MessageBoxW(Handle(), FromUtf8(text).c_str(), kMessageCaption, MB_OK);
+}
+
+void CMainDlg::OpenNotice(const std::string& text)
+{
+    // Shown from a message of its own, so this returns at once and the window goes on
+    // serving the status line and the bar while the worker waits for the user.
+    m_notices.push_back(FromUtf8(text));
+    PostMessageW(Handle(), kShowNoticeMessage, 0, 0);
+}
+
+void CMainDlg::ShowNextNotice()
+{
+    if (m_notices.empty())
+        return;
+    const std::wstring text = std::move(m_notices.front());
+    m_notices.pop_front();
+    MessageBoxW(Handle(), text.c_str(), kMessageCaption, MB_OK);
+    // The window may have been closed meanwhile, and the model with it.
+    if (m_pModel)
+        m_pModel->OnNoticeClosed();
+}
+
+bool CMainDlg::RunValueEntry(CValueEntry& entry)
+{
+    CValueEntryDlg dialog(entry);
+    if (dialog.DoModal(Handle()) != IDOK)
+        return false;
+    entry = dialog.Entry();
+    return true;
+}
+
+CIrDialogOutcome CMainDlg::RunCodeSelection()
+{
+    CCodeSelectionDlg dialog;
+    CIrDialogOutcome outcome;
+    outcome.m_bAccepted = dialog.DoModal(Handle()) == kCodeSelectionOk;
+    outcome.m_codes = dialog.Codes();
+    outcome.m_nIrType = dialog.GetIrType();
+    return outcome;
+}
+
+void CMainDlg::PostToUiThread(std::function<void()> job)
+{
+    // Called only while the model lives, that is between the window's set-up and its
+    // WM_DESTROY, so the handle is the window's. A job the queue refuses is dropped.
+    auto* posted = new std::function<void()>(std::move(job));
+    if (!PostMessageW(Handle(), kRunJobMessage, 0, reinterpret_cast<LPARAM>(posted)))
+        delete posted;
 }
 
 } // namespace corvalin::win32

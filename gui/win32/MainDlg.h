@@ -1,21 +1,79 @@
 #pragma once
-// The main window shown from its template: the About entry in its system menu, its
-// icon, and its controls in their state before anything is loaded or connected. It
-// ends with IDOK ("Close", or Enter) or IDCANCEL (Escape, the close box).
+// The main window shown from its template, as the view of CMainDialogModel: it carries
+// out what the model asks and forwards the user's actions, the presence timer and the
+// worker's reports to it. It ends with IDOK ("Close", or Enter) or IDCANCEL (Escape,
+// the close box); every way of ending asks the worker to stop first.
+//
+// The model lives from the window's set-up to its destruction; the worker and the
+// probe are joined then, so nothing posts to the window after it is gone.
 
+#include "gui/model/MainDialogModel.h"
+#include "gui/model/MainDialogView.h"
 #include "gui/win32/DialogWindow.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace corvalin::win32
 {
 
-class CMainDlg : public CDialogWindow
+class CMainDlg : public CDialogWindow, private IMainDialogView
 {
   public:
-    CMainDlg();
+    // Asks for a file to open or to store to; an empty text means the user cancelled.
+    using FileChooser = std::function<std::wstring(HWND owner)>;
+
+    explicit CMainDlg(const CWindowTiming& timing = CWindowTiming{},
+                      const CLinkTiming& linkTiming = CLinkTiming{});
+    ~CMainDlg() override;
+
+    // Replaces the file dialogs, for tests and scripted runs.
+    void SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave);
+
+    // The model while the window exists, else null.
+    CMainDialogModel* Model() { return m_pModel.get(); }
 
   protected:
     BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     bool PreTranslateMessage(MSG& msg) override;
+
+  private:
+    // IMainDialogView
+    void SetTitle(const std::string& text) override;
+    void SetText(EMainControl control, const std::string& text) override;
+    void EnableControl(EMainControl control, bool enabled) override;
+    void FillList(EMainControl control, const std::vector<std::string>& lines) override;
+    void SelectEntry(EMainControl control, int index) override;
+    void SetProgressRange(int minimum, int maximum) override;
+    void SetProgressPos(int position) override;
+    void SetProgressColor(uint32_t color) override;
+    void StartTimer(int periodMs) override;
+    void StopTimer() override;
+    std::optional<std::filesystem::path> ChooseOpenFile() override;
+    std::optional<std::filesystem::path> ChooseSaveFile() override;
+    void ShowMessage(const std::string& text) override;
+    void OpenNotice(const std::string& text) override;
+    bool RunValueEntry(CValueEntry& entry) override;
+    CIrDialogOutcome RunCodeSelection() override;
+    void PostToUiThread(std::function<void()> job) override;
+
+    HWND ControlOf(EMainControl control) const { return Item(int(control)); }
+    void ShowNextNotice();
+    void ShowContextMenu(LPARAM screenPoint);
+    // Stops the worker and the probe and drops what they posted that has not run.
+    void DropModel();
+
+    CWindowTiming m_timing;
+    CLinkTiming m_linkTiming;
+    FileChooser m_chooseOpen;
+    FileChooser m_chooseSave;
+    // Notices waiting to be shown, the oldest first.
+    std::deque<std::wstring> m_notices;
+    std::unique_ptr<CMainDialogModel> m_pModel;
 };
 
 } // namespace corvalin::win32

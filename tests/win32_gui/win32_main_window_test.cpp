@@ -1,0 +1,237 @@
+// The main window of corvalin.exe against the Linux box simulator behind a Wine COM
+// port, driven by messages as the user's clicks and the timer would: presence ticks
+// and the probe, opening a bundle, choosing a product, an edit through the value entry
+// dialog, "Wr", an update to its end, the "not compatible" notice and closing during
+// an update. The worker's reports travel through the window's message queue.
+
+#include "device/UpdaterControls.h"
+#include "gui/win32/MainDlg.h"
+#include "gui/win32/resource.h"
+#include "params/ParameterEdit.h"
+#include "platform/win32/WideText.h"
+#include "tests/DeviceTestSupport.h"
+#include "tests/win32_gui/Win32GuiTestSupport.h"
+#include "tools/fixtures/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using namespace corvalin::testing;
+using namespace corvalin::win32;
+using namespace corvalin::win32test;
+
+namespace
+{
+
+// CH0.Volume, a decimal parameter, in slot 5 of the realistic parameters.
+constexpr int kVolumeSlot = 5;
+
+class Win32MainWindowDevice : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        m_spec.params = RealisticParameters(false);
+        m_spec.bodySize = 8 * 512 + 100;
+        m_image = m_dir / "product.img";
+        WriteFileBytes(m_image, BuildImageFile(m_spec));
+        m_bundle = m_dir / "bundle.zip";
+        WriteZip(m_bundle, {{"image.info", {}},
+                            {"VOLVO_P3_enc_1.07.bin", BuildImageFile(m_spec)},
+                            {"VOLVO_P2_IR_enc_1.02.bin", BuildImageFile(m_spec)}});
+    }
+
+    // Plugs in a box with `options`, then shows the window; its timer only ticks when
+    // the test says so.
+    void Start(std::vector<std::string> options)
+    {
+        m_pBox = std::make_unique<CSimulatedBox>(std::move(options));
+        ASSERT_FALSE(m_pBox->Path().empty());
+        CWindowTiming timing;
+        timing.nPresencePollMs = 24 * 3600 * 1000;
+        m_pWindow = std::make_unique<CMainDlg>(timing, FastTiming());
+        m_pWindow->SetFileChoosers([this](HWND) { return m_openAnswer.wstring(); },
+                                   [this](HWND) { return m_saveAnswer.wstring(); });
+        ASSERT_TRUE(m_pWindow->Create(nullptr));
+        m_hDialog = m_pWindow->Handle();
+    }
+    void Tick() { SendMessageW(m_hDialog, WM_TIMER, 1, 0); }
+    // Seven ticks with the bridge present probe the box; pumps until it is shown.
+    bool Connect()
+    {
+        for (int tick = 0; tick < 7; ++tick)
+            Tick();
+        return PumpUntil([&] { return Model().IsConnected(); });
+    }
+    void Click(int id) { SendDlgItemMessageW(m_hDialog, id, BM_CLICK, 0, 0); }
+    void ChooseProduct(int index)
+    {
+        HWND combo = m_pWindow->Item(IDC_PRODUCT);
+        SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0);
+        SendMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(IDC_PRODUCT, CBN_SELCHANGE), LPARAM(combo));
+    }
+    // Pumps the window's messages until `condition` holds; a guard against a hang.
+    static bool PumpUntil(const std::function<bool()>& condition, int seconds = 30)
+    {
+        const ULONGLONG end = GetTickCount64() + ULONGLONG(seconds) * 1000;
+        while (!condition())
+        {
+            if (GetTickCount64() > end)
+                return false;
+            Pump(10);
+        }
+        return true;
+    }
+    std::wstring Text(int id) { return TextOf(m_pWindow->Item(id)); }
+    // The colour the progress bar shows a little right of its left end (0x00RRGGBB).
+    uint32_t BarPixel()
+    {
+        RECT window{}, bar{};
+        GetWindowRect(m_hDialog, &window);
+        GetWindowRect(m_pWindow->Item(IDC_PROGRESS), &bar);
+        return CaptureWindow(m_hDialog).At(bar.left - window.left + 6,
+                                           (bar.top + bar.bottom) / 2 - window.top);
+    }
+    CMainDialogModel& Model() { return *m_pWindow->Model(); }
+    bool Updating() { return Model().Updater().IsUpdating(); }
+
+    CTempDir m_dir;
+    CImageSpec m_spec;
+    std::filesystem::path m_image;
+    std::filesystem::path m_bundle;
+    std::filesystem::path m_openAnswer;
+    std::filesystem::path m_saveAnswer;
+    std::unique_ptr<CSimulatedBox> m_pBox;
+    // After the box, so the window and its worker go first.
+    std::unique_ptr<CMainDlg> m_pWindow;
+    HWND m_hDialog = nullptr;
+};
+
+} // namespace
+
+TEST_F(Win32MainWindowDevice, ProbeBundleEditStoreAndUpdateToTheEnd)
+{
+    Start({"--flash-ms", "100"});
+    // Six ticks only count; the seventh probes, off the window's thread.
+    for (int tick = 0; tick < 6; ++tick)
+        Tick();
+    Pump(100);
+    EXPECT_FALSE(Model().IsProbing() || Model().IsConnected());
+    EXPECT_EQ(Text(IDC_DEVICE), L"");
+    Tick();
+    ASSERT_TRUE(PumpUntil([&] { return Model().IsConnected(); }));
+    EXPECT_EQ(Text(IDC_DEVICE), platform::Widen(m_pBox->ShownName()) + L" | BOX | 00001234");
+    EXPECT_FALSE(IsWindowEnabled(m_pWindow->Item(IDC_UPDATE)));
+
+    // "...": the bundle's products, none chosen yet; a choice loads its image.
+    m_openAnswer = m_bundle;
+    Click(IDC_BROWSE);
+    EXPECT_EQ(Text(IDC_BUNDLE_PATH), m_bundle.wstring());
+    EXPECT_TRUE(IsWindowEnabled(m_pWindow->Item(IDC_PRODUCT)));
+    EXPECT_EQ(SendDlgItemMessageW(m_hDialog, IDC_PRODUCT, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendDlgItemMessageW(m_hDialog, IDC_PRODUCT, CB_GETCURSEL, 0, 0), CB_ERR);
+    ChooseProduct(1);
+    ASSERT_TRUE(Model().IsImageLoaded());
+    EXPECT_TRUE(IsWindowEnabled(m_pWindow->Item(IDC_UPDATE)));
+    HWND list = m_pWindow->Item(IDC_PARAMETERS);
+    EXPECT_GT(SendMessageW(list, LB_GETCOUNT, 0, 0), 5);
+    EXPECT_TRUE(SaveScreenshot(m_hDialog, "main-window-bundle"));
+
+    // A double-click on CH0.Volume opens the value entry dialog; its answer shows in
+    // the list, on the same row, still selected.
+    int row = -1;
+    for (int n = 0; n < int(SendMessageW(list, LB_GETCOUNT, 0, 0)); ++n)
+    {
+        wchar_t line[256] = {};
+        SendMessageW(list, LB_GETTEXT, WPARAM(n), reinterpret_cast<LPARAM>(line));
+        if (std::wstring(line).starts_with(L"CH0.Volume"))
+            row = n;
+    }
+    ASSERT_GE(row, 0);
+    SendMessageW(list, LB_SETCURSEL, WPARAM(row), 0);
+    std::wstring shown;
+    WhenShown(L"Please enter new value",
+              [&](HWND entry)
+              {
+                  shown = TextOf(GetDlgItem(entry, IDC_VALUE_EDIT));
+                  SetDlgItemTextW(entry, IDC_VALUE_EDIT, L"25");
+                  SendDlgItemMessageW(entry, IDOK, BM_CLICK, 0, 0);
+              });
+    SendMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(IDC_PARAMETERS, LBN_DBLCLK), LPARAM(list));
+    EXPECT_EQ(shown, L"20");
+    EXPECT_EQ(GetParamValue(Model().Updater().Header(), kVolumeSlot), 25u);
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), row);
+
+    // "Wr" stores the edited image and shows where.
+    m_saveAnswer = m_dir / "stored.img";
+    Click(IDC_STORE);
+    EXPECT_EQ(Text(IDC_BUNDLE_PATH), m_saveAnswer.wstring());
+    EXPECT_NE(ReadFileBytes(m_saveAnswer), ReadFileBytes(m_image));
+
+    // "Update": the worker's texts and bar reach the window through its queue.
+    Click(IDC_UPDATE);
+    ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS) == L"Start XFER"; }));
+    HWND bar = m_pWindow->Item(IDC_PROGRESS);
+    PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) > 20; }, 5);
+    // Drawn in the worker's colours, not the visual style's.
+    EXPECT_EQ(BarPixel(), 0x000080u);
+    EXPECT_TRUE(SaveScreenshot(m_hDialog, "main-window-updating"));
+    ASSERT_TRUE(PumpUntil([&] { return !Updating(); }));
+    Pump(50);
+    EXPECT_EQ(Text(IDC_STATUS), L"Update complete");
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(BarPixel(), 0x00FF00u);
+    EXPECT_TRUE(SaveScreenshot(m_hDialog, "main-window-update-complete"));
+    // The box got the image's body, padded with zeros to whole blocks.
+    Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
+    body.resize(9 * 512, 0);
+    EXPECT_EQ(m_pBox->Record("body.bin"), body);
+    EXPECT_EQ(m_pBox->LogOf("CLOSE").size(), 1u);
+}
+
+TEST_F(Win32MainWindowDevice, NotCompatibleNoticeIsAnsweredByTheUser)
+{
+    Start({"--prep-status", "2"});
+    m_openAnswer = m_image;
+    Click(IDC_BROWSE);
+    ASSERT_TRUE(Connect());
+    // The worker waits until the user has closed the message box.
+    std::wstring text;
+    bool bWaited = false;
+    WhenShown(L"Corvalin",
+              [&](HWND box)
+              {
+                  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                      if (TextOf(child).starts_with(L"Error"))
+                          text = TextOf(child);
+                  Sleep(100);
+                  bWaited = Updating();
+                  SendMessageW(box, WM_COMMAND, IDOK, 0);
+              });
+    Click(IDC_UPDATE);
+    ASSERT_TRUE(PumpUntil([&] { return !Updating(); }));
+    EXPECT_EQ(text, L"Error: The image file is not compatible with the hardware");
+    EXPECT_TRUE(bWaited);
+    Pump(50);
+    EXPECT_EQ(Text(IDC_STATUS), L"PREP Failed: 5");
+}
+
+TEST_F(Win32MainWindowDevice, ClosingDuringAnUpdateStopsIt)
+{
+    Start({"--flash-ms", "300"});
+    m_openAnswer = m_image;
+    Click(IDC_BROWSE);
+    ASSERT_TRUE(Connect());
+    Click(IDC_UPDATE);
+    ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS) == L"Start XFER"; }));
+    Click(IDOK);
+    EXPECT_TRUE(m_pWindow->IsEnded());
+    EXPECT_TRUE(PumpUntil([&] { return !Model().Updater().IsWorkerRunning(); }, 10));
+    EXPECT_TRUE(m_pBox->LogOf("CLOSE").empty());
+    // The window goes with reports of the worker still in its queue.
+    m_pWindow.reset();
+    Pump(50);
+}
