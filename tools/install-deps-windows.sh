@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build needs (the MinGW-w64 cross compiler
-# with the posix thread model, zlib for MinGW, Wine and a virtual X display (xvfb) to run the tests, NSIS for the
-# installer), but only those that are missing. minizip and GoogleTest for MinGW are
+# with the posix thread model, zlib for MinGW, Wine and a virtual X display to run the
+# tests, NSIS for the installer), but only those that are missing. minizip and GoogleTest for MinGW are
 # built later from Debian's sources by tools/build-windows-deps.sh.
 set -euo pipefail
 
@@ -13,7 +13,9 @@ fi
 
 packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine wine64 xvfb
+  wine wine64
+  # xvfb-run needs xauth, which xvfb only recommends.
+  xvfb xauth
   nsis
   dpkg-dev bzip2 xz-utils cmake ninja-build googletest
 )
