@@ -1,21 +1,26 @@
 // The main window of corvalin.exe against the Linux box simulator behind a Wine COM
 // port, driven by messages as the user's clicks and the timer would: presence ticks
-// and the probe, opening a bundle, choosing a product, an edit through the value entry
-// dialog, "Wr", an update to its end, the "not compatible" notice and closing during
-// an update. The worker's reports travel through the window's message queue.
+// and the probe, opening a bundle under a folder with a non-ASCII name, choosing a
+// product, an edit through the value entry dialog, "Wr", an update to its end, the code
+// selection offered for an image with IR buttons, the "not compatible" notice and
+// closing during an update. The worker's reports travel through the window's message queue.
 
 #include "device/UpdaterControls.h"
 #include "gui/win32/MainDlg.h"
 #include "gui/win32/resource.h"
 #include "params/ParameterEdit.h"
+#include "params/ParameterTable.h"
 #include "platform/win32/WideText.h"
 #include "tests/DeviceTestSupport.h"
 #include "tests/win32_gui/Win32GuiTestSupport.h"
+#include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+
+#include <optional>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -38,7 +43,10 @@ class Win32MainWindowDevice : public ::testing::Test
         m_spec.bodySize = 8 * 512 + 100;
         m_image = m_dir / "product.img";
         WriteFileBytes(m_image, BuildImageFile(m_spec));
-        m_bundle = m_dir / "bundle.zip";
+        // The wide calls carry the folder's name from the chooser to the bundle reader.
+        const std::filesystem::path folder = m_dir.Path() / L"Kunden" / L"M\u00fcller";
+        std::filesystem::create_directories(folder);
+        m_bundle = folder / L"bundle.zip";
         WriteZip(m_bundle, {{"image.info", {}},
                             {"VOLVO_P3_enc_1.07.bin", BuildImageFile(m_spec)},
                             {"VOLVO_P2_IR_enc_1.02.bin", BuildImageFile(m_spec)}});
@@ -86,6 +94,27 @@ class Win32MainWindowDevice : public ::testing::Test
         return true;
     }
     std::wstring Text(int id) { return TextOf(m_pWindow->Item(id)); }
+    // The first row of the parameter list that starts with `start`, or -1.
+    int RowStartingWith(const std::wstring& start)
+    {
+        HWND list = m_pWindow->Item(IDC_PARAMETERS);
+        for (int n = 0; n < int(SendMessageW(list, LB_GETCOUNT, 0, 0)); ++n)
+        {
+            wchar_t line[256] = {};
+            SendMessageW(list, LB_GETTEXT, WPARAM(n), reinterpret_cast<LPARAM>(line));
+            if (std::wstring(line).starts_with(start))
+                return n;
+        }
+        return -1;
+    }
+    // The value of the image's parameter `id`, none when the image lacks it.
+    std::optional<uint32_t> ValueOf(uint32_t id)
+    {
+        for (int slot = 0; slot < kParamSlots; ++slot)
+            if (GetParamId(Model().Updater().Header(), slot) == id)
+                return GetParamValue(Model().Updater().Header(), slot);
+        return std::nullopt;
+    }
     // The colour the progress bar shows a little right of its left end (0x00RRGGBB).
     uint32_t BarPixel()
     {
@@ -142,14 +171,7 @@ TEST_F(Win32MainWindowDevice, ProbeBundleEditStoreAndUpdateToTheEnd)
 
     // A double-click on CH0.Volume opens the value entry dialog; its answer shows in
     // the list, on the same row, still selected.
-    int row = -1;
-    for (int n = 0; n < int(SendMessageW(list, LB_GETCOUNT, 0, 0)); ++n)
-    {
-        wchar_t line[256] = {};
-        SendMessageW(list, LB_GETTEXT, WPARAM(n), reinterpret_cast<LPARAM>(line));
-        if (std::wstring(line).starts_with(L"CH0.Volume"))
-            row = n;
-    }
+    const int row = RowStartingWith(L"CH0.Volume");
     ASSERT_GE(row, 0);
     SendMessageW(list, LB_SETCURSEL, WPARAM(row), 0);
     std::wstring shown;
@@ -190,6 +212,43 @@ TEST_F(Win32MainWindowDevice, ProbeBundleEditStoreAndUpdateToTheEnd)
     body.resize(9 * 512, 0);
     EXPECT_EQ(m_pBox->Record("body.bin"), body);
     EXPECT_EQ(m_pBox->LogOf("CLOSE").size(), 1u);
+}
+
+// Opening an image with IR button parameters shows the code selection: the demo
+// remote's default assignments accepted with OK reach the image and its list; CANCEL
+// leaves the image as stored.
+TEST_F(Win32MainWindowDevice, CodeSelectionAtOpeningReachesTheImage)
+{
+    Start({});
+    CImageSpec spec = m_spec;
+    spec.params = RealisticParameters(true);
+    m_openAnswer = m_dir / "ir.img";
+    WriteFileBytes(m_openAnswer, BuildImageFile(spec));
+    const std::wstring ccf = (m_dir / "demo.ccf").wstring();
+    WriteFileBytes(ccf, BuildDemoCcf());
+    constexpr uint32_t kMute = 0x50160001u + 9;
+    constexpr uint32_t kVolumeUp = 0x50160001u + 2;
+
+    WhenShown(L"Code Selection",
+              [&](HWND dialog)
+              {
+                  SetDlgItemTextW(dialog, IDC_SOURCE_FILE, ccf.c_str());
+                  SendDlgItemMessageW(dialog, IDC_OK_BUTTON, BM_CLICK, 0, 0);
+              });
+    Click(IDC_BROWSE);
+    ASSERT_TRUE(Model().IsImageLoaded());
+    EXPECT_NE(ValueOf(kMute).value_or(0), 0u);
+    EXPECT_NE(ValueOf(kVolumeUp).value_or(0), 0u);
+    EXPECT_TRUE(ValueOf(kIrTypeParameter).has_value());
+    EXPECT_GE(RowStartingWith(L"IR TYPE"), 0);
+
+    WhenShown(L"Code Selection",
+              [](HWND dialog) { SendDlgItemMessageW(dialog, IDC_CANCEL_BUTTON, BM_CLICK, 0, 0); });
+    Click(IDC_BROWSE);
+    ASSERT_TRUE(Model().IsImageLoaded());
+    EXPECT_EQ(ValueOf(kMute), 0u);
+    EXPECT_FALSE(ValueOf(kIrTypeParameter).has_value());
+    EXPECT_EQ(RowStartingWith(L"IR TYPE"), -1);
 }
 
 TEST_F(Win32MainWindowDevice, NotCompatibleNoticeIsAnsweredByTheUser)
