@@ -91,9 +91,12 @@ demo: build
 bench: build
 	@./tools/run-benchmarks.sh build/default
 
-# Whole corvalin-cli.exe updates under Wine against the paced simulator (a few minutes).
+# Whole corvalin-cli.exe updates under Wine against the paced simulator (a few minutes),
+# then the Win32 window's start and its stalls during a probe, three runs on a virtual display.
 bench-windows: build-windows
 	@./benchmarks/wine-update.sh
+	@for run in 1 2 3; do ./tests/win32_gui/run-under-xvfb.sh tools/wine-run.sh build/windows/wineprefix-gui \
+	  build/windows/benchmarks/win32/benchmark_win32_window.exe || exit 1; done
 
 clean:
 	rm -rf build
