@@ -138,8 +138,8 @@ int main()
         }
         WaitForMessages(1);
     }
-    std::printf("silent box: probe %s after %.1f s\n", bSawProbe && !model.IsProbing() ? "ended" : "still running",
-                MsSince(plugged) / 1000);
+    std::printf("silent box: probe %s after %.1f s\n",
+                bSawProbe && !model.IsProbing() ? "ended" : "still running", MsSince(plugged) / 1000);
     std::printf("longest window-thread stall while the probe ran: %.1f ms (over the whole run: %.1f ms)\n",
                 probeLongest, longest);
     std::printf("longest single message: 0x%04X (wParam %llu), %.1f ms\n", longestMessage.m_nMessage,
