@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         sawProbe = sawProbe || window.Model().IsProbing();
     }
     std::printf("silent box: probe %s after %.1f s\n",
-                window.Model().IsConnected() ? "answered" : "still running", MsSince(plugged) / 1000);
+                window.Model().IsConnected() ? "ended" : "still running", MsSince(plugged) / 1000);
     std::printf("longest window-thread stall while the probe ran: %lld ms (over the whole run: %lld ms)\n",
                 static_cast<long long>(probeLongest), static_cast<long long>(longest));
     window.reject();
