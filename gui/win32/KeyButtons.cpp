@@ -104,6 +104,18 @@ void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol)
     DrawTextW(dc, text, length, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
+HBITMAP CreatePixelBitmap(HDC dc, int w, int h, void** bits)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look)
 {
     const bool bFocus = HasFocus(item.hwndItem);
@@ -114,15 +126,8 @@ bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look)
 
     // Drawn off screen and copied in one go: a large picture pixel by pixel would
     // flicker and hold the window up.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP picture = CreateDIBSection(item.hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP picture = CreatePixelBitmap(item.hDC, w, h, &bits);
     HDC dc = CreateCompatibleDC(item.hDC);
     if (!picture || !dc)
     {

@@ -36,4 +36,8 @@ bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look);
 // The caption's height in pixels for a size in points on the drawing context's screen.
 int CaptionPixelHeight(HDC dc, int points);
 
+// A 32-bit top-down bitmap of w x h pixels for `dc`, whose pixels (0x00RRGGBB, rows
+// from the top) are at *bits; null when it cannot be made.
+HBITMAP CreatePixelBitmap(HDC dc, int w, int h, void** bits);
+
 } // namespace corvalin::win32

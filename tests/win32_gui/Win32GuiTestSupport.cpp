@@ -1,6 +1,7 @@
 #include "tests/win32_gui/Win32GuiTestSupport.h"
 
 #include "gui/win32/DialogWindow.h"
+#include "gui/win32/KeyButtons.h"
 
 #include <zlib.h>
 
@@ -134,15 +135,8 @@ CCapture CaptureWindow(HWND window)
     Pump(50);
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = win32::CreatePixelBitmap(screen, w, h, &bits);
     HGDIOBJ old = SelectObject(dc, bitmap);
     // What is on the screen, as the user sees it; the window is on top.
     BitBlt(dc, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
