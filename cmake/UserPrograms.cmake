@@ -11,6 +11,9 @@
 # function, or the two would clash at link time.
 
 set(CORVALIN_VENDOR "Corvalin")
+# The reverse-DNS id of the window program on Linux: the name of its desktop entry and
+# its icon, and the desktop file name the window reports to the compositor.
+set(CORVALIN_APP_ID "io.github.corvalin.Corvalin")
 if(WIN32)
   set(CORVALIN_INSTALL_BINDIR .)
 else()

@@ -1,6 +1,7 @@
 // corvalin-mkicon FILE.png [SIZE]: draws the application icon, a navy tile with a
 // green progress ring and a white arrow into a chip, and saves it as a PNG. The
-// committed res/corvalin.png was made with it; run it again to change the emblem.
+// committed res/corvalin.png was made with it; the Linux build draws the desktop theme
+// icons (48, 64, 128 and 256 px) with it. Run it again to change the emblem.
 
 #include <QGuiApplication>
 #include <QImage>

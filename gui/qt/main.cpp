@@ -8,6 +8,8 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalin"));
+    // Names the desktop entry, so a Wayland compositor shows the entry's icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVALIN_APP_ID));
     corvalin::CMainWindow window;
     window.exec();
     return 0;
