@@ -31,36 +31,43 @@ void PrintError(const std::string& message)
     std::fprintf(stderr, "corvalin-cli: %s\n", message.c_str());
 }
 
+namespace
+{
+
+// "params FILE [--product NAME]", or just the name for a command without arguments.
+void PrintSynopsis(std::FILE* out, const CCommandUsage& usage)
+{
+    std::fprintf(out, "%.*s", static_cast<int>(usage.name.size()), usage.name.data());
+    if (!usage.arguments.empty())
+        std::fprintf(out, " %.*s", static_cast<int>(usage.arguments.size()), usage.arguments.data());
+    std::fprintf(out, "\n%.*s", static_cast<int>(usage.description.size()), usage.description.data());
+}
+
+} // namespace
+
 void PrintUsage(std::FILE* out)
 {
     std::fputs("usage: corvalin-cli COMMAND [ARGS]\n"
+               "       corvalin-cli help [COMMAND]\n"
+               "       corvalin-cli --version\n"
                "\n"
-               "commands:\n"
-               "  params FILE [--product NAME]\n"
-               "      print the parameter list of an image (or a bundle's product)\n"
-               "  set FILE -o OUT [--product NAME] ASSIGNMENT...\n"
-               "      change parameters, store the image to OUT, print the new list;\n"
-               "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"
-               "  products FILE\n"
-               "      list the products of an update bundle, in the window's order\n"
-               "  decode [--trace] WORDS...\n"
-               "      decode one Pronto IR code (hex words of four digits); prints\n"
-               "      'NAME 0xCODE', 'rejected' or 'not decoded'\n"
-               "  ccf [--trace] FILE\n"
-               "      print the importable keys of a Pronto CCF file as JSON\n"
-               "  ir-import FILE CCF -o OUT [--product NAME] [FUNCTION=LABEL ...]\n"
-               "      take IR codes from a CCF file into the image (keys named by the\n"
-               "      default names, then FUNCTION=LABEL picks, FUNCTION=EMPTY erases),\n"
-               "      store it to OUT, print the new list\n"
-               "  devices\n"
-               "      look for the box on its USB bridge and print its port list entry\n"
-               "  update FILE [--port PATH] [--product NAME]\n"
-               "      send the image to the box (found through the serial-port map,\n"
-               "      or on the port PATH)\n"
-               "\n"
+               "commands:\n",
+               out);
+    for (const CCommandUsage& usage : kCommandUsages)
+    {
+        std::fputs("  ", out);
+        PrintSynopsis(out, usage);
+    }
+    std::fputs("\n"
                "Status texts go to stderr, data to stdout. Exit status: 0 success,\n"
                "1 failure, 2 usage error.\n",
                out);
+}
+
+void PrintCommandUsage(std::FILE* out, const CCommandUsage& usage)
+{
+    std::fputs("usage: corvalin-cli ", out);
+    PrintSynopsis(out, usage);
 }
 
 int UsageError(const std::string& message)

@@ -2,6 +2,7 @@
 // What every corvalin-cli command shares: status texts on stderr, the exit codes,
 // loading the image a command works on, and printing the parameter list.
 
+#include "cli/CommandUsage.h"
 #include "device/Updater.h"
 #include "params/DisplayList.h"
 
@@ -21,11 +22,11 @@ constexpr int kExitUsage = 2;
 // the last one. Safe to call from the worker's thread.
 class CStderrStatus : public IStatusControl
 {
-public:
+  public:
     void SetText(const std::string& text) override;
     std::string LastText() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::string m_strLast;
 };
@@ -38,7 +39,9 @@ void PrintError(const std::string& message);
 // Usage error: prints the message and the usage text, returns kExitUsage.
 int UsageError(const std::string& message);
 
+// The usage of every command; PrintCommandUsage prints that of one.
 void PrintUsage(std::FILE* out);
+void PrintCommandUsage(std::FILE* out, const CCommandUsage& usage);
 
 // Takes "--name VALUE" out of args; an empty optional when absent. Sets `missing`
 // when the option is given without a value.

@@ -1,5 +1,6 @@
 // corvalin-cli: the headless companion of the Corvalin window, for scripts and batch work.
 
+#include "BuildVersion.h"
 #include "cli/Commands.h"
 #include "platform/Terminal.h"
 
@@ -8,26 +9,56 @@
 #endif
 
 #include <cstdio>
+#include <iterator>
+#include <string_view>
 
 namespace
 {
 
 struct Command
 {
-    const char* name;
+    std::string_view name;
     int (*run)(corvalin::cli::Args);
 };
 
-const Command kCommands[] = {
-    {"params", corvalin::cli::RunParams},
-    {"set", corvalin::cli::RunSet},
-    {"products", corvalin::cli::RunProducts},
-    {"decode", corvalin::cli::RunDecode},
-    {"ccf", corvalin::cli::RunCcf},
-    {"ir-import", corvalin::cli::RunIrImport},
-    {"devices", corvalin::cli::RunDevices},
-    {"update", corvalin::cli::RunUpdate},
+constexpr Command kCommands[] = {
+    {"params", corvalin::cli::RunParams},     {"set", corvalin::cli::RunSet},
+    {"products", corvalin::cli::RunProducts}, {"decode", corvalin::cli::RunDecode},
+    {"ccf", corvalin::cli::RunCcf},           {"ir-import", corvalin::cli::RunIrImport},
+    {"devices", corvalin::cli::RunDevices},   {"update", corvalin::cli::RunUpdate},
 };
+
+// Every command has its usage entry, in the same order.
+constexpr bool CommandsMatchUsages()
+{
+    if (std::size(kCommands) != std::size(corvalin::cli::kCommandUsages))
+        return false;
+    for (std::size_t i = 0; i < std::size(kCommands); ++i)
+    {
+        if (kCommands[i].name != corvalin::cli::kCommandUsages[i].name)
+            return false;
+    }
+    return true;
+}
+static_assert(CommandsMatchUsages(), "each command needs its usage in cli/CommandUsage.h");
+
+// "help" alone prints the usage of every command, "help COMMAND" that of one.
+int Help(const corvalin::cli::Args& args)
+{
+    using namespace corvalin::cli;
+    if (args.size() == 1)
+    {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (args.size() > 2)
+        return UsageError("help takes at most one COMMAND");
+    const CCommandUsage* usage = FindCommandUsage(args[1]);
+    if (usage == nullptr)
+        return UsageError("unknown command '" + args[1] + "'");
+    PrintCommandUsage(stdout, *usage);
+    return kExitOk;
+}
 
 // Runs the command named by the first argument; `args` are UTF-8 text.
 int Run(const corvalin::cli::Args& args)
@@ -37,8 +68,10 @@ int Run(const corvalin::cli::Args& args)
     if (args.empty())
         return UsageError("no command given");
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help")
+        return Help(args);
+    if (args[0] == "--version")
     {
-        PrintUsage(stdout);
+        std::printf("corvalin-cli %s\n", corvalin::kVersion);
         return kExitOk;
     }
     for (const Command& command : kCommands)

@@ -1,0 +1,49 @@
+#pragma once
+// The usage text of each corvalin-cli command, in the order the overall usage lists them.
+
+#include <string_view>
+
+namespace corvalin::cli
+{
+
+struct CCommandUsage
+{
+    std::string_view name;
+    std::string_view arguments;
+    // One or more lines, each indented by six blanks and ended by a newline.
+    std::string_view description;
+};
+
+inline constexpr CCommandUsage kCommandUsages[] = {
+    {"params", "FILE [--product NAME]",
+     "      print the parameter list of an image (or a bundle's product)\n"},
+    {"set", "FILE -o OUT [--product NAME] ASSIGNMENT...",
+     "      change parameters, store the image to OUT, print the new list;\n"
+     "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"},
+    {"products", "FILE", "      list the products of an update bundle, in the window's order\n"},
+    {"decode", "[--trace] WORDS...",
+     "      decode one Pronto IR code (hex words of four digits); prints\n"
+     "      'NAME 0xCODE', 'rejected' or 'not decoded'\n"},
+    {"ccf", "[--trace] FILE", "      print the importable keys of a Pronto CCF file as JSON\n"},
+    {"ir-import", "FILE CCF -o OUT [--product NAME] [FUNCTION=LABEL ...]",
+     "      take IR codes from a CCF file into the image (keys named by the\n"
+     "      default names, then FUNCTION=LABEL picks, FUNCTION=EMPTY erases),\n"
+     "      store it to OUT, print the new list\n"},
+    {"devices", "", "      look for the box on its USB bridge and print its port list entry\n"},
+    {"update", "FILE [--port PATH] [--product NAME] [--fast]",
+     "      send the image to the box (found through the serial-port map,\n"
+     "      or on the port PATH); --fast chooses fast transfer\n"},
+};
+
+// The command's usage entry, or nullptr when there is no such command.
+constexpr const CCommandUsage* FindCommandUsage(std::string_view name)
+{
+    for (const CCommandUsage& usage : kCommandUsages)
+    {
+        if (usage.name == name)
+            return &usage;
+    }
+    return nullptr;
+}
+
+} // namespace corvalin::cli

@@ -1,0 +1,56 @@
+// corvalin-cli --version, --help and help COMMAND, run as the program itself.
+
+#include "BuildVersion.h"
+#include "cli/CommandUsage.h"
+#include "tools/fixtures/ProcessRunner.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+CProcessResult Cli(const std::vector<std::string>& args)
+{
+    return RunProcess(CORVALIN_CLI_PATH, args);
+}
+
+} // namespace
+
+TEST(CliHelpTest, VersionIsTheBuildVersion)
+{
+    ASSERT_STRNE("", kVersion);
+    CProcessResult r = Cli({"--version"});
+    EXPECT_EQ(0, r.exitCode);
+    EXPECT_EQ(std::string("corvalin-cli ") + kVersion + "\n", r.out);
+    EXPECT_EQ("", r.err);
+}
+
+TEST(CliHelpTest, HelpCoversEveryCommand)
+{
+    CProcessResult all = Cli({"--help"});
+    EXPECT_EQ(0, all.exitCode);
+    EXPECT_EQ("", all.err);
+    for (const cli::CCommandUsage& usage : cli::kCommandUsages)
+    {
+        const std::string name(usage.name);
+        EXPECT_NE(std::string::npos, all.out.find("\n  " + name)) << name;
+
+        // One command's usage only, not the whole list.
+        CProcessResult one = Cli({"help", name});
+        EXPECT_EQ(0, one.exitCode) << name;
+        EXPECT_EQ(0u, one.out.rfind("usage: corvalin-cli " + name, 0)) << one.out;
+        EXPECT_EQ(std::string::npos, one.out.find("commands:")) << one.out;
+        EXPECT_EQ("", one.err) << name;
+    }
+}
+
+TEST(CliHelpTest, HelpOnAnUnknownCommandIsAUsageError)
+{
+    CProcessResult r = Cli({"help", "flash"});
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("unknown command 'flash'")) << r.err;
+}
