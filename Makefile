@@ -7,6 +7,7 @@
 #   make windows  build the Windows programs with MinGW-w64 and their packages, and run
 #               their tests under Wine
 #   make package-windows  build the Windows installer and portable archive (build/windows)
+#   make package  build the Debian package corvalin_<version>_<arch>.deb (build/package)
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
@@ -17,7 +18,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
-	bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows
+	package test-package bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows
 
 all: build
 
@@ -40,6 +41,14 @@ windows-deps: deps
 
 build/windows/build.ninja: CMakeLists.txt CMakePresets.json tools/mingw-w64.cmake | windows-deps
 	cmake --preset windows
+
+# The package's programs are built with all of Debian's hardening flags, as a Debian
+# package build does (CMake reads no CPPFLAGS, so they join the compiler flags).
+build/package/build.ninja: CMakeLists.txt CMakePresets.json
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" cmake --preset package
 
 build: deps build/default/build.ninja
 	cmake --build --preset default -j $(JOBS)
@@ -70,6 +79,15 @@ package-windows: build-windows
 windows: package-windows
 	ctest --preset windows -j $(JOBS)
 
+# build/package/corvalin_<version>_<arch>.deb
+package: deps build/package/build.ninja
+	cmake --build --preset package -j $(JOBS)
+	cpack --preset package
+
+# lintian, the control fields and the unpacked programs (tests/linux/package-test.sh).
+test-package: package
+	ctest --preset package
+
 test-fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SMOKE_SECONDS)
 
@@ -80,7 +98,7 @@ test-windows:
 	else echo "test-windows: not an amd64 machine, skipped"; fi
 
 # The fuzz smoke runs first, so the test runner's summary is the last thing printed.
-test: test-fuzz test-windows test-default test-asan
+test: test-fuzz test-windows test-package test-default test-asan
 
 fuzz: build-fuzz
 	./tests/fuzz/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)

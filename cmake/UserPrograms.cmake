@@ -14,6 +14,7 @@ set(CORVALIN_VENDOR "Corvalin")
 # The reverse-DNS id of the window program on Linux: the name of its desktop entry and
 # its icon, and the desktop file name the window reports to the compositor.
 set(CORVALIN_APP_ID "io.github.corvalin.Corvalin")
+set(CORVALIN_HOMEPAGE "https://github.com/corvalin/corvalin")
 if(WIN32)
   set(CORVALIN_INSTALL_BINDIR .)
 else()
