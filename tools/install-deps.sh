@@ -10,7 +10,7 @@ packages=(
   libasound2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip
-  desktop-file-utils man-db groff-base
+  desktop-file-utils man-db groff-base bash-completion
   fonts-dejavu-core fontconfig
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64
