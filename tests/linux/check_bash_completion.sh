@@ -53,6 +53,7 @@ commands)
     [[ $listed ]] || { echo "no commands in corvalin-cli help" >&2; exit 1; }
     expect "$listed"$'\nhelp' corvalin-cli ''
     expect "$listed" corvalin-cli help ''
+    expect "$listed" corvalin-cli --help ''
     expect $'--help\n--version\n-h' corvalin-cli -
     expect $'products\nparams' corvalin-cli p
     expect '' corvalin-cli help update ''
