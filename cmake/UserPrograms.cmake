@@ -66,3 +66,21 @@ function(corvalin_user_program target)
     set_property(GLOBAL APPEND PROPERTY CORVALIN_START_MENU_ENTRIES "${arg_START_MENU}|${target}")
   endif()
 endfunction()
+
+# corvalin_man_page(NAME) (not on Windows): the manual page res/linux/man/NAME.1.in
+# with the version and the release date filled in, compressed at build time without
+# name or time stamp (as Debian installs manual pages, and so that the file does not
+# change from one build to the next), and installed to man1. The compressed pages are
+# listed in the global property CORVALIN_MAN_PAGES for the tests.
+function(corvalin_man_page name)
+  find_program(CORVALIN_GZIP gzip REQUIRED)
+  set(page ${CMAKE_BINARY_DIR}/generated/man/${name}.1)
+  configure_file(${CMAKE_SOURCE_DIR}/res/linux/man/${name}.1.in ${page} @ONLY)
+  add_custom_command(OUTPUT ${page}.gz
+    COMMAND ${CORVALIN_GZIP} -9nkf ${page}
+    DEPENDS ${page}
+    COMMENT "Compressing the manual page ${name}.1")
+  add_custom_target(${name}_man_page ALL DEPENDS ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set_property(GLOBAL APPEND PROPERTY CORVALIN_MAN_PAGES ${page}.gz)
+endfunction()

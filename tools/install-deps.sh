@@ -10,7 +10,7 @@ packages=(
   libasound2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip
-  desktop-file-utils appstream
+  desktop-file-utils appstream man-db groff-base bash-completion
   dpkg-dev file lintian
   fonts-dejavu-core fontconfig
   clang libclang-rt-14-dev

@@ -1,7 +1,8 @@
 # cmake -DBUILD=DIR -DDEST=DIR -DAPP_ID=ID -DVALIDATE=desktop-file-validate -P check_install.cmake:
 # installs the build into DEST with the prefix /usr and checks what a Linux desktop
 # needs from it: both programs, the desktop entry (valid, naming the icon and the
-# program), the icon in each hicolor size at that size, and the udev rule for the bridge.
+# program), the icon in each hicolor size at that size, the udev rule for the bridge,
+# both manual pages compressed without a time stamp, and corvalin-cli's bash completion.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${DEST}
@@ -69,6 +70,30 @@ else()
       string(APPEND failures "the udev rule lacks ${wanted}\n")
     endif()
   endforeach()
+endif()
+
+# A gzip file starts with 1f 8b 08, its flags (08 when the file's name is stored) and
+# the time stamp (four bytes, all 0 when none is stored).
+foreach(page corvalin corvalin-cli)
+  set(file "${root}/share/man/man1/${page}.1.gz")
+  if(NOT EXISTS "${file}")
+    string(APPEND failures "missing share/man/man1/${page}.1.gz\n")
+    continue()
+  endif()
+  file(READ "${file}" header LIMIT 8 HEX)
+  if(NOT header STREQUAL "1f8b080000000000")
+    string(APPEND failures "share/man/man1/${page}.1.gz is not gzip without name and time stamp: ${header}\n")
+  endif()
+endforeach()
+
+set(completion "${root}/share/bash-completion/completions/corvalin-cli")
+if(NOT EXISTS "${completion}")
+  string(APPEND failures "missing share/bash-completion/completions/corvalin-cli\n")
+else()
+  file(STRINGS "${completion}" registration REGEX "^complete ")
+  if(NOT registration STREQUAL "complete -F _corvalin_cli corvalin-cli")
+    string(APPEND failures "the bash completion does not register for corvalin-cli: ${registration}\n")
+  endif()
 endif()
 
 if(NOT failures STREQUAL "")
