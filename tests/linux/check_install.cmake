@@ -1,8 +1,10 @@
-# cmake -DBUILD=DIR -DDEST=DIR -DAPP_ID=ID -DVALIDATE=desktop-file-validate -P check_install.cmake:
+# cmake -DBUILD=DIR -DDEST=DIR -DAPP_ID=ID -DVALIDATE=desktop-file-validate -DAPPSTREAMCLI=appstreamcli
+#       -P check_install.cmake:
 # installs the build into DEST with the prefix /usr and checks what a Linux desktop
 # needs from it: both programs, the desktop entry (valid, naming the icon and the
-# program), the icon in each hicolor size at that size, the udev rule for the bridge,
-# both manual pages compressed without a time stamp, and corvalin-cli's bash completion.
+# program), the AppStream metadata (valid), the icon in each hicolor size at that size,
+# the udev rule for the bridge, both manual pages compressed without a time stamp, and
+# corvalin-cli's bash completion.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${DEST}")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${DEST}
@@ -35,6 +37,23 @@ else()
       string(APPEND failures "the desktop entry lacks ${wanted}\n")
     endif()
   endforeach()
+endif()
+
+# The software centre's page: valid without reaching the network, and naming the
+# desktop entry it describes.
+set(metainfo "${root}/share/metainfo/${APP_ID}.metainfo.xml")
+if(NOT EXISTS "${metainfo}")
+  string(APPEND failures "missing share/metainfo/${APP_ID}.metainfo.xml\n")
+else()
+  execute_process(COMMAND ${APPSTREAMCLI} validate --no-net --no-color "${metainfo}" RESULT_VARIABLE result
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result EQUAL 0)
+    string(APPEND failures "appstreamcli validate: ${result}\n${out}")
+  endif()
+  file(READ "${metainfo}" text)
+  if(NOT text MATCHES "<launchable type=\"desktop-id\">${APP_ID}.desktop</launchable>")
+    string(APPEND failures "the metainfo does not launch ${APP_ID}.desktop\n")
+  endif()
 endif()
 
 # A PNG starts with its 8-byte signature and the IHDR chunk, whose first fields are
