@@ -18,7 +18,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
-	package test-package bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows
+	package test-package bench-cold-start bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows
 
 all: build
 
@@ -108,6 +108,12 @@ demo: build
 
 bench: build
 	@./tools/run-benchmarks.sh build/default
+
+# The window program's start to its first painted window, cold and warm, run from the
+# unpacked package (benchmarks/cold-start.sh with no argument measures the installed one).
+bench-cold-start: package
+	rm -rf build/package/unpacked && dpkg-deb -x build/package/corvalin_*.deb build/package/unpacked
+	@./benchmarks/cold-start.sh build/package/unpacked/usr/bin/corvalin
 
 # The Win32 window's start and its stalls during a probe (three runs on a virtual
 # display), then whole corvalin-cli.exe updates under Wine against the paced simulator

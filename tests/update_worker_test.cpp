@@ -243,7 +243,10 @@ TEST_F(UpdateWorkerTest, HangUpInTheTransferFailsTheUpdateAndClosesThePort)
 
 TEST_F(UpdateWorkerTest, UpdateCannotBeStartedTwiceNorItsImageReplaced)
 {
-    // Slow flashing keeps the update running while the owner tries to interfere.
+    // Slow flashing keeps the update running while the owner tries to interfere. Each
+    // reply then comes 30 ms late, so the read waits longer than the shortened 40 ms,
+    // which a loaded machine under Wine overran ("XFER Failed: 2").
+    m_timing.nReadConstantMs = 250;
     Begin({"--flash-ms", "30"}, 64 * 512);
     Updater().StartUpdate(0);
     ASSERT_TRUE(WaitUntil([&] { return Updater().Block() >= 2; }));
