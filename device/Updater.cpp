@@ -193,6 +193,11 @@ int CUpdater::WritePort(const uint8_t* buffer, std::size_t length, std::size_t& 
 
 int CUpdater::FindDevice()
 {
+    return FindDeviceAt(platform::kFirstBridgeDevice);
+}
+
+int CUpdater::FindDeviceAt(const std::string& driverDevice)
+{
     int expected = kPortFree;
     if (!m_nPortUser.compare_exchange_strong(expected, kPortDiscovery))
     {
@@ -213,7 +218,7 @@ int CUpdater::FindDevice()
         m_portPaths.clear();
     }
 
-    std::optional<platform::CMappedPort> mapped = platform::LookupSerialPort(platform::kFirstBridgeDevice);
+    std::optional<platform::CMappedPort> mapped = platform::LookupSerialPort(driverDevice);
     if (!mapped)
         return 0;
     m_strPortPath = mapped->strPath;

@@ -86,6 +86,9 @@ public:
     // (0 or 1). Skipped while an update uses the port: the list is left as it is and
     // its size returned. May run on a thread of its own; RequestStop cuts it short.
     int FindDevice();
+    // The same for the bridge `driverDevice` ("\\Device\\Silabser3"), as listed by
+    // platform::ListBridgePorts: with one updater per bridge, a station serves them all.
+    int FindDeviceAt(const std::string& driverDevice);
     // Makes the port list one entry for the port at `path`, without asking the box;
     // for the CLI's --port. Returns the number of entries (1, or 0 during an update).
     int UsePortPath(const std::string& path);

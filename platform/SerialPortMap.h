@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace corvalin::platform
 {
@@ -23,8 +24,24 @@ struct CMappedPort
     std::string strName;   // what the port list shows: "COM5", "ttyUSB0", "pts/7"
 };
 
+struct CBridgePort
+{
+    int nIndex = 0;              // the i of "\Device\Silabser<i>"
+    std::string strDevice;       // the name to look it up by: "\Device\Silabser<i>"
+    CMappedPort port;
+};
+
 // The port of a driver device name such as "\Device\Silabser0", or nothing when the
 // map does not hold it.
 std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice);
+
+// Every bridge the map holds now, in ascending order of its index; a gap in the
+// indices is a bridge that has gone.
+std::vector<CBridgePort> ListBridgePorts();
+
+// The i of "Silabser<i>" (at most three digits), or nothing for any other name.
+std::optional<int> ParseBridgeIndex(const std::string& entry);
+// "\Device\Silabser<i>".
+std::string BridgeDeviceName(int index);
 
 } // namespace corvalin::platform

@@ -172,6 +172,24 @@ TEST(SerialPortMap, MapDirectoryEntryIsThePort)
     EXPECT_FALSE(platform::LookupSerialPort("\\Device\\Silabser0").has_value());
     unsetenv("CORVALIN_SERIAL_MAP");
 }
+
+TEST(SerialPortMap, EveryBridgeIsListedInIndexOrder)
+{
+    CTempDir dir;
+    for (const char* entry : {"Silabser10", "Silabser2", "Silabser0", "Silabser", "Silabser1234", "Silabser2x", "ttyUSB0"})
+        std::filesystem::create_symlink("/dev/null", dir / entry);
+    // A bridge that has gone leaves a gap.
+    std::filesystem::create_symlink(dir / "gone", dir / "Silabser5");
+    setenv("CORVALIN_SERIAL_MAP", dir.Path().c_str(), 1);
+    std::vector<platform::CBridgePort> bridges = platform::ListBridgePorts();
+    unsetenv("CORVALIN_SERIAL_MAP");
+
+    std::vector<std::string> listed;
+    for (const platform::CBridgePort& bridge : bridges)
+        listed.push_back(std::to_string(bridge.nIndex) + " " + bridge.strDevice + " " + bridge.port.strPath);
+    EXPECT_EQ(listed, (std::vector<std::string>{"0 \\Device\\Silabser0 /dev/null", "2 \\Device\\Silabser2 /dev/null",
+                                                "10 \\Device\\Silabser10 /dev/null"}));
+}
 #endif
 
 // --- The port itself ---
@@ -332,6 +350,33 @@ TEST_F(DeviceLinkTest, ConfiguredBoxIsListedWithItsNameAndNumber)
     EXPECT_FALSE(updater.IsPortOpen());
     EXPECT_EQ(Hex(box.Record("rx.bin"), 0, 5), "AA 55 01 00 00");
 }
+
+#ifndef _WIN32 // several simulators publish themselves in one map directory
+TEST_F(DeviceLinkTest, EachBridgeIsProbedOnItsOwn)
+{
+    CTempDir dir;
+    const std::string map = (dir / "map").string();
+    fixtures::CBoxSim first(CORVALIN_BOXSIM_PATH, {"--map-dir", map, "--name", "FIRST", "--number", "1"});
+    fixtures::CBoxSim fourth(CORVALIN_BOXSIM_PATH,
+                             {"--map-dir", map, "--map-name", "Silabser3", "--name", "FOURTH", "--number", "4"});
+    ASSERT_FALSE(first.Path().empty());
+    ASSERT_FALSE(fourth.Path().empty());
+    setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
+    std::vector<platform::CBridgePort> bridges = platform::ListBridgePorts();
+    ASSERT_EQ(bridges.size(), 2u);
+    EXPECT_EQ(bridges[1].nIndex, 3);
+
+    CUpdater updater(FastTiming());
+    Attach(updater);
+    EXPECT_EQ(updater.FindDeviceAt(bridges[1].strDevice), 1);
+    EXPECT_EQ(updater.GetPortEntry(0), fourth.Path().substr(5) + " | FOURTH | 00000004");
+    // The window's discovery still takes the first bridge only.
+    EXPECT_EQ(updater.FindDevice(), 1);
+    EXPECT_EQ(updater.GetPortEntry(0), first.Path().substr(5) + " | FIRST | 00000001");
+    EXPECT_EQ(updater.FindDeviceAt("\\Device\\Silabser7"), 0);
+    unsetenv("CORVALIN_SERIAL_MAP");
+}
+#endif
 
 TEST_F(DeviceLinkTest, EmptyBoxesShowTheirNumberWithSignAndEightDigits)
 {

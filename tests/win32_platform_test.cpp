@@ -13,6 +13,7 @@
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMap.h"
 #include "platform/Sound.h"
+#include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ProcessRunner.h"
@@ -110,6 +111,25 @@ TEST(Win32SerialMap, ComValuesGiveTheirPortAndAnythingElseNoBridge)
         EXPECT_FALSE(platform::LookupSerialPort(kTestDevice).has_value())
             << std::string(data, data + wcslen(data));
     }
+}
+
+TEST(Win32SerialMap, EveryBridgeValueIsListedInIndexOrder)
+{
+    // Indices no other test uses; values that are not a bridge's COM port are left out.
+    const std::pair<const char*, const char*> values[] = {
+        {"\\Device\\Silabser41", "COM41"}, {"\\Device\\Silabser40", "COM40"},
+        {"\\Device\\Silabser42", "LPT1"},   {"\\Device\\Silabser4x", "COM43"}};
+    for (const auto& [device, port] : values)
+        fixtures::SetSerialCommValue(device, port);
+    std::vector<std::string> listed;
+    for (const platform::CBridgePort& bridge : platform::ListBridgePorts())
+    {
+        if (bridge.nIndex >= 40 && bridge.nIndex <= 49)
+            listed.push_back(bridge.strDevice + " " + bridge.port.strName);
+    }
+    for (const auto& [device, port] : values)
+        fixtures::SetSerialCommValue(device, "");
+    EXPECT_EQ(listed, (std::vector<std::string>{"\\Device\\Silabser40 COM40", "\\Device\\Silabser41 COM41"}));
 }
 
 TEST(Win32SerialPort, APortThatIsNotThereIsNotFound)

@@ -4,7 +4,8 @@
 //
 // It prints the pseudo-terminal's path on the first line of stdout and serves until
 // it is terminated (or, with --hangup-at, until it hangs up). With --map-dir DIR it
-// also publishes the port as DIR/Silabser0, the serial-port map that
+// also publishes the port as DIR/Silabser0 (or DIR/NAME with --map-name NAME, so
+// several simulators make several bridges), the serial-port map that
 // CORVALIN_SERIAL_MAP points the tool at. With --link PATH it makes PATH a symbolic
 // link to the terminal while it runs (a Wine COM port is such a link). With
 // --while-file PATH it ends once PATH is gone, for a starter that cannot signal it.
@@ -45,6 +46,7 @@ constexpr std::size_t kBlockSize = 512;
 struct COptions
 {
     std::string strMapDir;
+    std::string strMapName = "Silabser0";  // the map entry: "Silabser<i>" is the i-th bridge
     std::string strRecordDir;
     uint32_t nMark = 0xABADCAFEu;
     std::string strName = "BOX";
@@ -93,7 +95,7 @@ void OnTerminate(int)
 {
     std::fprintf(stderr,
                  "corvalin-boxsim: %s\n"
-                 "usage: corvalin-boxsim [--map-dir DIR] [--record DIR]\n"
+                 "usage: corvalin-boxsim [--map-dir DIR [--map-name Silabser<i>]] [--record DIR]\n"
                  "  record:     [--mark configured|empty|erased|HEX] [--name TEXT] [--number N] [--query-bytes N]\n"
                  "  scenarios:  [--silent] [--silent-inits N] [--restarts N] [--init-script sro...]\n"
                  "              [--xfer-fail BLOCK:STATUS]\n"
@@ -146,6 +148,12 @@ COptions ParseOptions(int argc, char** argv)
         };
         if (a == "--map-dir")
             o.strMapDir = value();
+        else if (a == "--map-name")
+        {
+            o.strMapName = value();
+            if (o.strMapName.empty() || o.strMapName.find('/') != std::string::npos)
+                Usage("--map-name takes a file name such as Silabser3");
+        }
         else if (a == "--record")
             o.strRecordDir = value();
         else if (a == "--mark")
@@ -551,11 +559,11 @@ int main(int argc, char** argv)
         std::error_code error;
         fs::path dir = options.strMapDir;
         fs::create_directories(dir, error);
-        fs::remove(dir / "Silabser0", error);
-        fs::create_symlink(slavePath, dir / "Silabser0", error);
+        fs::remove(dir / options.strMapName, error);
+        fs::create_symlink(slavePath, dir / options.strMapName, error);
         if (error)
         {
-            std::fprintf(stderr, "corvalin-boxsim: cannot publish %s: %s\n", (dir / "Silabser0").c_str(),
+            std::fprintf(stderr, "corvalin-boxsim: cannot publish %s: %s\n", (dir / options.strMapName).c_str(),
                          error.message().c_str());
             return 1;
         }
@@ -625,7 +633,7 @@ int main(int argc, char** argv)
                 ::close(slave);
                 ::close(master);
                 if (!options.strMapDir.empty())
-                    fs::remove(fs::path(options.strMapDir) / "Silabser0", error);
+                    fs::remove(fs::path(options.strMapDir) / options.strMapName, error);
                 removeLink();
                 return 0;
             }

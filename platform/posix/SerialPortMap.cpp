@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kDevicePrefix = "\\Device\\";
 constexpr const char* kCp210xDriverDir = "/sys/bus/usb-serial/drivers/cp210x";
-constexpr std::string_view kBridgeName = "Silabser";
 constexpr std::string_view kUsbTtyName = "ttyUSB";
 
 // "/dev/pts/7" is shown as "pts/7", "/dev/ttyUSB0" as "ttyUSB0".
@@ -62,6 +61,24 @@ std::vector<int> BoundUsbTtys()
     return numbers;
 }
 
+// The map directory CORVALIN_SERIAL_MAP names, when it names one.
+std::optional<fs::path> MapDirectory()
+{
+    const char* mapDir = std::getenv(kSerialMapVariable);
+    std::error_code error;
+    if (!mapDir || !*mapDir || !fs::is_directory(mapDir, error))
+        return std::nullopt;
+    return fs::path(mapDir);
+}
+
+std::optional<CMappedPort> UsbTtyPort(const std::vector<int>& ttys, int index)
+{
+    if (index < 0 || std::size_t(index) >= ttys.size())
+        return std::nullopt;
+    fs::path device = "/dev/" + std::string(kUsbTtyName) + std::to_string(ttys[std::size_t(index)]);
+    return CMappedPort{device.string(), ShownName(device)};
+}
+
 } // namespace
 
 std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)
@@ -70,25 +87,42 @@ std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)
         return std::nullopt;
     std::string entry = driverDevice.substr(kDevicePrefix.size());
 
-    if (const char* mapDir = std::getenv(kSerialMapVariable); mapDir && *mapDir)
+    if (std::optional<fs::path> mapDir = MapDirectory())
+        return LookupInDirectory(*mapDir, entry);
+
+    std::optional<int> index = ParseBridgeIndex(entry);
+    if (!index)
+        return std::nullopt;
+    return UsbTtyPort(BoundUsbTtys(), *index);
+}
+
+std::vector<CBridgePort> ListBridgePorts()
+{
+    std::vector<CBridgePort> bridges;
+    if (std::optional<fs::path> mapDir = MapDirectory())
     {
         std::error_code error;
-        if (fs::is_directory(mapDir, error))
-            return LookupInDirectory(mapDir, entry);
+        for (fs::directory_iterator it(*mapDir, error), end; !error && it != end; it.increment(error))
+        {
+            std::string entry = it->path().filename().string();
+            std::optional<int> index = ParseBridgeIndex(entry);
+            if (!index)
+                continue;
+            if (std::optional<CMappedPort> port = LookupInDirectory(*mapDir, entry))
+                bridges.push_back(CBridgePort{*index, std::string(kDevicePrefix) + entry, *port});
+        }
+        std::sort(bridges.begin(), bridges.end(),
+                  [](const CBridgePort& a, const CBridgePort& b) { return a.nIndex < b.nIndex; });
+        return bridges;
     }
 
-    if (entry.compare(0, kBridgeName.size(), kBridgeName) != 0 || entry.size() == kBridgeName.size())
-        return std::nullopt;
-    std::string_view digits = std::string_view(entry).substr(kBridgeName.size());
-    if (digits.size() > 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    std::size_t index = std::size_t(std::atoi(std::string(digits).c_str()));
-
     std::vector<int> ttys = BoundUsbTtys();
-    if (index >= ttys.size())
-        return std::nullopt;
-    fs::path device = "/dev/" + std::string(kUsbTtyName) + std::to_string(ttys[index]);
-    return CMappedPort{device.string(), ShownName(device)};
+    for (std::size_t i = 0; i < ttys.size(); ++i)
+    {
+        int index = int(i);
+        bridges.push_back(CBridgePort{index, BridgeDeviceName(index), *UsbTtyPort(ttys, index)});
+    }
+    return bridges;
 }
 
 } // namespace corvalin::platform

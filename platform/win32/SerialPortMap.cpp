@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace corvalin::platform
 {
@@ -15,34 +17,84 @@ namespace
 {
 
 constexpr DWORD kValueBufferBytes = 2048;
+// Value names are short ("\Device\Silabser0"); a longer one is no bridge of ours.
+constexpr DWORD kNameChars = 256;
+constexpr std::wstring_view kDevicePrefix = L"\\Device\\";
+
+// The SERIALCOMM key, open for reading, or nullptr when there is none.
+HKEY OpenSerialComm()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+// The port a SERIALCOMM value names. A value that names no COM port ("COMx", "LPT1",
+// "COM0") means no bridge: there is nothing to open.
+std::optional<CMappedPort> PortOfValue(DWORD type, wchar_t* value, DWORD size)
+{
+    if (type != REG_SZ)
+        return std::nullopt;
+    // The stored text need not end with a NUL.
+    value[std::min<DWORD>(size, kValueBufferBytes) / sizeof(wchar_t)] = L'\0';
+    std::optional<int> number = ParseComPortNumber(Narrow(value));
+    if (!number || *number == 0)
+        return std::nullopt;
+    std::string name = "COM" + std::to_string(*number);
+    return CMappedPort{"\\\\.\\" + name, name};
+}
 
 } // namespace
 
 std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS)
+    HKEY key = OpenSerialComm();
+    if (!key)
         return std::nullopt;
-
     wchar_t value[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
     DWORD type = 0;
     DWORD size = kValueBufferBytes;
     LONG result = RegQueryValueExW(key, Widen(driverDevice).c_str(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_SZ)
+    if (result != ERROR_SUCCESS)
         return std::nullopt;
-    // The stored text need not end with a NUL.
-    value[std::min<DWORD>(size, kValueBufferBytes) / sizeof(wchar_t)] = L'\0';
+    return PortOfValue(type, value, size);
+}
 
-    // A value that names no COM port ("COMx", "LPT1", "COM0") means no bridge: there
-    // is nothing to open.
-    std::optional<int> number = ParseComPortNumber(Narrow(value));
-    if (!number || *number == 0)
-        return std::nullopt;
-    std::string name = "COM" + std::to_string(*number);
-    return CMappedPort{"\\\\.\\" + name, name};
+std::vector<CBridgePort> ListBridgePorts()
+{
+    std::vector<CBridgePort> bridges;
+    HKEY key = OpenSerialComm();
+    if (!key)
+        return bridges;
+    for (DWORD i = 0;; ++i)
+    {
+        wchar_t name[kNameChars] = {};
+        DWORD nameChars = kNameChars;
+        wchar_t value[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
+        DWORD type = 0;
+        DWORD size = kValueBufferBytes;
+        LONG result = RegEnumValueW(key, i, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result != ERROR_SUCCESS)
+            continue; // a name or value too long for us: not a bridge
+        std::wstring_view device(name, nameChars);
+        if (device.substr(0, kDevicePrefix.size()) != kDevicePrefix)
+            continue;
+        std::optional<int> index = ParseBridgeIndex(Narrow(std::wstring(device.substr(kDevicePrefix.size()))));
+        if (!index)
+            continue;
+        if (std::optional<CMappedPort> port = PortOfValue(type, value, size))
+            bridges.push_back(CBridgePort{*index, Narrow(std::wstring(device)), *port});
+    }
+    RegCloseKey(key);
+    std::sort(bridges.begin(), bridges.end(),
+              [](const CBridgePort& a, const CBridgePort& b) { return a.nIndex < b.nIndex; });
+    return bridges;
 }
 
 } // namespace corvalin::platform
