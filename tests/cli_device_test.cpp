@@ -122,6 +122,11 @@ TEST_F(CliDeviceTest, PortWithoutPermissionGetsTheUdevHint)
             std::filesystem::permissions(dir, open);
         std::filesystem::permissions(m_image, std::filesystem::perms::others_read,
                                      std::filesystem::perm_options::add);
+        // A container may have no such user, or a checkout nobody cannot reach.
+        std::vector<std::string> version(command.begin() + 1, command.end());
+        version.push_back("--version");
+        if (RunProcess(command.front(), version).exitCode != 0)
+            GTEST_SKIP() << "corvalin-cli cannot be run as nobody here";
     }
     else
         ASSERT_EQ(chmod(box.Path().c_str(), 0), 0);
