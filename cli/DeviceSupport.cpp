@@ -1,6 +1,7 @@
 #include "cli/DeviceSupport.h"
 
 #include "cli/CliSupport.h"
+#include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
 
 #include <chrono>
@@ -22,35 +23,17 @@ constexpr int kWatchStepMs = 20;
 
 std::atomic<bool> g_bInterrupted{false};
 
-// Windows publishes the bridge's port only once its driver is installed; Linux has
-// the driver in the kernel, so there no bridge means no box plugged in.
-void PrintNoBridgeHint()
+void PrintHint(const std::string& hint)
 {
-#ifdef _WIN32
-    std::fprintf(stderr,
-                 "hint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing; "
-                 "Windows 10 and 11 fetch it through Windows Update\n");
-#endif
+    if (!hint.empty())
+        std::fprintf(stderr, "hint: %s\n", hint.c_str());
 }
 
 } // namespace
 
 void PrintPortHint(const CUpdater& updater)
 {
-    switch (updater.LastPortError())
-    {
-    case platform::SerialError::Permission:
-        std::fprintf(stderr, "hint: no permission to open the port (%s); add your user to the dialout group "
-                             "(sudo usermod -aG dialout $USER) and log in again\n",
-                     updater.LastPortErrorText().c_str());
-        break;
-    case platform::SerialError::Busy:
-        std::fprintf(stderr, "hint: the port is in use by another program (%s); close it and try again\n",
-                     updater.LastPortErrorText().c_str());
-        break;
-    default:
-        break;
-    }
+    PrintHint(platform::PortAccessHint(updater.LastPortError(), updater.LastPortErrorText()));
 }
 
 bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* interrupted)
@@ -86,7 +69,7 @@ bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* 
     else if (!platform::LookupSerialPort(platform::kFirstBridgeDevice))
     {
         status.SetText(kNotConnected);
-        PrintNoBridgeHint();
+        PrintHint(platform::NoBridgeHint());
     }
     else
         status.SetText(kCannotCommunicate);

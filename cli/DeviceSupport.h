@@ -12,8 +12,9 @@ namespace corvalin::cli
 {
 
 // Looks for the box once through the serial-port map, like the window does. On
-// failure prints why on stderr ("Not connected", "Cannot communicate, try to replug
-// the USB", or the opening failure with a hint) and returns false. With `interrupted`
+// failure prints why on stderr ("Not connected", with a hint when the system tells
+// why a plugged-in bridge has no port; "Cannot communicate, try to replug the USB";
+// or the opening failure with a hint) and returns false. With `interrupted`
 // the probe stops as soon as the flag is set, and returns false without a text.
 bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* interrupted = nullptr);
 

@@ -216,6 +216,22 @@ private:
 #endif
 };
 
+#ifndef _WIN32
+// A USB device in a sysfs tree of the test's own, laid out as Linux lists it under
+// bus/usb/devices: the device's folder with idVendor and idProduct ("10c4\n"), and its
+// first interface's folder "<name>:1.0", empty until a driver binds a tty there.
+inline std::filesystem::path AddUsbDevice(const std::filesystem::path& sysfs, const std::string& name,
+                                          const std::string& vendor, const std::string& product)
+{
+    const std::filesystem::path devices = sysfs / "bus" / "usb" / "devices";
+    std::filesystem::create_directories(devices / name);
+    std::filesystem::create_directories(devices / (name + ":1.0"));
+    std::ofstream(devices / name / "idVendor") << vendor << "\n";
+    std::ofstream(devices / name / "idProduct") << product << "\n";
+    return devices / (name + ":1.0");
+}
+#endif
+
 // A simulated box published as the map's Silabser0 (on Linux the map directory that
 // the process's CORVALIN_SERIAL_MAP then names); it records what it receives.
 class CSimulatedBox

@@ -29,6 +29,7 @@ class CFakeView : public IMainDialogView
         if (control == EMainControl::Status)
             m_statusTexts.push_back(text);
     }
+    void SetDeviceHint(const std::string& text) override { m_deviceHints.push_back(text); }
     void EnableControl(EMainControl control, bool enabled) override { m_enabled[control] = enabled; }
     void FillList(EMainControl control, const std::vector<std::string>& lines) override
     {
@@ -111,6 +112,8 @@ class CFakeView : public IMainDialogView
     std::string m_strTitle;
     std::map<EMainControl, std::string> m_texts;
     std::vector<std::string> m_statusTexts;
+    // Every hint the device field was given, the last one shown.
+    std::vector<std::string> m_deviceHints;
     std::map<EMainControl, bool> m_enabled;
     std::map<EMainControl, std::vector<std::string>> m_lists;
     int m_nProductShown = -1;

@@ -3,6 +3,8 @@
 
 #include "DeviceTestSupport.h"
 
+#include "platform/DeviceHints.h"
+
 #include "tools/fixtures/ProcessRunner.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 #endif
@@ -98,6 +102,52 @@ TEST_F(CliDeviceTest, BusyPortGetsAHint)
     r = Cli({"update", m_image.string(), "--port", box.Path()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Unable to open the device\nhint: the port is in use"), std::string::npos) << r.err;
+}
+#endif
+
+#ifndef _WIN32 // the udev rule and the dialout group are Linux's
+TEST_F(CliDeviceTest, PortWithoutPermissionGetsTheUdevHint)
+{
+    CSimulatedBox box;
+    // Root opens any device node, so there the program runs as nobody, who may not
+    // open root's terminal; any other user is kept from their own by its mode.
+    std::vector<std::string> command = {CORVALIN_CLI_PATH};
+    if (geteuid() == 0)
+    {
+        command = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", CORVALIN_CLI_PATH};
+        const auto open = std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                          std::filesystem::perms::others_exec;
+        for (const std::filesystem::path& dir : {m_dir.Path(), box.MapDir().parent_path()})
+            std::filesystem::permissions(dir, open);
+        std::filesystem::permissions(m_image, std::filesystem::perms::others_read,
+                                     std::filesystem::perm_options::add);
+        // A container may have no such user, or a checkout nobody cannot reach.
+        std::vector<std::string> version(command.begin() + 1, command.end());
+        version.push_back("--version");
+        if (RunProcess(command.front(), version).exitCode != 0)
+            GTEST_SKIP() << "corvalin-cli cannot be run as nobody here";
+    }
+    else
+        ASSERT_EQ(chmod(box.Path().c_str(), 0), 0);
+    auto run = [&](std::vector<std::string> args)
+    {
+        args.insert(args.begin(), command.begin() + 1, command.end());
+        return RunProcess(command.front(), args, {"CORVALIN_SERIAL_MAP=" + box.MapDir().string()});
+    };
+    const std::string hint =
+        "hint: " + platform::PortAccessHint(platform::SerialError::Permission, "Permission denied") + "\n";
+    for (const char* part :
+         {"70-corvalin-cp210x.rules", "/etc/udev/rules.d", "udevadm trigger", "usermod -aG dialout"})
+        EXPECT_NE(hint.find(part), std::string::npos) << part;
+
+    CProcessResult r = run({"devices"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot find device\n" + hint);
+
+    r = run({"update", m_image.string(), "--port", box.Path()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.ends_with("Unable to open the device\n" + hint)) << r.err;
 }
 #endif
 

@@ -4,6 +4,7 @@
 
 #include "DeviceTestSupport.h"
 
+#include "platform/DeviceHints.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMap.h"
 
@@ -14,6 +15,7 @@
 #include <future>
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -189,6 +191,50 @@ TEST(SerialPortMap, EveryBridgeIsListedInIndexOrder)
         listed.push_back(std::to_string(bridge.nIndex) + " " + bridge.strDevice + " " + bridge.port.strPath);
     EXPECT_EQ(listed, (std::vector<std::string>{"0 \\Device\\Silabser0 /dev/null", "2 \\Device\\Silabser2 /dev/null",
                                                 "10 \\Device\\Silabser10 /dev/null"}));
+}
+#endif
+
+#ifndef _WIN32 // Windows cannot tell a missing driver from no bridge: its hint is a fixed text
+TEST(DeviceHints, BridgeWithoutATtyIsNamedAndAnythingElseIsNot)
+{
+    CTempDir sysfs;
+    EXPECT_EQ(platform::NoBridgeHint(sysfs.Path()), "") << "no USB bus at all";
+
+    // A root hub, a mouse, and a bridge the cp210x driver has bound.
+    AddUsbDevice(sysfs.Path(), "usb1", "1d6b", "0002");
+    AddUsbDevice(sysfs.Path(), "1-2", "046d", "c52b");
+    std::filesystem::create_directory(AddUsbDevice(sysfs.Path(), "1-3", "10c4", "ea60") / "ttyUSB0");
+    EXPECT_EQ(platform::NoBridgeHint(sysfs.Path()), "");
+
+    // A second bridge that brltty took: its interface has no tty, and the tty of the
+    // device 1-10 is not one of its interfaces'.
+    AddUsbDevice(sysfs.Path(), "1-1", "10c4", "ea60");
+    std::filesystem::create_directory(AddUsbDevice(sysfs.Path(), "1-10", "067b", "2303") / "ttyUSB1");
+    const std::string hint = platform::NoBridgeHint(sysfs.Path());
+    EXPECT_NE(hint.find("brltty"), std::string::npos) << hint;
+    EXPECT_NE(hint.find("replug"), std::string::npos) << hint;
+
+    // Odd entries are passed over without a hint and without blocking: a FIFO, a
+    // folder or an endless run of digits as the vendor, a missing product, a dangling
+    // link.
+    CTempDir odd;
+    const std::filesystem::path devices = odd / "bus/usb/devices";
+    AddUsbDevice(odd.Path(), "2-1", "10c4", "ea60");
+    std::filesystem::remove(devices / "2-1/idVendor");
+    ASSERT_EQ(mkfifo((devices / "2-1/idVendor").c_str(), 0600), 0);
+    AddUsbDevice(odd.Path(), "2-2", "10c4", "ea60");
+    std::filesystem::remove(devices / "2-2/idVendor");
+    std::filesystem::create_directory(devices / "2-2/idVendor");
+    AddUsbDevice(odd.Path(), "2-3", "10c4", "ea60");
+    std::ofstream(devices / "2-3/idVendor") << "10c4" << std::string(100000, '0');
+    AddUsbDevice(odd.Path(), "2-4", "10c4", "ea60");
+    std::filesystem::remove(devices / "2-4/idProduct");
+    std::filesystem::create_symlink(odd / "gone", devices / "2-5");
+    EXPECT_EQ(platform::NoBridgeHint(odd.Path()), "");
+
+    // Only a refused or held port gets a port hint.
+    EXPECT_EQ(platform::PortAccessHint(platform::SerialError::HungUp, "Input/output error"), "");
+    EXPECT_EQ(platform::PortAccessHint(platform::SerialError::NotFound, "No such file or directory"), "");
 }
 #endif
 

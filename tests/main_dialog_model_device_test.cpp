@@ -3,6 +3,7 @@
 // order, the "not compatible" notice, refusals during an update and closing while the
 // probe or the worker is busy.
 
+#include "platform/DeviceHints.h"
 #include "tests/FakeMainDialogView.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"
@@ -305,6 +306,62 @@ TEST_F(MainDialogModelDeviceTest, NotCompatibleNoticeWaitsForTheUser)
     m_model->OnClose();
     EXPECT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsWorkerRunning(); }, 10));
 }
+
+#ifndef _WIN32 // Windows's no-bridge hint is a fixed text, and Wine shows no port as busy
+TEST_F(MainDialogModelDeviceTest, DeviceHintSaysWhatKeepsTheBoxAway)
+{
+    // The system's USB devices: a bridge that brltty took, so it has no tty.
+    CTempDir sysfs;
+    const std::filesystem::path bridge = AddUsbDevice(sysfs.Path(), "1-1", "10c4", "ea60");
+    const std::string brltty = platform::NoBridgeHint(sysfs.Path());
+    ASSERT_NE(brltty.find("brltty"), std::string::npos);
+    const int hintTicks = CWindowTiming{}.nDeviceHintTicks;
+    NewModel();
+    m_model->SetSysfsRoot(sysfs.Path());
+    m_model->OnTimer();
+    EXPECT_EQ(Device(), "Not connected");
+    EXPECT_EQ(m_view.m_deviceHints, std::vector<std::string>{brltty});
+
+    // The system is looked at again while the map stays empty, and the view hears of
+    // changes only.
+    std::filesystem::create_directory(bridge / "ttyUSB0");
+    Ticks(hintTicks);
+    EXPECT_EQ(m_view.m_deviceHints, (std::vector<std::string>{brltty, ""}));
+    std::filesystem::remove(bridge / "ttyUSB0");
+    Ticks(hintTicks);
+    EXPECT_EQ(m_view.m_deviceHints.back(), brltty);
+
+    // A box listed has no hint.
+    Plug();
+    Open(m_image);
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(Device(), m_box->ShownName() + " | BOX | 00001234");
+    EXPECT_EQ(m_view.m_deviceHints.back(), "");
+
+    // An update whose port another program holds says so, and one that starts clears it.
+    platform::CSerialPort holder;
+    ASSERT_TRUE(holder.Open(m_box->Path(), {}));
+    m_model->OnUpdate();
+    EXPECT_EQ(Status(), "Unable to open the device");
+    EXPECT_TRUE(m_view.m_deviceHints.back().starts_with("the port is in use by another program ("))
+        << m_view.m_deviceHints.back();
+    holder.Close();
+    m_model->OnUpdate();
+    EXPECT_EQ(m_view.m_deviceHints.back(), "");
+    ASSERT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsUpdating(); }));
+
+    // So does a probe that cannot open the port.
+    Unplug();
+    m_model->OnTimer();
+    EXPECT_EQ(m_view.m_deviceHints.back(), brltty);
+    Plug();
+    ASSERT_TRUE(holder.Open(m_box->Path(), {}));
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(Device(), "Cannot communicate, try to replug the USB");
+    EXPECT_TRUE(m_view.m_deviceHints.back().starts_with("the port is in use by another program ("))
+        << m_view.m_deviceHints.back();
+}
+#endif
 
 TEST_F(MainDialogModelDeviceTest, ClosesDuringASilentProbe)
 {

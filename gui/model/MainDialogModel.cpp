@@ -5,6 +5,7 @@
 #include "params/DisplayList.h"
 #include "params/IrCodeHandOff.h"
 #include "params/ParameterEdit.h"
+#include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
 
 #include <algorithm>
@@ -46,6 +47,7 @@ void CMainDialogModel::OnInitDialog()
     m_updater.AttachControls(this, this, this);
     m_bConnected = 0;
     m_nPresenceTicks = 0;
+    m_nNoBridgeTicks = 0;
     m_bImageLoaded = 0;
     m_view.StartTimer(m_timing.nPresencePollMs);
     RefreshUpdateButton();
@@ -156,6 +158,10 @@ void CMainDialogModel::OnTimer()
     const bool present = platform::LookupSerialPort(platform::kFirstBridgeDevice).has_value();
     if (present)
     {
+        m_nNoBridgeTicks = 0;
+        // What kept the bridge away no longer does; the probe says what it finds.
+        if (m_bConnected == 0)
+            ShowDeviceHint({});
         if (m_bConnected == 0 && !m_bProbing)
         {
             if (m_nPresenceTicks < m_timing.nPresenceCountTicks)
@@ -172,7 +178,17 @@ void CMainDialogModel::OnTimer()
     m_nPresenceTicks = 0;
     ++m_nProbeGeneration;
     m_view.SetText(EMainControl::Device, kNotConnected);
+    if (m_nNoBridgeTicks++ % std::max(1, m_timing.nDeviceHintTicks) == 0)
+        ShowDeviceHint(platform::NoBridgeHint(m_sysfsRoot));
     RefreshUpdateButton();
+}
+
+void CMainDialogModel::ShowDeviceHint(const std::string& hint)
+{
+    if (hint == m_strDeviceHint)
+        return;
+    m_strDeviceHint = hint;
+    m_view.SetDeviceHint(hint);
 }
 
 void CMainDialogModel::StartProbe()
@@ -202,6 +218,11 @@ void CMainDialogModel::OnProbeDone(int generation, int entries, const std::strin
     // The box name is bytes from the box, in no known encoding: each shows as one character.
     m_view.SetText(EMainControl::Device,
                    entries > 0 ? Latin1ToUtf8Text(entry) : std::string(kCannotCommunicate));
+    // The probe has let go of the port, and the worker uses it only during an update,
+    // so its last opening failure can be read here.
+    ShowDeviceHint(entries > 0 || m_updater.IsUpdating()
+                       ? std::string()
+                       : platform::PortAccessHint(m_updater.LastPortError(), m_updater.LastPortErrorText()));
     SetPos(0);
     RefreshUpdateButton();
 }
@@ -324,6 +345,17 @@ void CMainDialogModel::OnUpdate()
 {
     // The first device found; the worker reports everything else itself.
     m_updater.StartUpdate(0);
+    if (m_updater.IsUpdating())
+        ShowDeviceHint({});
+    else if (!m_bProbing)
+    {
+        // Not started, and neither the worker nor a probe holds the port: an opening
+        // that failed for lack of permission or a busy port says so.
+        const std::string hint =
+            platform::PortAccessHint(m_updater.LastPortError(), m_updater.LastPortErrorText());
+        if (!hint.empty())
+            ShowDeviceHint(hint);
+    }
 }
 
 void CMainDialogModel::OnClose()

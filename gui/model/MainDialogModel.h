@@ -15,6 +15,7 @@
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
 #include "params/ParameterTable.h"
+#include "platform/DeviceHints.h"
 
 #include <deque>
 #include <functional>
@@ -65,6 +66,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void SetFastTransfer(bool fast) { m_updater.SetFastTransfer(fast); }
     bool IsFastTransfer() const { return m_updater.IsFastTransfer(); }
 
+    // Where the Linux scan for a plugged-in bridge without a port looks; tests hand it
+    // a tree of their own.
+    void SetSysfsRoot(const std::filesystem::path& root) { m_sysfsRoot = root; }
+
     // Enables "Update" only while the box is connected and an image is loaded.
     void RefreshUpdateButton();
 
@@ -101,6 +106,8 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void StartProbe();
     void OnProbeDone(int generation, int entries, const std::string& entry);
     void JoinProbe();
+    // Hands the view `hint` when it differs from the one shown.
+    void ShowDeviceHint(const std::string& hint);
 
     IMainDialogView& m_view;
     CWindowTiming m_timing;
@@ -118,6 +125,12 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     int m_bConnected = 0;
     int m_bImageLoaded = 0;
     int m_nPresenceTicks = 0;
+
+    // The device field's hint as shown, and the ticks without a bridge since the last
+    // look for one held back by the system.
+    std::string m_strDeviceHint;
+    int m_nNoBridgeTicks = 0;
+    std::filesystem::path m_sysfsRoot = platform::kSysfsRoot;
 
     // The probe in flight. A result whose generation is not the current one belongs
     // to a bridge that was pulled out meanwhile and is dropped.

@@ -42,6 +42,9 @@ public:
     virtual void SetTitle(const std::string& text) = 0;
     // Sets the text of an edit box or static text (BundlePath, Device, Status).
     virtual void SetText(EMainControl control, const std::string& text) = 0;
+    // What may keep the box from the window and what to do, shown beside the device
+    // field (as its tooltip) without changing its text; "" shows none.
+    virtual void SetDeviceHint(const std::string& text) = 0;
     // Enables or disables a control (Update, Product).
     virtual void EnableControl(EMainControl control, bool enabled) = 0;
     // Replaces the lines of a list (Parameters) or drop-down list (Product) in this

@@ -247,6 +247,11 @@ void CMainWindow::SetText(EMainControl control, const std::string& text)
         emit StatusShown(shown);
 }
 
+void CMainWindow::SetDeviceHint(const std::string& text)
+{
+    m_pDevice->setToolTip(QString::fromStdString(text));
+}
+
 void CMainWindow::EnableControl(EMainControl control, bool enabled)
 {
     if (QWidget* widget = ControlOf(control))

@@ -71,6 +71,7 @@ class CMainWindow : public QDialog, private IMainDialogView
     // IMainDialogView
     void SetTitle(const std::string& text) override;
     void SetText(EMainControl control, const std::string& text) override;
+    void SetDeviceHint(const std::string& text) override;
     void EnableControl(EMainControl control, bool enabled) override;
     void FillList(EMainControl control, const std::vector<std::string>& lines) override;
     void SelectEntry(EMainControl control, int index) override;

@@ -68,6 +68,7 @@ BOOL CMainDlg::OnInitDialog()
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     m_notices.clear();
+    m_hDeviceTip = nullptr;
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
     m_pModel->OnInitDialog();
@@ -152,6 +153,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
         return true;
     case WM_DESTROY:
         DropModel();
+        m_hDeviceTip = nullptr;
         return false;
     default:
         return false;
@@ -200,6 +202,38 @@ void CMainDlg::SetTitle(const std::string& text)
 void CMainDlg::SetText(EMainControl control, const std::string& text)
 {
     SetWindowTextW(ControlOf(control), FromUtf8(text).c_str());
+}
+
+void CMainDlg::SetDeviceHint(const std::string& text)
+{
+    HWND field = ControlOf(EMainControl::Device);
+    // The size without the last member, which common controls before version 6 refuse.
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(field);
+    std::wstring shown = FromUtf8(text);
+    tool.lpszText = shown.data();
+    if (!m_hDeviceTip)
+    {
+        if (text.empty())
+            return;
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
+        InitCommonControlsEx(&controls);
+        m_hDeviceTip =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+        if (!m_hDeviceTip)
+            return;
+        // A hint is a long sentence: it wraps at about a third of a screen.
+        SendMessageW(m_hDeviceTip, TTM_SETMAXTIPWIDTH, 0, 400);
+        SendMessageW(m_hDeviceTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    else
+        SendMessageW(m_hDeviceTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(m_hDeviceTip, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
 }
 
 void CMainDlg::EnableControl(EMainControl control, bool enabled)

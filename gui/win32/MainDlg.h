@@ -45,6 +45,7 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // IMainDialogView
     void SetTitle(const std::string& text) override;
     void SetText(EMainControl control, const std::string& text) override;
+    void SetDeviceHint(const std::string& text) override;
     void EnableControl(EMainControl control, bool enabled) override;
     void FillList(EMainControl control, const std::vector<std::string>& lines) override;
     void SelectEntry(EMainControl control, int index) override;
@@ -73,6 +74,8 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     FileChooser m_chooseSave;
     // Notices waiting to be shown, the oldest first.
     std::deque<std::wstring> m_notices;
+    // The device field's tooltip, made with the first hint; it goes with the window.
+    HWND m_hDeviceTip = nullptr;
     std::unique_ptr<CMainDialogModel> m_pModel;
 };
 

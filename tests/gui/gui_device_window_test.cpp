@@ -1,7 +1,8 @@
 // The Qt main window with a simulated box: the worker's texts and bar colours painted
 // in the window during an update, the "not compatible" message box, closing while it
-// is open, and the context menu's "Fast transfer". The behaviour behind them is the
-// window model's, tested without a window in the core tests.
+// is open, the context menu's "Fast transfer", and the device field's hint as its
+// tooltip. The behaviour behind them is the window model's, tested without a window
+// in the core tests.
 
 #include "gui/qt/MainWindow.h"
 #include "tests/gui/GuiTestSupport.h"
@@ -12,12 +13,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fstream>
 #include <memory>
 
 using namespace corvalin;
@@ -149,6 +152,7 @@ class CDeviceWindowTest : public QObject
     void notCompatibleMessageWaitsForTheUser();
     void closesWhileTheMessageIsOpen();
     void fastTransferIsChosenInTheContextMenu();
+    void deviceFieldTooltipIsTheHint();
 };
 
 void CDeviceWindowTest::updateRunsEndToEnd()
@@ -240,6 +244,30 @@ void CDeviceWindowTest::fastTransferIsChosenInTheContextMenu()
                                         "Send PREP", "Send CLOSE", "Update complete"}));
     // The choice stays for the next update.
     QVERIFY(fast->isChecked());
+}
+
+void CDeviceWindowTest::deviceFieldTooltipIsTheHint()
+{
+    // A CP210x that brltty took: in the system's USB devices, with no tty.
+    CBench bench;
+    const std::filesystem::path sysfs = bench.m_dir / "sys";
+    const std::filesystem::path bridge = sysfs / "bus/usb/devices/1-1";
+    std::filesystem::create_directories(bridge);
+    std::filesystem::create_directories(sysfs / "bus/usb/devices/1-1:1.0");
+    std::ofstream(bridge / "idVendor") << "10c4\n";
+    std::ofstream(bridge / "idProduct") << "ea60\n";
+    auto window = bench.NewWindow();
+    window->Model().SetSysfsRoot(sysfs);
+    window->Model().OnTimer();
+    auto* device = Control<QLineEdit>(window.get(), "device");
+    QCOMPARE(device->text(), QStringLiteral("Not connected"));
+    QVERIFY2(device->toolTip().contains("brltty"), qPrintable(device->toolTip()));
+
+    // A listed box needs no hint.
+    QVERIFY(bench.Plug());
+    QVERIFY(CBench::Connect(*window));
+    QVERIFY(device->text().endsWith(" | BOX | 00001234"));
+    QCOMPARE(device->toolTip(), QString());
 }
 
 QTEST_MAIN(CDeviceWindowTest)

@@ -2,14 +2,16 @@
 // port, driven by messages as the user's clicks and the timer would: presence ticks
 // and the probe, opening a bundle under a folder with a non-ASCII name, choosing a
 // product, an edit through the value entry dialog, "Wr", an update to its end, the code
-// selection offered for an image with IR buttons, the "not compatible" notice and
-// closing during an update. The worker's reports travel through the window's message queue.
+// selection offered for an image with IR buttons, the "not compatible" notice, the
+// device field's tooltip and closing during an update. The worker's reports travel
+// through the window's message queue.
 
 #include "device/UpdaterControls.h"
 #include "gui/win32/MainDlg.h"
 #include "gui/win32/resource.h"
 #include "params/ParameterEdit.h"
 #include "params/ParameterTable.h"
+#include "platform/DeviceHints.h"
 #include "platform/win32/WideText.h"
 #include "tests/DeviceTestSupport.h"
 #include "tests/win32_gui/Win32GuiTestSupport.h"
@@ -20,6 +22,7 @@
 
 #include <commctrl.h>
 
+#include <iterator>
 #include <optional>
 
 using namespace corvalin;
@@ -123,6 +126,38 @@ class Win32MainWindowDevice : public ::testing::Test
         GetWindowRect(m_pWindow->Item(IDC_PROGRESS), &bar);
         return CaptureWindow(m_hDialog).At(bar.left - window.left + 6,
                                            (bar.top + bar.bottom) / 2 - window.top);
+    }
+    // The text of the device field's tooltip; none before the window has made one.
+    std::wstring DeviceTip()
+    {
+        struct CFind
+        {
+            HWND owner;
+            HWND tip = nullptr;
+        } find{m_hDialog};
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM data) -> BOOL
+            {
+                auto& found = *reinterpret_cast<CFind*>(data);
+                wchar_t name[64] = {};
+                GetClassNameW(window, name, 64);
+                if (GetWindow(window, GW_OWNER) != found.owner || lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+                    return TRUE;
+                found.tip = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&find));
+        if (!find.tip)
+            return L"";
+        wchar_t text[1024] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = m_hDialog;
+        tool.uId = reinterpret_cast<UINT_PTR>(m_pWindow->Item(IDC_DEVICE));
+        tool.lpszText = text;
+        SendMessageW(find.tip, TTM_GETTEXTW, WPARAM(std::size(text)), reinterpret_cast<LPARAM>(&tool));
+        return text;
     }
     CMainDialogModel& Model() { return *m_pWindow->Model(); }
     bool Updating() { return Model().Updater().IsUpdating(); }
@@ -276,6 +311,22 @@ TEST_F(Win32MainWindowDevice, NotCompatibleNoticeIsAnsweredByTheUser)
     EXPECT_TRUE(bWaited);
     Pump(50);
     EXPECT_EQ(Text(IDC_STATUS), L"PREP Failed: 5");
+}
+
+TEST_F(Win32MainWindowDevice, DeviceFieldTooltipHoldsTheDriverHint)
+{
+    Start({});
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(DeviceTip(), L"");
+    // Unplugged: no SERIALCOMM value, which may be a missing driver.
+    m_pBox.reset();
+    Tick();
+    EXPECT_EQ(Text(IDC_DEVICE), L"Not connected");
+    EXPECT_EQ(DeviceTip(), platform::Widen(platform::NoBridgeHint()));
+    // A box listed again needs no hint.
+    m_pBox = std::make_unique<CSimulatedBox>();
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(DeviceTip(), L"");
 }
 
 TEST_F(Win32MainWindowDevice, ClosingDuringAnUpdateStopsIt)
