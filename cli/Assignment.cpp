@@ -122,4 +122,24 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
     return false;
 }
 
+bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assignments, std::string& error)
+{
+    CParameterTable table;
+    BuildParameterTable(table);
+    CDisplayList list = BuildDisplayList(table, header);
+    std::vector<std::pair<int, uint32_t>> changes;
+    for (const CAssignment& assignment : assignments)
+    {
+        int slot = 0;
+        uint32_t value = 0;
+        if (!ResolveAssignmentSlot(assignment, header, list, slot, error) ||
+            !ReadAssignmentValue(GetParamId(header, slot), assignment.m_strValue, value, error))
+            return false;
+        changes.emplace_back(slot, value);
+    }
+    for (const auto& [slot, value] : changes)
+        SetParamValue(header, slot, value);
+    return true;
+}
+
 } // namespace corvalin::cli

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvalin::cli
 {
@@ -32,5 +33,9 @@ bool ResolveAssignmentSlot(const CAssignment& assignment, const ImageHeader& hea
 // a model name or index for "Volvo Model", on/off for switches. Type 4 is refused
 // with "Short change".
 bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, std::string& error);
+
+// Resolves and reads every assignment before it changes anything, then sets them all:
+// a bad one leaves `header` as it was. False with the first error text otherwise.
+bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assignments, std::string& error);
 
 } // namespace corvalin::cli

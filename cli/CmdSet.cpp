@@ -32,25 +32,12 @@ int RunSet(Args args)
 
     // Every assignment is checked before the first one changes anything, so a bad
     // one leaves nothing written.
-    CParameterTable table;
-    BuildParameterTable(table);
-    CDisplayList list = BuildDisplayList(table, updater.Header());
-    std::vector<std::pair<int, uint32_t>> changes;
-    for (const CAssignment& assignment : assignments)
+    std::string error;
+    if (!ApplyAssignments(updater.Header(), assignments, error))
     {
-        std::string error;
-        int slot = 0;
-        uint32_t value = 0;
-        if (!ResolveAssignmentSlot(assignment, updater.Header(), list, slot, error) ||
-            !ReadAssignmentValue(GetParamId(updater.Header(), slot), assignment.m_strValue, value, error))
-        {
-            PrintError(error);
-            return kExitFailure;
-        }
-        changes.emplace_back(slot, value);
+        PrintError(error);
+        return kExitFailure;
     }
-    for (const auto& [slot, value] : changes)
-        SetParamValue(updater.Header(), slot, value);
 
     updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
     if (status.LastText() != "Image stored")

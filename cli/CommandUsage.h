@@ -33,6 +33,10 @@ inline constexpr CCommandUsage kCommandUsages[] = {
     {"update", "FILE [--port PATH] [--product NAME] [--fast]",
      "      send the image to the box (found through the serial-port map,\n"
      "      or on the port PATH); --fast chooses fast transfer\n"},
+    {"station", "FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast]",
+     "      update every box plugged in through any CP210x bridge, each once\n"
+     "      per plug-in and all at the same time, with the image after the\n"
+     "      assignments; --count N ends after N updates, Ctrl-C at once\n"},
 };
 
 // The command's usage entry, or nullptr when there is no such command.

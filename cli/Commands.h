@@ -14,5 +14,6 @@ int RunCcf(Args args);
 int RunIrImport(Args args);
 int RunDevices(Args args);
 int RunUpdate(Args args);
+int RunStation(Args args);
 
 } // namespace corvalin::cli

@@ -26,6 +26,7 @@ constexpr Command kCommands[] = {
     {"products", corvalin::cli::RunProducts}, {"decode", corvalin::cli::RunDecode},
     {"ccf", corvalin::cli::RunCcf},           {"ir-import", corvalin::cli::RunIrImport},
     {"devices", corvalin::cli::RunDevices},   {"update", corvalin::cli::RunUpdate},
+    {"station", corvalin::cli::RunStation},
 };
 
 // Every command has its usage entry, in the same order.

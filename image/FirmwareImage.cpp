@@ -2,6 +2,7 @@
 
 #include "platform/FileIo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -130,6 +131,16 @@ int CFirmwareImage::LoadBuffer(const uint8_t* bytes, std::size_t length, const S
         return 0;
     std::memcpy(body.get(), bytes + kHeaderSize, bodySize);
     return Accept(bytes, std::move(body), bodySize, status);
+}
+
+std::vector<uint8_t> CFirmwareImage::FileBytes() const
+{
+    if (!m_pBody)
+        return {};
+    std::vector<uint8_t> bytes(kHeaderSize + m_nBodySize);
+    ApplyHeaderKey(m_header.data(), bytes.data(), kHeaderSize, m_pBody.get(), m_nBodySize);
+    std::copy(m_pBody.get(), m_pBody.get() + m_nBodySize, bytes.begin() + kHeaderSize);
+    return bytes;
 }
 
 void CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn& status) const

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvalin
 {
@@ -47,6 +48,10 @@ public:
     // or "Unable to write the file" at any failure). The target is replaced in one
     // step once every byte is written, so a failure never damages it.
     void StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
+
+    // The held image as its file holds it (scrambled header, then the body); empty when
+    // none is held.
+    std::vector<uint8_t> FileBytes() const;
 
     bool IsHeld() const { return m_pBody != nullptr; }
     ImageHeader& Header() { return m_header; }

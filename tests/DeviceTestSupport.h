@@ -250,6 +250,16 @@ public:
         setenv("CORVALIN_SERIAL_MAP", MapDir().c_str(), 1);
 #endif
     }
+#ifndef _WIN32
+    // A box on bridge `index` of the map directory `map`, which several boxes share;
+    // the test points CORVALIN_SERIAL_MAP at it.
+    CSimulatedBox(std::vector<std::string> args, const std::filesystem::path& map, int index)
+    {
+        args.insert(args.end(), {"--map-dir", map.string(), "--map-name", "Silabser" + std::to_string(index),
+                                 "--record", RecordDir().string()});
+        m_pSim = std::make_unique<fixtures::CBoxSim>(CORVALIN_BOXSIM_PATH, args);
+    }
+#endif
     ~CSimulatedBox()
     {
 #ifdef _WIN32

@@ -210,6 +210,32 @@ TEST_F(CliDeviceTest, FastTransferIsAnOptionThatGivesWayToLateBytes)
     EXPECT_EQ(box.LogOf("XFER").size(), 6u);
 }
 
+#ifndef _WIN32 // the simulators share a map directory, which is Linux's map
+TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailures)
+{
+    CImageSpec spec;
+    spec.params = {{0x30120001, 20}}; // CH0.Volume
+    WriteFileBytes(m_image, BuildImageFile(spec));
+    const std::filesystem::path map = m_dir / "map";
+    CSimulatedBox good({"--name", "GOOD", "--number", "7"}, map, 0);
+    CSimulatedBox failing({"--xfer-fail", "2:9"}, map, 2);
+    setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
+    CProcessResult r = Cli({"station", m_image.string(), "--count", "2", "--set", "CH0.Volume=25", "--fast"});
+    unsetenv("CORVALIN_SERIAL_MAP");
+
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    // One line per box on stdout, in the order they ended.
+    EXPECT_NE(r.out.find(good.ShownName() + " | GOOD | 00000007: Update complete\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(failing.ShownName() + " | BOX | 00001234: XFER Failed: 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(good.ShownName() + ": Send PREP\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.err.ends_with("station: 1 updated, 1 failed\n")) << r.err;
+    EXPECT_EQ(ReadLe32(&good.Record("prep.bin")[320]), 25u);
+
+    EXPECT_EQ(Cli({"station", m_image.string(), "--count", "0"}).exitCode, 2);
+    EXPECT_EQ(Cli({"station", m_image.string(), "--set", "CH0.Volume"}).exitCode, 2);
+}
+#endif
+
 #ifndef _WIN32 // POSIX signals; the Wine COM port harness sends Ctrl-C to corvalin-cli.exe
 TEST_F(CliDeviceTest, InterruptEndsTheProbeOfASilentBox)
 {

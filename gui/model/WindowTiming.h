@@ -3,15 +3,17 @@
 // looks in a row must see it before the box is probed, and how often it looks for why
 // a bridge is missing. Tests hand the window a shorter period.
 
+#include "device/PresenceTiming.h"
+
 namespace corvalin
 {
 
 struct CWindowTiming
 {
-    int nPresencePollMs = 500;
+    int nPresencePollMs = kPresencePollMs;
     // Ticks that only count; the next tick that sees the bridge probes the box, so the
     // probe comes on the seventh tick in a row, about 3 s after the plug-in.
-    int nPresenceCountTicks = 6;
+    int nPresenceCountTicks = kPresenceCountTicks;
     // While the map holds no bridge, the device field's hint is looked for at the first
     // tick and then at every this many: the Linux scan of the USB devices takes about
     // 1 ms on a machine with 40 of them, too much for every tick of the window's thread.

@@ -1,0 +1,248 @@
+#include "device/Station.h"
+
+#include "device/PresenceTiming.h"
+#include "device/Updater.h"
+#include "platform/SerialPortMap.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace corvalin
+{
+
+namespace
+{
+
+constexpr const char* kUpdateComplete = "Update complete";
+constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
+
+} // namespace
+
+// One bridge: its updater, its probe thread, and what it shows. The worker's texts and
+// progress arrive on the worker's thread, hence the lock.
+class CStation::CBridge : public IStatusControl, public IProgressControl, public IUpdateNotices
+{
+public:
+    CBridge(const platform::CBridgePort& port, const CLinkTiming& timing, IStationListener& listener)
+        : m_updater(timing), m_listener(listener)
+    {
+        m_slot.strDevice = port.strDevice;
+        m_slot.strPort = port.port.strName;
+    }
+    ~CBridge() override
+    {
+        m_updater.RequestStop();
+        if (m_probe.joinable())
+            m_probe.join();
+    }
+
+    // Loads the image (before the controls are attached, so its texts are no turn's),
+    // then asks the box on a thread of its own: a silent box takes the time-outs of
+    // every attempt.
+    void StartProbe(const std::vector<uint8_t>& image)
+    {
+        m_updater.LoadImageBuffer(image.data(), image.size());
+        m_updater.AttachControls(this, this, this);
+        SetState(EStationState::Probing);
+        m_probe = std::thread([this] {
+            m_nEntries = m_updater.FindDeviceAt(Slot().strDevice);
+            m_bProbed.store(true);
+        });
+    }
+
+    void SetText(const std::string& text) override
+    {
+        CStationSlot slot;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_slot.strText = text;
+            slot = m_slot;
+        }
+        m_listener.OnText(slot, text);
+    }
+    void SetRange(int minimum, int maximum) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nMin = minimum;
+        m_nMax = maximum > minimum ? maximum : minimum + 1;
+    }
+    void SetPos(int position) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        int clamped = std::min(std::max(position, m_nMin), m_nMax);
+        m_slot.nPercent = (clamped - m_nMin) * 100 / (m_nMax - m_nMin);
+    }
+    void SetBarColor(uint32_t) override {}
+    // Nobody sits at a station to answer a message box: the text goes to the listener
+    // like any status text, and the look after it dismisses it.
+    void ShowMessage(const std::string& text) override
+    {
+        m_bMessage.store(true);
+        SetText(text);
+    }
+    // Many boxes end within seconds of each other; a chime each would say nothing.
+    void PlayCompletionSound(const std::atomic<bool>&) override {}
+
+    CStationSlot Slot() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_slot;
+    }
+    void SetState(EStationState state)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.state = state;
+    }
+    void SetEntry(const std::string& entry)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.strEntry = entry;
+    }
+    void SetCompleted(bool completed)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.bCompleted = completed;
+    }
+
+    CUpdater m_updater;
+    std::thread m_probe;
+    std::atomic<bool> m_bProbed{false};
+    std::atomic<bool> m_bMessage{false};
+    int m_nEntries = 0;     // written by the probe thread before m_bProbed
+    int m_nLooks = 0;       // looks in a row that saw the bridge
+    bool m_bSeen = false;   // seen by the current look
+
+private:
+    IStationListener& m_listener;
+    mutable std::mutex m_mutex;
+    CStationSlot m_slot;
+    int m_nMin = 0;
+    int m_nMax = 100;
+};
+
+CStation::CStation(std::vector<uint8_t> imageFile, const CLinkTiming& timing, IStationListener& listener)
+    : m_image(std::move(imageFile)), m_timing(timing), m_listener(listener)
+{
+}
+
+CStation::~CStation()
+{
+    RequestStop();
+    m_bridges.clear();
+}
+
+void CStation::Look()
+{
+    for (auto& [index, bridge] : m_bridges)
+        bridge->m_bSeen = false;
+    if (!m_bStopped)
+    {
+        for (const platform::CBridgePort& port : platform::ListBridgePorts())
+        {
+            std::unique_ptr<CBridge>& bridge = m_bridges[port.nIndex];
+            if (!bridge)
+                bridge = std::make_unique<CBridge>(port, m_timing, m_listener);
+            bridge->m_bSeen = true;
+            if (bridge->Slot().state == EStationState::Waiting && ++bridge->m_nLooks > kPresenceCountTicks &&
+                (m_nTurnLimit == 0 || m_nStarted < m_nTurnLimit))
+            {
+                ++m_nStarted;
+                bridge->StartProbe(m_image);
+            }
+        }
+    }
+    for (auto it = m_bridges.begin(); it != m_bridges.end();)
+    {
+        CBridge& bridge = *it->second;
+        Advance(bridge);
+        const EStationState state = bridge.Slot().state;
+        // A bridge that has left the map starts over when it comes back; one whose
+        // probe or update still runs is let go once that has ended.
+        if (!bridge.m_bSeen && (state == EStationState::Waiting || state == EStationState::Done))
+            it = m_bridges.erase(it);
+        else
+            ++it;
+    }
+}
+
+void CStation::Advance(CBridge& bridge)
+{
+    switch (bridge.Slot().state)
+    {
+    case EStationState::Probing:
+        if (!bridge.m_bProbed.load())
+            return;
+        bridge.m_probe.join();
+        if (bridge.m_nEntries <= 0)
+        {
+            // FindDevice leaves a text only when the port would not open; a box that
+            // did not answer is said the way the window says it.
+            if (bridge.Slot().strText.empty())
+                bridge.SetText(kCannotCommunicate);
+            Finish(bridge);
+            return;
+        }
+        bridge.SetEntry(bridge.m_updater.GetPortEntry(0));
+        if (m_bStopped)
+        {
+            Finish(bridge);
+            return;
+        }
+        bridge.m_updater.StartUpdate(0);
+        if (!bridge.m_updater.IsUpdating())
+        {
+            Finish(bridge);
+            return;
+        }
+        bridge.SetState(EStationState::Updating);
+        return;
+    case EStationState::Updating:
+        if (bridge.m_bMessage.exchange(false))
+            bridge.m_updater.DismissMessage();
+        if (bridge.m_updater.IsUpdating())
+            return;
+        bridge.SetCompleted(bridge.Slot().strText == kUpdateComplete);
+        Finish(bridge);
+        return;
+    default:
+        return;
+    }
+}
+
+void CStation::Finish(CBridge& bridge)
+{
+    bridge.SetState(EStationState::Done);
+    ++m_nFinished;
+    if (bridge.Slot().bCompleted)
+        ++m_nCompleted;
+    m_listener.OnFinished(bridge.Slot());
+}
+
+void CStation::RequestStop()
+{
+    m_bStopped = true;
+    for (auto& [index, bridge] : m_bridges)
+        bridge->m_updater.RequestStop();
+}
+
+bool CStation::IsBusy() const
+{
+    for (const auto& [index, bridge] : m_bridges)
+    {
+        EStationState state = bridge->Slot().state;
+        if (state == EStationState::Probing || state == EStationState::Updating)
+            return true;
+    }
+    return false;
+}
+
+std::vector<CStationSlot> CStation::Slots() const
+{
+    std::vector<CStationSlot> slots;
+    for (const auto& [index, bridge] : m_bridges)
+        slots.push_back(bridge->Slot());
+    return slots;
+}
+
+} // namespace corvalin

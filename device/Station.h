@@ -1,0 +1,101 @@
+#pragma once
+// A service shop's station: it watches every CP210x bridge of the serial-port map and
+// sends one image to each box plugged in, every box with an updater of its own, all at
+// the same time. A bridge must be seen on as many looks in a row as the window waits
+// for (device/PresenceTiming.h) before its box is probed, and each box is updated once
+// per plug-in: again only after its bridge has left the map and come back.
+//
+// Threads: the owner calls Look at its own pace (every kPresencePollMs); probes run on
+// threads of their own and updates on their updaters' workers, which report through
+// the listener from those threads.
+
+#include "device/LinkTiming.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace corvalin
+{
+
+enum class EStationState
+{
+    Waiting,   // seen on fewer looks in a row than the rule asks
+    Probing,   // asking the box for its record
+    Updating,  // the update runs
+    Done,      // ended; waits for the bridge to leave the map
+};
+
+// What the station shows of one bridge.
+struct CStationSlot
+{
+    std::string strDevice;     // "\Device\Silabser3"
+    std::string strPort;       // "ttyUSB3", "COM7", "pts/4"
+    std::string strEntry;      // the port list entry once probed, such as "ttyUSB3 | BOX | 00001234"
+    std::string strText;       // its last status text
+    int nPercent = 0;          // the update's progress
+    EStationState state = EStationState::Waiting;
+    bool bCompleted = false;   // Done with "Update complete"
+};
+
+class IStationListener
+{
+public:
+    virtual ~IStationListener() = default;
+    // Each status text of a bridge, in the order they were set; from any thread.
+    virtual void OnText(const CStationSlot& slot, const std::string& text) = 0;
+    // A box's turn has ended: its update ended (bCompleted tells how), or no update
+    // could start (no answer to the probe, a port that would not open). From the
+    // thread that calls Look.
+    virtual void OnFinished(const CStationSlot& slot) = 0;
+};
+
+class CStation
+{
+public:
+    // `imageFile` is the image as a file holds it (CFirmwareImage::FileBytes).
+    CStation(std::vector<uint8_t> imageFile, const CLinkTiming& timing, IStationListener& listener);
+    // Stops every probe and update and waits for them.
+    ~CStation();
+    CStation(const CStation&) = delete;
+    CStation& operator=(const CStation&) = delete;
+
+    // One look at the serial-port map: counts the looks of each bridge, starts probes
+    // and updates, and ends the turns of boxes whose update has ended.
+    void Look();
+    // Stops every probe and update at once; later looks start nothing.
+    void RequestStop();
+    // Starts no more than `turns` turns in all (0: no limit), so that a station asked
+    // for N updates ends once the N it started have ended.
+    void SetTurnLimit(int turns) { m_nTurnLimit = turns; }
+
+    // Whether a probe or an update still runs.
+    bool IsBusy() const;
+    // Turns ended so far, and of them those that ended "Update complete".
+    int Finished() const { return m_nFinished; }
+    int Completed() const { return m_nCompleted; }
+    // Every bridge the station knows now, in the order of their index.
+    std::vector<CStationSlot> Slots() const;
+
+private:
+    class CBridge;
+
+    void Advance(CBridge& bridge);
+    void Finish(CBridge& bridge);
+
+    const std::vector<uint8_t> m_image;
+    const CLinkTiming m_timing;
+    IStationListener& m_listener;
+    // Bridges by index; each keeps its own lock for the texts its worker sets.
+    std::map<int, std::unique_ptr<CBridge>> m_bridges;
+    bool m_bStopped = false;
+    int m_nTurnLimit = 0;
+    int m_nStarted = 0;
+    int m_nFinished = 0;
+    int m_nCompleted = 0;
+};
+
+} // namespace corvalin

@@ -1,0 +1,151 @@
+// The station against several corvalin-boxsim published in one map directory: boxes
+// updated side by side, failures that leave the others alone, one update per plug-in,
+// and a stop that ends every update.
+
+#include "DeviceTestSupport.h"
+#include "device/Station.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+using namespace corvalin::testing;
+
+#ifndef _WIN32 // the simulators share a map directory, which is Linux's map
+namespace
+{
+
+class CRecordingListener : public IStationListener
+{
+public:
+    void OnText(const CStationSlot& slot, const std::string& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.push_back(slot.strPort + ": " + text);
+    }
+    void OnFinished(const CStationSlot& slot) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished[slot.strDevice] = slot;
+    }
+    CStationSlot Finished(const std::string& device)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_finished[device];
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::map<std::string, CStationSlot> m_finished;
+};
+
+class StationTest : public ::testing::Test
+{
+protected:
+    StationTest()
+    {
+        m_spec.bodySize = 8 * 512;
+        m_image = BuildImageFile(m_spec);
+        setenv("CORVALIN_SERIAL_MAP", Map().c_str(), 1);
+    }
+    ~StationTest() override { unsetenv("CORVALIN_SERIAL_MAP"); }
+
+    std::filesystem::path Map() const { return m_dir.Path(); }
+
+    // Looks without waiting between looks (the rule counts looks, not time) until
+    // `condition` holds.
+    bool LookUntil(CStation& station, const std::function<bool()>& condition)
+    {
+        return WaitUntil([&] {
+            station.Look();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return condition();
+        });
+    }
+
+    CTempDir m_dir;
+    CImageSpec m_spec;
+    Bytes m_image;
+    CRecordingListener m_listener;
+};
+
+} // namespace
+
+TEST_F(StationTest, BoxesAreUpdatedSideBySideAndFailuresLeaveTheOthersAlone)
+{
+    CSimulatedBox good({"--name", "GOOD", "--number", "1"}, Map(), 0);
+    CSimulatedBox failing({"--xfer-fail", "2:3"}, Map(), 1);
+    CSimulatedBox hanging({"--hangup-at", "3"}, Map(), 2);
+    CSimulatedBox silent({"--silent"}, Map(), 4);
+    CStation station(m_image, FastTiming(), m_listener);
+
+    // Six looks in a row only count; the seventh probes.
+    for (int look = 0; look < 6; ++look)
+        station.Look();
+    ASSERT_EQ(station.Slots().size(), 4u);
+    EXPECT_FALSE(station.IsBusy());
+    EXPECT_TRUE(good.Log().empty());
+
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 4; }));
+    EXPECT_EQ(station.Completed(), 1);
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").strText, "Update complete");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").strEntry, good.ShownName() + " | GOOD | 00000001");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser1").strText.rfind("XFER Failed: ", 0), 0u);
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser2").strText.rfind("XFER Failed: ", 0), 0u);
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser4").strText, "Cannot communicate, try to replug the USB");
+    Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
+    body.resize(9 * 512, 0);
+    EXPECT_EQ(good.Record("body.bin"), body);
+
+    // Later looks start nothing: a box is updated once per plug-in.
+    for (int look = 0; look < 10; ++look)
+        station.Look();
+    EXPECT_EQ(station.Finished(), 4);
+    EXPECT_EQ(good.LogOf("INIT").size(), 1u);
+}
+
+TEST_F(StationTest, ABoxIsUpdatedAgainOnlyAfterItsBridgeCameBack)
+{
+    CSimulatedBox box({}, Map(), 0);
+    CStation station(m_image, FastTiming(), m_listener);
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 1; }));
+
+    // Unplugged for one look, then back: counted from the start again.
+    const std::filesystem::path link = Map() / "Silabser0";
+    const std::filesystem::path port = std::filesystem::read_symlink(link);
+    std::filesystem::remove(link);
+    station.Look();
+    EXPECT_TRUE(station.Slots().empty());
+    std::filesystem::create_symlink(port, link);
+    for (int look = 0; look < 6; ++look)
+        station.Look();
+    EXPECT_FALSE(station.IsBusy());
+    EXPECT_EQ(box.LogOf("INIT").size(), 1u);
+
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 2; }));
+    EXPECT_EQ(station.Completed(), 2);
+    EXPECT_EQ(box.LogOf("INIT").size(), 2u);
+}
+
+TEST_F(StationTest, StopEndsEveryUpdatePromptly)
+{
+    CSimulatedBox first({"--flash-ms", "200"}, Map(), 0);
+    CSimulatedBox second({"--flash-ms", "200"}, Map(), 1);
+    CLinkTiming timing = FastTiming();
+    timing.nReadConstantMs = 1000; // slow flashing is no failure
+    CStation station(m_image, timing, m_listener);
+    ASSERT_TRUE(LookUntil(station, [&] {
+        std::vector<CStationSlot> slots = station.Slots();
+        return slots.size() == 2 && slots[0].state == EStationState::Updating &&
+               slots[1].state == EStationState::Updating;
+    }));
+
+    const auto start = std::chrono::steady_clock::now();
+    station.RequestStop();
+    ASSERT_TRUE(LookUntil(station, [&] { return !station.IsBusy(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(station.Finished(), 2);
+    EXPECT_EQ(station.Completed(), 0);
+}
+#endif
