@@ -200,7 +200,8 @@ bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const
     {
         if (partners[i] < 0)
         {
-            result.m_notInImage.push_back(ParameterName(ids[i], LabelOf(table, ids[i])));
+            result.m_notInImage.push_back("parameters[" + std::to_string(i) + "] " +
+                                          ParameterName(ids[i], LabelOf(table, ids[i])));
             continue;
         }
         const CParameterEntry& target = parameters[std::size_t(partners[i])];
@@ -217,7 +218,8 @@ bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const
     for (std::size_t i = 0; i < parameters.size(); ++i)
     {
         if (mentioned[i] < 0)
-            result.m_notInDocument.push_back(ParameterName(parameters[i].m_nId, parameters[i].m_strLabel));
+            result.m_notInDocument.push_back("slot " + std::to_string(parameters[i].m_nSlot) + " " +
+                                             ParameterName(parameters[i].m_nId, parameters[i].m_strLabel));
     }
     plan = std::move(result);
     return true;

@@ -53,8 +53,10 @@ struct CSettingsPlan
         uint32_t m_nValue = 0;
     };
     std::vector<CChange> m_changes;               // one per matched parameter, changed or not
-    std::vector<std::string> m_notInImage;        // document entries the image does not carry
-    std::vector<std::string> m_notInDocument;     // image parameters the document does not mention
+    // "parameters[5] 30170001 TV System 0-NTSC 1-PAL": document entries the image does not carry.
+    std::vector<std::string> m_notInImage;
+    // "slot 3 10030004 Front view camera": image parameters the document does not mention.
+    std::vector<std::string> m_notInDocument;
 };
 
 // Reads `text` as a settings document and matches it against the header. Every entry is

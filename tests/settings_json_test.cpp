@@ -108,9 +108,9 @@ TEST_F(SettingsJsonTest, SettingsGoByIdentifierAndReportWhatDoesNotMatch)
     CProcessResult r = Cli({"set", m_b.string(), "-o", out.string(), "--settings", settings.string()});
     ASSERT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ("Loading image\nImage loaded\n"
-              "not in the image, left out: 30170001 TV System 0-NTSC 1-PAL\n"
-              "not in the image, left out: 30120001 CH0.Volume\n"
-              "not in the settings, kept as it is: 10030004 Front view camera\n"
+              "not in the image, left out: parameters[5] 30170001 TV System 0-NTSC 1-PAL\n"
+              "not in the image, left out: parameters[6] 30120001 CH0.Volume\n"
+              "not in the settings, kept as it is: slot 3 10030004 Front view camera\n"
               "Writing image\nImage stored\n",
               r.err);
 
