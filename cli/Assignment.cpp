@@ -122,12 +122,11 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
     return false;
 }
 
-bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assignments, std::string& error)
+bool ResolveAssignments(const CParameterTable& table, const ImageHeader& header,
+                        const std::vector<CAssignment>& assignments, std::vector<std::pair<int, uint32_t>>& changes,
+                        std::string& error)
 {
-    CParameterTable table;
-    BuildParameterTable(table);
     CDisplayList list = BuildDisplayList(table, header);
-    std::vector<std::pair<int, uint32_t>> changes;
     for (const CAssignment& assignment : assignments)
     {
         int slot = 0;
@@ -137,6 +136,16 @@ bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assig
             return false;
         changes.emplace_back(slot, value);
     }
+    return true;
+}
+
+bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assignments, std::string& error)
+{
+    CParameterTable table;
+    BuildParameterTable(table);
+    std::vector<std::pair<int, uint32_t>> changes;
+    if (!ResolveAssignments(table, header, assignments, changes, error))
+        return false;
     for (const auto& [slot, value] : changes)
         SetParamValue(header, slot, value);
     return true;

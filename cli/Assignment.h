@@ -34,6 +34,12 @@ bool ResolveAssignmentSlot(const CAssignment& assignment, const ImageHeader& hea
 // with "Short change".
 bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, std::string& error);
 
+// Resolves and reads every assignment against `header`, appending (slot, value) to
+// `changes` in their order. False with the first error text otherwise.
+bool ResolveAssignments(const CParameterTable& table, const ImageHeader& header,
+                        const std::vector<CAssignment>& assignments, std::vector<std::pair<int, uint32_t>>& changes,
+                        std::string& error);
+
 // Resolves and reads every assignment before it changes anything, then sets them all:
 // a bad one leaves `header` as it was. False with the first error text otherwise.
 bool ApplyAssignments(ImageHeader& header, const std::vector<CAssignment>& assignments, std::string& error);

@@ -1,6 +1,9 @@
-// corvalin-cli params FILE [--product NAME]
+// corvalin-cli params FILE [--product NAME] [--json]
 
 #include "cli/Commands.h"
+#include "params/SettingsDocument.h"
+
+#include <cstdio>
 
 namespace corvalin::cli
 {
@@ -11,6 +14,7 @@ int RunParams(Args args)
     std::optional<std::string> product = TakeOption(args, "--product", missing);
     if (missing)
         return UsageError("--product needs a name");
+    const bool json = TakeFlag(args, "--json");
     if (args.size() != 1)
         return UsageError("params takes one FILE");
 
@@ -19,7 +23,14 @@ int RunParams(Args args)
     updater.AttachControls(nullptr, &status);
     if (!LoadSourceImage(updater, args[0], product))
         return kExitFailure;
-    PrintDisplayList(updater);
+    if (json)
+    {
+        CParameterTable table;
+        BuildParameterTable(table);
+        std::fputs(BuildSettingsDocument(table, updater.Header()).c_str(), stdout);
+    }
+    else
+        PrintDisplayList(updater);
     return kExitOk;
 }
 

@@ -1,20 +1,59 @@
-// corvalin-cli set FILE -o OUT [--product NAME] ASSIGNMENT...
+// corvalin-cli set FILE -o OUT [--product NAME] [--settings SETTINGS] [ASSIGNMENT...]
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
+#include "params/SettingsDocument.h"
 #include "platform/FileIo.h"
+
+#include <cstdio>
 
 namespace corvalin::cli
 {
 
+namespace
+{
+
+// A settings document is a few kilobytes; anything far larger is not one.
+constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+
+bool ReadSettingsFile(const std::string& file, std::string& text)
+{
+    if (!CheckReadableFile(file))
+        return false;
+    std::FILE* in = platform::OpenFileForRead(platform::PathFromUtf8(file));
+    if (in == nullptr)
+    {
+        PrintError(file + ": cannot be read");
+        return false;
+    }
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, in)) > 0 && text.size() <= kMaxSettingsBytes)
+        text.append(buffer, count);
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed || text.size() > kMaxSettingsBytes)
+    {
+        PrintError(file + (failed ? ": cannot be read" : ": too large for a settings document"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int RunSet(Args args)
 {
+    bool missing = false;
+    std::optional<std::string> settings = TakeOption(args, "--settings", missing);
+    if (missing)
+        return UsageError("--settings needs a file");
     COutputOptions options;
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "set", options, usageExit))
         return usageExit;
-    if (args.size() < 2)
-        return UsageError("set takes FILE and at least one ASSIGNMENT");
+    if (args.empty() || (args.size() < 2 && !settings))
+        return UsageError("set takes FILE and --settings SETTINGS or at least one ASSIGNMENT");
 
     std::vector<CAssignment> assignments(args.size() - 1);
     for (std::size_t i = 1; i < args.size(); ++i)
@@ -30,14 +69,38 @@ int RunSet(Args args)
     if (!LoadSourceImage(updater, args[0], options.m_product))
         return kExitFailure;
 
-    // Every assignment is checked before the first one changes anything, so a bad
-    // one leaves nothing written.
+    // The settings and every assignment are checked before the first change, so a bad
+    // one leaves nothing written. Assignments come after the settings and win over them.
+    CParameterTable table;
+    BuildParameterTable(table);
+    std::vector<std::pair<int, uint32_t>> changes;
+    if (settings)
+    {
+        std::string text;
+        if (!ReadSettingsFile(*settings, text))
+            return kExitFailure;
+        CSettingsPlan plan;
+        std::string error;
+        if (!PlanSettings(table, updater.Header(), text, plan, error))
+        {
+            PrintError(*settings + ": " + error);
+            return kExitFailure;
+        }
+        for (const std::string& name : plan.m_notInImage)
+            std::fprintf(stderr, "not in the image, left out: %s\n", name.c_str());
+        for (const std::string& name : plan.m_notInDocument)
+            std::fprintf(stderr, "not in the settings, kept as it is: %s\n", name.c_str());
+        for (const CSettingsPlan::CChange& change : plan.m_changes)
+            changes.emplace_back(change.m_nSlot, change.m_nValue);
+    }
     std::string error;
-    if (!ApplyAssignments(updater.Header(), assignments, error))
+    if (!ResolveAssignments(table, updater.Header(), assignments, changes, error))
     {
         PrintError(error);
         return kExitFailure;
     }
+    for (const auto& [slot, value] : changes)
+        SetParamValue(updater.Header(), slot, value);
 
     updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
     if (status.LastText() != "Image stored")

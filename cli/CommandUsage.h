@@ -15,11 +15,17 @@ struct CCommandUsage
 };
 
 inline constexpr CCommandUsage kCommandUsages[] = {
-    {"params", "FILE [--product NAME]",
-     "      print the parameter list of an image (or a bundle's product)\n"},
-    {"set", "FILE -o OUT [--product NAME] ASSIGNMENT...",
+    {"params", "FILE [--product NAME] [--json]",
+     "      print the parameter list of an image (or a bundle's product);\n"
+     "      --json prints it as a settings document, IR buttons included\n"},
+    {"set", "FILE -o OUT [--product NAME] [--settings SETTINGS] [ASSIGNMENT...]",
      "      change parameters, store the image to OUT, print the new list;\n"
+     "      --settings applies a document of 'params --json' by identifier,\n"
      "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"},
+    {"diff", "A B [--product NAME]",
+     "      list the parameters whose values differ between two images (or\n"
+     "      two bundles' products) and whether their bodies differ; exit 0\n"
+     "      when the same, 1 when they differ, 2 on trouble\n"},
     {"products", "FILE", "      list the products of an update bundle, in the window's order\n"},
     {"decode", "[--trace] WORDS...",
      "      decode one Pronto IR code (hex words of four digits); prints\n"

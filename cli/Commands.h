@@ -8,6 +8,7 @@ namespace corvalin::cli
 
 int RunParams(Args args);
 int RunSet(Args args);
+int RunDiff(Args args);
 int RunProducts(Args args);
 int RunDecode(Args args);
 int RunCcf(Args args);

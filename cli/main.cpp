@@ -23,7 +23,8 @@ struct Command
 
 constexpr Command kCommands[] = {
     {"params", corvalin::cli::RunParams},     {"set", corvalin::cli::RunSet},
-    {"products", corvalin::cli::RunProducts}, {"decode", corvalin::cli::RunDecode},
+    {"diff", corvalin::cli::RunDiff},         {"products", corvalin::cli::RunProducts},
+    {"decode", corvalin::cli::RunDecode},
     {"ccf", corvalin::cli::RunCcf},           {"ir-import", corvalin::cli::RunIrImport},
     {"devices", corvalin::cli::RunDevices},   {"update", corvalin::cli::RunUpdate},
     {"station", corvalin::cli::RunStation},

@@ -65,4 +65,31 @@ void AcceptValueEntry(CValueEntry& entry, const std::string& typedText, int chos
         entry.m_nValue = ReadDecimalNumber(typedText);
 }
 
+bool IsEditableValue(uint32_t id, uint32_t value, std::string& error)
+{
+    switch (EditKindFor(id))
+    {
+    case EditKind::Toggle:
+        if (value == 0 || value == 1)
+            return true;
+        error = "a switch is 0 (off) or 1 (on), not " + std::to_string(value);
+        return false;
+    case EditKind::Decimal:
+    case EditKind::Hex:
+        return true;
+    case EditKind::VolvoModel:
+        if (value < kVolvoModelNames.size() || value == 0xFFFFFFFFu)
+            return true;
+        error = "a Volvo model is 0 to 11 (C30 ... XC90), not " + std::to_string(value);
+        return false;
+    case EditKind::ShortChange:
+        error = kShortChangeMessage;
+        return false;
+    case EditKind::None:
+        break;
+    }
+    error = "this parameter cannot be changed";
+    return false;
+}
+
 } // namespace corvalin

@@ -46,6 +46,13 @@ std::string ValueEntryText(const CValueEntry& entry);
 // index (-1 when nothing is chosen) into m_nValue.
 void AcceptValueEntry(CValueEntry& entry, const std::string& typedText, int chosenIndex);
 
+// Whether the editing rules can give parameter `id` the value `value`: any value for
+// decimal and hexadecimal entry, 0 or 1 for a switch (what a toggle gives), a model
+// index or FFFFFFFF (the chooser left without a choice) for "Volvo Model"; short hex
+// numbers are refused with "Short change" and types without a rule are never changed.
+// False with an error text otherwise.
+bool IsEditableValue(uint32_t id, uint32_t value, std::string& error);
+
 // The toggle of a switch value.
 constexpr uint32_t ToggledSwitchValue(uint32_t value) { return value == 0 ? 1u : 0u; }
 

@@ -14,7 +14,21 @@ triplet=x86_64-w64-mingw32
 cc=$triplet-gcc-posix
 stamp=$prefix/.complete
 
+# nlohmann/json is header-only: Debian's headers and CMake package files are copied,
+# so find_package finds them under PREFIX without the Linux include folder. Done on
+# every run, since it is cheap and a PREFIX built before JSON was used lacks them.
+copy_json_headers() {
+  local config=/usr/share/cmake/nlohmann_json
+  [ -f /usr/include/nlohmann/json.hpp ] && [ -d "$config" ] ||
+    { echo "build-windows-deps: nlohmann-json3-dev is not installed" >&2; exit 1; }
+  mkdir -p "$prefix/include" "$prefix/share/cmake"
+  rm -rf "$prefix/include/nlohmann" "$prefix/share/cmake/nlohmann_json"
+  cp -r /usr/include/nlohmann "$prefix/include/"
+  cp -r "$config" "$prefix/share/cmake/"
+}
+
 if [ -e "$stamp" ]; then
+  copy_json_headers
   exit 0
 fi
 rm -rf "$prefix" "$work"
@@ -84,5 +98,6 @@ cmake -S /usr/src/googletest -B "$work/googletest" -G Ninja \
 cmake --build "$work/googletest" -j "${JOBS:-2}" >/dev/null
 cmake --install "$work/googletest" >/dev/null
 
+copy_json_headers
 touch "$stamp"
 echo "build-windows-deps: done, in $prefix"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build needs (the MinGW-w64 cross compiler
 # with the posix thread model, zlib for MinGW, Wine and a virtual X display to run the
-# tests, NSIS for the installer), but only those that are missing. minizip and GoogleTest for MinGW are
+# tests, NSIS for the installer, the JSON headers it copies), but only those that are missing. minizip and GoogleTest for MinGW are
 # built later from Debian's sources by tools/build-windows-deps.sh.
 set -euo pipefail
 
@@ -17,7 +17,7 @@ packages=(
   # xvfb-run needs xauth, which xvfb only recommends.
   xvfb xauth
   nsis
-  dpkg-dev bzip2 xz-utils cmake ninja-build googletest
+  dpkg-dev bzip2 xz-utils cmake ninja-build googletest nlohmann-json3-dev
 )
 
 exec "$(dirname "$0")/apt-install-missing.sh" install-deps-windows "${packages[@]}"

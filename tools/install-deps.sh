@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libminizip-dev zlib1g-dev
+  libminizip-dev zlib1g-dev nlohmann-json3-dev
   libasound2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zip unzip

@@ -61,7 +61,8 @@ commands)
 options)
     expect $'--port\n--product' corvalin-cli update demo.img --p
     expect $'--port\n--product' corvalin-cli update --fast demo.img --
-    expect $'-o\n--product' corvalin-cli set in.img -
+    expect $'-o\n--product\n--settings' corvalin-cli set in.img -
+    expect '--product' corvalin-cli diff a.img b.img -
     expect '--trace' corvalin-cli decode -
     expect '' corvalin-cli devices -
     ;;
@@ -74,6 +75,8 @@ files)
     expect $'REMOTE2.CCF\nfolder\nproduct.img\nremote.ccf' corvalin-cli update --port /dev/ttyUSB0 ''
     expect $'REMOTE2.CCF\nfolder\nproduct.img\nremote.ccf' corvalin-cli ir-import product.img remote.ccf -o ''
     expect '' corvalin-cli set product.img ''
+    expect $'REMOTE2.CCF\nfolder\nproduct.img\nremote.ccf' corvalin-cli diff product.img ''
+    expect 'folder' corvalin-cli set product.img --settings ''
     # A port outside /dev/ttyUSB* and /dev/ttyACM* is completed as a file name.
     expect "$dir/pts" corvalin-cli update product.img --port "$dir/pt"
     ;;
