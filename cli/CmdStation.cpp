@@ -49,6 +49,8 @@ public:
         std::printf("%s: %s\n", slot.strEntry.empty() ? slot.strPort.c_str() : slot.strEntry.c_str(),
                     slot.strText.c_str());
         std::fflush(stdout);
+        if (!slot.strHint.empty())
+            std::fprintf(stderr, "%s: hint: %s\n", slot.strPort.c_str(), slot.strHint.c_str());
     }
 
     void Redraw(const std::vector<CStationSlot>& slots)

@@ -2,6 +2,7 @@
 
 #include "device/PresenceTiming.h"
 #include "device/Updater.h"
+#include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
 
 #include <algorithm>
@@ -29,6 +30,8 @@ public:
     {
         m_slot.strDevice = port.strDevice;
         m_slot.strPort = port.port.strName;
+        // From the probe to the end of the update the port stays this station's.
+        m_updater.SetHoldProbedPort(true);
     }
     ~CBridge() override
     {
@@ -98,6 +101,11 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.strEntry = entry;
+    }
+    void SetHint(const std::string& hint)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.strHint = hint;
     }
     void SetCompleted(bool completed)
     {
@@ -180,12 +188,16 @@ void CStation::Advance(CBridge& bridge)
             // did not answer is said the way the window says it.
             if (bridge.Slot().strText.empty())
                 bridge.SetText(kCannotCommunicate);
+            else
+                bridge.SetHint(platform::PortAccessHint(bridge.m_updater.LastPortError(),
+                                                        bridge.m_updater.LastPortErrorText()));
             Finish(bridge);
             return;
         }
         bridge.SetEntry(bridge.m_updater.GetPortEntry(0));
         if (m_bStopped)
         {
+            bridge.m_updater.ClosePort();
             Finish(bridge);
             return;
         }

@@ -39,6 +39,7 @@ struct CStationSlot
     int nPercent = 0;          // the update's progress
     EStationState state = EStationState::Waiting;
     bool bCompleted = false;   // Done with "Update complete"
+    std::string strHint;       // why the port would not open, and what to do (DeviceHints.h)
 };
 
 class IStationListener

@@ -258,7 +258,17 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
             return 0;
         }
     }
-    ClosePort();
+    // The port stays open only for an update that is to follow on it.
+    struct CCloseUnlessHeld
+    {
+        CUpdater& updater;
+        bool bHeld = false;
+        ~CCloseUnlessHeld()
+        {
+            if (!bHeld)
+                updater.ClosePort();
+        }
+    } closing{*this};
     if (reply.size() < kFrameHeaderSize + kRecordSize)
         return 0;
 
@@ -283,6 +293,7 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
     m_portNames.push_back(mapped->strName + " | " + shown + " | " + number8);
     m_portNumbers.push_back(m_nPort);
     m_portPaths.push_back(m_strPortPath);
+    closing.bHeld = m_bHoldProbedPort;
     return int(m_portNames.size());
 }
 
@@ -354,10 +365,12 @@ void CUpdater::StartUpdate(int index)
         return;
     }
 
-    ClosePort();
+    const bool held = m_bHoldProbedPort && IsPortOpen() && m_strPortPath == path;
+    if (!held)
+        ClosePort();
     m_strPortPath = path;
     m_nPort = number;
-    if (!OpenPort())
+    if (!held && !OpenPort())
     {
         m_nPortUser.store(kPortFree);
         SetStatus(kUnableToOpen);

@@ -89,6 +89,11 @@ public:
     // The same for the bridge `driverDevice` ("\\Device\\Silabser3"), as listed by
     // platform::ListBridgePorts: with one updater per bridge, a station serves them all.
     int FindDeviceAt(const std::string& driverDevice);
+    // With `hold`, a probe that lists the box keeps its port open, and the next
+    // StartUpdate on that port sends over the same opening: no other program can take
+    // the port between the two, so two stations on one map never update one box twice.
+    // ClosePort lets it go. Off by default, as the window opens the port anew.
+    void SetHoldProbedPort(bool hold) { m_bHoldProbedPort = hold; }
     // Makes the port list one entry for the port at `path`, without asking the box;
     // for the CLI's --port. Returns the number of entries (1, or 0 during an update).
     int UsePortPath(const std::string& path);
@@ -163,6 +168,7 @@ private:
     void WaitForDismissal();
 
     CLinkTiming m_timing;
+    bool m_bHoldProbedPort = false;
     CFirmwareImage m_image;
     // The header as StartUpdate found it: what INIT and PREP send.
     ImageHeader m_sendHeader{};

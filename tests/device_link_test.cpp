@@ -397,6 +397,29 @@ TEST_F(DeviceLinkTest, ConfiguredBoxIsListedWithItsNameAndNumber)
     EXPECT_EQ(Hex(box.Record("rx.bin"), 0, 5), "AA 55 01 00 00");
 }
 
+#ifndef _WIN32 // Wine lets a second program open a held COM port
+TEST_F(DeviceLinkTest, AHeldProbeKeepsThePortFromOthersUntilTheUpdateHasUsedIt)
+{
+    CSimulatedBox box;
+    CUpdater station(FastTiming());
+    Attach(station);
+    LoadImage(station, CImageSpec{});
+    station.SetHoldProbedPort(true);
+    ASSERT_EQ(station.FindDevice(), 1);
+    EXPECT_TRUE(station.IsPortOpen());
+
+    CUpdater other(FastTiming());
+    EXPECT_EQ(other.FindDevice(), 0);
+    EXPECT_EQ(other.LastPortError(), platform::SerialError::Busy);
+
+    station.StartUpdate(0);
+    ASSERT_TRUE(WaitUntil([&] { return !station.IsUpdating(); }));
+    EXPECT_EQ(m_controls.LastText(), "Update complete");
+    EXPECT_EQ(box.LogOf("QUERY").size(), 1u);
+    EXPECT_FALSE(station.IsPortOpen());
+}
+#endif
+
 #ifndef _WIN32 // several simulators publish themselves in one map directory
 TEST_F(DeviceLinkTest, EachBridgeIsProbedOnItsOwn)
 {

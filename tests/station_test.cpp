@@ -128,6 +128,32 @@ TEST_F(StationTest, ABoxIsUpdatedAgainOnlyAfterItsBridgeCameBack)
     EXPECT_EQ(box.LogOf("INIT").size(), 2u);
 }
 
+TEST_F(StationTest, TwoStationsOnOneMapUpdateEachBoxOnceAndTheOtherSaysTheBoxIsBusy)
+{
+    CSimulatedBox first({}, Map(), 0);
+    CSimulatedBox second({}, Map(), 1);
+    CRecordingListener otherListener;
+    CStation station(m_image, FastTiming(), m_listener);
+    CStation other(m_image, FastTiming(), otherListener);
+    ASSERT_TRUE(LookUntil(station, [&] {
+        other.Look();
+        return station.Finished() == 2 && other.Finished() == 2;
+    }));
+
+    EXPECT_EQ(station.Completed() + other.Completed(), 2);
+    EXPECT_EQ(first.LogOf("INIT").size(), 1u);
+    EXPECT_EQ(second.LogOf("INIT").size(), 1u);
+    for (const char* device : {"\\Device\\Silabser0", "\\Device\\Silabser1"})
+    {
+        CStationSlot mine = m_listener.Finished(device);
+        CStationSlot theirs = otherListener.Finished(device);
+        const CStationSlot& loser = mine.bCompleted ? theirs : mine;
+        EXPECT_NE(mine.bCompleted, theirs.bCompleted) << device;
+        EXPECT_EQ(loser.strText, "Cannot find device") << device;
+        EXPECT_NE(loser.strHint.find("in use by another program"), std::string::npos) << loser.strHint;
+    }
+}
+
 TEST_F(StationTest, StopEndsEveryUpdatePromptly)
 {
     CSimulatedBox first({"--flash-ms", "200"}, Map(), 0);
