@@ -13,31 +13,22 @@ namespace corvalin::cli
 namespace
 {
 
-// A settings document is a few kilobytes; anything far larger is not one.
-constexpr std::size_t kMaxSettingsBytes = 1 << 20;
-
-bool ReadSettingsFile(const std::string& file, std::string& text)
+// Reads FILE as a settings document, saying on stderr why it cannot be.
+bool ReadSettingsDocument(const std::string& file, std::string& text)
 {
     if (!CheckReadableFile(file))
         return false;
-    std::FILE* in = platform::OpenFileForRead(platform::PathFromUtf8(file));
-    if (in == nullptr)
+    switch (ReadSettingsFile(platform::PathFromUtf8(file), text))
     {
+    case ESettingsFileRead::Ok:
+        return true;
+    case ESettingsFileRead::TooLarge:
+        PrintError(file + ": too large for a settings document");
+        return false;
+    default:
         PrintError(file + ": cannot be read");
         return false;
     }
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, in)) > 0 && text.size() <= kMaxSettingsBytes)
-        text.append(buffer, count);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed || text.size() > kMaxSettingsBytes)
-    {
-        PrintError(file + (failed ? ": cannot be read" : ": too large for a settings document"));
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -77,7 +68,7 @@ int RunSet(Args args)
     if (settings)
     {
         std::string text;
-        if (!ReadSettingsFile(*settings, text))
+        if (!ReadSettingsDocument(*settings, text))
             return kExitFailure;
         CSettingsPlan plan;
         std::string error;

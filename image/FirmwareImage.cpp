@@ -149,32 +149,10 @@ void CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn
     if (!m_pBody)
         return;
 
-    uint8_t scrambled[kHeaderSize];
-    ApplyHeaderKey(m_header.data(), scrambled, kHeaderSize, m_pBody.get(), m_nBodySize);
-
-    // Write a new file beside the target and put it in the target's place only when
-    // every byte is on the disk: a failed store leaves the old file whole. A link is
-    // followed to the file it names, which is the one replaced.
-    std::error_code error;
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(target, error))
-        target = std::filesystem::weakly_canonical(target, error);
-
-    std::filesystem::path temporary;
-    FilePtr file(platform::CreateFileBeside(target, temporary));
-    if (!file)
+    // A failed store leaves the old file whole (see platform::StoreFileSafely).
+    const std::vector<uint8_t> bytes = FileBytes();
+    if (!platform::StoreFileSafely(path, bytes.data(), bytes.size()))
     {
-        status(kUnableToWrite);
-        return;
-    }
-    bool stored = std::fwrite(scrambled, 1, kHeaderSize, file.get()) == kHeaderSize &&
-                  std::fwrite(m_pBody.get(), 1, m_nBodySize, file.get()) == m_nBodySize &&
-                  platform::FlushFileToDisk(file.get());
-    stored = (std::fclose(file.release()) == 0) && stored;
-    stored = stored && platform::ReplaceFileWith(temporary, target);
-    if (!stored)
-    {
-        std::filesystem::remove(temporary, error);
         status(kUnableToWrite);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "params/DisplayList.h"
 #include "params/ParameterEdit.h"
+#include "platform/FileIo.h"
 
 #include <nlohmann/json.hpp>
 
@@ -251,6 +252,29 @@ std::vector<CParameterDifference> DiffParameters(const CParameterTable& table, c
             differences.push_back({listB[i].m_nId, listB[i].m_strLabel, false, true, 0, listB[i].m_nValue});
     }
     return differences;
+}
+
+ESettingsFileRead ReadSettingsFile(const std::filesystem::path& path, std::string& text)
+{
+    text.clear();
+    std::FILE* in = platform::OpenFileForRead(path);
+    if (in == nullptr)
+        return ESettingsFileRead::CannotRead;
+    char buffer[4096];
+    std::size_t count = 0;
+    while (text.size() <= kMaxSettingsBytes && (count = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        text.append(buffer, count);
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed)
+        return ESettingsFileRead::CannotRead;
+    return text.size() > kMaxSettingsBytes ? ESettingsFileRead::TooLarge : ESettingsFileRead::Ok;
+}
+
+bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table, const ImageHeader& header)
+{
+    const std::string document = BuildSettingsDocument(table, header);
+    return platform::StoreFileSafely(path, document.data(), document.size());
 }
 
 } // namespace corvalin

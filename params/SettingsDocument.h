@@ -21,6 +21,7 @@
 #include "params/ParameterTable.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,23 @@ struct CSettingsPlan
 // return false with an error text that names the entry. The header is not changed.
 bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const std::string& text,
                   CSettingsPlan& plan, std::string& error);
+
+// A settings document is small; a larger file is no such document.
+constexpr std::size_t kMaxSettingsBytes = 1 << 20;
+
+enum class ESettingsFileRead
+{
+    Ok,
+    CannotRead,  // missing, a folder, or a read error
+    TooLarge,    // more than kMaxSettingsBytes
+};
+
+// Reads the settings document file `path` into `text`.
+ESettingsFileRead ReadSettingsFile(const std::filesystem::path& path, std::string& text);
+
+// Stores the document of the header's parameters as the file `path`, replacing an old
+// file only once the new one is whole; false when that failed.
+bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table, const ImageHeader& header);
 
 // One parameter whose value differs between two images, or that only one carries.
 struct CParameterDifference

@@ -37,4 +37,23 @@ std::string NameBesideTarget()
     return name;
 }
 
+bool StoreFileSafely(const std::filesystem::path& path, const void* data, std::size_t size)
+{
+    std::error_code error;
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(target, error))
+        target = std::filesystem::weakly_canonical(target, error);
+
+    std::filesystem::path temporary;
+    std::FILE* file = CreateFileBeside(target, temporary);
+    if (!file)
+        return false;
+    bool stored = std::fwrite(data, 1, size, file) == size && FlushFileToDisk(file);
+    stored = (std::fclose(file) == 0) && stored;
+    stored = stored && ReplaceFileWith(temporary, target);
+    if (!stored)
+        std::filesystem::remove(temporary, error);
+    return stored;
+}
+
 } // namespace corvalin::platform

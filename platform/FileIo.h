@@ -3,6 +3,7 @@
 // non-ASCII paths work on Windows as well, pushing written data to the disk, and
 // replacing a file in one step.
 
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -40,5 +41,11 @@ bool FlushFileToDisk(std::FILE* file);
 // Puts the file `source` in the place of `target` in one step: a reader sees either
 // the old file or the new one, never a part. `source` must lie in the target's folder.
 bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Stores `size` bytes as the file `path` that way: written to a new file beside it,
+// put on the disk, and put in its place only when every byte is there, so a failure
+// leaves an old file whole and no new file behind. A link named as the target is
+// followed to the file it names, which is the one replaced.
+bool StoreFileSafely(const std::filesystem::path& path, const void* data, std::size_t size);
 
 } // namespace corvalin::platform

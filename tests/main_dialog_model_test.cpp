@@ -313,6 +313,42 @@ TEST_F(MainDialogModelTest, StoresTheEditedImage)
     EXPECT_EQ(std::filesystem::file_size(m_dir / "stored.img"), std::filesystem::file_size(source));
 }
 
+TEST_F(MainDialogModelTest, SettingsTravelFromOneImageToAnother)
+{
+    Open(WriteImage("old.img", Realistic(false)));
+    SetParamValue(Header(), 5, 33); // CH0.Volume
+    m_view.m_saveAnswer = m_dir / "settings.json";
+    m_model->SaveSettings();
+    m_view.Pump();
+    EXPECT_EQ(Status(), "Settings stored");
+
+    // Another image: the document's values come in, and the list shows them.
+    Open(WriteImage("new.img", Realistic(true)));
+    const std::vector<std::string> before = Lines();
+    m_view.m_openAnswer = m_dir / "settings.json";
+    m_model->LoadSettings();
+    m_view.Pump();
+    EXPECT_EQ(Status(), "Settings loaded");
+    EXPECT_EQ(GetParamValue(Header(), 5), 33u);
+    EXPECT_NE(Lines(), before);
+    EXPECT_TRUE(m_view.m_messages.empty());
+
+    // A broken document changes nothing and says why.
+    WriteFileBytes(m_dir / "broken.json", Bytes{'{', '"', 'p'});
+    SetParamValue(Header(), 5, 12);
+    m_view.m_openAnswer = m_dir / "broken.json";
+    m_model->LoadSettings();
+    EXPECT_EQ(GetParamValue(Header(), 5), 12u);
+    ASSERT_EQ(m_view.m_messages.size(), 1u);
+    EXPECT_EQ(m_view.m_messages[0].rfind("The settings were not loaded: ", 0), 0u) << m_view.m_messages[0];
+
+    // A folder cannot take the document.
+    m_view.m_saveAnswer = m_dir.Path();
+    m_model->SaveSettings();
+    m_view.Pump();
+    EXPECT_EQ(Status(), "Unable to write the file");
+}
+
 TEST_F(MainDialogModelTest, StatusTextsKeepTheirOrderAcrossThreads)
 {
     // Texts set on another thread reach the view in order once the window's thread runs

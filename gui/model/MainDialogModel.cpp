@@ -5,6 +5,7 @@
 #include "params/DisplayList.h"
 #include "params/IrCodeHandOff.h"
 #include "params/ParameterEdit.h"
+#include "params/SettingsDocument.h"
 #include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
 
@@ -19,6 +20,9 @@ namespace
 constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
 constexpr const char* kNotConnected = "Not connected";
 constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
+constexpr const char* kSettingsStored = "Settings stored";
+constexpr const char* kSettingsLoaded = "Settings loaded";
+constexpr const char* kUnableToWrite = "Unable to write the file";
 
 } // namespace
 
@@ -339,6 +343,47 @@ void CMainDialogModel::StoreImage()
     m_updater.StoreImageFile(*path);
     RefreshUpdateButton();
     RebuildParameterList();
+}
+
+void CMainDialogModel::SaveSettings()
+{
+    if (!m_bImageLoaded)
+        return;
+    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    if (!path)
+        return;
+    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored : kUnableToWrite);
+}
+
+void CMainDialogModel::LoadSettings()
+{
+    if (!m_bImageLoaded || RefuseDuringUpdate())
+        return;
+    const std::optional<std::filesystem::path> path = m_view.ChooseOpenFile();
+    if (!path)
+        return;
+    std::string text;
+    const ESettingsFileRead read = ReadSettingsFile(*path, text);
+    CSettingsPlan plan;
+    std::string error = read == ESettingsFileRead::TooLarge ? "the file is too large for a settings document"
+                                                            : "the file cannot be read";
+    // Nothing changes unless every entry of the document can be applied.
+    if (read != ESettingsFileRead::Ok || !PlanSettings(m_table, m_updater.Header(), text, plan, error))
+    {
+        m_view.ShowMessage("The settings were not loaded: " + error);
+        return;
+    }
+    for (const CSettingsPlan::CChange& change : plan.m_changes)
+        SetParamValue(m_updater.Header(), change.m_nSlot, change.m_nValue);
+    RebuildParameterList();
+    m_updater.SetStatus(kSettingsLoaded);
+    if (!plan.m_notInImage.empty())
+    {
+        std::string names;
+        for (const std::string& name : plan.m_notInImage)
+            names += "\n" + name;
+        m_view.ShowMessage("This image does not carry these settings, which were left out:" + names);
+    }
 }
 
 void CMainDialogModel::OnUpdate()

@@ -56,6 +56,12 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void ChangeParameter(int row);
     // "Wr": asks for a file and stores the image there.
     void StoreImage();
+    // "Save settings...": asks for a file and stores the held image's parameters there
+    // as a settings document.
+    void SaveSettings();
+    // "Load settings...": asks for a settings document and applies it to the held
+    // image, matched by parameter identifier; the user then stores or updates as ever.
+    void LoadSettings();
     // "Update": the first device found.
     void OnUpdate();
     // The user closed the box opened with OpenNotice.

@@ -35,6 +35,8 @@ namespace
 
 constexpr const char* kAboutEntry = "&About Corvalin...";
 constexpr const char* kFastTransferEntry = "Fast transfer";
+constexpr const char* kSaveSettingsEntry = "Save settings...";
+constexpr const char* kLoadSettingsEntry = "Load settings...";
 // A closed drop-down list is as tall as an edit box; the template's height is the
 // height of the open list.
 constexpr int kClosedComboHeight = 14;
@@ -379,6 +381,13 @@ void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
     menu.addAction(m_pFastTransfer);
+    menu.addSeparator();
+    QAction* save = menu.addAction(QString::fromLatin1(kSaveSettingsEntry));
+    save->setObjectName(QStringLiteral("saveSettingsAction"));
+    connect(save, &QAction::triggered, this, [this] { m_pModel->SaveSettings(); });
+    QAction* load = menu.addAction(QString::fromLatin1(kLoadSettingsEntry));
+    load->setObjectName(QStringLiteral("loadSettingsAction"));
+    connect(load, &QAction::triggered, this, [this] { m_pModel->LoadSettings(); });
     menu.exec(event->globalPos());
 }
 

@@ -25,6 +25,8 @@ constexpr UINT kRunJobMessage = WM_APP + 1;
 constexpr UINT kShowNoticeMessage = WM_APP + 2;
 // The context menu's "Fast transfer" entry.
 constexpr int kFastTransferCommand = 0x100;
+constexpr int kSaveSettingsCommand = 0x101;
+constexpr int kLoadSettingsCommand = 0x102;
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
@@ -118,6 +120,12 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
     case kFastTransferCommand:
         m_pModel->SetFastTransfer(!m_pModel->IsFastTransfer());
         return true;
+    case kSaveSettingsCommand:
+        m_pModel->SaveSettings();
+        return true;
+    case kLoadSettingsCommand:
+        m_pModel->LoadSettings();
+        return true;
     default:
         break;
     }
@@ -182,6 +190,9 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
         return;
     AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
                 kFastTransferCommand, L"Fast transfer");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kSaveSettingsCommand, L"Save settings...");
+    AppendMenuW(menu, MF_STRING, kLoadSettingsCommand, L"Load settings...");
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     // From the keyboard (Shift+F10) the menu opens at the window's corner.
     if (at.x == -1 && at.y == -1)
