@@ -40,8 +40,7 @@ public:
     void SetRange(int minimum, int maximum) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_nMin = minimum;
-        m_nMax = maximum > minimum ? maximum : minimum + 1;
+        m_scale.SetRange(minimum, maximum);
     }
     void SetPos(int position) override
     {
@@ -73,19 +72,18 @@ private:
     {
         if (!m_bDrawBar || !m_bShown)
             return;
-        int pos = std::min(std::max(m_nPos, m_nMin), m_nMax);
-        int filled = (pos - m_nMin) * kBarWidth / (m_nMax - m_nMin);
+        const int percent = m_scale.Percent(m_nPos);
+        int filled = percent * kBarWidth / 100;
         std::string bar(std::size_t(filled), '#');
         bar.resize(kBarWidth, '.');
-        std::fprintf(stderr, "[%s] %3d%%", bar.c_str(), (pos - m_nMin) * 100 / (m_nMax - m_nMin));
+        std::fprintf(stderr, "[%s] %3d%%", bar.c_str(), percent);
         std::fflush(stderr);
     }
 
     const bool m_bDrawBar;
     std::mutex m_mutex;
     CStderrStatus m_lines;
-    int m_nMin = 0;
-    int m_nMax = 100;
+    CProgressScale m_scale;
     int m_nPos = 0;
     bool m_bShown = false;
 };

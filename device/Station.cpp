@@ -67,14 +67,12 @@ public:
     void SetRange(int minimum, int maximum) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_nMin = minimum;
-        m_nMax = maximum > minimum ? maximum : minimum + 1;
+        m_scale.SetRange(minimum, maximum);
     }
     void SetPos(int position) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        int clamped = std::min(std::max(position, m_nMin), m_nMax);
-        m_slot.nPercent = (clamped - m_nMin) * 100 / (m_nMax - m_nMin);
+        m_slot.nPercent = m_scale.Percent(position);
     }
     void SetBarColor(uint32_t) override {}
     // Nobody sits at a station to answer a message box: the text goes to the listener
@@ -125,8 +123,7 @@ private:
     IStationListener& m_listener;
     mutable std::mutex m_mutex;
     CStationSlot m_slot;
-    int m_nMin = 0;
-    int m_nMax = 100;
+    CProgressScale m_scale;
 };
 
 CStation::CStation(std::vector<uint8_t> imageFile, const CLinkTiming& timing, IStationListener& listener)

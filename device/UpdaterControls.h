@@ -30,6 +30,25 @@ public:
     virtual void SetBarColor(uint32_t color) = 0;
 };
 
+// The bar's range as the worker last set it, and the share of it a position fills:
+// what a text-mode bar needs from IProgressControl's calls.
+struct CProgressScale
+{
+    int nMin = 0;
+    int nMax = 100;
+    void SetRange(int minimum, int maximum)
+    {
+        nMin = minimum;
+        nMax = maximum > minimum ? maximum : minimum + 1;
+    }
+    // 0 to 100; positions outside the range count as its ends.
+    int Percent(int position) const
+    {
+        const int clamped = position < nMin ? nMin : position > nMax ? nMax : position;
+        return (clamped - nMin) * 100 / (nMax - nMin);
+    }
+};
+
 // The worker's notices that need the user or the speaker.
 class IUpdateNotices
 {
