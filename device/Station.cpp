@@ -29,6 +29,7 @@ public:
     {
         m_slot.strDevice = port.strDevice;
         m_slot.strPort = port.port.strName;
+        m_slot.record.strPort = port.port.strName;
     }
     ~CBridge() override
     {
@@ -94,10 +95,16 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.state = state;
     }
-    void SetEntry(const std::string& entry)
+    void SetEntry(const std::string& entry, const CPortRecord& record)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.strEntry = entry;
+        m_slot.record = record;
+    }
+    void SetSeconds(double seconds)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.seconds = seconds;
     }
     void SetCompleted(bool completed)
     {
@@ -183,7 +190,7 @@ void CStation::Advance(CBridge& bridge)
             Finish(bridge);
             return;
         }
-        bridge.SetEntry(bridge.m_updater.GetPortEntry(0));
+        bridge.SetEntry(bridge.m_updater.GetPortEntry(0), bridge.m_updater.GetPortRecord(0));
         if (m_bStopped)
         {
             Finish(bridge);
@@ -203,6 +210,7 @@ void CStation::Advance(CBridge& bridge)
         if (bridge.m_updater.IsUpdating())
             return;
         bridge.SetCompleted(bridge.Slot().strText == kUpdateComplete);
+        bridge.SetSeconds(bridge.m_updater.LastUpdateSeconds());
         Finish(bridge);
         return;
     default:

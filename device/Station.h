@@ -10,11 +10,13 @@
 // the listener from those threads.
 
 #include "device/LinkTiming.h"
+#include "device/Updater.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,8 @@ struct CStationSlot
     int nPercent = 0;          // the update's progress
     EStationState state = EStationState::Waiting;
     bool bCompleted = false;   // Done with "Update complete"
+    CPortRecord record;        // the port, and the box's record once it has answered
+    std::optional<double> seconds;  // the update's duration once it has ended; none without an update
 };
 
 class IStationListener
