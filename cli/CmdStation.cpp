@@ -1,4 +1,4 @@
-// corvalin-cli station FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast]
+// corvalin-cli station FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast] [--log LOG]
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <thread>
 
@@ -28,11 +29,15 @@ constexpr int kBarWidth = 20;
 // The station's output. Every box's status texts go to stderr: on a terminal as one
 // live line per port, redrawn in place, otherwise one line per text with the port in
 // front. Each ended turn is one line on stdout: the box's list entry (or its port)
-// and its final text.
+// and its final text. With a record file, each ended turn is also a line there, boxes
+// that never answered included (without name, number and duration).
 class CStationOutput : public IStationListener
 {
 public:
-    explicit CStationOutput(bool live) : m_bLive(live) {}
+    CStationOutput(bool live, const std::optional<std::string>& log, const CUpdateRecord& image)
+        : m_bLive(live), m_log(log), m_image(image)
+    {
+    }
 
     void OnText(const CStationSlot& slot, const std::string& text) override
     {
@@ -51,7 +56,12 @@ public:
         std::fflush(stdout);
         if (!slot.strHint.empty())
             std::fprintf(stderr, "%s: hint: %s\n", slot.strPort.c_str(), slot.strHint.c_str());
+        if (m_log &&
+            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.record, slot.strText, slot.seconds,
+                                                         std::time(nullptr))))
+            m_bRecordFailed = true;
     }
+    bool RecordFailed() const { return m_bRecordFailed; }
 
     void Redraw(const std::vector<CStationSlot>& slots)
     {
@@ -97,6 +107,9 @@ private:
     }
 
     const bool m_bLive;
+    const std::optional<std::string> m_log;
+    const CUpdateRecord m_image;
+    bool m_bRecordFailed = false;
     std::mutex m_mutex;
     int m_nLiveLines = 0;
 };
@@ -122,6 +135,9 @@ int RunStation(Args args)
     }
     if (missing)
         return UsageError("--set needs an assignment");
+    std::optional<std::string> log = TakeOption(args, "--log", missing);
+    if (missing)
+        return UsageError("--log needs a file");
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("station takes one FILE");
@@ -134,6 +150,8 @@ int RunStation(Args args)
             return UsageError("--count takes a number of updates from 1 up");
         turns = int(value);
     }
+    if (log && !CheckUpdateRecord(*log))
+        return kExitFailure;
 
     // The image is loaded and changed once; every box gets the same bytes.
     CUpdater source;
@@ -149,7 +167,9 @@ int RunStation(Args args)
     }
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
-    CStationOutput output(platform::IsTerminal(platform::StdStream::Error));
+    // The record names the bytes every box gets: the image after the assignments.
+    CStationOutput output(platform::IsTerminal(platform::StdStream::Error), log,
+                          log ? DescribeImage(args[0], product, source.Image()) : CUpdateRecord{});
     CLinkTiming timing;
     timing.bFastTransfer = fast;
     CStation station(source.Image().FileBytes(), timing, output);
@@ -188,7 +208,7 @@ int RunStation(Args args)
     const int failed = station.Finished() - station.Completed();
     std::fprintf(stderr, "station: %d updated, %d failed%s\n", station.Completed(), failed,
                  interrupted.load() ? " (interrupted)" : "");
-    return failed == 0 ? kExitOk : kExitFailure;
+    return failed == 0 && !output.RecordFailed() ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

@@ -1,4 +1,4 @@
-// corvalin-cli update FILE [--port PATH] [--product NAME] [--fast]
+// corvalin-cli update FILE [--port PATH] [--product NAME] [--fast] [--log LOG]
 
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
@@ -6,6 +6,7 @@
 #include "platform/Terminal.h"
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <algorithm>
 #include <mutex>
@@ -148,9 +149,14 @@ int RunUpdate(Args args)
     std::optional<std::string> port = TakeOption(args, "--port", missing);
     if (missing)
         return UsageError("--port needs a path");
+    std::optional<std::string> log = TakeOption(args, "--log", missing);
+    if (missing)
+        return UsageError("--log needs a file");
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("update takes one FILE");
+    if (log && !CheckUpdateRecord(*log))
+        return kExitFailure;
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
     CTerminalOutput output(platform::IsTerminal(platform::StdStream::Error));
@@ -170,9 +176,19 @@ int RunUpdate(Args args)
         return kExitFailure;
     }
 
+    // Every update that was started has its record line, whatever its end; so has a
+    // start that failed (the port would not open), without a duration.
+    const CUpdateRecord image = log ? DescribeImage(args[0], product, updater.Image()) : CUpdateRecord{};
+    bool recorded = true;
+    auto record = [&](std::optional<double> seconds) {
+        if (log)
+            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), output.LastText(),
+                                                                 seconds, std::time(nullptr)));
+    };
     updater.StartUpdate(0);
     if (!updater.IsUpdating())
     {
+        record(std::nullopt);
         PrintPortHint(updater);
         return kExitFailure;
     }
@@ -198,13 +214,14 @@ int RunUpdate(Args args)
     while (updater.IsWorkerRunning())
         std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
     output.Finish();
+    record(updater.LastUpdateSeconds());
 
     if (interrupted.load())
     {
         PrintError("interrupted");
         return kExitFailure;
     }
-    return output.LastText() == kUpdateComplete ? kExitOk : kExitFailure;
+    return output.LastText() == kUpdateComplete && recorded ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

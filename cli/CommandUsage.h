@@ -36,13 +36,18 @@ inline constexpr CCommandUsage kCommandUsages[] = {
      "      default names, then FUNCTION=LABEL picks, FUNCTION=EMPTY erases),\n"
      "      store it to OUT, print the new list\n"},
     {"devices", "", "      look for the box on its USB bridge and print its port list entry\n"},
-    {"update", "FILE [--port PATH] [--product NAME] [--fast]",
+    {"update", "FILE [--port PATH] [--product NAME] [--fast] [--log LOG]",
      "      send the image to the box (found through the serial-port map,\n"
-     "      or on the port PATH); --fast chooses fast transfer\n"},
-    {"station", "FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast]",
+     "      or on the port PATH); --fast chooses fast transfer; --log appends\n"
+     "      the update's record to LOG\n"},
+    {"station", "FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast] [--log LOG]",
      "      update every box plugged in through any CP210x bridge, each once\n"
      "      per plug-in and all at the same time, with the image after the\n"
-     "      assignments; --count N ends after N updates, Ctrl-C at once\n"},
+     "      assignments; --count N ends after N updates, Ctrl-C at once;\n"
+     "      --log appends a record line per box to LOG\n"},
+    {"log", "LOG [--csv]",
+     "      print an update record written with --log as a table, or with\n"
+     "      --csv as CSV for a spreadsheet\n"},
 };
 
 // The command's usage entry, or nullptr when there is no such command.

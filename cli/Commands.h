@@ -16,5 +16,6 @@ int RunIrImport(Args args);
 int RunDevices(Args args);
 int RunUpdate(Args args);
 int RunStation(Args args);
+int RunLog(Args args);
 
 } // namespace corvalin::cli

@@ -2,6 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "platform/DeviceHints.h"
+#include "platform/FileIo.h"
 #include "platform/SerialPortMap.h"
 
 #include <chrono>
@@ -92,6 +93,22 @@ const std::atomic<bool>& CatchInterrupts()
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     return g_bInterrupted;
+}
+
+bool CheckUpdateRecord(const std::string& file)
+{
+    if (platform::CanAppendTo(platform::PathFromUtf8(file)))
+        return true;
+    PrintError("cannot write the update record " + file);
+    return false;
+}
+
+bool AppendUpdateRecord(const std::string& file, const CUpdateRecord& record)
+{
+    if (platform::AppendLine(platform::PathFromUtf8(file), RecordLine(record)))
+        return true;
+    PrintError("could not add to the update record " + file);
+    return false;
 }
 
 } // namespace corvalin::cli

@@ -27,7 +27,7 @@ constexpr Command kCommands[] = {
     {"decode", corvalin::cli::RunDecode},
     {"ccf", corvalin::cli::RunCcf},           {"ir-import", corvalin::cli::RunIrImport},
     {"devices", corvalin::cli::RunDevices},   {"update", corvalin::cli::RunUpdate},
-    {"station", corvalin::cli::RunStation},
+    {"station", corvalin::cli::RunStation},   {"log", corvalin::cli::RunLog},
 };
 
 // Every command has its usage entry, in the same order.

@@ -32,6 +32,7 @@ public:
         m_slot.strPort = port.port.strName;
         // From the probe to the end of the update the port stays this station's.
         m_updater.SetHoldProbedPort(true);
+        m_slot.record.strPort = port.port.strName;
     }
     ~CBridge() override
     {
@@ -95,10 +96,16 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.state = state;
     }
-    void SetEntry(const std::string& entry)
+    void SetEntry(const std::string& entry, const CPortRecord& record)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.strEntry = entry;
+        m_slot.record = record;
+    }
+    void SetSeconds(double seconds)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.seconds = seconds;
     }
     void SetHint(const std::string& hint)
     {
@@ -191,7 +198,7 @@ void CStation::Advance(CBridge& bridge)
             Finish(bridge);
             return;
         }
-        bridge.SetEntry(bridge.m_updater.GetPortEntry(0));
+        bridge.SetEntry(bridge.m_updater.GetPortEntry(0), bridge.m_updater.GetPortRecord(0));
         if (m_bStopped)
         {
             bridge.m_updater.ClosePort();
@@ -212,6 +219,7 @@ void CStation::Advance(CBridge& bridge)
         if (bridge.m_updater.IsUpdating())
             return;
         bridge.SetCompleted(bridge.Slot().strText == kUpdateComplete);
+        bridge.SetSeconds(bridge.m_updater.LastUpdateSeconds());
         Finish(bridge);
         return;
     default:

@@ -10,11 +10,13 @@
 // the listener from those threads.
 
 #include "device/LinkTiming.h"
+#include "device/Updater.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,8 @@ struct CStationSlot
     EStationState state = EStationState::Waiting;
     bool bCompleted = false;   // Done with "Update complete"
     std::string strHint;       // why the port would not open, and what to do (DeviceHints.h)
+    CPortRecord record;        // the port, and the box's record once it has answered
+    std::optional<double> seconds;  // the update's duration once it has ended; none without an update
 };
 
 class IStationListener

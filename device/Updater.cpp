@@ -216,6 +216,7 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
         m_portNames.clear();
         m_portNumbers.clear();
         m_portPaths.clear();
+        m_portRecords.clear();
     }
 
     std::optional<platform::CMappedPort> mapped = platform::LookupSerialPort(driverDevice);
@@ -294,6 +295,7 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
     m_portNumbers.push_back(m_nPort);
     m_portPaths.push_back(m_strPortPath);
     closing.bHeld = m_bHoldProbedPort;
+    m_portRecords.push_back({mapped->strName, true, shown, number});
     return int(m_portNames.size());
 }
 
@@ -307,6 +309,7 @@ int CUpdater::UsePortPath(const std::string& path)
         m_portNames.assign(1, path);
         m_portNumbers.assign(1, platform::ParseComPortNumber(path).value_or(0));
         m_portPaths.assign(1, path);
+        m_portRecords.assign(1, CPortRecord{path, false, {}, 0});
     }
     m_strPortPath = path;
     m_nPortUser.store(kPortFree);
@@ -321,7 +324,33 @@ std::string CUpdater::GetPortEntry(int index) const
     return m_portNames[std::size_t(index)];
 }
 
+CPortRecord CUpdater::GetPortRecord(int index) const
+{
+    std::lock_guard<std::mutex> lock(m_listMutex);
+    if (index < 0 || std::size_t(index) >= m_portRecords.size())
+        return {};
+    return m_portRecords[std::size_t(index)];
+}
+
 // --- Starting and stopping ---
+
+namespace
+{
+
+int64_t SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+double CUpdater::LastUpdateSeconds() const
+{
+    const int64_t start = m_nStartNs.load();
+    const int64_t end = m_nEndNs.load();
+    return end >= start && start != 0 ? double(end - start) / 1e9 : 0.0;
+}
 
 void CUpdater::StartThread()
 {
@@ -379,6 +408,8 @@ void CUpdater::StartUpdate(int index)
     // The update sends the header as it is now; later edits wait for the next update.
     m_sendHeader = m_image.Header();
     m_bFastReads.store(m_bFastChoice.load());
+    m_nEndNs.store(0);
+    m_nStartNs.store(SteadyNowNs());
     StartThread();
     {
         std::lock_guard<std::mutex> lock(m_wakeMutex);
@@ -472,6 +503,7 @@ void CUpdater::Run()
 void CUpdater::EndUpdate()
 {
     ClosePort();
+    m_nEndNs.store(SteadyNowNs());
     m_nPortUser.store(kPortFree);
     m_nState.store(kStateIdle);
 }

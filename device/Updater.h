@@ -49,6 +49,17 @@ enum ExchangeResult : int
     kExchangeBadStatus = 5,   // the reply status is not 0
 };
 
+// What the port list knows of one entry: the port's name ("ttyUSB3", "COM7", or the
+// path given to UsePortPath) and, when the box answered QUERY, its record's name as
+// the list shows it ("Empty" for a box never configured) and its number.
+struct CPortRecord
+{
+    std::string strPort;
+    bool bRecord = false;
+    std::string strName;
+    int32_t nNumber = 0;
+};
+
 class CUpdater
 {
 public:
@@ -99,6 +110,8 @@ public:
     int UsePortPath(const std::string& path);
     // Display text of list entry `index`, or "Wrong index".
     std::string GetPortEntry(int index) const;
+    // The port and box record of list entry `index`; an empty port for a wrong index.
+    CPortRecord GetPortRecord(int index) const;
 
     // Starts the worker's thread (idempotent); StartUpdate starts it too.
     void StartThread();
@@ -123,6 +136,9 @@ public:
     int State() const { return m_nState.load(); }
     // Whether the worker's thread is still inside its loop.
     bool IsWorkerRunning() const { return m_bRunning.load(); }
+    // Seconds from the hand-over of the last update StartUpdate began to its end;
+    // 0 before that update has ended.
+    double LastUpdateSeconds() const;
 
     void SetStatus(const std::string& text);
 
@@ -187,6 +203,7 @@ private:
     std::vector<std::string> m_portNames;
     std::vector<int> m_portNumbers;
     std::vector<std::string> m_portPaths;
+    std::vector<CPortRecord> m_portRecords;
     std::atomic<int> m_nPortUser{0};
 
     // Words shared with the worker's thread.
@@ -194,6 +211,9 @@ private:
     std::atomic<bool> m_bStop{false};
     std::atomic<int> m_nBlock{0};
     std::atomic<bool> m_bRunning{false};
+    // Steady-clock times, in nanoseconds, of the last update's start and end.
+    std::atomic<int64_t> m_nStartNs{0};
+    std::atomic<int64_t> m_nEndNs{0};
     std::atomic<bool> m_bMessageOpen{false};
     // Fast transfer as chosen, and as the exchanges use it now: an update takes the
     // choice at its start and drops it when a reply shows that the box sends late bytes.

@@ -48,4 +48,14 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
 // followed to the file it names, which is the one replaced.
 bool StoreFileSafely(const std::filesystem::path& path, const void* data, std::size_t size);
 
+// Appends `line` to the regular file at `path` (created if missing) with one write at
+// its end: O_APPEND on POSIX, FILE_APPEND_DATA on Windows. Programs appending to the
+// same file at once never interleave their lines, and a crash leaves no part of one.
+// False when the file cannot be opened or the write is not whole.
+bool AppendLine(const std::filesystem::path& path, const std::string& line);
+
+// Whether AppendLine can write to `path`: opens it the same way (creating an empty
+// file if it is missing) without writing.
+bool CanAppendTo(const std::filesystem::path& path);
+
 } // namespace corvalin::platform

@@ -3,11 +3,17 @@
 
 #include "DeviceTestSupport.h"
 
+#include "device/UpdateRecord.h"
+#include "image/Sha256.h"
 #include "platform/DeviceHints.h"
 
 #include "tools/fixtures/ProcessRunner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <regex>
 
 #ifndef _WIN32
 #include <csignal>
@@ -30,6 +36,16 @@ namespace
 CProcessResult Cli(const std::vector<std::string>& args)
 {
     return RunProcess(CORVALIN_CLI_PATH, args);
+}
+
+// The update record's lines, each parsed.
+std::vector<nlohmann::json> RecordLines(const std::filesystem::path& log)
+{
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(log);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line));
+    return lines;
 }
 
 class CliDeviceTest : public ::testing::Test
@@ -199,6 +215,59 @@ TEST_F(CliDeviceTest, FailedUpdateExitsOneWithItsStatus)
     EXPECT_EQ(r.exitCode, 2);
 }
 
+TEST_F(CliDeviceTest, UpdateLogAppendsOneRecordPerUpdate)
+{
+    const std::filesystem::path log = m_dir / "record.jsonl";
+    const Bytes file = ReadFileBytes(m_image);
+    {
+        CSimulatedBox box({"--name", "SHOP", "--number", "42"});
+        EXPECT_EQ(Cli({"update", m_image.string(), "--log", log.string()}).exitCode, 0);
+        EXPECT_EQ(Cli({"update", m_image.string(), "--log", log.string()}).exitCode, 0);
+        std::vector<nlohmann::json> lines = RecordLines(log);
+        ASSERT_EQ(lines.size(), 2u);
+        const nlohmann::json& line = lines[0];
+        EXPECT_TRUE(std::regex_match(line["time"].get<std::string>(),
+                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
+            << line;
+        EXPECT_EQ(line["port"], box.ShownName());
+        EXPECT_EQ(line["box"], "SHOP");
+        EXPECT_EQ(line["number"], 42);
+        EXPECT_EQ(line["image"], m_image.string());
+        EXPECT_TRUE(line["product"].is_null());
+        EXPECT_EQ(line["sha256"], Sha256Hex(file.data(), file.size()));
+        EXPECT_EQ(line["hardware"], "00010000");
+        EXPECT_EQ(line["blocks"], 5);
+        EXPECT_EQ(line["status"], "Update complete");
+        EXPECT_EQ(line["success"], true);
+        EXPECT_GT(line["seconds"].get<double>(), 0.0);
+        EXPECT_EQ(lines[1]["status"], "Update complete");
+    }
+    {
+        CSimulatedBox box({"--xfer-fail", "2:9"});
+        EXPECT_EQ(Cli({"update", m_image.string(), "--log", log.string()}).exitCode, 1);
+        std::vector<nlohmann::json> lines = RecordLines(log);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[2]["status"], "XFER Failed: 5");
+        EXPECT_EQ(lines[2]["success"], false);
+        EXPECT_EQ(lines[2]["box"], "BOX");
+    }
+    {
+        // A record that cannot be written is said before any box is touched.
+        CSimulatedBox box;
+        for (const std::filesystem::path& bad : {m_dir / "missing" / "record.jsonl", m_dir.Path()})
+        {
+            CProcessResult r = Cli({"update", m_image.string(), "--log", bad.string()});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_EQ(r.err, "corvalin-cli: cannot write the update record " + bad.string() + "\n");
+            r = Cli({"station", m_image.string(), "--count", "1", "--log", bad.string()});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_EQ(r.err, "corvalin-cli: cannot write the update record " + bad.string() + "\n");
+        }
+        EXPECT_TRUE(box.Log().empty());
+        EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
+    }
+}
+
 TEST_F(CliDeviceTest, FastTransferIsAnOptionThatGivesWayToLateBytes)
 {
     CSimulatedBox box({"--tail", "1", "--tail-gap-ms", std::to_string(kSurelyLateGapMs)});
@@ -220,8 +289,24 @@ TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailu
     CSimulatedBox good({"--name", "GOOD", "--number", "7"}, map, 0);
     CSimulatedBox failing({"--xfer-fail", "2:9"}, map, 2);
     setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
-    CProcessResult r = Cli({"station", m_image.string(), "--count", "2", "--set", "CH0.Volume=25", "--fast"});
+    const std::filesystem::path log = m_dir / "record.jsonl";
+    CProcessResult r = Cli({"station", m_image.string(), "--count", "2", "--set", "CH0.Volume=25", "--fast",
+                            "--log", log.string()});
     unsetenv("CORVALIN_SERIAL_MAP");
+
+    // One record line per box; the digest is that of the changed image the boxes got.
+    std::vector<nlohmann::json> lines = RecordLines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    const nlohmann::json& goodLine = lines[0]["box"] == "GOOD" ? lines[0] : lines[1];
+    const nlohmann::json& failedLine = lines[0]["box"] == "GOOD" ? lines[1] : lines[0];
+    EXPECT_EQ(goodLine["port"], good.ShownName());
+    EXPECT_EQ(goodLine["number"], 7);
+    EXPECT_EQ(goodLine["success"], true);
+    EXPECT_EQ(failedLine["status"], "XFER Failed: 5");
+    EXPECT_EQ(failedLine["success"], false);
+    ASSERT_EQ(Cli({"set", m_image.string(), "-o", (m_dir / "changed.img").string(), "CH0.Volume=25"}).exitCode, 0);
+    const Bytes changed = ReadFileBytes(m_dir / "changed.img");
+    EXPECT_EQ(goodLine["sha256"], Sha256Hex(changed.data(), changed.size()));
 
     EXPECT_EQ(r.exitCode, 1) << r.err;
     // One line per box on stdout, in the order they ended.

@@ -131,3 +131,51 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
 }
 
 } // namespace corvalin::platform
+
+namespace corvalin::platform
+{
+
+namespace
+{
+
+// Opens a regular file for appending; a FIFO or device is refused, without blocking
+// on it. -1 on failure.
+int OpenForAppend(const std::filesystem::path& path)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat info{};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, O_APPEND) != 0)
+    {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+bool AppendLine(const std::filesystem::path& path, const std::string& line)
+{
+    int fd = OpenForAppend(path);
+    if (fd < 0)
+        return false;
+    ssize_t written = -1;
+    do
+        written = write(fd, line.data(), line.size());
+    while (written < 0 && errno == EINTR);
+    bool closed = close(fd) == 0;
+    return written == ssize_t(line.size()) && closed;
+}
+
+bool CanAppendTo(const std::filesystem::path& path)
+{
+    int fd = OpenForAppend(path);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+} // namespace corvalin::platform

@@ -124,4 +124,47 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
     return false;
 }
 
+namespace
+{
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file
+// in one piece. Only disk files are taken.
+HANDLE OpenForAppend(const std::filesystem::path& path)
+{
+    HANDLE handle = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return handle;
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+    {
+        CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
+} // namespace
+
+bool AppendLine(const std::filesystem::path& path, const std::string& line)
+{
+    if (line.size() > 0xFFFFFFFFu)
+        return false;
+    HANDLE handle = OpenForAppend(path);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(handle, line.data(), DWORD(line.size()), &written, nullptr);
+    BOOL closed = CloseHandle(handle);
+    return ok && closed && written == DWORD(line.size());
+}
+
+bool CanAppendTo(const std::filesystem::path& path)
+{
+    HANDLE handle = OpenForAppend(path);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(handle);
+    return true;
+}
+
 } // namespace corvalin::platform

@@ -60,7 +60,8 @@ commands)
     ;;
 options)
     expect $'--port\n--product' corvalin-cli update demo.img --p
-    expect $'--port\n--product' corvalin-cli update --fast demo.img --
+    expect $'--log\n--port\n--product' corvalin-cli update --fast demo.img --
+    expect '--csv' corvalin-cli log record.jsonl -
     expect $'-o\n--product\n--settings' corvalin-cli set in.img -
     expect '--product' corvalin-cli diff a.img b.img -
     expect '--trace' corvalin-cli decode -
@@ -77,6 +78,7 @@ files)
     expect '' corvalin-cli set product.img ''
     expect $'REMOTE2.CCF\nfolder\nproduct.img\nremote.ccf' corvalin-cli diff product.img ''
     expect 'folder' corvalin-cli set product.img --settings ''
+    expect $'REMOTE2.CCF\nfolder\nproduct.img\nremote.ccf' corvalin-cli station product.img --log ''
     # A port outside /dev/ttyUSB* and /dev/ttyACM* is completed as a file name.
     expect "$dir/pts" corvalin-cli update product.img --port "$dir/pt"
     ;;

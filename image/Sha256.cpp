@@ -1,0 +1,122 @@
+#include "image/Sha256.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvalin
+{
+
+namespace
+{
+
+constexpr std::array<uint32_t, 64> kRoundConstants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
+};
+
+constexpr uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+} // namespace
+
+CSha256::CSha256()
+    : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
+{
+}
+
+void CSha256::Compress(const uint8_t* block)
+{
+    uint32_t w[64];
+    for (int t = 0; t < 16; ++t)
+        w[t] = uint32_t(block[4 * t]) << 24 | uint32_t(block[4 * t + 1]) << 16 | uint32_t(block[4 * t + 2]) << 8 |
+               uint32_t(block[4 * t + 3]);
+    for (int t = 16; t < 64; ++t)
+    {
+        uint32_t s0 = Rotr(w[t - 15], 7) ^ Rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
+        uint32_t s1 = Rotr(w[t - 2], 17) ^ Rotr(w[t - 2], 19) ^ (w[t - 2] >> 10);
+        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+    }
+    uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
+    uint32_t e = m_state[4], f = m_state[5], g = m_state[6], h = m_state[7];
+    for (int t = 0; t < 64; ++t)
+    {
+        uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRoundConstants[t] + w[t];
+        uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    m_state[0] += a;
+    m_state[1] += b;
+    m_state[2] += c;
+    m_state[3] += d;
+    m_state[4] += e;
+    m_state[5] += f;
+    m_state[6] += g;
+    m_state[7] += h;
+}
+
+void CSha256::Update(const uint8_t* bytes, std::size_t length)
+{
+    m_nTotalBytes += length;
+    while (length > 0)
+    {
+        std::size_t take = std::min(length, m_block.size() - m_nBlockUsed);
+        std::memcpy(m_block.data() + m_nBlockUsed, bytes, take);
+        m_nBlockUsed += take;
+        bytes += take;
+        length -= take;
+        if (m_nBlockUsed == m_block.size())
+        {
+            Compress(m_block.data());
+            m_nBlockUsed = 0;
+        }
+    }
+}
+
+std::array<uint8_t, 32> CSha256::Finish()
+{
+    // Padding: a one bit, zeros up to 56 bytes of the last block, the length in bits.
+    const uint64_t bits = m_nTotalBytes * 8;
+    const uint8_t one = 0x80;
+    Update(&one, 1);
+    const uint8_t zero = 0;
+    while (m_nBlockUsed != 56)
+        Update(&zero, 1);
+    uint8_t length[8];
+    for (int i = 0; i < 8; ++i)
+        length[i] = uint8_t(bits >> (56 - 8 * i));
+    Update(length, sizeof length);
+
+    std::array<uint8_t, 32> digest{};
+    for (std::size_t i = 0; i < 8; ++i)
+        for (std::size_t j = 0; j < 4; ++j)
+            digest[4 * i + j] = uint8_t(m_state[i] >> (24 - 8 * j));
+    return digest;
+}
+
+std::string Sha256Hex(const uint8_t* bytes, std::size_t length)
+{
+    CSha256 hash;
+    hash.Update(bytes, length);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t byte : hash.Finish())
+    {
+        text.push_back(kDigits[byte >> 4]);
+        text.push_back(kDigits[byte & 15]);
+    }
+    return text;
+}
+
+} // namespace corvalin

@@ -1,0 +1,185 @@
+// The update record: SHA-256, the ISO time, the record line, and `corvalin-cli log`.
+
+#include "device/UpdateRecord.h"
+#include "image/Sha256.h"
+
+#include "tools/fixtures/ImageBuilder.h"
+#include "tools/fixtures/ProcessRunner.h"
+#include "tools/fixtures/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+using namespace corvalin;
+using namespace corvalin::fixtures;
+
+namespace
+{
+
+std::string Sha(const std::string& text)
+{
+    return Sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+CUpdateRecord SampleRecord()
+{
+    CUpdateRecord r;
+    r.strTime = "2026-12-09T20:01:02+01:00";
+    r.strPort = "ttyUSB3";
+    r.box = "BOX";
+    r.number = 1234;
+    r.strImage = "fw, \"new\".img";
+    r.strSha256 = std::string(64, 'a');
+    r.strHardware = "00010000";
+    r.nBlocks = 5;
+    r.strStatus = "Update complete";
+    r.bSuccess = true;
+    r.seconds = 12.34;
+    return r;
+}
+
+} // namespace
+
+TEST(Sha256, StandardVectors)
+{
+    EXPECT_EQ(Sha(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // 448 bits: the padding's length no longer fits the message's last block.
+    EXPECT_EQ(Sha("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    const std::string million(1000000, 'a');
+    EXPECT_EQ(Sha(million), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    // Pieces that straddle the 64-byte blocks give the same digest.
+    CSha256 pieces;
+    for (std::size_t done = 0; done < million.size(); done += 997)
+        pieces.Update(reinterpret_cast<const uint8_t*>(million.data()) + done, std::min<std::size_t>(997, million.size() - done));
+    std::array<uint8_t, 32> digest = pieces.Finish();
+    EXPECT_EQ(digest[0], 0xcd);
+    EXPECT_EQ(digest[31], 0xd0);
+}
+
+TEST(UpdateRecord, IsoTimeWithItsOffset)
+{
+    const int64_t t = 1796842862; // 2026-12-09 19:01:02 UTC
+    EXPECT_EQ(FormatIsoTime(t, 3600), "2026-12-09T20:01:02+01:00");
+    EXPECT_EQ(FormatIsoTime(t, 0), "2026-12-09T19:01:02+00:00");
+    EXPECT_EQ(FormatIsoTime(t, 5 * 3600 + 1800), "2026-12-10T00:31:02+05:30");
+    const int64_t newYear = 1798770600; // 2027-01-01 02:30:00 UTC
+    EXPECT_EQ(FormatIsoTime(newYear, -5 * 3600), "2026-12-31T21:30:00-05:00");
+    EXPECT_EQ(FormatIsoTime(newYear, -(3 * 3600 + 1800)), "2026-12-31T23:00:00-03:30");
+    EXPECT_EQ(FormatIsoTime(1709251199, 0), "2024-02-29T23:59:59+00:00");
+    EXPECT_EQ(FormatIsoTime(0, 0), "1970-01-01T00:00:00+00:00");
+}
+
+#ifndef _WIN32 // POSIX TZ rules; restored at the end
+TEST(UpdateRecord, LocalOffsetAcrossTheYearEnd)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string kept = saved ? saved : "";
+    auto offsetIn = [](const char* zone, std::time_t when) {
+        setenv("TZ", zone, 1);
+        tzset();
+        return LocalOffsetSeconds(when);
+    };
+    // 2026-12-31 23:00 UTC is already the new year at +05:45, and 02:30 UTC on
+    // 2027-01-01 is still the old one at -03:30.
+    EXPECT_EQ(offsetIn("<+0545>-5:45", 1798758000), 5 * 3600 + 45 * 60);
+    EXPECT_EQ(offsetIn("<-0330>3:30", 1798770600), -(3 * 3600 + 30 * 60));
+    EXPECT_EQ(offsetIn("UTC0", 1798770600), 0);
+    if (saved)
+        setenv("TZ", kept.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+#endif
+
+TEST(UpdateRecord, LineReadsBackAndOddLinesAreRefused)
+{
+    CUpdateRecord read;
+    CUpdateRecord r = SampleRecord();
+    std::string line = RecordLine(r);
+    ASSERT_TRUE(line.ends_with("}\n"));
+    ASSERT_TRUE(ParseRecordLine(line, read)) << line;
+    EXPECT_EQ(read.box, r.box);
+    EXPECT_EQ(read.number, r.number);
+    EXPECT_EQ(read.strImage, r.strImage);
+    EXPECT_FALSE(read.product);
+    EXPECT_EQ(read.seconds, 12.34);
+
+    // A box that never answered: no name, number or duration; the box's bytes are Latin-1.
+    CPortRecord port{"ttyUSB1", true, "Caf\xe9", 7};
+    CUpdateRecord made = MakeUpdateRecord(r, port, "XFER Failed: 5", std::nullopt, 0);
+    EXPECT_FALSE(made.bSuccess);
+    ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
+    EXPECT_EQ(read.box, "Caf\xc3\xa9");
+    EXPECT_FALSE(read.seconds);
+    made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", std::nullopt, 0);
+    ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
+    EXPECT_FALSE(read.box);
+    EXPECT_FALSE(read.number);
+
+    line.pop_back();
+    EXPECT_FALSE(ParseRecordLine(line.substr(0, line.size() / 2), read));
+    EXPECT_FALSE(ParseRecordLine("[]", read));
+    std::string wrongType = line;
+    wrongType.replace(wrongType.find("\"success\":true"), 14, "\"success\":\"yes\"");
+    EXPECT_FALSE(ParseRecordLine(wrongType, read));
+}
+
+TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
+{
+    CTempDir dir;
+    const std::filesystem::path log = dir / "record.jsonl";
+    CUpdateRecord ok = SampleRecord();
+    CUpdateRecord failed = SampleRecord();
+    failed.strPort = "ttyUSB10";
+    failed.box.reset();
+    failed.number.reset();
+    failed.product = "Product A";
+    failed.strStatus = "Cannot communicate, try to replug the USB";
+    failed.bSuccess = false;
+    failed.seconds.reset();
+    {
+        std::ofstream out(log, std::ios::binary);
+        out << RecordLine(ok) << "{\"time\":\"2026-12-09T20:0\n" << RecordLine(failed);
+    }
+
+    CProcessResult table = RunProcess(CORVALIN_CLI_PATH, {"log", log.string()});
+    EXPECT_EQ(table.exitCode, 1);
+    EXPECT_EQ(table.err, log.string() + ":2: not an update record, skipped\n");
+    EXPECT_EQ(table.out,
+              "TIME                       PORT      BOX  NUMBER    PRODUCT/IMAGE  BLOCKS  "
+              "RESULT                                     SECONDS\n"
+              "2026-12-09T20:01:02+01:00  ttyUSB3   BOX  00001234  fw, \"new\".img  5       "
+              "Update complete                            12.3\n"
+              "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product A      5       "
+              "Cannot communicate, try to replug the USB  -\n");
+
+    CProcessResult csv = RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv"});
+    EXPECT_EQ(csv.exitCode, 1);
+    const std::string sha(64, 'a');
+#ifdef _WIN32
+    // The test's process runner folds CRLF to LF there; a doubled CR would still show.
+    const std::string crlf = "\n";
+#else
+    const std::string crlf = "\r\n";
+#endif
+    EXPECT_EQ(csv.out, "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds" + crlf +
+                           "2026-12-09T20:01:02+01:00,ttyUSB3,BOX,1234,\"fw, \"\"new\"\".img\",," + sha +
+                           ",00010000,5,Update complete,true,12.3" + crlf +
+                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product A," + sha +
+                           ",00010000,5,\"Cannot communicate, try to replug the USB\",false," + crlf);
+
+    std::filesystem::remove(log);
+    {
+        std::ofstream out(log, std::ios::binary);
+        out << RecordLine(ok);
+    }
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", log.string()}).exitCode, 0);
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", (dir / "missing").string()}).exitCode, 1);
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log"}).exitCode, 2);
+}
