@@ -79,9 +79,11 @@ package-windows: build-windows
 windows: package-windows
 	ctest --preset windows -j $(JOBS)
 
-# build/package/corvalin_<version>_<arch>.deb
+# build/package/corvalin_<version>_<arch>.deb. The compiler takes __DATE__ from
+# SOURCE_DATE_EPOCH: the newest release's date in CHANGELOG.md.
+RELEASE_DATE := $(shell sed -n 's/^\#\# [0-9.]* (\([0-9-]*\))$$/\1/p' CHANGELOG.md | head -n 1)
 package: deps build/package/build.ninja
-	cmake --build --preset package -j $(JOBS)
+	SOURCE_DATE_EPOCH=$$(date -u -d '$(RELEASE_DATE) 00:00 UTC' +%s) cmake --build --preset package -j $(JOBS)
 	cpack --preset package
 
 # lintian, the control fields and the unpacked programs (tests/linux/package-test.sh).
