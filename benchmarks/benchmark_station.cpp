@@ -156,9 +156,9 @@ int main(int argc, char** argv)
     if (counts.empty())
         counts = {1, 8, 32};
 
-    CImageSpec spec;
-    spec.bodySize = kBody;
-    const Bytes image = BuildImageFile(spec);
+    CImageSpec imageSpec;
+    imageSpec.bodySize = kBody;
+    const Bytes image = BuildImageFile(imageSpec);
     std::printf("station, %s, 256 KiB image, simulators paced at 129310 baud\n",
                 fast ? "fast transfer" : "the box's read timing");
     double alone = 0;

@@ -282,9 +282,9 @@ TEST_F(CliDeviceTest, FastTransferIsAnOptionThatGivesWayToLateBytes)
 #ifndef _WIN32 // the simulators share a map directory, which is Linux's map
 TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailures)
 {
-    CImageSpec spec;
-    spec.params = {{0x30120001, 20}}; // CH0.Volume
-    WriteFileBytes(m_image, BuildImageFile(spec));
+    CImageSpec imageSpec;
+    imageSpec.params = {{0x30120001, 20}}; // CH0.Volume
+    WriteFileBytes(m_image, BuildImageFile(imageSpec));
     const std::filesystem::path map = m_dir / "map";
     CSimulatedBox good({"--name", "GOOD", "--number", "7"}, map, 0);
     CSimulatedBox failing({"--xfer-fail", "2:9"}, map, 2);
