@@ -255,10 +255,10 @@ TEST_F(Win32MainWindowDevice, ProbeBundleEditStoreAndUpdateToTheEnd)
 TEST_F(Win32MainWindowDevice, CodeSelectionAtOpeningReachesTheImage)
 {
     Start({});
-    CImageSpec spec = m_spec;
-    spec.params = RealisticParameters(true);
+    CImageSpec irImage = m_spec;
+    irImage.params = RealisticParameters(true);
     m_openAnswer = m_dir / "ir.img";
-    WriteFileBytes(m_openAnswer, BuildImageFile(spec));
+    WriteFileBytes(m_openAnswer, BuildImageFile(irImage));
     const std::wstring ccf = (m_dir / "demo.ccf").wstring();
     WriteFileBytes(ccf, BuildDemoCcf());
     constexpr uint32_t kMute = 0x50160001u + 9;
