@@ -3,14 +3,13 @@
 // the file, value entry and code selection dialogs as the test says, and runs the
 // jobs posted to the window's thread when the test pumps them.
 
+#include "gui/model/JobQueue.h"
 #include "gui/model/MainDialogModel.h"
 #include "gui/model/MainDialogView.h"
 #include "tests/DeviceTestSupport.h"
 
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -71,28 +70,10 @@ class CFakeView : public IMainDialogView
         ++m_nCodeSelections;
         return m_codeAnswer;
     }
-    void PostToUiThread(std::function<void()> job) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_jobs.push_back(std::move(job));
-    }
+    void PostToUiThread(std::function<void()> job) override { m_posted.Push(std::move(job)); }
 
     // Runs the posted jobs, as the window's event loop does.
-    void Pump()
-    {
-        for (;;)
-        {
-            std::function<void()> job;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                if (m_jobs.empty())
-                    return;
-                job = std::move(m_jobs.front());
-                m_jobs.pop_front();
-            }
-            job();
-        }
-    }
+    void Pump() { m_posted.RunAll(); }
     // Pumps until `condition` holds; false after `seconds`.
     bool PumpUntil(const std::function<bool()>& condition, int seconds = 30)
     {
@@ -136,8 +117,7 @@ class CFakeView : public IMainDialogView
     int m_nCodeSelections = 0;
 
   private:
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_jobs;
+    CJobQueue m_posted;
 };
 
 // The timer is the test's: a tick happens when the test calls OnTimer.

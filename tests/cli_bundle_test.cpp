@@ -1,9 +1,10 @@
 // corvalin-cli products, and --product for params and set, end to end on bundles.
 
+#include "CliTestSupport.h"
+
 #include "device/Updater.h"
 #include "params/ParameterTable.h"
 #include "tools/fixtures/ImageBuilder.h"
-#include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
 #include "tools/fixtures/ZipWriter.h"
 
@@ -11,14 +12,10 @@
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
+using namespace corvalin::testing;
 
 namespace
 {
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
 
 Bytes Product(const std::string& name, uint32_t volume, uint32_t hardwareCode = 0x00010000u)
 {

@@ -1,13 +1,13 @@
 // corvalin-cli devices and update, end to end against corvalin-boxsim (on Windows
 // through a Wine COM port).
 
+#include "CliTestSupport.h"
 #include "DeviceTestSupport.h"
 
 #include "device/UpdateRecord.h"
 #include "image/Sha256.h"
 #include "platform/DeviceHints.h"
 
-#include "tools/fixtures/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -32,11 +32,6 @@ using namespace corvalin::testing;
 
 namespace
 {
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
 
 // The update record's lines, each parsed.
 std::vector<nlohmann::json> RecordLines(const std::filesystem::path& log)

@@ -1,23 +1,15 @@
 // corvalin-cli --version, --help and help COMMAND, run as the program itself.
 
+#include "CliTestSupport.h"
+
 #include "BuildVersion.h"
 #include "cli/CommandUsage.h"
-#include "tools/fixtures/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
-
-namespace
-{
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
-
-} // namespace
+using namespace corvalin::testing;
 
 TEST(CliHelpTest, VersionIsTheBuildVersion)
 {

@@ -1,9 +1,10 @@
 // corvalin-cli params and set, end to end on image files written by the fixtures.
 
+#include "CliTestSupport.h"
+
 #include "device/Updater.h"
 #include "params/ParameterTable.h"
 #include "tools/fixtures/ImageBuilder.h"
-#include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,10 @@
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
+using namespace corvalin::testing;
 
 namespace
 {
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
 
 std::string Line(const char* label, const char* value)
 {

@@ -1,26 +1,18 @@
 // corvalin-cli decode, ccf and ir-import, end to end.
 
+#include "CliTestSupport.h"
+
 #include "device/Updater.h"
 #include "params/DisplayList.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ImageBuilder.h"
-#include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
-
-namespace
-{
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
-
-} // namespace
+using namespace corvalin::testing;
 
 TEST(CliDecode, PrintsProtocolAndCodeOrTheOutcome)
 {

@@ -1,10 +1,11 @@
 // Settings that travel: corvalin-cli params --json, set --settings and diff, end to
 // end on image files written by the fixtures.
 
+#include "CliTestSupport.h"
+
 #include "device/Updater.h"
 #include "params/ParameterTable.h"
 #include "tools/fixtures/ImageBuilder.h"
-#include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,10 @@
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
+using namespace corvalin::testing;
 
 namespace
 {
-
-CProcessResult Cli(const std::vector<std::string>& args)
-{
-    return RunProcess(CORVALIN_CLI_PATH, args);
-}
 
 void WriteText(const std::filesystem::path& path, const std::string& text)
 {

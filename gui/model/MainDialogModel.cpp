@@ -70,34 +70,15 @@ void CMainDialogModel::Post(std::function<void()> job)
         job();
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_pPosted->m_mutex);
-        m_pPosted->m_jobs.push_back(std::move(job));
-    }
+    m_pPosted->Push(std::move(job));
     // A job already run by an earlier RunAll leaves nothing to do; the model is only
     // destroyed on the window's thread, so it lives while a locked queue runs.
     m_view.PostToUiThread(
-        [posted = std::weak_ptr<CPostedJobs>(m_pPosted)]
+        [posted = std::weak_ptr<CJobQueue>(m_pPosted)]
         {
-            if (const std::shared_ptr<CPostedJobs> jobs = posted.lock())
+            if (const std::shared_ptr<CJobQueue> jobs = posted.lock())
                 jobs->RunAll();
         });
-}
-
-void CMainDialogModel::CPostedJobs::RunAll()
-{
-    for (;;)
-    {
-        std::function<void()> job;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_jobs.empty())
-                return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-        }
-        job();
-    }
 }
 
 void CMainDialogModel::SetText(const std::string& text)

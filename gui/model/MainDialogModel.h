@@ -12,15 +12,14 @@
 #include "device/Updater.h"
 #include "device/UpdaterControls.h"
 #include "gui/model/BundleLoader.h"
+#include "gui/model/JobQueue.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
 #include "params/ParameterTable.h"
 #include "platform/DeviceHints.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,13 +94,6 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
 
     // The jobs waiting for the window's thread. The view's calls hold it weakly, so a
     // call that comes after the model has gone finds nothing to run.
-    struct CPostedJobs
-    {
-        std::mutex m_mutex;
-        std::deque<std::function<void()>> m_jobs;
-        void RunAll();
-    };
-
     // Runs `job` on the window's thread after every job posted before it: at once on
     // that thread, else later through the view.
     void Post(std::function<void()> job);
@@ -118,7 +110,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     IMainDialogView& m_view;
     CWindowTiming m_timing;
     const std::thread::id m_uiThread;
-    std::shared_ptr<CPostedJobs> m_pPosted = std::make_shared<CPostedJobs>();
+    std::shared_ptr<CJobQueue> m_pPosted = std::make_shared<CJobQueue>();
     // The bar's range as last set; positions are kept inside it.
     int m_nProgressMin = 0;
     int m_nProgressMax = 100;
