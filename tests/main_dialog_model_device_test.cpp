@@ -3,6 +3,7 @@
 // order, the "not compatible" notice, refusals during an update and closing while the
 // probe or the worker is busy.
 
+#include "device/UpdateRecord.h"
 #include "platform/DeviceHints.h"
 #include "tests/FakeMainDialogView.h"
 #include "tools/fixtures/ImageBuilder.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 
 using namespace corvalin;
@@ -275,6 +277,68 @@ TEST_F(MainDialogModelDeviceTest, RefusesChangesDuringAnUpdateAndClosesCleanly)
     EXPECT_EQ(m_view.m_nTimerMs, 0);
     EXPECT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsWorkerRunning(); }, 10));
     m_model.reset();
+}
+
+TEST_F(MainDialogModelDeviceTest, UpdateRecordHasALinePerEndedUpdateIncludingOneCutShortByClosing)
+{
+    Plug({"--name", "SHOP", "--number", "42", "--flash-ms", "50"});
+    NewModel();
+    Open(m_bundle);
+    m_model->SelectProduct(1);
+    ASSERT_TRUE(Connect());
+    const std::filesystem::path log = m_dir / "updates.jsonl";
+    auto records = [&]
+    {
+        std::vector<CUpdateRecord> read;
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);)
+            EXPECT_TRUE(ParseRecordLine(line, read.emplace_back())) << line;
+        return read;
+    };
+
+    // Off at start; a file that cannot be written is refused when chosen.
+    m_model->OnUpdate();
+    ASSERT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsUpdating(); }));
+    Ticks(1);
+    m_view.m_saveAnswer = m_dir / "missing" / "updates.jsonl";
+    m_model->KeepUpdateRecord();
+    m_view.Pump();
+    EXPECT_FALSE(m_model->IsKeepingUpdateRecord());
+    EXPECT_EQ(Status(), "Unable to write the file");
+
+    m_view.m_saveAnswer = log;
+    m_model->KeepUpdateRecord();
+    EXPECT_TRUE(m_model->IsKeepingUpdateRecord());
+    m_model->OnUpdate();
+    ASSERT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsUpdating(); }));
+    Ticks(1);
+    std::vector<CUpdateRecord> read = records();
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].strStatus, "Update complete");
+    EXPECT_TRUE(read[0].bSuccess);
+    EXPECT_EQ(read[0].box, "SHOP");
+    EXPECT_EQ(read[0].number, 42);
+    EXPECT_EQ(read[0].strImage, m_bundle.string());
+    EXPECT_EQ(read[0].product, m_view.List(EMainControl::Product).at(1));
+    ASSERT_TRUE(read[0].seconds.has_value());
+    EXPECT_GT(*read[0].seconds, 0.0);
+    // A second look at an ended update adds nothing.
+    Ticks(2);
+    EXPECT_EQ(records().size(), 1u);
+
+    // Closing in the middle of the transfer still leaves its line, with the text it
+    // had reached; the status line's refusal is no text of the update's.
+    m_model->OnUpdate();
+    ASSERT_TRUE(m_view.PumpUntil([&] { return Status() == "Start XFER"; }, 10));
+    m_model->OpenBundleOrImage();
+    EXPECT_EQ(Status(), kWait);
+    m_model->OnClose();
+    m_model.reset();
+    read = records();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_FALSE(read[1].bSuccess);
+    EXPECT_EQ(read[1].strStatus, "Start XFER");
+    EXPECT_EQ(read[1].strSha256, read[0].strSha256);
 }
 
 TEST_F(MainDialogModelDeviceTest, NotCompatibleNoticeWaitsForTheUser)

@@ -7,9 +7,12 @@
 #include "params/ParameterEdit.h"
 #include "params/SettingsDocument.h"
 #include "platform/DeviceHints.h"
+#include "platform/FileIo.h"
 #include "platform/SerialPortMap.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 
 namespace corvalin
 {
@@ -23,6 +26,8 @@ constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug th
 constexpr const char* kSettingsStored = "Settings stored";
 constexpr const char* kSettingsLoaded = "Settings loaded";
 constexpr const char* kUnableToWrite = "Unable to write the file";
+constexpr const char* kRecordKeptIn = "Update record: ";
+constexpr const char* kRecordNotWritten = " (the update record could not be written)";
 
 } // namespace
 
@@ -43,6 +48,15 @@ CMainDialogModel::~CMainDialogModel()
     // updater's destructor then joins the worker.
     m_updater.RequestStop();
     JoinProbe();
+    // An update cut short by closing the window is recorded with the last text it
+    // showed, as the command line records an interrupted one.
+    if (m_pendingRecord)
+    {
+        while (m_updater.IsUpdating())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // The view may be going too: nothing is shown.
+        RecordEndedUpdate(false);
+    }
 }
 
 void CMainDialogModel::OnInitDialog()
@@ -83,6 +97,13 @@ void CMainDialogModel::Post(std::function<void()> job)
 
 void CMainDialogModel::SetText(const std::string& text)
 {
+    // The worker's texts tell how its update ended; the window's own ("Wait for
+    // previous update to finish") come on the window's thread and do not.
+    if (std::this_thread::get_id() != m_uiThread)
+    {
+        std::lock_guard<std::mutex> lock(m_workerTextMutex);
+        m_strWorkerText = text;
+    }
     Post([this, text] { m_view.SetText(EMainControl::Status, text); });
 }
 
@@ -140,6 +161,7 @@ bool CMainDialogModel::RefuseDuringUpdate()
 
 void CMainDialogModel::OnTimer()
 {
+    RecordEndedUpdate();
     const bool present = platform::LookupSerialPort(platform::kFirstBridgeDevice).has_value();
     if (present)
     {
@@ -238,6 +260,7 @@ void CMainDialogModel::OpenBundleOrImage()
         return;
     }
     m_view.SetText(EMainControl::BundlePath, PathText(*path));
+    m_sourcePath = *path;
     // The opening ends with the code selection when the image then held has IR
     // button parameters.
     const CBundleOpenOutcome outcome = OpenBundleOrImageFile(
@@ -367,12 +390,55 @@ void CMainDialogModel::LoadSettings()
     }
 }
 
+void CMainDialogModel::KeepUpdateRecord()
+{
+    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    if (!path)
+        return;
+    // Said now, not after the next update has ended.
+    if (!platform::CanAppendTo(*path))
+    {
+        m_updater.SetStatus(kUnableToWrite);
+        return;
+    }
+    m_recordFile = *path;
+    m_updater.SetStatus(kRecordKeptIn + PathText(*path));
+}
+
+void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
+{
+    if (!m_pendingRecord || m_updater.IsUpdating())
+        return;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_workerTextMutex);
+        text = m_strWorkerText;
+    }
+    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text,
+                                                  m_updater.LastUpdateSeconds(), std::time(nullptr));
+    m_pendingRecord.reset();
+    if (!platform::AppendLine(*m_recordFile, RecordLine(record)) && sayFailure)
+        m_updater.SetStatus(text + kRecordNotWritten);
+}
+
 void CMainDialogModel::OnUpdate()
 {
     // The first device found; the worker reports everything else itself.
     m_updater.StartUpdate(0);
     if (m_updater.IsUpdating())
+    {
         ShowDeviceHint({});
+        // The image as sent: StartUpdate has taken its header.
+        if (m_recordFile)
+        {
+            const std::optional<std::string> product =
+                !m_bundlePath.empty() && m_nProductIndex >= 0
+                    ? std::optional<std::string>(MemberNameText(m_products[std::size_t(m_nProductIndex)].m_strName))
+                    : std::nullopt;
+            m_pendingRecord = DescribeImage(PathText(m_sourcePath), product, m_updater.Image());
+            m_pendingPort = m_updater.GetPortRecord(0);
+        }
+    }
     else if (!m_bProbing)
     {
         // Not started, and neither the worker nor a probe holds the port: an opening

@@ -9,6 +9,7 @@
 // report reaches the view on the window's thread, in the order it was set.
 
 #include "device/LinkTiming.h"
+#include "device/UpdateRecord.h"
 #include "device/Updater.h"
 #include "device/UpdaterControls.h"
 #include "gui/model/BundleLoader.h"
@@ -20,6 +21,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +64,11 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     // "Load settings...": asks for a settings document and applies it to the held
     // image, matched by parameter identifier; the user then stores or updates as ever.
     void LoadSettings();
+    // "Keep an update record...": asks for a file; from then on, until the window
+    // closes, every update that ends appends its record line there. A cancelled
+    // dialog leaves the record as it was; a file that cannot be written is refused.
+    void KeepUpdateRecord();
+    bool IsKeepingUpdateRecord() const { return m_recordFile.has_value(); }
     // "Update": the first device found.
     void OnUpdate();
     // The user closed the box opened with OpenNotice.
@@ -106,6 +114,9 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void JoinProbe();
     // Hands the view `hint` when it differs from the one shown.
     void ShowDeviceHint(const std::string& hint);
+    // Appends the record of the update that was started with a record kept, once the
+    // worker has ended it; with `sayFailure`, a failed write is told on the status line.
+    void RecordEndedUpdate(bool sayFailure = true);
 
     IMainDialogView& m_view;
     CWindowTiming m_timing;
@@ -141,6 +152,16 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::vector<CBundleProduct> m_products;
     int m_nProductIndex = -1;
     std::filesystem::path m_bundlePath;
+    // The file last opened: the bundle, or the bare image.
+    std::filesystem::path m_sourcePath;
+
+    // The update record's file, once chosen; the image fields and port of the update
+    // under way while it waits for its end; the worker's last status text.
+    std::optional<std::filesystem::path> m_recordFile;
+    std::optional<CUpdateRecord> m_pendingRecord;
+    CPortRecord m_pendingPort;
+    mutable std::mutex m_workerTextMutex;
+    std::string m_strWorkerText;
 };
 
 } // namespace corvalin

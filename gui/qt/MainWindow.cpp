@@ -37,6 +37,7 @@ constexpr const char* kAboutEntry = "&About Corvalin...";
 constexpr const char* kFastTransferEntry = "Fast transfer";
 constexpr const char* kSaveSettingsEntry = "Save settings...";
 constexpr const char* kLoadSettingsEntry = "Load settings...";
+constexpr const char* kKeepRecordEntry = "Keep an update record...";
 // A closed drop-down list is as tall as an edit box; the template's height is the
 // height of the open list.
 constexpr int kClosedComboHeight = 14;
@@ -388,6 +389,12 @@ void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
     QAction* load = menu.addAction(QString::fromLatin1(kLoadSettingsEntry));
     load->setObjectName(QStringLiteral("loadSettingsAction"));
     connect(load, &QAction::triggered, this, [this] { m_pModel->LoadSettings(); });
+    QAction* record = menu.addAction(QString::fromLatin1(kKeepRecordEntry));
+    record->setObjectName(QStringLiteral("keepRecordAction"));
+    // Ticked once a record is kept; choosing it again picks another file.
+    record->setCheckable(true);
+    record->setChecked(m_pModel->IsKeepingUpdateRecord());
+    connect(record, &QAction::triggered, this, [this] { m_pModel->KeepUpdateRecord(); });
     menu.exec(event->globalPos());
 }
 

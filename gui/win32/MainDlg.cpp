@@ -27,6 +27,7 @@ constexpr UINT kShowNoticeMessage = WM_APP + 2;
 constexpr int kFastTransferCommand = 0x100;
 constexpr int kSaveSettingsCommand = 0x101;
 constexpr int kLoadSettingsCommand = 0x102;
+constexpr int kKeepRecordCommand = 0x103;
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
@@ -126,6 +127,9 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
     case kLoadSettingsCommand:
         m_pModel->LoadSettings();
         return true;
+    case kKeepRecordCommand:
+        m_pModel->KeepUpdateRecord();
+        return true;
     default:
         break;
     }
@@ -193,6 +197,9 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kSaveSettingsCommand, L"Save settings...");
     AppendMenuW(menu, MF_STRING, kLoadSettingsCommand, L"Load settings...");
+    // Ticked once a record is kept; choosing it again picks another file.
+    AppendMenuW(menu, MF_STRING | (m_pModel->IsKeepingUpdateRecord() ? MF_CHECKED : MF_UNCHECKED),
+                kKeepRecordCommand, L"Keep an update record...");
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     // From the keyboard (Shift+F10) the menu opens at the window's corner.
     if (at.x == -1 && at.y == -1)
