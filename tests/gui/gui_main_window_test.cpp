@@ -190,18 +190,22 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
     QCOMPARE(title, QStringLiteral("About Corvalin"));
     QCOMPARE(text, QStringLiteral("Corvalin Version 1.0"));
 
-    // The context menu offers the same entry.
-    QString entry;
+    // The context menu offers the same entry, and the service entries after it.
+    QStringList entries;
     QTimer::singleShot(50, [&] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
         {
-            entry = menu->actions().value(0)->text();
+            for (QAction* action : menu->actions())
+                entries << action->text();
+            SaveScreenshot(menu, QStringLiteral("context-menu"));
             menu->close();
         }
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), t.window.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&t.window, &event);
-    QCOMPARE(entry, QStringLiteral("&About Corvalin..."));
+    QCOMPARE(entries, (QStringList{QStringLiteral("&About Corvalin..."), QStringLiteral("Fast transfer"), QString(),
+                                   QStringLiteral("Save settings..."), QStringLiteral("Load settings..."),
+                                   QStringLiteral("Keep an update record...")}));
 }
 
 void CMainWindowTest::opensAndStoresAnImage()
