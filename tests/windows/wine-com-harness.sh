@@ -38,11 +38,22 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvalin-wine-com.XXXXXX")
 cli_pid=
 failures=0
+# The station scenario's second box, on a second bridge.
+second_com=COM$((port + 100))
+second_link="$prefix/dosdevices/com$((port + 100))"
+second_bridge='\Device\Silabser1'
+second_pid=
 
 cleanup() {
   [ -n "$cli_pid" ] && kill "$cli_pid" 2>/dev/null && wait "$cli_pid" 2>/dev/null
   boxsim_stop
   boxsim_unlink "$link"
+  if [ -n "$second_pid" ]; then
+    kill "$second_pid" 2>/dev/null
+    wait "$second_pid" 2>/dev/null
+    rm -f "$second_link"
+    wine_keeper_running && "$winerun" "$prefix" reg delete "$serialcomm" /v "$second_bridge" /f >/dev/null 2>&1
+  fi
   wine_keeper_running && unpublish
   wine_keeper_stop
   rm -rf "$work"
@@ -302,6 +313,30 @@ stale-input)
   run_cli update "$(win in.img)" --port "$device" --fast
   expect_rc 0
   expect_err "$complete"
+  ;;
+station)
+  # Two boxes on two bridges, plugged in together: each is updated once, in
+  # parallel, and each update has its record line.
+  make_image in.img 2577
+  start_box --name ONE --number 1
+  "$boxsim" --exit-with-parent --link "$second_link" --name TWO --number 2 >/dev/null 2>"$work/sim2.err" &
+  second_pid=$!
+  for i in $(seq 100); do
+    [ -e "$second_link" ] && break
+    sleep 0.05
+  done
+  "$winerun" "$prefix" reg add "$serialcomm" /v "$second_bridge" /t REG_SZ /d "$second_com" /f >/dev/null 2>&1 ||
+    fail "reg add of the second bridge failed"
+  run_cli station "$(win in.img)" --count 2 --log "$(win updates.jsonl)"
+  expect_rc 0
+  [ "$(grep -c '"success":true' "$work/updates.jsonl" 2>/dev/null)" = 2 ] ||
+    fail "the record: $(cat "$work/updates.jsonl" 2>/dev/null)"
+  for name in "\"port\":\"$com\",\"box\":\"ONE\"" "\"port\":\"$second_com\",\"box\":\"TWO\""; do
+    grep -qF "$name" "$work/updates.jsonl" 2>/dev/null || fail "no record line with $name"
+  done
+  [ "$(grep -c "^$com: Update complete" <<<"$err")" = 1 ] || fail "station output: $err"
+  [ "$(grep -c "^$second_com: Update complete" <<<"$err")" = 1 ] || fail "station output: $err"
+  echo "two boxes updated by one station in $took s"
   ;;
 *)
   echo "wine-com-harness: unknown scenario $scenario" >&2
