@@ -1,11 +1,14 @@
 // The station against several corvalin-boxsim published in one map directory: boxes
 // updated side by side, failures that leave the others alone, one update per plug-in,
-// and a stop that ends every update.
+// a hub that drops every bridge at once, and a stop that ends every update.
 
 #include "DeviceTestSupport.h"
 #include "device/Station.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -152,6 +155,36 @@ TEST_F(StationTest, TwoStationsOnOneMapUpdateEachBoxOnceAndTheOtherSaysTheBoxIsB
         EXPECT_EQ(loser.strText, "Cannot find device") << device;
         EXPECT_NE(loser.strHint.find("in use by another program"), std::string::npos) << loser.strHint;
     }
+}
+
+TEST_F(StationTest, AHubDroppingEveryBridgeFailsEachUpdateAndTheReturnedBoxesAreUpdatedAgain)
+{
+    std::vector<std::unique_ptr<CSimulatedBox>> boxes;
+    for (int index = 0; index < 3; ++index)
+        boxes.push_back(std::make_unique<CSimulatedBox>(std::vector<std::string>{"--flash-ms", "100"}, Map(), index));
+    CLinkTiming timing = FastTiming();
+    timing.nReadConstantMs = 1000; // slow flashing is no failure
+    CStation station(m_image, timing, m_listener);
+    // Each box is in its transfer.
+    ASSERT_TRUE(LookUntil(station, [&] {
+        return std::all_of(boxes.begin(), boxes.end(), [](const auto& box) { return !box->LogOf("XFER").empty(); });
+    }));
+
+    // Every port hangs up and every map entry goes in one moment.
+    boxes.clear();
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 3; }));
+    EXPECT_EQ(station.Completed(), 0);
+    for (const char* device : {"\\Device\\Silabser0", "\\Device\\Silabser1", "\\Device\\Silabser2"})
+        EXPECT_EQ(m_listener.Finished(device).strText.rfind("XFER Failed: ", 0), 0u) << device;
+    EXPECT_TRUE(station.Slots().empty());
+
+    // The hub comes back: each box is a new plug-in, updated once.
+    for (int index = 0; index < 3; ++index)
+        boxes.push_back(std::make_unique<CSimulatedBox>(std::vector<std::string>{}, Map(), index));
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 6; }));
+    EXPECT_EQ(station.Completed(), 3);
+    for (const auto& box : boxes)
+        EXPECT_EQ(box->LogOf("INIT").size(), 1u);
 }
 
 TEST_F(StationTest, StopEndsEveryUpdatePromptly)
