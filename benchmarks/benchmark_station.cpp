@@ -155,6 +155,9 @@ int main(int argc, char** argv)
     }
     if (counts.empty())
         counts = {1, 8, 32};
+    // Every ratio is to one box alone, so that run comes first.
+    if (counts.front() != 1)
+        counts.insert(counts.begin(), 1);
 
     CImageSpec imageSpec;
     imageSpec.bodySize = kBody;
@@ -165,7 +168,7 @@ int main(int argc, char** argv)
     for (int boxes : counts)
     {
         CRun run = RunStation(boxes, fast, image);
-        if (boxes == 1 || alone == 0)
+        if (boxes == 1)
             alone = run.dWallSeconds;
         std::printf("%3d boxes: %d of %d updated, %.2f s from the first look, ratio to one box %.3f, "
                     "CPU %.3f s per box, %ld KiB resident\n",

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
+#include "cli/Latin1.h"
 
 namespace corvalin::cli
 {
@@ -15,7 +16,7 @@ int RunDevices(Args args)
     updater.AttachControls(nullptr, &status);
     if (!FindBox(updater, status))
         return kExitFailure;
-    std::printf("%s\n", updater.GetPortEntry(0).c_str());
+    std::printf("%s\n", BoxText(updater.GetPortEntry(0)).c_str());
     return kExitOk;
 }
 

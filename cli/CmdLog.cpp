@@ -1,6 +1,7 @@
 // corvalin-cli log LOG [--csv]
 
 #include "cli/Commands.h"
+#include "cli/Latin1.h"
 #include "device/UpdateRecord.h"
 #include "platform/FileIo.h"
 
@@ -81,7 +82,18 @@ int RunLog(Args args)
         text = RecordsAsCsv(records);
     }
     else
+    {
+        // Every text of the table came from a file, and its names from boxes.
+        for (CUpdateRecord& record : records)
+        {
+            for (std::string* field : {&record.strTime, &record.strPort, &record.strImage, &record.strStatus})
+                *field = PrintableText(*field);
+            for (std::optional<std::string>* field : {&record.box, &record.product})
+                if (*field)
+                    **field = PrintableText(**field);
+        }
         text = RecordsAsTable(records);
+    }
     std::fwrite(text.data(), 1, text.size(), stdout);
     return skipped ? kExitFailure : kExitOk;
 }

@@ -3,6 +3,7 @@
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
+#include "cli/Latin1.h"
 #include "device/PresenceTiming.h"
 #include "device/Station.h"
 #include "platform/Terminal.h"
@@ -25,6 +26,12 @@ namespace
 constexpr int kWatchStepMs = 20;
 constexpr int kRedrawMs = 100;
 constexpr int kBarWidth = 20;
+
+// The box's list entry as printed, or its port before the box has answered.
+std::string Who(const CStationSlot& slot)
+{
+    return slot.strEntry.empty() ? slot.strPort : BoxText(slot.strEntry);
+}
 
 // The station's output. Every box's status texts go to stderr: on a terminal as one
 // live line per port, redrawn in place, otherwise one line per text with the port in
@@ -51,8 +58,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         EraseLive();
-        std::printf("%s: %s\n", slot.strEntry.empty() ? slot.strPort.c_str() : slot.strEntry.c_str(),
-                    slot.strText.c_str());
+        std::printf("%s: %s\n", Who(slot).c_str(), slot.strText.c_str());
         std::fflush(stdout);
         if (!slot.strHint.empty())
             std::fprintf(stderr, "%s: hint: %s\n", slot.strPort.c_str(), slot.strHint.c_str());
@@ -73,8 +79,7 @@ public:
         {
             std::string bar(std::size_t(slot.nPercent * kBarWidth / 100), '#');
             bar.resize(kBarWidth, '.');
-            const std::string& who = slot.strEntry.empty() ? slot.strPort : slot.strEntry;
-            std::fprintf(stderr, "%-36.36s [%s] %3d%% %s\n", who.c_str(), bar.c_str(), slot.nPercent,
+            std::fprintf(stderr, "%-36.36s [%s] %3d%% %s\n", Who(slot).c_str(), bar.c_str(), slot.nPercent,
                          StateText(slot).c_str());
         }
         m_nLiveLines = int(slots.size());

@@ -36,6 +36,31 @@ std::string Utf8ToLatin1(const std::string& utf8)
     return latin1;
 }
 
+std::string PrintableText(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1)
+        {
+            out += '?';
+            i += c1 ? 1 : 0;
+        }
+        else
+            out += char(c);
+    }
+    return out;
+}
+
+std::string BoxText(const std::string& bytes)
+{
+    return PrintableText(Latin1ToUtf8(bytes));
+}
+
 std::string JsonString(const std::string& latin1)
 {
     std::string out = "\"";

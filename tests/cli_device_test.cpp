@@ -69,6 +69,12 @@ TEST_F(CliDeviceTest, DevicesPrintsTheBoxOrWhyThereIsNone)
         EXPECT_EQ(r.out, box.ShownName() + " | BOX | 00001234\n");
     }
     {
+        // A name with control characters cannot clear or recolour the terminal.
+        CSimulatedBox box({"--name", "A\x1b[2J\tB", "--number", "1"});
+        CProcessResult r = Cli({"devices"});
+        EXPECT_EQ(r.out, box.ShownName() + " | A?[2J?B | 00000001\n");
+    }
+    {
         CSimulatedBox box({"--mark", "0BADBEEF"});
         CProcessResult r = Cli({"devices"});
         EXPECT_EQ(r.exitCode, 1);

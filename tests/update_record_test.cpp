@@ -139,7 +139,8 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     failed.strPort = "ttyUSB10";
     failed.box.reset();
     failed.number.reset();
-    failed.product = "Product A";
+    // A control character (from a box or a hand edit) is no escape sequence in the table.
+    failed.product = "Product\x1b" "A";
     failed.strStatus = "Cannot communicate, try to replug the USB";
     failed.bSuccess = false;
     failed.seconds.reset();
@@ -156,7 +157,7 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
               "RESULT                                     SECONDS\n"
               "2026-12-09T20:01:02+01:00  ttyUSB3   BOX  00001234  fw, \"new\".img  5       "
               "Update complete                            12.3\n"
-              "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product A      5       "
+              "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product?A      5       "
               "Cannot communicate, try to replug the USB  -\n");
 
     CProcessResult csv = RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv"});
@@ -171,7 +172,7 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     EXPECT_EQ(csv.out, "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds" + crlf +
                            "2026-12-09T20:01:02+01:00,ttyUSB3,BOX,1234,\"fw, \"\"new\"\".img\",," + sha +
                            ",00010000,5,Update complete,true,12.3" + crlf +
-                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product A," + sha +
+                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product\x1b" "A," + sha +
                            ",00010000,5,\"Cannot communicate, try to replug the USB\",false," + crlf);
 
     std::filesystem::remove(log);
