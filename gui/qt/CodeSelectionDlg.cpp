@@ -1,8 +1,10 @@
 #include "gui/qt/CodeSelectionDlg.h"
 
+#include "gui/qt/AboutDlg.h"
+
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -46,12 +48,6 @@ QString ControlName(int id)
     return QStringLiteral("control%1").arg(id);
 }
 
-// a * b / c rounded to the nearest integer, as a template's units are converted.
-int ScaleRounded(int a, int b, int c)
-{
-    return (a * b + c / 2) / c;
-}
-
 } // namespace
 
 CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic(this, nullptr)
@@ -60,13 +56,12 @@ CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
 
-    // Dialog units: a quarter of the font's average character width across, an
-    // eighth of its height down.
-    const QFontMetrics metrics(font());
-    const int letters =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_nBaseUnitX = (letters / 26 + 1) / 2;
-    m_nBaseUnitY = metrics.height();
+    // The template is laid out in an 8-point sans-serif face, as the value entry
+    // dialog and the About box are; the source keys' pixel places assume it.
+    QFont dialogFont = QApplication::font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    m_units = BaseUnitsOf(dialogFont);
 
     BuildControls();
     const QRect client = FromDialogUnits(0, 0, kDialogWidthDu, kDialogHeightDu);
@@ -82,8 +77,7 @@ CCodeSelectionDlg::~CCodeSelectionDlg()
 
 QRect CCodeSelectionDlg::FromDialogUnits(int x, int y, int w, int h) const
 {
-    return QRect(ScaleRounded(x, m_nBaseUnitX, 4), ScaleRounded(y, m_nBaseUnitY, 8),
-                 ScaleRounded(w, m_nBaseUnitX, 4), ScaleRounded(h, m_nBaseUnitY, 8));
+    return DialogUnitsToPixels(m_units, x, y, w, h);
 }
 
 QPushButton* CCodeSelectionDlg::AddPushButton(int id, const QString& text, int x, int y, int w, int h)
@@ -195,6 +189,14 @@ void CCodeSelectionDlg::keyPressEvent(QKeyEvent* event)
             OnOkButton();
         return;
     }
+    // The About box, as on the main window: a desktop's window menu is no place of ours.
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier)
+    {
+        event->accept();
+        CAboutDlg about(this);
+        about.exec();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 
@@ -282,6 +284,8 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     button->SetCode(record.protocol, record.code);
     button->setObjectName(QStringLiteral("control%1").arg(key.m_nId));
     button->setGeometry(key.m_nLeft, key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop);
+    // Not a tab stop: a key is reached by a click, which focuses it.
+    button->setFocusPolicy(Qt::ClickFocus);
     const int id = key.m_nId;
     connect(button, &QAbstractButton::clicked, this, [this, id] { m_logic.OnSourceKey(id); });
     connect(button, &CSourceKeyButton::DrawnWithoutFocus, this, [this, id] { m_logic.ClearToggled(id); });

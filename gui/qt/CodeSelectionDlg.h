@@ -4,6 +4,7 @@
 // dialog draws and forwards every event to the code selection logic of the core,
 // which owns the CCF reader; the dialog owns the key windows.
 
+#include "gui/qt/DialogUnits.h"
 #include "gui/qt/FunctionKeyButton.h"
 #include "gui/qt/SourceKeyButton.h"
 #include "ir/CodeSelection.h"
@@ -104,8 +105,7 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
     QLineEdit* m_fileEdit = nullptr;
     std::vector<CSourceKeyButton*> m_sourceKeys;
     MessageHook m_messageHook;
-    int m_nBaseUnitX = 0;
-    int m_nBaseUnitY = 0;
+    CBaseUnits m_units;
     bool m_bEnded = false;
 };
 

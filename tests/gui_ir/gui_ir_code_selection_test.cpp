@@ -121,6 +121,7 @@ class CodeSelectionDlgTest : public QObject
     void EnterOnAFocusedPushButtonPressesIt();
     void BrowseOffersCcfFilesAndLoadsTheChoice();
     void MessagesAreOkBoxesCaptionedCorvalin();
+    void F1ShowsTheAboutBox();
     void Screenshots();
 
   private:
@@ -159,6 +160,8 @@ void CodeSelectionDlgTest::LayoutFollowsTheTemplate()
     const int baseY = metrics.height();
     auto du = [&](int x, int y, int w, int h)
     { return QRect((x * baseX + 2) / 4, (y * baseY + 4) / 8, (w * baseX + 2) / 4, (h * baseY + 4) / 8); };
+    // The source keys' pixel places assume the template's 8-point face.
+    QCOMPARE(dialog->font().pointSize(), 8);
     QCOMPARE(dialog->size(), du(0, 0, 438, 342).size());
     QCOMPARE(dialog->Button(kOkId)->geometry(), du(324, 309, 43, 19));
     QCOMPARE(dialog->Button(kEraseId)->geometry(), du(195, 244, 46, 21));
@@ -211,6 +214,8 @@ void CodeSelectionDlgTest::SourceKeysLieAtTheirProntoPositionPlusTheOffset()
     // Pronto (0, 0), 60 x 20: pixels (80, 150) to (140, 170) of the client area.
     QCOMPARE(keys[0]->geometry(), QRect(80, 150, 60, 20));
     QCOMPARE(keys[3]->geometry(), QRect(140, 170, 60, 20));
+    // Reached by a click, not by Tab.
+    QCOMPARE(keys[0]->focusPolicy(), Qt::ClickFocus);
     for (std::size_t n = 0; n < keys.size(); ++n)
         QCOMPARE(keys[n]->objectName(), QStringLiteral("control%1").arg(2000 + int(n)));
     QCOMPARE(keys[6]->Label(), QString(QChar(0xAA)));
@@ -608,6 +613,22 @@ void CodeSelectionDlgTest::MessagesAreOkBoxesCaptionedCorvalin()
     QCOMPARE(title, QStringLiteral("Corvalin"));
     QCOMPARE(text, QStringLiteral("No IR code!"));
     QCOMPARE(buttons.size(), 1);
+}
+
+void CodeSelectionDlgTest::F1ShowsTheAboutBox()
+{
+    CTestDialog dialog;
+    QString title;
+    QTimer::singleShot(0,
+                       [&]
+                       {
+                           QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+                           QWidget* about = QApplication::activeModalWidget();
+                           title = about->windowTitle();
+                           about->close();
+                       });
+    QTest::keyClick(dialog->Button(kOkId), Qt::Key_F1);
+    QCOMPARE(title, QStringLiteral("About Corvalin"));
 }
 
 void CodeSelectionDlgTest::Screenshots()
