@@ -230,12 +230,17 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     window.m_look.m_strLabel = FromLatin1(record.label);
     window.m_look.m_nTextColor = record.textColor;
     window.m_look.m_nPointSize = 2 * record.fontSize + 6;
+    // The dialog's template grows with the screen's density; the keys' pixel places,
+    // given for 96 dots per inch, grow with it, so they stay inside "Source".
+    const int dpi = WindowDpi(Handle());
+    window.m_look.m_nDpi = dpi;
+    auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, kStandardDpi); };
     m_sourceKeys.push_back(std::move(window));
     // Made after its look is in place: the new window draws at once.
-    m_sourceKeys.back().m_hWnd =
-        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, key.m_nLeft,
-                        key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop, Handle(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
+    m_sourceKeys.back().m_hWnd = CreateWindowExW(
+        0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, scaled(key.m_nLeft), scaled(key.m_nTop),
+        scaled(key.m_nRight) - scaled(key.m_nLeft), scaled(key.m_nBottom) - scaled(key.m_nTop), Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
     SendMessageW(m_sourceKeys.back().m_hWnd, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
 }
 

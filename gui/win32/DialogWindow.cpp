@@ -79,15 +79,28 @@ void CDialogWindow::EndDialog(INT_PTR result)
         ShowWindow(m_hWnd, SW_HIDE);
 }
 
-void CDialogWindow::AddAboutToSystemMenu()
+std::wstring CDialogWindow::AboutEntryText()
 {
     const wchar_t* text = nullptr;
     const int length = LoadStringW(ResourceModule(), IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, std::size_t(length)) : std::wstring();
+}
+
+void CDialogWindow::AddAboutToSystemMenu()
+{
+    const std::wstring text = AboutEntryText();
     HMENU menu = GetSystemMenu(m_hWnd, FALSE);
-    if (length <= 0 || !menu)
+    if (text.empty() || !menu)
         return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, std::wstring(text, std::size_t(length)).c_str());
+    AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
+    m_bAboutInMenu = true;
+}
+
+void CDialogWindow::ShowAbout()
+{
+    CAboutDlg about;
+    about.DoModal(m_hWnd);
 }
 
 void CDialogWindow::SetApplicationIcon()
@@ -168,6 +181,12 @@ LRESULT CALLBACK CDialogWindow::MessageFilter(int code, WPARAM wParam, LPARAM lP
             HWND dialog = (*it)->m_hWnd;
             if (dialog && (msg->hwnd == dialog || IsChild(dialog, msg->hwnd)))
             {
+                // F1 anywhere in a dialog with About in its system menu shows it.
+                if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && (*it)->m_bAboutInMenu)
+                {
+                    (*it)->ShowAbout();
+                    return 1;
+                }
                 if ((*it)->PreTranslateMessage(*msg))
                     return 1;
                 break;
@@ -214,8 +233,14 @@ INT_PTR CDialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX)
         {
-            CAboutDlg about;
-            about.DoModal(m_hWnd);
+            ShowAbout();
+            return TRUE;
+        }
+        break;
+    case WM_HELP:
+        if (m_bAboutInMenu)
+        {
+            ShowAbout();
             return TRUE;
         }
         break;

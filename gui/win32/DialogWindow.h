@@ -50,6 +50,10 @@ class CDialogWindow
     // Appends a separator and the About entry (string IDS_ABOUTBOX, command
     // IDM_ABOUTBOX) to the system menu; the command then shows the About box.
     void AddAboutToSystemMenu();
+    // The About box, modal to this dialog.
+    void ShowAbout();
+    // The About entry's text ("&About Corvalin...") from the string table.
+    static std::wstring AboutEntryText();
     // The application icon as the window's large and small icon.
     void SetApplicationIcon();
 
@@ -64,6 +68,8 @@ class CDialogWindow
     HWND m_hWnd = nullptr;
     bool m_bModal = false;
     bool m_bEnded = false;
+    // The system menu holds About, so F1 (WM_HELP) shows it too.
+    bool m_bAboutInMenu = false;
     INT_PTR m_nResult = 0;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;

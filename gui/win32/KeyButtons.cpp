@@ -56,7 +56,7 @@ void DrawCaption(HDC dc, const RECT& rect, const CSourceKeyLook& look)
         return;
     // A missing font file leaves the caption to the system's stand-in for the face.
     CProntoFont pronto;
-    HFONT font = CreateFontW(-CaptionPixelHeight(dc, look.m_nPointSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+    HFONT font = CreateFontW(-CaptionPixelHeight(look.m_nDpi, look.m_nPointSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, kProntoFace);
     HGDIOBJ old = SelectObject(dc, font);
@@ -73,9 +73,26 @@ void DrawCaption(HDC dc, const RECT& rect, const CSourceKeyLook& look)
 
 } // namespace
 
-int CaptionPixelHeight(HDC dc, int points)
+int CaptionPixelHeight(int dpi, int points)
 {
-    return MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    return MulDiv(points, dpi, 72);
+}
+
+int WindowDpi(HWND window)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow)
+    {
+        if (const UINT dpi = getDpiForWindow(window))
+            return int(dpi);
+    }
+    HDC dc = GetDC(window);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+    if (dc)
+        ReleaseDC(window, dc);
+    return dpi > 0 ? dpi : kStandardDpi;
 }
 
 void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol)
@@ -145,15 +162,23 @@ bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look)
                      DFCS_BUTTONPUSH | ((item.itemState & ODS_SELECTED) ? DFCS_PUSHED : 0));
     GdiFlush();
     auto* pixels = static_cast<uint32_t*>(bits);
-    const int pw = std::min(w, look.m_picture.m_nWidth);
-    const int ph = std::min(h, look.m_picture.m_nHeight);
+    // Each picture pixel becomes a block of dpi / 96 screen pixels on either side.
+    const int dpi = std::max(1, look.m_nDpi);
+    const int pw = std::min(w, MulDiv(look.m_picture.m_nWidth, dpi, kStandardDpi));
+    const int ph = std::min(h, MulDiv(look.m_picture.m_nHeight, dpi, kStandardDpi));
     for (int y = 0; y < ph; ++y)
+    {
+        const int py = std::min(look.m_picture.m_nHeight - 1, y * kStandardDpi / dpi);
         for (int x = 0; x < pw; ++x)
-            if (look.m_picture.IsSet(x, y))
+        {
+            const int px = std::min(look.m_picture.m_nWidth - 1, x * kStandardDpi / dpi);
+            if (look.m_picture.IsSet(px, py))
             {
-                const uint32_t v = look.m_picture.Grey(x, y);
+                const uint32_t v = look.m_picture.Grey(px, py);
                 pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v << 16 | v << 8 | v;
             }
+        }
+    }
     if (bFocus)
     {
         SelectObject(dc, GetStockObject(BLACK_PEN));

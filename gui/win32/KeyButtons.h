@@ -21,20 +21,30 @@ namespace corvalin::win32
 constexpr const wchar_t* kProntoFontFile = L"Pronto.ttf";
 constexpr const wchar_t* kProntoFace = L"Pronto";
 
+// A key's place, size and picture are given in pixels of a 96 dots-per-inch screen.
+constexpr int kStandardDpi = 96;
+
+// The window's dots per inch: its monitor's for a program that is aware of each
+// monitor (Windows 10 and later), else the system's.
+int WindowDpi(HWND window);
+
 struct CSourceKeyLook
 {
     CGreyImage m_picture; // decoded once when the key is made
     std::wstring m_strLabel;
     uint8_t m_nTextColor = 0; // the caption's grey level is its low two bits
     int m_nPointSize = 0;     // 2 x fontSize + 6
+    // The window's dots per inch: the picture's pixels and the caption are drawn
+    // dpi / 96 times as large, as the key's place and size are.
+    int m_nDpi = kStandardDpi;
 };
 
 void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol);
 // Returns whether the key had the keyboard focus while it was drawn.
 bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look);
 
-// The caption's height in pixels for a size in points on the drawing context's screen.
-int CaptionPixelHeight(HDC dc, int points);
+// The caption's height in pixels for a size in points at `dpi` dots per inch.
+int CaptionPixelHeight(int dpi, int points);
 
 // A 32-bit top-down bitmap of w x h pixels for `dc`, whose pixels (0x00RRGGBB, rows
 // from the top) are at *bits; null when it cannot be made.

@@ -28,6 +28,7 @@ constexpr int kFastTransferCommand = 0x100;
 constexpr int kSaveSettingsCommand = 0x101;
 constexpr int kLoadSettingsCommand = 0x102;
 constexpr int kKeepRecordCommand = 0x103;
+constexpr int kAboutCommand = 0x104;
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
@@ -130,6 +131,9 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
     case kKeepRecordCommand:
         m_pModel->KeepUpdateRecord();
         return true;
+    case kAboutCommand:
+        ShowAbout();
+        return true;
     default:
         break;
     }
@@ -192,6 +196,7 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
+    AppendMenuW(menu, MF_STRING, kAboutCommand, AboutEntryText().c_str());
     AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
                 kFastTransferCommand, L"Fast transfer");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);

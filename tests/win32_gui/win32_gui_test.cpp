@@ -6,6 +6,7 @@
 
 #include "gui/win32/AboutDlg.h"
 #include "gui/win32/CodeSelectionDlg.h"
+#include "gui/win32/KeyButtons.h"
 #include "gui/win32/MainDlg.h"
 #include "gui/win32/ValueEntryDlg.h"
 #include "gui/win32/resource.h"
@@ -164,6 +165,42 @@ void CheckAboutFromSystemMenu(HWND window, bool bScreenshot)
 
 } // namespace
 
+// At twice the standard density a key is twice as large, and each of its picture's
+// pixels a 2 x 2 block, so the picture fills it as at 96 dots per inch.
+TEST(Win32SourceKey, PictureGrowsWithTheScreenDensity)
+{
+    CSourceKeyLook look;
+    look.m_picture.m_nWidth = 3;
+    look.m_picture.m_nHeight = 2;
+    look.m_picture.m_grey = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60};
+    look.m_picture.m_set = {1, 1, 1, 1, 1, 0};
+    look.m_nDpi = 2 * kStandardDpi;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP target = CreatePixelBitmap(screen, 6, 4, &bits);
+    ASSERT_TRUE(dc && target);
+    HGDIOBJ old = SelectObject(dc, target);
+    DRAWITEMSTRUCT item{};
+    item.hDC = dc;
+    item.rcItem = {0, 0, 6, 4};
+    DrawSourceKey(item, look);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    auto at = [&](int x, int y) { return pixels[y * 6 + x] & 0xFFFFFFu; };
+    EXPECT_EQ(at(0, 0), 0x101010u);
+    EXPECT_EQ(at(1, 1), 0x101010u);
+    EXPECT_EQ(at(2, 0), 0x202020u);
+    EXPECT_EQ(at(5, 1), 0x303030u);
+    EXPECT_EQ(at(1, 3), 0x404040u);
+    EXPECT_EQ(at(3, 2), 0x505050u);
+    EXPECT_NE(at(5, 3), 0x606060u); // not set: the frame shows
+    SelectObject(dc, old);
+    DeleteObject(target);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
 // The manifest the program and this test share: version 6 of the common controls takes
 // effect, and it asks for per-monitor DPI awareness.
 TEST(Win32Manifest, CommonControlsSixAndPerMonitorDpiAwareness)
@@ -238,12 +275,37 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     EXPECT_TRUE(SaveScreenshot(dialog, "main-window"));
     CheckAboutFromSystemMenu(dialog, true);
     EXPECT_FALSE(window.IsEnded());
+    // F1, wherever the focus is, and the context menu's first entry show it too.
+    for (int way = 0; way < 2; ++way)
+    {
+        bool bShown = false;
+        WhenShown(L"About Corvalin", [&](HWND about) {
+            bShown = true;
+            PressKey(GetDlgItem(about, IDOK), VK_RETURN);
+        });
+        if (way == 0)
+        {
+            SetFocus(window.Item(IDC_BROWSE));
+            PressKey(window.Item(IDC_BROWSE), VK_F1);
+        }
+        else
+        {
+            const UINT_PTR guard = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+            PressKey(dialog, VK_DOWN);
+            PressKey(dialog, VK_RETURN);
+            SendMessageW(dialog, WM_CONTEXTMENU, WPARAM(dialog), LPARAM(-1));
+            KillTimer(nullptr, guard);
+        }
+        Pump(100);
+        EXPECT_TRUE(bShown) << way;
+    }
 
-    // "Fast transfer" in the context menu, chosen with the keyboard, reaches the model; a
-    // guard ends the menu should the keys miss it.
+    // "Fast transfer", below About in the context menu, chosen with the keyboard, reaches
+    // the model; a guard ends the menu should the keys miss it.
     ASSERT_TRUE(window.Model());
     EXPECT_FALSE(window.Model()->IsFastTransfer());
     const UINT_PTR guard = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    PressKey(dialog, VK_DOWN);
     PressKey(dialog, VK_DOWN);
     PressKey(dialog, VK_RETURN);
     SendMessageW(dialog, WM_CONTEXTMENU, WPARAM(dialog), LPARAM(-1));
