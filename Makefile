@@ -15,7 +15,8 @@ DEMO_DIR := build/demo
 
 FUZZ_SMOKE_SECONDS ?= 20
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader corvalin-fuzz-seeds
+FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader fuzz_settings_document \
+                fuzz_update_record corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
 	package test-package bench-cold-start bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows

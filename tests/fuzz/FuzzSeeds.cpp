@@ -1,7 +1,12 @@
 // corvalin-fuzz-seeds DIR: writes seed inputs for the fuzz targets into DIR/ccf and
 // DIR/ir, from the same CCF files and Pronto codes the tests build, and into
-// DIR/image and DIR/bundle, from the images and archives the tests build.
+// DIR/image and DIR/bundle, from the images and archives the tests build, and into
+// DIR/settings and DIR/record, a settings document and update record lines.
 
+#include "device/UpdateRecord.h"
+#include "image/FirmwareImage.h"
+#include "params/ParameterTable.h"
+#include "params/SettingsDocument.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/ZipWriter.h"
 
@@ -104,6 +109,38 @@ void WriteImageSeeds(const std::filesystem::path& dir)
     WriteFileBytes(dir / "bundle" / "bare.img", product("BARE"));
 }
 
+// The document of an image with IR button parameters, and record lines of a
+// completed update and of a box that never answered.
+void WriteDocumentSeeds(const std::filesystem::path& dir)
+{
+    CImageSpec withIr;
+    withIr.params = RealisticParameters(true);
+    const Bytes file = BuildImageFile(withIr);
+    corvalin::CFirmwareImage image;
+    image.LoadBuffer(file.data(), file.size(), [](const std::string&) {});
+    corvalin::CParameterTable table;
+    corvalin::BuildParameterTable(table);
+    const std::string document = corvalin::BuildSettingsDocument(table, image.Header());
+    std::filesystem::create_directories(dir / "settings");
+    WriteFileBytes(dir / "settings" / "ir.json", Bytes(document.begin(), document.end()));
+
+    corvalin::CPortRecord port;
+    port.strPort = "ttyUSB3";
+    port.bRecord = true;
+    port.strName = "BOX \xE9";
+    port.nNumber = 1234;
+    const corvalin::CUpdateRecord described = corvalin::DescribeImage("fw, \"new\".img", "Product A", image);
+    std::filesystem::create_directories(dir / "record");
+    const std::pair<const char*, std::string> lines[] = {
+        {"complete", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, port, "Update complete", 71.4, 0))},
+        {"silent", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, corvalin::CPortRecord{},
+                                                                   "Cannot communicate, try to replug the USB",
+                                                                   std::nullopt, 1800000000))},
+    };
+    for (const auto& [name, line] : lines)
+        WriteFileBytes(dir / "record" / name, Bytes(line.begin(), line.end()));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -138,6 +175,7 @@ int main(int argc, char** argv)
         for (const auto& [name, words] : codes)
             WriteFileBytes(dir / "ir" / name, WordBytes(words));
         WriteImageSeeds(dir);
+        WriteDocumentSeeds(dir);
     }
     catch (const std::exception& error)
     {

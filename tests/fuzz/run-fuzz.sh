@@ -6,7 +6,8 @@ build=${1:-build/fuzz}
 seconds=${2:-20}
 "$build/tests/fuzz/corvalin-fuzz-seeds" "$build/seeds"
 status=0
-for target in ccf_reader:ccf ir_decoder:ir image_buffer:image bundle_reader:bundle; do
+for target in ccf_reader:ccf ir_decoder:ir image_buffer:image bundle_reader:bundle settings_document:settings \
+    update_record:record; do
     name=${target%%:*}
     seeds=${target##*:}
     corpus="$build/corpus/$name"
