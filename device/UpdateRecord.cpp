@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -186,7 +187,9 @@ std::string RecordLine(const CUpdateRecord& record)
     line["blocks"] = record.nBlocks;
     line["status"] = record.strStatus;
     line["success"] = record.bSuccess;
-    line["seconds"] = record.seconds ? Json(double(int64_t(*record.seconds * 1000 + 0.5)) / 1000) : Json(nullptr);
+    // Milliseconds are enough; rounded in floating point, since a hand-edited line read
+    // back may hold any number (one too large for JSON is written as null).
+    line["seconds"] = record.seconds ? Json(std::round(*record.seconds * 1000) / 1000) : Json(nullptr);
     // A path given as bytes that are not UTF-8 is kept readable rather than refused.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

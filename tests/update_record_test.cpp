@@ -121,6 +121,10 @@ TEST(UpdateRecord, LineReadsBackAndOddLinesAreRefused)
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
     EXPECT_FALSE(read.box);
     EXPECT_FALSE(read.number);
+    // A hand-edited duration of any size is written back without overflow.
+    made.seconds = 7e41;
+    ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
+    EXPECT_DOUBLE_EQ(*read.seconds, 7e41);
 
     line.pop_back();
     EXPECT_FALSE(ParseRecordLine(line.substr(0, line.size() / 2), read));
