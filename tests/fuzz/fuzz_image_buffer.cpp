@@ -3,7 +3,7 @@
 
 #include "image/FirmwareImage.h"
 #include "params/DisplayList.h"
-#include "params/ParameterTable.h"
+#include "tests/fuzz/FuzzTable.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,12 +12,7 @@ using namespace corvalin;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    static const CParameterTable table = []
-    {
-        CParameterTable built;
-        BuildParameterTable(built);
-        return built;
-    }();
+    const CParameterTable& table = FuzzParameterTable();
 
     CFirmwareImage image;
     const int accepted = image.LoadBuffer(data, size, [](const std::string&) {});

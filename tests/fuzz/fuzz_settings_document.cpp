@@ -3,8 +3,8 @@
 // document is accepted again.
 
 #include "image/FirmwareImage.h"
-#include "params/ParameterTable.h"
 #include "params/SettingsDocument.h"
+#include "tests/fuzz/FuzzTable.h"
 #include "tools/fixtures/ImageBuilder.h"
 
 #include <cstdlib>
@@ -14,12 +14,7 @@ using namespace corvalin;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
-    static const CParameterTable table = []
-    {
-        CParameterTable built;
-        BuildParameterTable(built);
-        return built;
-    }();
+    const CParameterTable& table = FuzzParameterTable();
     static const ImageHeader header = []
     {
         fixtures::CImageSpec imageSpec;
