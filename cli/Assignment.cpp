@@ -77,7 +77,8 @@ bool ResolveAssignmentSlot(const CAssignment& assignment, const ImageHeader& hea
 
 bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, std::string& error)
 {
-    switch (EditKindFor(id))
+    const EditKind kind = EditKindFor(id);
+    switch (kind)
     {
     case EditKind::Toggle: {
         std::string word = Lower(text);
@@ -113,12 +114,10 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
         return false;
     }
     case EditKind::ShortChange:
-        error = kShortChangeMessage;
-        return false;
     case EditKind::None:
         break;
     }
-    error = "this parameter cannot be changed";
+    error = UneditableReason(kind);
     return false;
 }
 

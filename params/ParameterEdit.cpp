@@ -65,9 +65,15 @@ void AcceptValueEntry(CValueEntry& entry, const std::string& typedText, int chos
         entry.m_nValue = ReadDecimalNumber(typedText);
 }
 
+std::string UneditableReason(EditKind kind)
+{
+    return kind == EditKind::ShortChange ? kShortChangeMessage : "this parameter cannot be changed";
+}
+
 bool IsEditableValue(uint32_t id, uint32_t value, std::string& error)
 {
-    switch (EditKindFor(id))
+    const EditKind kind = EditKindFor(id);
+    switch (kind)
     {
     case EditKind::Toggle:
         if (value == 0 || value == 1)
@@ -83,12 +89,10 @@ bool IsEditableValue(uint32_t id, uint32_t value, std::string& error)
         error = "a Volvo model is 0 to 11 (C30 ... XC90), not " + std::to_string(value);
         return false;
     case EditKind::ShortChange:
-        error = kShortChangeMessage;
-        return false;
     case EditKind::None:
         break;
     }
-    error = "this parameter cannot be changed";
+    error = UneditableReason(kind);
     return false;
 }
 

@@ -53,6 +53,10 @@ void AcceptValueEntry(CValueEntry& entry, const std::string& typedText, int chos
 // False with an error text otherwise.
 bool IsEditableValue(uint32_t id, uint32_t value, std::string& error);
 
+// Why no value can be given to a parameter of `kind` (ShortChange, None): the text a
+// refused edit reports.
+std::string UneditableReason(EditKind kind);
+
 // The toggle of a switch value.
 constexpr uint32_t ToggledSwitchValue(uint32_t value) { return value == 0 ? 1u : 0u; }
 
