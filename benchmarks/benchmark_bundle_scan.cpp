@@ -1,7 +1,7 @@
 // Scanning a bundle of 20 products of 2 MiB (what the "..." button does) against
 // `unzip -t` of the same file, which inflates and checks every member too.
 
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
@@ -59,8 +59,8 @@ void Measure(const char* label, const std::filesystem::path& bundle, const std::
     double scan = MedianMilliseconds(
         [&]
         {
-            CUpdater updater;
-            listed = int(OpenBundleOrImageFile(updater, bundle, 0, {}).m_products.size());
+            CImageHolder holder;
+            listed = int(OpenBundleOrImageFile(holder, bundle, 0, {}).m_products.size());
         });
     std::printf("%-9s bundle %6.1f MiB: scan %8.1f ms (%d products)", label,
                 double(std::filesystem::file_size(bundle)) / (1024.0 * 1024.0), scan, listed);

@@ -5,7 +5,9 @@
 //     time for the bytes both ways.
 // Each with the box's own read timing (the default) and with fast transfer.
 
-#include "device/Updater.h"
+#include "device/BootLoaderLink.h"
+#include "device/BoxPort.h"
+#include "image/FirmwareImage.h"
 #include "tools/fixtures/BoxSim.h"
 #include "tools/fixtures/ImageBuilder.h"
 
@@ -27,13 +29,28 @@ double Seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-bool Load(CUpdater& updater, std::size_t bodySize)
+// The link to the box at `path` with an image of `bodySize` body bytes to send.
+struct CBenchLink
 {
-    CImageSpec imageSpec;
-    imageSpec.bodySize = bodySize;
-    Bytes file = BuildImageFile(imageSpec);
-    return updater.LoadImageBuffer(file.data(), file.size()) == 1;
-}
+    CBenchLink(const CLinkTiming& timing, const std::string& path, std::size_t bodySize)
+        : port(timing), link(port.Bytes(), timing, stop)
+    {
+        CImageSpec imageSpec;
+        imageSpec.bodySize = bodySize;
+        const Bytes file = BuildImageFile(imageSpec);
+        port.SetPath(path);
+        bOk = !path.empty() && image.LoadBuffer(file.data(), file.size(), [](const std::string&) {}) == 1 &&
+              port.Open();
+    }
+    bool Init() { return link.Init(GetHardwareCode(image.Header()), image.Blocks()) == EExchangeResult::Ok; }
+    bool Xfer() { return link.Xfer(image.Body(), image.BodySize()) == EExchangeResult::Ok; }
+
+    CBoxPort port;
+    std::atomic<bool> stop{false};
+    CBootLoaderLink link;
+    CFirmwareImage image;
+    bool bOk = false;
+};
 
 const char* RuleName(bool fast)
 {
@@ -45,16 +62,15 @@ int ExchangesPerSecond(bool fast)
     CBoxSim box(CORVALIN_BOXSIM_PATH, {});
     CLinkTiming timing;
     timing.bFastTransfer = fast;
-    CUpdater updater(timing);
     // Each exchange waits out the 100 ms quiet time without fast transfer.
     const int kBlocks = fast ? 2000 : 30;
-    if (box.Path().empty() || !Load(updater, std::size_t(kBlocks) * 512) ||
-        !updater.UsePortPath(box.Path()) || !updater.OpenPort() || updater.SendInit() != 0)
+    CBenchLink bench(timing, box.Path(), std::size_t(kBlocks) * 512);
+    if (!bench.bOk || !bench.Init())
         return 1;
     auto start = Clock::now();
     for (int i = 0; i < kBlocks; ++i)
     {
-        if (updater.SendBlock() != 0)
+        if (!bench.Xfer())
             return 1;
     }
     double took = Seconds(Clock::now() - start);
@@ -68,20 +84,20 @@ int PacedTransfer(bool fast)
     CBoxSim box(CORVALIN_BOXSIM_PATH, {"--baud", "129310", "--flash-ms", "0"});
     CLinkTiming timing;
     timing.bFastTransfer = fast;
-    CUpdater updater(timing);
-    if (box.Path().empty() || !Load(updater, kTransferBody) || !updater.UsePortPath(box.Path()) ||
-        !updater.OpenPort())
+    CBenchLink bench(timing, box.Path(), kTransferBody);
+    if (!bench.bOk)
         return 1;
-    const int blocks = updater.Image().Blocks();
+    const int blocks = bench.image.Blocks();
     auto start = Clock::now();
-    if (updater.SendInit() != 0)
+    if (!bench.Init())
         return 1;
     for (int b = 0; b <= blocks; ++b)
     {
-        if (updater.SendBlock() != 0)
+        if (!bench.Xfer())
             return 1;
     }
-    if (updater.SendPrep() != 0 || updater.SendClose() != 0)
+    if (bench.link.Prep(bench.image.Header(), 0x20261210u) != EExchangeResult::Ok ||
+        bench.link.Close() != EExchangeResult::Ok)
         return 1;
     double took = Seconds(Clock::now() - start);
 

@@ -1,6 +1,6 @@
 #include "cli/CliSupport.h"
 
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 #include "platform/FileIo.h"
 
 #include <algorithm>
@@ -145,44 +145,44 @@ bool CheckReadableFile(const std::string& file)
     return false;
 }
 
-bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product)
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product)
 {
     if (!CheckReadableFile(file))
         return false;
     const std::filesystem::path path = platform::PathFromUtf8(file);
     if (!product)
-        return updater.LoadImageFile(path) == 1;
+        return holder.LoadImageFile(path) == 1;
 
     // The member stored under exactly that name, else the listed product of that name
     // with letter case ignored, loaded the way choosing it in the window's list does.
-    CProductSelectOutcome outcome = SelectBundleProductByName(updater, path, *product, 0);
+    CProductSelectOutcome outcome = SelectBundleProductByName(holder, path, *product, 0);
     switch (outcome.m_nResult)
     {
-    case ProductLoad::Loaded:
+    case EProductLoad::Loaded:
         return true;
-    case ProductLoad::Refused:
+    case EProductLoad::Refused:
         return false;
-    case ProductLoad::NotFound:
+    case EProductLoad::NotFound:
         PrintError(file + ": no member named '" + *product + "'");
         return false;
-    case ProductLoad::Ambiguous:
+    case EProductLoad::Ambiguous:
         PrintError(file + ": '" + *product + "' names more than one product; give the name as stored");
         return false;
-    case ProductLoad::Unreadable:
+    case EProductLoad::Unreadable:
         PrintError(file + ": member '" + *product + "' is damaged or too large");
         return false;
-    case ProductLoad::CannotOpenBundle:
+    case EProductLoad::CannotOpenBundle:
         PrintError(file + ": not a ZIP archive");
         return false;
     }
     return false;
 }
 
-void PrintDisplayList(const CUpdater& updater)
+void PrintDisplayList(const ImageHeader& header)
 {
     CParameterTable table;
     BuildParameterTable(table);
-    for (const std::string& line : BuildDisplayList(table, updater.Header()).m_lines)
+    for (const std::string& line : BuildDisplayList(table, header).m_lines)
         std::printf("%s\n", line.c_str());
 }
 

@@ -3,7 +3,8 @@
 // loading the image a command works on, and printing the parameter list.
 
 #include "cli/CommandUsage.h"
-#include "device/Updater.h"
+#include "device/UpdaterControls.h"
+#include "image/ImageHolder.h"
 #include "params/DisplayList.h"
 
 #include <mutex>
@@ -65,11 +66,22 @@ bool TakeFlag(Args& args, const std::string& name);
 // Explains on stderr why FILE cannot be read (missing, a directory...); true when it can.
 bool CheckReadableFile(const std::string& file);
 
-// Loads FILE into the updater (a bundle's product when `product` is set). Explains
-// a file that cannot be opened on stderr. True when the image was accepted.
-bool LoadSourceImage(CUpdater& updater, const std::string& file, const std::optional<std::string>& product);
+// Loads FILE into `holder` (a bundle's product when `product` is set). Explains a
+// file that cannot be opened on stderr. True when the image was accepted.
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product);
 
-// Prints the display list of the held image on stdout, one line per list line.
-void PrintDisplayList(const CUpdater& updater);
+// Prints the display list of `header` on stdout, one line per list line.
+void PrintDisplayList(const ImageHeader& header);
+
+// A status line on stderr for an image without a box; the commands that only edit
+// files hold their image in it.
+class CStderrImage : public CImageHolder
+{
+public:
+    CStderrImage() : CImageHolder([this](const std::string& text) { m_status.SetText(text); }) {}
+
+private:
+    CStderrStatus m_status;
+};
 
 } // namespace corvalin::cli

@@ -31,18 +31,15 @@ int RunDiff(Args args)
     if (args.size() != 2)
         return UsageError("diff takes two files, A and B");
 
-    CUpdater updaterA;
-    CUpdater updaterB;
-    CStderrStatus status;
-    updaterA.AttachControls(nullptr, &status);
-    updaterB.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updaterA, args[0], product) || !LoadSourceImage(updaterB, args[1], product))
+    CStderrImage imageA;
+    CStderrImage imageB;
+    if (!LoadSourceImage(imageA, args[0], product) || !LoadSourceImage(imageB, args[1], product))
         return kExitUsage;
 
     CParameterTable table;
     BuildParameterTable(table);
     const std::vector<CParameterDifference> differences =
-        DiffParameters(table, updaterA.Header(), updaterB.Header());
+        DiffParameters(table, imageA.Header(), imageB.Header());
     for (const CParameterDifference& difference : differences)
     {
         const std::string name = ParameterName(difference.m_nId, difference.m_strLabel);
@@ -55,7 +52,7 @@ int RunDiff(Args args)
         else
             std::printf("%s: only in B (%s)\n", name.c_str(), textB.c_str());
     }
-    const bool sameBody = SameBody(updaterA.Image(), updaterB.Image());
+    const bool sameBody = SameBody(imageA.Image(), imageB.Image());
     std::printf("body: %s\n", sameBody ? "same" : "differs");
     return differences.empty() && sameBody ? kExitOk : kExitFailure;
 }

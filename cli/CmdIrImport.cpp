@@ -98,10 +98,8 @@ int RunIrImport(Args args)
             return UsageError(error);
     }
 
-    CUpdater updater;
-    CStderrStatus status;
-    updater.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updater, args[0], options.m_product))
+    CStderrImage image;
+    if (!LoadSourceImage(image, args[0], options.m_product))
         return kExitFailure;
 
     bool failed = false;
@@ -150,7 +148,7 @@ int RunIrImport(Args args)
         return outcome;
     };
 
-    EIrHandOffResult result = RunIrCodeHandOff(updater.Header(), runDialog);
+    EIrHandOffResult result = RunIrCodeHandOff(image.Header(), runDialog);
     if (result == EIrHandOffResult::NoIrButtons)
     {
         PrintError(args[0] + ": the image has no IR button parameters");
@@ -159,10 +157,9 @@ int RunIrImport(Args args)
     if (failed)
         return kExitFailure;
 
-    updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
-    if (status.LastText() != "Image stored")
+    if (!image.StoreImageFile(platform::PathFromUtf8(options.m_strOut)))
         return kExitFailure;
-    PrintDisplayList(updater);
+    PrintDisplayList(image.Header());
     return kExitOk;
 }
 

@@ -18,19 +18,17 @@ int RunParams(Args args)
     if (args.size() != 1)
         return UsageError("params takes one FILE");
 
-    CUpdater updater;
-    CStderrStatus status;
-    updater.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updater, args[0], product))
+    CStderrImage image;
+    if (!LoadSourceImage(image, args[0], product))
         return kExitFailure;
     if (json)
     {
         CParameterTable table;
         BuildParameterTable(table);
-        std::fputs(BuildSettingsDocument(table, updater.Header()).c_str(), stdout);
+        std::fputs(BuildSettingsDocument(table, image.Header()).c_str(), stdout);
     }
     else
-        PrintDisplayList(updater);
+        PrintDisplayList(image.Header());
     return kExitOk;
 }
 

@@ -1,7 +1,7 @@
 // corvalin-cli products FILE
 
 #include "cli/Commands.h"
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 #include "platform/FileIo.h"
 
 #include <cstdio>
@@ -16,10 +16,8 @@ int RunProducts(Args args)
     if (!CheckReadableFile(args[0]))
         return kExitFailure;
 
-    CUpdater updater;
-    CStderrStatus status;
-    updater.AttachControls(nullptr, &status);
-    CBundleOpenOutcome outcome = OpenBundleOrImageFile(updater, platform::PathFromUtf8(args[0]), 0, {});
+    CStderrImage image;
+    CBundleOpenOutcome outcome = OpenBundleOrImageFile(image, platform::PathFromUtf8(args[0]), 0, {});
     for (const CBundleProduct& product : outcome.m_products)
         std::printf("%s\n", product.m_strName.c_str());
     return outcome.m_products.empty() ? kExitFailure : kExitOk;

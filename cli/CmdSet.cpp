@@ -54,10 +54,8 @@ int RunSet(Args args)
             return UsageError(error);
     }
 
-    CUpdater updater;
-    CStderrStatus status;
-    updater.AttachControls(nullptr, &status);
-    if (!LoadSourceImage(updater, args[0], options.m_product))
+    CStderrImage image;
+    if (!LoadSourceImage(image, args[0], options.m_product))
         return kExitFailure;
 
     // The settings and every assignment are checked before the first change, so a bad
@@ -72,7 +70,7 @@ int RunSet(Args args)
             return kExitFailure;
         CSettingsPlan plan;
         std::string error;
-        if (!PlanSettings(table, updater.Header(), text, plan, error))
+        if (!PlanSettings(table, image.Header(), text, plan, error))
         {
             PrintError(*settings + ": " + error);
             return kExitFailure;
@@ -85,18 +83,17 @@ int RunSet(Args args)
             changes.emplace_back(change.m_nSlot, change.m_nValue);
     }
     std::string error;
-    if (!ResolveAssignments(table, updater.Header(), assignments, changes, error))
+    if (!ResolveAssignments(table, image.Header(), assignments, changes, error))
     {
         PrintError(error);
         return kExitFailure;
     }
     for (const auto& [slot, value] : changes)
-        SetParamValue(updater.Header(), slot, value);
+        SetParamValue(image.Header(), slot, value);
 
-    updater.StoreImageFile(platform::PathFromUtf8(options.m_strOut));
-    if (status.LastText() != "Image stored")
+    if (!image.StoreImageFile(platform::PathFromUtf8(options.m_strOut)))
         return kExitFailure;
-    PrintDisplayList(updater);
+    PrintDisplayList(image.Header());
     return kExitOk;
 }
 

@@ -63,8 +63,8 @@ public:
         if (!slot.strHint.empty())
             std::fprintf(stderr, "%s: hint: %s\n", slot.strPort.c_str(), slot.strHint.c_str());
         if (m_log &&
-            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.record, slot.strText, slot.seconds,
-                                                         std::time(nullptr))))
+            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.record, slot.strText, slot.bCompleted,
+                                                         slot.seconds, std::time(nullptr))))
             m_bRecordFailed = true;
     }
     bool RecordFailed() const { return m_bRecordFailed; }
@@ -159,9 +159,7 @@ int RunStation(Args args)
         return kExitFailure;
 
     // The image is loaded and changed once; every box gets the same bytes.
-    CUpdater source;
-    CStderrStatus status;
-    source.AttachControls(nullptr, &status);
+    CStderrImage source;
     if (!LoadSourceImage(source, args[0], product))
         return kExitFailure;
     std::string error;
@@ -173,7 +171,7 @@ int RunStation(Args args)
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
     // The record names the bytes every box gets: the image after the assignments.
-    CStationOutput output(platform::IsTerminal(platform::StdStream::Error), log,
+    CStationOutput output(platform::IsTerminal(platform::EStdStream::Error), log,
                           log ? DescribeImage(args[0], product, source.Image()) : CUpdateRecord{});
     CLinkTiming timing;
     timing.bFastTransfer = fast;
@@ -210,10 +208,11 @@ int RunStation(Args args)
     }
     output.Finish();
 
-    const int failed = station.Finished() - station.Completed();
-    std::fprintf(stderr, "station: %d updated, %d failed%s\n", station.Completed(), failed,
+    const int failed = station.Finished() - station.Completed() - station.Stopped();
+    const std::string stoppedText = station.Stopped() ? ", " + std::to_string(station.Stopped()) + " stopped" : "";
+    std::fprintf(stderr, "station: %d updated, %d failed%s%s\n", station.Completed(), failed, stoppedText.c_str(),
                  interrupted.load() ? " (interrupted)" : "");
-    return failed == 0 && !output.RecordFailed() ? kExitOk : kExitFailure;
+    return failed == 0 && station.Stopped() == 0 && !output.RecordFailed() ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
 #include "device/CompletionSound.h"
+#include "device/StatusTexts.h"
 #include "platform/Terminal.h"
 
 #include <chrono>
@@ -19,8 +20,7 @@ namespace corvalin::cli
 namespace
 {
 
-constexpr const char* kUpdateComplete = "Update complete";
-// How often the waiting thread looks at the worker, the message and Ctrl-C.
+// How often the waiting thread looks at the message and Ctrl-C while it waits for the end.
 constexpr int kWatchStepMs = 20;
 constexpr int kBarWidth = 40;
 
@@ -122,7 +122,7 @@ private:
 void AnswerMessage(CTerminalOutput& output, const std::string& text, const std::atomic<bool>& interrupted)
 {
     output.Finish();
-    bool interactive = platform::IsTerminal(platform::StdStream::Input) && platform::IsTerminal(platform::StdStream::Error);
+    bool interactive = platform::IsTerminal(platform::EStdStream::Input) && platform::IsTerminal(platform::EStdStream::Error);
     std::fprintf(stderr, "%s%s\n", text.c_str(), interactive ? " [press Enter]" : "");
     if (!interactive)
         return;
@@ -159,7 +159,7 @@ int RunUpdate(Args args)
         return kExitFailure;
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
-    CTerminalOutput output(platform::IsTerminal(platform::StdStream::Error));
+    CTerminalOutput output(platform::IsTerminal(platform::EStdStream::Error));
     CTerminalNotices notices;
     CUpdater updater;
     updater.AttachControls(&output, &output, &notices);
@@ -180,48 +180,44 @@ int RunUpdate(Args args)
     // start that failed (the port would not open), without a duration.
     const CUpdateRecord image = log ? DescribeImage(args[0], product, updater.Image()) : CUpdateRecord{};
     bool recorded = true;
-    auto record = [&](std::optional<double> seconds) {
+    auto record = [&](const std::string& text, bool success, std::optional<double> seconds) {
         if (log)
-            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), output.LastText(),
+            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), text, success,
                                                                  seconds, std::time(nullptr)));
     };
-    updater.StartUpdate(0);
-    if (!updater.IsUpdating())
+    const EStartResult started = updater.StartUpdate(0);
+    if (started != EStartResult::Started)
     {
-        record(std::nullopt);
+        record(StartResultText(started), false, std::nullopt);
         PrintPortHint(updater);
         return kExitFailure;
     }
 
+    // Waits for the end; between waits it answers the message and passes Ctrl-C on as
+    // a stop, which the worker ends its step on at once (reads and waits are cut short).
+    std::optional<CUpdateOutcome> outcome;
     std::string message;
-    while (updater.IsUpdating())
+    while (!(outcome = updater.WaitForOutcome(std::chrono::milliseconds(kWatchStepMs))))
     {
         if (interrupted.load())
-        {
-            // The worker ends its step at once (reads and waits are cut short) and
-            // closes the port as it leaves its loop.
             updater.RequestStop();
-            break;
-        }
         if (notices.TakeMessage(message))
         {
             AnswerMessage(output, message, interrupted);
             updater.DismissMessage();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
     }
-    updater.RequestStop();
-    while (updater.IsWorkerRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
     output.Finish();
-    record(updater.LastUpdateSeconds());
+    if (outcome->bStopped)
+        output.SetText(OutcomeText(*outcome));
+    record(OutcomeText(*outcome), outcome->bCompleted, outcome->seconds);
 
     if (interrupted.load())
     {
         PrintError("interrupted");
         return kExitFailure;
     }
-    return output.LastText() == kUpdateComplete && recorded ? kExitOk : kExitFailure;
+    return outcome->bCompleted && recorded ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

@@ -1,6 +1,7 @@
 #include "cli/DeviceSupport.h"
 
 #include "cli/CliSupport.h"
+#include "device/StatusTexts.h"
 #include "platform/DeviceHints.h"
 #include "platform/FileIo.h"
 #include "platform/SerialPortMap.h"
@@ -16,9 +17,6 @@ namespace corvalin::cli
 namespace
 {
 
-constexpr const char* kNotConnected = "Not connected";
-constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
-constexpr const char* kCannotFindDevice = "Cannot find device";
 // How often the probe's watcher looks at the interrupt flag.
 constexpr int kWatchStepMs = 20;
 
@@ -65,15 +63,19 @@ bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* 
     }
     if (entries > 0)
         return true;
-    if (status.LastText() == kCannotFindDevice)
-        PrintPortHint(updater);
-    else if (!platform::LookupSerialPort(platform::kFirstBridgeDevice))
+    switch (updater.LastProbeResult())
     {
-        status.SetText(kNotConnected);
+    case EProbeResult::CannotOpen:
+        PrintPortHint(updater);
+        break;
+    case EProbeResult::NoBridge:
+        status.SetText(StatusText(EStatusText::NotConnected));
         PrintHint(platform::NoBridgeHint());
+        break;
+    default:
+        status.SetText(StatusText(EStatusText::CannotCommunicate));
+        break;
     }
-    else
-        status.SetText(kCannotCommunicate);
     return false;
 }
 

@@ -1,6 +1,6 @@
 #include "cli/Latin1.h"
 
-#include "gui/model/DisplayText.h"
+#include "image/DisplayText.h"
 
 #include <cstdio>
 

@@ -1,24 +1,19 @@
 #include "device/Station.h"
 
 #include "device/PresenceTiming.h"
+#include "device/StatusTexts.h"
 #include "device/Updater.h"
 #include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <thread>
 
 namespace corvalin
 {
-
-namespace
-{
-
-constexpr const char* kUpdateComplete = "Update complete";
-constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
-
-} // namespace
 
 // One bridge: its updater, its probe thread, and what it shows. The worker's texts and
 // progress arrive on the worker's thread, hence the lock.
@@ -112,10 +107,13 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_slot.strHint = hint;
     }
-    void SetCompleted(bool completed)
+    // The turn's end: its result in words and how it ended.
+    void SetResult(const std::string& text, bool completed, bool stopped)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.strText = text;
         m_slot.bCompleted = completed;
+        m_slot.bStopped = stopped;
     }
 
     CUpdater m_updater;
@@ -183,45 +181,48 @@ void CStation::Advance(CBridge& bridge)
     switch (bridge.Slot().state)
     {
     case EStationState::Probing:
+    {
         if (!bridge.m_bProbed.load())
             return;
         bridge.m_probe.join();
-        if (bridge.m_nEntries <= 0)
+        if (bridge.m_nEntries <= 0 || m_bStopped)
         {
-            // FindDevice leaves a text only when the port would not open; a box that
-            // did not answer is said the way the window says it.
-            if (bridge.Slot().strText.empty())
-                bridge.SetText(kCannotCommunicate);
-            else
+            bridge.m_updater.ClosePort();
+            // A port that would not open has its text already, and gets a hint; a box
+            // that did not answer is said the way the window says it.
+            if (m_bStopped || bridge.m_updater.LastProbeResult() == EProbeResult::Stopped)
+                bridge.SetResult(StatusText(EStatusText::StoppedBeforeStart), false, true);
+            else if (bridge.m_updater.LastProbeResult() == EProbeResult::CannotOpen)
                 bridge.SetHint(platform::PortAccessHint(bridge.m_updater.LastPortError(),
                                                         bridge.m_updater.LastPortErrorText()));
+            else
+                bridge.SetText(StatusText(EStatusText::CannotCommunicate));
+            if (bridge.m_nEntries > 0)
+                bridge.SetEntry(bridge.m_updater.GetPortEntry(0), bridge.m_updater.GetPortRecord(0));
             Finish(bridge);
             return;
         }
         bridge.SetEntry(bridge.m_updater.GetPortEntry(0), bridge.m_updater.GetPortRecord(0));
-        if (m_bStopped)
-        {
-            bridge.m_updater.ClosePort();
-            Finish(bridge);
-            return;
-        }
-        bridge.m_updater.StartUpdate(0);
-        if (!bridge.m_updater.IsUpdating())
+        if (bridge.m_updater.StartUpdate(0) != EStartResult::Started)
         {
             Finish(bridge);
             return;
         }
         bridge.SetState(EStationState::Updating);
         return;
+    }
     case EStationState::Updating:
+    {
         if (bridge.m_bMessage.exchange(false))
             bridge.m_updater.DismissMessage();
-        if (bridge.m_updater.IsUpdating())
+        const std::optional<CUpdateOutcome> outcome = bridge.m_updater.WaitForOutcome(std::chrono::milliseconds(0));
+        if (!outcome)
             return;
-        bridge.SetCompleted(bridge.Slot().strText == kUpdateComplete);
-        bridge.SetSeconds(bridge.m_updater.LastUpdateSeconds());
+        bridge.SetResult(OutcomeText(*outcome), outcome->bCompleted, outcome->bStopped);
+        bridge.SetSeconds(outcome->seconds);
         Finish(bridge);
         return;
+    }
     default:
         return;
     }
@@ -233,6 +234,8 @@ void CStation::Finish(CBridge& bridge)
     ++m_nFinished;
     if (bridge.Slot().bCompleted)
         ++m_nCompleted;
+    if (bridge.Slot().bStopped)
+        ++m_nStopped;
     m_listener.OnFinished(bridge.Slot());
 }
 

@@ -40,7 +40,8 @@ struct CStationSlot
     std::string strText;       // its last status text
     int nPercent = 0;          // the update's progress
     EStationState state = EStationState::Waiting;
-    bool bCompleted = false;   // Done with "Update complete"
+    bool bCompleted = false;   // Done, and the box accepted the whole update
+    bool bStopped = false;     // Done because the station was stopped, not by a failure
     std::string strHint;       // why the port would not open, and what to do (DeviceHints.h)
     CPortRecord record;        // the port, and the box's record once it has answered
     std::optional<double> seconds;  // the update's duration once it has ended; none without an update
@@ -52,9 +53,9 @@ public:
     virtual ~IStationListener() = default;
     // Each status text of a bridge, in the order they were set; from any thread.
     virtual void OnText(const CStationSlot& slot, const std::string& text) = 0;
-    // A box's turn has ended: its update ended (bCompleted tells how), or no update
-    // could start (no answer to the probe, a port that would not open). From the
-    // thread that calls Look.
+    // A box's turn has ended: its update ended (bCompleted and bStopped tell how, and
+    // strText says it), or no update could start (no answer to the probe, a port that
+    // would not open, a stop). From the thread that calls Look.
     virtual void OnFinished(const CStationSlot& slot) = 0;
 };
 
@@ -79,9 +80,10 @@ public:
 
     // Whether a probe or an update still runs.
     bool IsBusy() const;
-    // Turns ended so far, and of them those that ended "Update complete".
+    // Turns ended so far, and of them those that completed, and those a stop ended.
     int Finished() const { return m_nFinished; }
     int Completed() const { return m_nCompleted; }
+    int Stopped() const { return m_nStopped; }
     // Every bridge the station knows now, in the order of their index.
     std::vector<CStationSlot> Slots() const;
 
@@ -101,6 +103,7 @@ private:
     int m_nStarted = 0;
     int m_nFinished = 0;
     int m_nCompleted = 0;
+    int m_nStopped = 0;
 };
 
 } // namespace corvalin

@@ -117,7 +117,7 @@ CUpdateRecord DescribeImage(const std::string& file, const std::optional<std::st
 }
 
 CUpdateRecord MakeUpdateRecord(const CUpdateRecord& image, const CPortRecord& port, const std::string& status,
-                               std::optional<double> seconds, std::time_t now)
+                               bool success, std::optional<double> seconds, std::time_t now)
 {
     CUpdateRecord record = image;
     record.strTime = FormatIsoTime(int64_t(now), LocalOffsetSeconds(now));
@@ -130,7 +130,7 @@ CUpdateRecord MakeUpdateRecord(const CUpdateRecord& image, const CPortRecord& po
         record.number = port.nNumber;
     }
     record.strStatus = status;
-    record.bSuccess = status == kRecordUpdateComplete;
+    record.bSuccess = success;
     record.seconds = seconds;
     return record;
 }

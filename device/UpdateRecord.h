@@ -6,7 +6,7 @@
 //  "image":"fw.img","product":null,"sha256":"…","hardware":"00010000","blocks":512,
 //  "status":"Update complete","success":true,"seconds":71.4}
 
-#include "device/Updater.h"
+#include "device/PortList.h"
 #include "image/FirmwareImage.h"
 
 #include <cstdint>
@@ -17,8 +17,6 @@
 
 namespace corvalin
 {
-
-constexpr const char* kRecordUpdateComplete = "Update complete";
 
 struct CUpdateRecord
 {
@@ -32,7 +30,7 @@ struct CUpdateRecord
     std::string strHardware;             // the header's hardware code, 8 hex digits
     int64_t nBlocks = 0;                 // the block count INIT announces
     std::string strStatus;               // the final status text
-    bool bSuccess = false;               // strStatus is "Update complete"
+    bool bSuccess = false;               // the box accepted the whole update
     std::optional<double> seconds;       // from the update's start to its end; none without an update
 };
 
@@ -41,9 +39,10 @@ CUpdateRecord DescribeImage(const std::string& file, const std::optional<std::st
                             const CFirmwareImage& image);
 
 // The record of one ended turn: the image's fields, the port and the box's record,
-// the final text, the duration (none when no update started), stamped with `now`.
+// the result in words and whether the update completed, the duration (none when no
+// update started), stamped with `now`.
 CUpdateRecord MakeUpdateRecord(const CUpdateRecord& image, const CPortRecord& port, const std::string& status,
-                               std::optional<double> seconds, std::time_t now);
+                               bool success, std::optional<double> seconds, std::time_t now);
 
 // `unixSeconds` as local time at `offsetSeconds` east of UTC, such as
 // "2026-12-09T20:01:02+01:00"; the offset is shown in whole minutes.

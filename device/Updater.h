@@ -1,72 +1,46 @@
 #pragma once
-// CUpdater: the update worker object. It holds the firmware image, finds the box on
-// the serial port of its USB bridge, and runs an update on its own thread: INIT (with
-// boot loader restarts and retries), one XFER per block, PREP, CLOSE. It reports
-// through the status line, the progress bar and the notices the owner attaches.
+// CUpdater: what the window and the CLI call to update a box. It holds the firmware
+// image, finds the box on the serial port of its USB bridge (the port list), and hands
+// updates to its worker (device/UpdateWorker.h), reporting through the status line,
+// the progress bar and the notices the owner attaches, and delivering each update's
+// outcome once.
 //
 // Threads: the owner's thread calls the image operations, StartUpdate, RequestStop
 // and AttachControls; FindDevice may run on any one thread of the owner's (it can
-// take about 20 s with a silent box). The worker's thread runs the update. While an
-// update runs, loads are refused and discovery is skipped, so the image being sent
-// and the port stay the worker's; the destructor stops and joins the thread.
+// take about 20 s with a silent box). While an update runs, loads are refused and
+// discovery is skipped, so the image being sent and the port stay the worker's; the
+// destructor stops and joins the worker.
 
+#include "device/BoxPort.h"
 #include "device/LinkTiming.h"
 #include "device/LocalDate.h"
+#include "device/PortList.h"
+#include "device/UpdateOutcome.h"
+#include "device/UpdateWorker.h"
 #include "device/UpdaterControls.h"
 #include "image/FirmwareImage.h"
-#include "platform/SerialPort.h"
+#include "image/ImageHolder.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace corvalin
 {
 
-// Update states (m_nState).
-enum UpdateState : int
-{
-    kStateIdle = 0,
-    kStateInit = 1,
-    kStateXfer = 2,
-    kStatePrep = 3,
-    kStateClose = 4,
-};
-
-// Results of one boot loader exchange; they appear in texts such as "XFER Failed: %d".
-enum ExchangeResult : int
-{
-    kExchangeOk = 0,
-    kExchangeShortWrite = 1,  // the frame was not written whole
-    kExchangeNoReply = 2,     // the last read brought no byte
-    kExchangeBadStart = 3,    // the reply does not start with AA 55
-    kExchangeBadCode = 4,     // the reply code is not the expected one
-    kExchangeBadStatus = 5,   // the reply status is not 0
-};
-
-// What the port list knows of one entry: the port's name ("ttyUSB3", "COM7", or the
-// path given to UsePortPath) and, when the box answered QUERY, its record's name as
-// the list shows it ("Empty" for a box never configured) and its number.
-struct CPortRecord
-{
-    std::string strPort;
-    bool bRecord = false;
-    std::string strName;
-    int32_t nNumber = 0;
-};
-
-class CUpdater
+class CUpdater : public IImageHolder, private IUpdateReporter
 {
 public:
     explicit CUpdater(const CLinkTiming& timing = CLinkTiming{});
-    // Requests the stop, ends any wait of the worker, joins its thread, closes the port.
-    // The worker may report until then: destroy it before the controls it was given.
-    ~CUpdater();
+    // Stops and joins the worker, closes the port. The worker may report until then:
+    // destroy the updater before the controls it was given.
+    ~CUpdater() override;
     CUpdater(const CUpdater&) = delete;
     CUpdater& operator=(const CUpdater&) = delete;
 
@@ -74,19 +48,19 @@ public:
     // 0..100 and its position to 0, and empties the status line. `notices` receives
     // the "not compatible" message and plays the completion sound; without it the
     // message is taken as dismissed at once and the program's own chime is played.
-    void AttachControls(IProgressControl* progress, IStatusControl* status,
-                        IUpdateNotices* notices = nullptr);
+    void AttachControls(IProgressControl* progress, IStatusControl* status, IUpdateNotices* notices = nullptr);
     // The date stamp's source; the system's local date unless set. Not owned.
-    void SetDateSource(const IDateSource* source);
+    void SetDateSource(const IDateSource* source) { m_worker.SetDateSource(source); }
 
     // Image operations of the owner's thread; 1 for an accepted image, 0 otherwise.
     // During an update a load is refused with "Wait for previous update to finish".
-    int LoadImageFile(const std::filesystem::path& path);
-    int LoadImageBuffer(const uint8_t* bytes, std::size_t length);
-    void StoreImageFile(const std::filesystem::path& path);
+    int LoadImageFile(const std::filesystem::path& path) override;
+    int LoadImageBuffer(const uint8_t* bytes, std::size_t length) override;
+    // True once stored; the status line says how it went.
+    bool StoreImageFile(const std::filesystem::path& path);
 
     bool IsImageHeld() const { return m_image.IsHeld(); }
-    const CFirmwareImage& Image() const { return m_image; }
+    const CFirmwareImage& Image() const override { return m_image; }
     // The parameter list is edited in place here. The window must not edit it while
     // IsUpdating(); the update sends the header as it was when StartUpdate ran.
     ImageHeader& Header() { return m_image.Header(); }
@@ -108,122 +82,99 @@ public:
     // Makes the port list one entry for the port at `path`, without asking the box;
     // for the CLI's --port. Returns the number of entries (1, or 0 during an update).
     int UsePortPath(const std::string& path);
+    // What the last FindDevice or FindDeviceAt found.
+    EProbeResult LastProbeResult() const { return m_nLastProbe.load(); }
     // Display text of list entry `index`, or "Wrong index".
     std::string GetPortEntry(int index) const;
     // The port and box record of list entry `index`; an empty port for a wrong index.
     CPortRecord GetPortRecord(int index) const;
 
     // Starts the worker's thread (idempotent); StartUpdate starts it too.
-    void StartThread();
+    void StartThread() { m_worker.StartThread(); }
     // Starts an update on port list entry `index`: checks the image, the list and the
-    // state, opens the port and hands the update to the worker. While FindDevice holds
-    // the port the start fails with "Unable to open the device".
-    void StartUpdate(int index);
+    // state, opens the port and hands the update to the worker. A refusal is said on
+    // the status line (none for a stopped updater) and returned; while FindDevice
+    // holds the port the start is CannotOpen.
+    EStartResult StartUpdate(int index);
     // Asks the worker to end its loop; it also ends the message wait, the sound, an
-    // exchange in progress and a probe. The worker then does no further work.
-    void RequestStop();
-    bool IsStopRequested() const { return m_bStop.load(); }
+    // exchange in progress and a probe. The worker then does no further work; an
+    // update under way ends with a stopped outcome.
+    void RequestStop() { m_worker.RequestStop(); }
+    bool IsStopRequested() const { return m_worker.IsStopRequested(); }
     // Fast transfer (see CLinkTiming::bFastTransfer) for the updates started from now
     // on; the update under way keeps its rule. Discovery never uses it.
-    void SetFastTransfer(bool fast);
+    void SetFastTransfer(bool fast) { m_bFastChoice.store(fast); }
     bool IsFastTransfer() const { return m_bFastChoice.load(); }
     // The owner's answer to IUpdateNotices::ShowMessage: the user closed the box.
-    void DismissMessage();
+    void DismissMessage() { m_worker.DismissMessage(); }
+
+    // Called on the worker's thread once per update, as it ends (the port is closed).
+    // Set it before the first StartUpdate.
+    void SetOutcomeHandler(std::function<void(const CUpdateOutcome&)> handler) { m_onOutcome = std::move(handler); }
+    // Blocks until the update StartUpdate last began has ended, or `timeout` passed;
+    // its outcome, or none yet.
+    std::optional<CUpdateOutcome> WaitForOutcome(std::chrono::milliseconds timeout);
+    // The outcome of the last update that ended; none before.
+    std::optional<CUpdateOutcome> LastOutcome() const;
 
     // True from StartUpdate's hand-over until the worker has closed the port at the
     // end of the update.
-    bool IsUpdating() const { return m_nState.load() != kStateIdle; }
-    int State() const { return m_nState.load(); }
+    bool IsUpdating() const { return m_worker.IsUpdating(); }
+    EUpdateState State() const { return m_worker.State(); }
     // Whether the worker's thread is still inside its loop.
-    bool IsWorkerRunning() const { return m_bRunning.load(); }
-    // Seconds from the hand-over of the last update StartUpdate began to its end;
-    // 0 before that update has ended.
-    double LastUpdateSeconds() const;
+    bool IsWorkerRunning() const { return m_worker.IsRunning(); }
+    // The next block the update sends.
+    int Block() const { return m_worker.Block(); }
 
-    void SetStatus(const std::string& text);
+    void SetStatus(const std::string& text) override;
 
-    // --- Device link, used by discovery and the worker (public for tests). ---
-    int OpenPort();
-    void ClosePort();
+    // --- The port (the station and the tests open and close it themselves). ---
+    int OpenPort() { return m_port.Open() ? 1 : 0; }
+    void ClosePort() { m_port.Close(); }
     bool IsPortOpen() const { return m_port.IsOpen(); }
-    // Why the last OpenPort failed.
-    platform::SerialError LastPortError() const { return m_port.LastError(); }
+    // Why the last opening failed.
+    platform::ESerialError LastPortError() const { return m_port.LastError(); }
     const std::string& LastPortErrorText() const { return m_port.LastErrorText(); }
-    // Reads under the port's time-outs; with `endAtFrame` also ends at a whole frame.
-    int ReadPort(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame = false);
-    int WritePort(const uint8_t* buffer, std::size_t length, std::size_t& count);
-
-    // --- Boot loader exchanges (worker's thread, port open). ---
-    int SendInit();
-    int SendBlock();
-    int SendPrep();
-    int SendClose();
-    int Block() const { return m_nBlock.load(); }
-
-    // The 520-byte configuration record PREP carries, with the date stamp.
-    static std::vector<uint8_t> BuildConfigRecord(const ImageHeader& header, uint32_t bcdDate);
 
 private:
+    // IUpdateReporter: the worker's reports, on its thread.
+    void SetProgress(int position) override;
+    void SetBarColor(uint32_t color) override;
+    bool ShowMessage(const std::string& text) override;
+    void PlayCompletionSound(const std::atomic<bool>& stop) override;
+    void OnPortClosed() override;
+    void OnUpdateEnded(const CUpdateOutcome& outcome) override;
+
     StatusFn StatusWriter();
-    void SetProgress(int position);
-    void SetBarColor(uint32_t color);
     bool RefuseDuringUpdate();
-    // What INIT and PREP send: the update's own copy while one runs.
-    const ImageHeader& SendHeader() const { return IsUpdating() ? m_sendHeader : m_image.Header(); }
+    // QUERY on the open port, with one reopen and retry; the record, or none.
+    std::optional<CDeviceRecord> AskForRecord();
+    // Records what the probe found; the number of list entries.
+    int EndProbe(EProbeResult result);
 
-    int Exchange(std::vector<uint8_t>& frame, uint8_t expectedReply);
-    void Run();
-    void StepInit();
-    void StepXfer();
-    void StepPrep();
-    void StepClose();
-    void FailUpdate(const std::string& text);
-    void EndUpdate();
-    // Sleeps, waking early on a stop request; false when stopped.
-    bool Pause(int milliseconds);
-    void WaitForDismissal();
-
-    CLinkTiming m_timing;
+    const CLinkTiming m_timing;
     bool m_bHoldProbedPort = false;
     CFirmwareImage m_image;
-    // The header as StartUpdate found it: what INIT and PREP send.
-    ImageHeader m_sendHeader{};
 
     std::atomic<IProgressControl*> m_pProgress{nullptr};
     std::atomic<IStatusControl*> m_pStatus{nullptr};
     std::atomic<IUpdateNotices*> m_pNotices{nullptr};
-    CSystemDateSource m_systemDate;
-    const IDateSource* m_pDateSource = &m_systemDate;
 
-    // Port and port list. m_nPortUser tells who uses the port: discovery or update.
-    platform::CSerialPort m_port;
-    int m_nPort = 1;
-    std::string m_strPortPath;
-    mutable std::mutex m_listMutex;
-    std::vector<std::string> m_portNames;
-    std::vector<int> m_portNumbers;
-    std::vector<std::string> m_portPaths;
-    std::vector<CPortRecord> m_portRecords;
+    // Who uses the port: discovery or an update (m_nPortUser).
+    CBoxPort m_port;
+    CPortList m_ports;
     std::atomic<int> m_nPortUser{0};
-
-    // Words shared with the worker's thread.
-    std::atomic<int> m_nState{kStateIdle};
-    std::atomic<bool> m_bStop{false};
-    std::atomic<int> m_nBlock{0};
-    std::atomic<bool> m_bRunning{false};
-    // Steady-clock times, in nanoseconds, of the last update's start and end.
-    std::atomic<int64_t> m_nStartNs{0};
-    std::atomic<int64_t> m_nEndNs{0};
-    std::atomic<bool> m_bMessageOpen{false};
-    // Fast transfer as chosen, and as the exchanges use it now: an update takes the
-    // choice at its start and drops it when a reply shows that the box sends late bytes.
     std::atomic<bool> m_bFastChoice{false};
-    std::atomic<bool> m_bFastReads{false};
-    int m_nInitRetries = 0;
+    std::atomic<EProbeResult> m_nLastProbe{EProbeResult::NoBridge};
 
-    std::mutex m_wakeMutex;
-    std::condition_variable m_wake;
-    std::thread m_thread;
+    std::function<void(const CUpdateOutcome&)> m_onOutcome;
+    mutable std::mutex m_outcomeMutex;
+    std::condition_variable m_outcomeReady;
+    std::optional<CUpdateOutcome> m_lastOutcome;
+    bool m_bOutcomePending = false;
+
+    // Last, so that it is stopped and joined before the rest goes.
+    CUpdateWorker m_worker;
 };
 
 } // namespace corvalin

@@ -184,31 +184,31 @@ BundleArchive::~BundleArchive()
     Close();
 }
 
-ArchiveResult BundleArchive::Open(const std::filesystem::path& path)
+EArchiveResult BundleArchive::Open(const std::filesystem::path& path)
 {
     Close();
     unzFile handle = OpenZip(path);
     if (!handle)
     {
         m_bEmpty = IsEmptyArchive(path);
-        return m_bEmpty ? kArchiveOk : kArchiveCannotOpen;
+        return m_bEmpty ? EArchiveResult::Ok : EArchiveResult::CannotOpen;
     }
     m_hZip = handle;
-    ArchiveResult result = ReadDirectory();
-    if (result != kArchiveOk)
+    EArchiveResult result = ReadDirectory();
+    if (result != EArchiveResult::Ok)
         Close();
     return result;
 }
 
 // Reads every central directory record once, so that entries are reached by index
 // later without walking the directory again.
-ArchiveResult BundleArchive::ReadDirectory()
+EArchiveResult BundleArchive::ReadDirectory()
 {
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(Handle(m_hZip), &global) != UNZ_OK)
-        return kArchiveCannotOpen;
+        return EArchiveResult::CannotOpen;
     if (global.number_entry == 0)
-        return kArchiveOk;
+        return EArchiveResult::Ok;
 
     std::vector<char> name(kStoredNameCapacity + 1);
     std::vector<uint8_t> extra(kExtraCapacity);
@@ -218,13 +218,13 @@ ArchiveResult BundleArchive::ReadDirectory()
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(Handle(m_hZip), &info, name.data(), uLong(name.size()), extra.data(),
                                     uLong(extra.size()), nullptr, 0) != UNZ_OK)
-            return kArchiveCannotOpen;
+            return EArchiveResult::CannotOpen;
         ApplyZip64Sizes(info, extra.data(), std::min<std::size_t>(info.size_file_extra, extra.size()));
         unz64_file_pos pos{};
         if (unzGetFilePos64(Handle(m_hZip), &pos) != UNZ_OK)
-            return kArchiveCannotOpen;
+            return EArchiveResult::CannotOpen;
         if (m_entries.size() >= std::size_t(INT_MAX))
-            return kArchiveCannotOpen;
+            return EArchiveResult::CannotOpen;
 
         CStoredEntry entry;
         entry.m_strStoredName.assign(name.data(),
@@ -237,7 +237,7 @@ ArchiveResult BundleArchive::ReadDirectory()
         m_entries.push_back(std::move(entry));
         status = unzGoToNextFile(Handle(m_hZip));
     }
-    return status == UNZ_END_OF_LIST_OF_FILE ? kArchiveOk : kArchiveCannotOpen;
+    return status == UNZ_END_OF_LIST_OF_FILE ? EArchiveResult::Ok : EArchiveResult::CannotOpen;
 }
 
 int BundleArchive::EntryCount() const
@@ -245,26 +245,26 @@ int BundleArchive::EntryCount() const
     return IsOpen() ? int(m_entries.size()) : 0;
 }
 
-ArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
+EArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
 {
     if (!IsOpen())
-        return kArchiveNotOpen;
+        return EArchiveResult::NotOpen;
     if (index < 0 || std::size_t(index) >= m_entries.size())
-        return kArchiveBadIndex;
+        return EArchiveResult::BadIndex;
     const CStoredEntry& stored = m_entries[std::size_t(index)];
     entry.m_strName = CleanEntryName(stored.m_strStoredName);
     if (entry.m_strName.size() > kMaxEntryNameLength)
         entry.m_strName.resize(kMaxEntryNameLength);
     entry.m_strStoredName = stored.m_strStoredName;
     entry.m_nSize = stored.m_nSize;
-    return kArchiveOk;
+    return EArchiveResult::Ok;
 }
 
-ArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase, int& index,
+EArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase, int& index,
                                        CArchiveEntry& entry) const
 {
     if (!IsOpen())
-        return kArchiveNotOpen;
+        return EArchiveResult::NotOpen;
     for (std::size_t i = 0; i < m_entries.size(); ++i)
     {
         if (EntryNamesEqual(m_entries[i].m_strStoredName, name, ignoreCase))
@@ -273,29 +273,29 @@ ArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase,
             entry.m_strName = m_entries[i].m_strStoredName;
             entry.m_strStoredName = m_entries[i].m_strStoredName;
             entry.m_nSize = m_entries[i].m_nSize;
-            return kArchiveOk;
+            return EArchiveResult::Ok;
         }
     }
-    return kArchiveNotFound;
+    return EArchiveResult::NotFound;
 }
 
-ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_t size)
+EArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_t size)
 {
     if (!IsOpen())
-        return kArchiveNotOpen;
+        return EArchiveResult::NotOpen;
     if (index < 0 || std::size_t(index) >= m_entries.size())
-        return kArchiveBadIndex;
+        return EArchiveResult::BadIndex;
     const CStoredEntry& stored = m_entries[std::size_t(index)];
     if (size != stored.m_nSize || (size > 0 && !buffer))
-        return kArchiveSizeMismatch;
+        return EArchiveResult::SizeMismatch;
     if (stored.m_bEncrypted)
-        return kArchiveEncrypted;
+        return EArchiveResult::Encrypted;
 
     unz64_file_pos pos{stored.m_nDirectoryPos, stored.m_nFileNumber};
     if (unzGoToFilePos64(Handle(m_hZip), &pos) != UNZ_OK || unzOpenCurrentFile(Handle(m_hZip)) != UNZ_OK)
-        return kArchiveReadError;
+        return EArchiveResult::ReadError;
 
-    ArchiveResult result = kArchiveOk;
+    EArchiveResult result = EArchiveResult::Ok;
     uLong crc = crc32(0, nullptr, 0);
     uint64_t done = 0;
     while (done < size)
@@ -305,7 +305,7 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
         if (got <= 0)
         {
             // 0 is an end of data before the declared size; below 0 a read or inflate error.
-            result = kArchiveReadError;
+            result = EArchiveResult::ReadError;
             break;
         }
         crc = crc32(crc, buffer + done, unsigned(got));
@@ -314,27 +314,27 @@ ArchiveResult BundleArchive::ExtractToMemory(int index, uint8_t* buffer, uint64_
 
     // The CRC is only compared when the member is closed, so its result must be kept.
     int closed = unzCloseCurrentFile(Handle(m_hZip));
-    if (result != kArchiveOk)
+    if (result != EArchiveResult::Ok)
         return result;
     if (closed == UNZ_CRCERROR)
-        return kArchiveCrcError;
+        return EArchiveResult::CrcError;
     if (closed != UNZ_OK)
-        return kArchiveReadError;
+        return EArchiveResult::ReadError;
     // minizip skips its own CRC test when it misread a ZIP64 size, so test here too.
     if (uint32_t(crc) != stored.m_nCrc)
-        return kArchiveCrcError;
-    return kArchiveOk;
+        return EArchiveResult::CrcError;
+    return EArchiveResult::Ok;
 }
 
-ArchiveResult BundleArchive::Close()
+EArchiveResult BundleArchive::Close()
 {
     m_entries.clear();
     m_bEmpty = false;
     if (!m_hZip)
-        return kArchiveOk;
+        return EArchiveResult::Ok;
     int closed = unzClose(Handle(m_hZip));
     m_hZip = nullptr;
-    return closed == UNZ_OK ? kArchiveOk : kArchiveReadError;
+    return closed == UNZ_OK ? EArchiveResult::Ok : EArchiveResult::ReadError;
 }
 
 } // namespace corvalin

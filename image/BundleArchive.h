@@ -12,17 +12,17 @@ namespace corvalin
 {
 
 // Results of the archive operations: 0 for success, anything else is a failure.
-enum ArchiveResult : int
+enum class EArchiveResult : int
 {
-    kArchiveOk = 0,
-    kArchiveNotOpen,      // no archive is open
-    kArchiveCannotOpen,   // the file cannot be opened or is not a ZIP archive
-    kArchiveBadIndex,     // no entry with that index
-    kArchiveNotFound,     // no entry with that name
-    kArchiveSizeMismatch, // the buffer is not exactly the entry's uncompressed size
-    kArchiveEncrypted,    // the member needs a password
-    kArchiveReadError,    // the member's data cannot be read or inflated, or ends early
-    kArchiveCrcError,     // the member's data does not match its CRC
+    Ok = 0,
+    NotOpen,      // no archive is open
+    CannotOpen,   // the file cannot be opened or is not a ZIP archive
+    BadIndex,     // no entry with that index
+    NotFound,     // no entry with that name
+    SizeMismatch, // the buffer is not exactly the entry's uncompressed size
+    Encrypted,    // the member needs a password
+    ReadError,    // the member's data cannot be read or inflated, or ends early
+    CrcError,     // the member's data does not match its CRC
 };
 
 // The longest entry name GetEntry hands out.
@@ -57,7 +57,7 @@ class BundleArchive
 
     // Opens the archive at `path` (no password) and reads its central directory. An
     // archive without members opens too, with no entries.
-    ArchiveResult Open(const std::filesystem::path& path);
+    EArchiveResult Open(const std::filesystem::path& path);
     bool IsOpen() const { return m_hZip != nullptr || m_bEmpty; }
 
     // Number of entries; 0 when no archive is open.
@@ -65,19 +65,19 @@ class BundleArchive
 
     // The cleaned-up name (at most kMaxEntryNameLength characters) and the
     // uncompressed size of entry `index`.
-    ArchiveResult GetEntry(int index, CArchiveEntry& entry) const;
+    EArchiveResult GetEntry(int index, CArchiveEntry& entry) const;
 
     // Finds the first entry whose stored name (without clean-up) equals `name`,
     // letter case ignored (ASCII) when asked. `entry` gets the stored name.
-    ArchiveResult FindEntry(const std::string& name, bool ignoreCase, int& index, CArchiveEntry& entry) const;
+    EArchiveResult FindEntry(const std::string& name, bool ignoreCase, int& index, CArchiveEntry& entry) const;
 
     // Inflates entry `index` completely into `buffer`, which must hold exactly the
     // entry's uncompressed size. The member's CRC is checked; on any failure the
     // buffer's content is undefined.
-    ArchiveResult ExtractToMemory(int index, uint8_t* buffer, uint64_t size);
+    EArchiveResult ExtractToMemory(int index, uint8_t* buffer, uint64_t size);
 
     // Releases the archive; closing a closed archive is harmless.
-    ArchiveResult Close();
+    EArchiveResult Close();
 
   private:
     // One central directory entry as read at Open: where it is, and what it says.
@@ -91,7 +91,7 @@ class BundleArchive
         bool m_bEncrypted = false;
     };
 
-    ArchiveResult ReadDirectory();
+    EArchiveResult ReadDirectory();
 
     void* m_hZip = nullptr; // minizip's unzFile
     bool m_bEmpty = false;  // an archive without members, open without minizip

@@ -21,7 +21,6 @@ constexpr const char* kUnableToRead = "Unable to read the file";
 constexpr const char* kWrongImage = "Wrong Image";
 constexpr const char* kImageLoaded = "Image loaded";
 constexpr const char* kWritingImage = "Writing image";
-constexpr const char* kUnableToWrite = "Unable to write the file";
 constexpr const char* kImageStored = "Image stored";
 
 bool IsAcceptableBodySize(std::size_t bodySize)
@@ -143,20 +142,21 @@ std::vector<uint8_t> CFirmwareImage::FileBytes() const
     return bytes;
 }
 
-void CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn& status) const
+bool CFirmwareImage::StoreFile(const std::filesystem::path& path, const StatusFn& status) const
 {
     status(kWritingImage);
     if (!m_pBody)
-        return;
+        return false;
 
     // A failed store leaves the old file whole (see platform::StoreFileSafely).
     const std::vector<uint8_t> bytes = FileBytes();
     if (!platform::StoreFileSafely(path, bytes.data(), bytes.size()))
     {
-        status(kUnableToWrite);
-        return;
+        status(kUnableToWriteFile);
+        return false;
     }
     status(kImageStored);
+    return true;
 }
 
 } // namespace corvalin

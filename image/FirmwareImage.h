@@ -27,6 +27,9 @@ constexpr std::size_t kMinBodySize = kBlockSize;
 constexpr std::size_t kMaxBlockCount = 0xFFFF;
 constexpr std::size_t kMaxBodySize = (kMaxBlockCount + 1) * kBlockSize - 1;
 
+// What the status line says when a file could not be written.
+constexpr const char* kUnableToWriteFile = "Unable to write the file";
+
 // Receives each status text as it is set.
 using StatusFn = std::function<void(const std::string&)>;
 
@@ -44,10 +47,10 @@ public:
     // Loads an image from the bytes of a bundle member: 1 or 0, as LoadFile.
     int LoadBuffer(const uint8_t* bytes, std::size_t length, const StatusFn& status);
 
-    // Stores the held image; the outcome is only in the status texts ("Image stored",
-    // or "Unable to write the file" at any failure). The target is replaced in one
-    // step once every byte is written, so a failure never damages it.
-    void StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
+    // Stores the held image: true once stored ("Image stored"), false at any failure
+    // ("Unable to write the file") or with no image held. The target is replaced in
+    // one step once every byte is written, so a failure never damages it.
+    bool StoreFile(const std::filesystem::path& path, const StatusFn& status) const;
 
     // The held image as its file holds it (scrambled header, then the body); empty when
     // none is held.

@@ -3,13 +3,13 @@
 namespace corvalin::platform
 {
 
-std::string PortAccessHint(SerialError error, const std::string& errorText)
+std::string PortAccessHint(ESerialError error, const std::string& errorText)
 {
     switch (error)
     {
-    case SerialError::Permission:
+    case ESerialError::Permission:
         return PortPermissionHint(errorText);
-    case SerialError::Busy:
+    case ESerialError::Busy:
         return "the port is in use by another program (" + errorText + "); close it and try again";
     default:
         return {};

@@ -24,7 +24,7 @@ std::string NoBridgeHint(const std::filesystem::path& sysfsRoot = kSysfsRoot);
 // Why the port could not be opened and what to do, for a lack of permission or a port
 // another program holds; `errorText` is the system's text for the failure. "" for
 // every other error.
-std::string PortAccessHint(SerialError error, const std::string& errorText);
+std::string PortAccessHint(ESerialError error, const std::string& errorText);
 
 // The part of PortAccessHint that differs by operating system: how to get the right
 // to open the port.

@@ -20,16 +20,8 @@ std::optional<int> ParseComPortNumber(std::string_view name)
     return int(number);
 }
 
-std::size_t CompleteFrameLength(const uint8_t* data, std::size_t count)
-{
-    if (count < 4 || data[0] != 0xAA || data[1] != 0x55)
-        return 0;
-    std::size_t length = 4 + std::size_t(data[2] | data[3] << 8);
-    return count >= length ? length : 0;
-}
-
-CReadDeadlines::CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, bool endAtFrame)
-    : m_timeouts(timeouts), m_bEndAtFrame(endAtFrame),
+CReadDeadlines::CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, MessageLengthFn endRule)
+    : m_timeouts(timeouts), m_pEndRule(endRule),
       m_total(Clock::now() +
               std::chrono::milliseconds(int64_t(maximum) * timeouts.nMultiplierMs + timeouts.nConstantMs))
 {
@@ -38,7 +30,7 @@ CReadDeadlines::CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximu
 int CReadDeadlines::MillisecondsLeft(const uint8_t* buffer, std::size_t count)
 {
     const Clock::time_point never = Clock::time_point::max();
-    if (m_bEndAtFrame && m_tailEnd == never && CompleteFrameLength(buffer, count) != 0)
+    if (m_pEndRule && m_tailEnd == never && m_pEndRule(buffer, count) != 0)
     {
         if (m_timeouts.nFrameTailMs <= 0)
             return 0;

@@ -2,6 +2,8 @@
 // The serial port the box's USB bridge shows up as: opened exclusively at 129310 baud,
 // 8N1, DTR and RTS not asserted, no flow control, with read time-outs in the manner of
 // Windows COMMTIMEOUTS. One implementation per operating system (posix/, win32/).
+// The port knows nothing of what travels over it: a read that may end at a whole
+// message asks the caller's rule (MessageLengthFn) whether the buffer holds one.
 
 #include <atomic>
 #include <chrono>
@@ -17,7 +19,30 @@ namespace corvalin::platform
 
 constexpr int kBoxBaudRate = 129310;
 
-enum class SerialError
+// The length of the whole message at the start of `data`, once all of it has arrived;
+// 0 while it is incomplete.
+using MessageLengthFn = std::size_t (*)(const uint8_t* data, std::size_t count);
+
+// Reads and writes of bytes under time-outs, each ended early by a stop flag: what a
+// peer's protocol needs of a port, and no more.
+class IBytePort
+{
+public:
+    virtual ~IBytePort() = default;
+    // Reads up to `maximum` bytes into `buffer` under the time-outs; `count` gets the
+    // number received, possibly 0. With `endRule` the read also ends as soon as the
+    // buffer holds one whole message by that rule. A set `stop` ends the read early.
+    // True when the read call itself worked.
+    virtual bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
+                      const std::atomic<bool>& stop) = 0;
+    // Writes the bytes whole; `count` gets the number written. A set `stop` ends the
+    // wait for a line that does not take the bytes, leaving `count` short. True when
+    // the write calls themselves worked.
+    virtual bool Write(const uint8_t* data, std::size_t length, std::size_t& count,
+                       const std::atomic<bool>& stop) = 0;
+};
+
+enum class ESerialError
 {
     None,
     NotFound,   // no such device
@@ -36,11 +61,11 @@ struct CPortTimeouts
     int nIntervalMs = 100;
     int nMultiplierMs = 1;
     int nConstantMs = 1;
-    // A read that ends at a complete frame still takes the bytes that follow it
+    // A read that ends at a whole message still takes the bytes that follow it
     // within this time.
     int nFrameTailMs = 1;
-    // A read or write that may be cancelled waits in slices of at most this long and
-    // looks at the cancel flag between them. A Windows write call also gets
+    // A read or write waits in slices of at most this long and looks at the stop flag
+    // between them. A Windows write call also gets
     // `nWriteMultiplierMs` per byte, and hands over at most `nWriteCallBytes`, so a
     // line that takes nothing holds a stop for at most the line time of that many bytes.
     int nStopCheckMs = 20;
@@ -48,11 +73,11 @@ struct CPortTimeouts
     int nWriteCallBytes = 256;
 };
 
-class CSerialPort
+class CSerialPort : public IBytePort
 {
 public:
     CSerialPort();
-    ~CSerialPort();
+    ~CSerialPort() override;
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
@@ -67,29 +92,20 @@ public:
     void Close();
     bool IsOpen() const;
 
-    // Reads up to `maximum` bytes into `buffer` under the time-outs; `count` gets the
-    // number received, possibly 0. With `endAtFrame` the read also ends as soon as
-    // the buffer holds one whole frame by its length field (AA 55, 16-bit LE length
-    // L, then L bytes). A set `cancel` ends the read early. True when the read call
-    // itself worked.
-    bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
-              const std::atomic<bool>* cancel = nullptr);
-    // Writes the bytes whole (no write time-out); `count` gets the number written. A
-    // set `cancel` ends the wait for a line that does not take the bytes, leaving
-    // `count` short. True when the write calls themselves worked.
-    bool Write(const uint8_t* data, std::size_t length, std::size_t& count,
-               const std::atomic<bool>* cancel = nullptr);
+    bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
+              const std::atomic<bool>& stop) override;
+    bool Write(const uint8_t* data, std::size_t length, std::size_t& count, const std::atomic<bool>& stop) override;
 
-    SerialError LastError() const { return m_nLastError; }
+    ESerialError LastError() const { return m_nLastError; }
     const std::string& LastErrorText() const { return m_strLastError; }
 
 private:
     // Takes the error of the last failed system call (errno or GetLastError).
-    void TakeSystemError(SerialError fallback);
+    void TakeSystemError(ESerialError fallback);
 
     struct CImpl;
     std::unique_ptr<CImpl> m_pImpl;
-    SerialError m_nLastError = SerialError::None;
+    ESerialError m_nLastError = ESerialError::None;
     std::string m_strLastError;
 };
 
@@ -97,18 +113,14 @@ private:
 // start with COM followed by a digit.
 std::optional<int> ParseComPortNumber(std::string_view name);
 
-// The length (4 + L) of the frame at the start of `data` when all of it is there, or
-// 0 while it is incomplete or does not start with AA 55.
-std::size_t CompleteFrameLength(const uint8_t* data, std::size_t count);
-
 // The deadlines of one read of up to `maximum` bytes under `timeouts`: the total time,
-// the interval after the last byte and, for a read that ends at a frame, the short
-// quiet tail once the buffer holds a whole frame. Both systems' read loops ask it how
+// the interval after the last byte and, for a read with an end rule, the short quiet
+// tail once the buffer holds a whole message. Both systems' read loops ask it how
 // long they may still wait.
 class CReadDeadlines
 {
 public:
-    CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, bool endAtFrame);
+    CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, MessageLengthFn endRule);
     // Whole milliseconds (rounded up) the read may still wait, given the `count` bytes
     // in `buffer`; 0 once it is over.
     int MillisecondsLeft(const uint8_t* buffer, std::size_t count);
@@ -118,7 +130,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     const CPortTimeouts& m_timeouts;
-    const bool m_bEndAtFrame;
+    const MessageLengthFn m_pEndRule;
     const Clock::time_point m_total;
     Clock::time_point m_intervalEnd = Clock::time_point::max();
     Clock::time_point m_tailEnd = Clock::time_point::max();

@@ -4,14 +4,14 @@
 namespace corvalin::platform
 {
 
-enum class StdStream
+enum class EStdStream
 {
     Input,
     Error
 };
 
 // Whether the stream is a terminal (a console on Windows).
-bool IsTerminal(StdStream stream);
+bool IsTerminal(EStdStream stream);
 
 // Waits up to `milliseconds` for input on stdin; true when some is there to read.
 bool WaitForInput(int milliseconds);

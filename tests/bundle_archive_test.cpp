@@ -17,10 +17,10 @@ using namespace corvalin::fixtures;
 namespace
 {
 
-Bytes Extract(BundleArchive& archive, int index, ArchiveResult& result)
+Bytes Extract(BundleArchive& archive, int index, EArchiveResult& result)
 {
     CArchiveEntry entry;
-    EXPECT_EQ(kArchiveOk, archive.GetEntry(index, entry));
+    EXPECT_EQ(EArchiveResult::Ok, archive.GetEntry(index, entry));
     Bytes bytes(entry.m_nSize);
     result = archive.ExtractToMemory(index, bytes.data(), bytes.size());
     return bytes;
@@ -33,10 +33,10 @@ std::map<std::string, Bytes> ReadAll(BundleArchive& archive)
     for (int i = 0; i < archive.EntryCount(); ++i)
     {
         CArchiveEntry entry;
-        EXPECT_EQ(kArchiveOk, archive.GetEntry(i, entry));
-        ArchiveResult result = kArchiveReadError;
+        EXPECT_EQ(EArchiveResult::Ok, archive.GetEntry(i, entry));
+        EArchiveResult result = EArchiveResult::ReadError;
         Bytes bytes = Extract(archive, i, result);
-        EXPECT_EQ(kArchiveOk, result) << entry.m_strName;
+        EXPECT_EQ(EArchiveResult::Ok, result) << entry.m_strName;
         all[entry.m_strName] = bytes;
     }
     return all;
@@ -90,7 +90,7 @@ TEST_P(ZipToolArchiveTest, ReadsEveryMemberBackUnchanged)
     ASSERT_NE(std::string::npos, info.out.find(variant.listing)) << "the archive is not what the test needs";
 
     BundleArchive archive;
-    ASSERT_EQ(kArchiveOk, archive.Open(dir / "out.zip"));
+    ASSERT_EQ(EArchiveResult::Ok, archive.Open(dir / "out.zip"));
     EXPECT_TRUE(archive.IsOpen());
     ASSERT_EQ(3, archive.EntryCount());
 
@@ -99,16 +99,16 @@ TEST_P(ZipToolArchiveTest, ReadsEveryMemberBackUnchanged)
     EXPECT_EQ(expected, ReadAll(archive));
 
     CArchiveEntry entry;
-    ASSERT_EQ(kArchiveOk, archive.GetEntry(1, entry));
+    ASSERT_EQ(EArchiveResult::Ok, archive.GetEntry(1, entry));
     EXPECT_EQ(imageName, entry.m_strName);
     EXPECT_EQ(image.size(), entry.m_nSize);
 
     // Reading a member twice, and out of order, gives the same bytes.
-    ArchiveResult result = kArchiveReadError;
+    EArchiveResult result = EArchiveResult::ReadError;
     EXPECT_EQ(other, Extract(archive, 2, result));
     EXPECT_EQ(image, Extract(archive, 1, result));
-    EXPECT_EQ(kArchiveOk, result);
-    EXPECT_EQ(kArchiveOk, archive.Close());
+    EXPECT_EQ(EArchiveResult::Ok, result);
+    EXPECT_EQ(EArchiveResult::Ok, archive.Close());
     EXPECT_EQ(0, archive.EntryCount());
 }
 
@@ -143,34 +143,34 @@ TEST(BundleArchiveNames, EntriesShowCleanedNamesButAreFoundByStoredNames)
     WriteZip(dir / "odd.zip",
              {{"/lead.enc", {1, 2, 3}}, {"..\\up\\..\\IMAGE.INFO", {}}, {"Mixed.Enc", {4}}, {longName, {5}}});
     BundleArchive archive;
-    ASSERT_EQ(kArchiveOk, archive.Open(dir / "odd.zip"));
+    ASSERT_EQ(EArchiveResult::Ok, archive.Open(dir / "odd.zip"));
     ASSERT_EQ(4, archive.EntryCount());
 
     CArchiveEntry entry;
-    ASSERT_EQ(kArchiveOk, archive.GetEntry(0, entry));
+    ASSERT_EQ(EArchiveResult::Ok, archive.GetEntry(0, entry));
     EXPECT_EQ("lead.enc", entry.m_strName);
     EXPECT_EQ(3u, entry.m_nSize);
-    ASSERT_EQ(kArchiveOk, archive.GetEntry(1, entry));
+    ASSERT_EQ(EArchiveResult::Ok, archive.GetEntry(1, entry));
     EXPECT_EQ("IMAGE.INFO", entry.m_strName);
-    ASSERT_EQ(kArchiveOk, archive.GetEntry(3, entry));
+    ASSERT_EQ(EArchiveResult::Ok, archive.GetEntry(3, entry));
     EXPECT_EQ(kMaxEntryNameLength, entry.m_strName.size());
-    EXPECT_EQ(kArchiveBadIndex, archive.GetEntry(4, entry));
-    EXPECT_EQ(kArchiveBadIndex, archive.GetEntry(-1, entry));
+    EXPECT_EQ(EArchiveResult::BadIndex, archive.GetEntry(4, entry));
+    EXPECT_EQ(EArchiveResult::BadIndex, archive.GetEntry(-1, entry));
 
     int index = -1;
-    EXPECT_EQ(kArchiveNotFound, archive.FindEntry("lead.enc", true, index, entry));
-    EXPECT_EQ(kArchiveOk, archive.FindEntry("/LEAD.ENC", true, index, entry));
+    EXPECT_EQ(EArchiveResult::NotFound, archive.FindEntry("lead.enc", true, index, entry));
+    EXPECT_EQ(EArchiveResult::Ok, archive.FindEntry("/LEAD.ENC", true, index, entry));
     EXPECT_EQ(0, index);
     EXPECT_EQ("/lead.enc", entry.m_strName);
-    EXPECT_EQ(kArchiveNotFound, archive.FindEntry("/LEAD.ENC", false, index, entry));
-    EXPECT_EQ(kArchiveOk, archive.FindEntry("mixed.enc", true, index, entry));
+    EXPECT_EQ(EArchiveResult::NotFound, archive.FindEntry("/LEAD.ENC", false, index, entry));
+    EXPECT_EQ(EArchiveResult::Ok, archive.FindEntry("mixed.enc", true, index, entry));
     EXPECT_EQ(2, index);
-    EXPECT_EQ(kArchiveOk, archive.FindEntry("Mixed.Enc", false, index, entry));
-    EXPECT_EQ(kArchiveNotFound, archive.FindEntry("image.info", true, index, entry));
+    EXPECT_EQ(EArchiveResult::Ok, archive.FindEntry("Mixed.Enc", false, index, entry));
+    EXPECT_EQ(EArchiveResult::NotFound, archive.FindEntry("image.info", true, index, entry));
     // Names longer than the shown ones are still found whole.
-    EXPECT_EQ(kArchiveOk, archive.FindEntry(longName, true, index, entry));
+    EXPECT_EQ(EArchiveResult::Ok, archive.FindEntry(longName, true, index, entry));
     EXPECT_EQ(3, index);
-    EXPECT_EQ(kArchiveNotFound, archive.FindEntry("", true, index, entry));
+    EXPECT_EQ(EArchiveResult::NotFound, archive.FindEntry("", true, index, entry));
 }
 
 TEST(BundleArchiveDamage, DamagedMembersFailWithoutHarmingTheOthers)
@@ -206,37 +206,37 @@ TEST(BundleArchiveDamage, DamagedMembersFailWithoutHarmingTheOthers)
                                    good64});
 
     BundleArchive archive;
-    ASSERT_EQ(kArchiveOk, archive.Open(dir / "damaged.zip"));
+    ASSERT_EQ(EArchiveResult::Ok, archive.Open(dir / "damaged.zip"));
     ASSERT_EQ(9, archive.EntryCount());
-    ArchiveResult result = kArchiveOk;
+    EArchiveResult result = EArchiveResult::Ok;
     Extract(archive, 0, result);
-    EXPECT_EQ(kArchiveCrcError, result);
+    EXPECT_EQ(EArchiveResult::CrcError, result);
     Extract(archive, 1, result);
-    EXPECT_EQ(kArchiveCrcError, result);
+    EXPECT_EQ(EArchiveResult::CrcError, result);
     EXPECT_EQ(good, Extract(archive, 2, result));
-    EXPECT_EQ(kArchiveOk, result);
+    EXPECT_EQ(EArchiveResult::Ok, result);
     Extract(archive, 3, result);
-    EXPECT_EQ(kArchiveReadError, result);
+    EXPECT_EQ(EArchiveResult::ReadError, result);
     Extract(archive, 4, result);
-    EXPECT_NE(kArchiveOk, result);
+    EXPECT_NE(EArchiveResult::Ok, result);
     Extract(archive, 5, result);
-    EXPECT_NE(kArchiveOk, result);
+    EXPECT_NE(EArchiveResult::Ok, result);
 
     CArchiveEntry entry;
-    ASSERT_EQ(kArchiveOk, archive.GetEntry(6, entry));
+    ASSERT_EQ(EArchiveResult::Ok, archive.GetEntry(6, entry));
     EXPECT_EQ(uint64_t(1) << 41, entry.m_nSize);
     // ZIP64 members: their sizes come from the extra field, and their CRC is still tested.
     Extract(archive, 7, result);
-    EXPECT_EQ(kArchiveCrcError, result);
+    EXPECT_EQ(EArchiveResult::CrcError, result);
     EXPECT_EQ(data, Extract(archive, 8, result));
-    EXPECT_EQ(kArchiveOk, result);
+    EXPECT_EQ(EArchiveResult::Ok, result);
 
     // A buffer of any other size than the member's is refused before reading.
     Bytes wrong(good.size() - 1);
-    EXPECT_EQ(kArchiveSizeMismatch, archive.ExtractToMemory(2, wrong.data(), wrong.size()));
-    EXPECT_EQ(kArchiveBadIndex, archive.ExtractToMemory(9, wrong.data(), wrong.size()));
+    EXPECT_EQ(EArchiveResult::SizeMismatch, archive.ExtractToMemory(2, wrong.data(), wrong.size()));
+    EXPECT_EQ(EArchiveResult::BadIndex, archive.ExtractToMemory(9, wrong.data(), wrong.size()));
     EXPECT_EQ(good, Extract(archive, 2, result));
-    EXPECT_EQ(kArchiveOk, result);
+    EXPECT_EQ(EArchiveResult::Ok, result);
 }
 
 TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
@@ -248,16 +248,16 @@ TEST(BundleArchiveDamage, EncryptedMembersAreRefused)
                      .exitCode);
 
     BundleArchive archive;
-    ASSERT_EQ(kArchiveOk, archive.Open(dir / "locked.zip"));
+    ASSERT_EQ(EArchiveResult::Ok, archive.Open(dir / "locked.zip"));
     int index = -1;
     CArchiveEntry entry;
-    ASSERT_EQ(kArchiveOk, archive.FindEntry("secret.enc", true, index, entry));
-    ArchiveResult result = kArchiveOk;
+    ASSERT_EQ(EArchiveResult::Ok, archive.FindEntry("secret.enc", true, index, entry));
+    EArchiveResult result = EArchiveResult::Ok;
     Extract(archive, index, result);
-    EXPECT_EQ(kArchiveEncrypted, result);
-    ASSERT_EQ(kArchiveOk, archive.FindEntry("image.info", true, index, entry));
+    EXPECT_EQ(EArchiveResult::Encrypted, result);
+    ASSERT_EQ(EArchiveResult::Ok, archive.FindEntry("image.info", true, index, entry));
     Extract(archive, index, result);
-    EXPECT_EQ(kArchiveOk, result);
+    EXPECT_EQ(EArchiveResult::Ok, result);
 }
 
 TEST(BundleArchiveOpen, FilesThatAreNoArchivesDoNotOpen)
@@ -275,26 +275,26 @@ TEST(BundleArchiveOpen, FilesThatAreNoArchivesDoNotOpen)
     for (const char* name : {"missing.zip", "plain.img", "empty.zip", "cut.zip", "nodir.zip"})
     {
         BundleArchive archive;
-        EXPECT_EQ(kArchiveCannotOpen, archive.Open(dir / name)) << name;
+        EXPECT_EQ(EArchiveResult::CannotOpen, archive.Open(dir / name)) << name;
         EXPECT_FALSE(archive.IsOpen());
         EXPECT_EQ(0, archive.EntryCount());
     }
     BundleArchive archive;
-    EXPECT_EQ(kArchiveCannotOpen, archive.Open(dir.Path()));
+    EXPECT_EQ(EArchiveResult::CannotOpen, archive.Open(dir.Path()));
 
     // A closed archive answers every request with a failure.
     CArchiveEntry entry;
     int index = 0;
     uint8_t byte = 0;
-    EXPECT_EQ(kArchiveNotOpen, archive.GetEntry(0, entry));
-    EXPECT_EQ(kArchiveNotOpen, archive.FindEntry("a.enc", true, index, entry));
-    EXPECT_EQ(kArchiveNotOpen, archive.ExtractToMemory(0, &byte, 1));
-    EXPECT_EQ(kArchiveOk, archive.Close());
+    EXPECT_EQ(EArchiveResult::NotOpen, archive.GetEntry(0, entry));
+    EXPECT_EQ(EArchiveResult::NotOpen, archive.FindEntry("a.enc", true, index, entry));
+    EXPECT_EQ(EArchiveResult::NotOpen, archive.ExtractToMemory(0, &byte, 1));
+    EXPECT_EQ(EArchiveResult::Ok, archive.Close());
 
     // A failed Open closes the archive opened before.
     WriteFileBytes(dir / "one.zip", zip);
-    ASSERT_EQ(kArchiveOk, archive.Open(dir / "one.zip"));
+    ASSERT_EQ(EArchiveResult::Ok, archive.Open(dir / "one.zip"));
     EXPECT_EQ(2, archive.EntryCount());
-    EXPECT_EQ(kArchiveCannotOpen, archive.Open(dir / "plain.img"));
+    EXPECT_EQ(EArchiveResult::CannotOpen, archive.Open(dir / "plain.img"));
     EXPECT_EQ(0, archive.EntryCount());
 }

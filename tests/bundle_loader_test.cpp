@@ -1,6 +1,7 @@
 // Opening bundles and bare images, and choosing a bundle's product.
 
-#include "gui/model/BundleLoader.h"
+#include "device/Updater.h"
+#include "image/BundleLoader.h"
 #include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/ProcessRunner.h"
 #include "tools/fixtures/TempDir.h"
@@ -239,7 +240,7 @@ TEST_F(BundleLoaderTest, SelectingAProductReloadsItFromTheBundle)
 {
     Open(m_bundle, 0);
     CProductSelectOutcome outcome = Select("alpha.enc", 0);
-    EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::Loaded, outcome.m_nResult);
     EXPECT_EQ(1, outcome.m_bImageLoaded);
     EXPECT_TRUE(outcome.m_bRefreshWindow);
     EXPECT_EQ((Texts{"Loading bundle", "Image loaded"}), m_status.m_texts);
@@ -248,22 +249,22 @@ TEST_F(BundleLoaderTest, SelectingAProductReloadsItFromTheBundle)
     // Choosing it again discards the edits made in between; letter case is ignored.
     SetParamValue(m_updater.Header(), 0, 99);
     outcome = Select("ALPHA.ENC", 1);
-    EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::Loaded, outcome.m_nResult);
     EXPECT_EQ(20u, GetParamValue(m_updater.Header(), 0));
 
     // The hardware code is not tested again when a product is chosen.
-    EXPECT_EQ(ProductLoad::Loaded, Select("other-hw.enc", 1).m_nResult);
+    EXPECT_EQ(EProductLoad::Loaded, Select("other-hw.enc", 1).m_nResult);
     EXPECT_EQ("OTHER", HeldName());
 }
 
 TEST_F(BundleLoaderTest, SelectingAProductThatCannotBeLoaded)
 {
     Open(m_bundle, 0);
-    ASSERT_EQ(ProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
+    ASSERT_EQ(EProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
 
     // No such member: the held image stays, but no longer counts as loaded.
     CProductSelectOutcome outcome = Select("gone.enc", 1);
-    EXPECT_EQ(ProductLoad::NotFound, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::NotFound, outcome.m_nResult);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
     EXPECT_FALSE(outcome.m_bRefreshWindow);
     EXPECT_EQ((Texts{"Loading bundle", "Unable to load bundle"}), m_status.m_texts);
@@ -272,19 +273,19 @@ TEST_F(BundleLoaderTest, SelectingAProductThatCannotBeLoaded)
     for (const char* damaged : {"crc.enc", "inflate.enc", "huge.enc", "large.enc"})
     {
         outcome = Select(damaged, 1);
-        EXPECT_EQ(ProductLoad::Unreadable, outcome.m_nResult) << damaged;
+        EXPECT_EQ(EProductLoad::Unreadable, outcome.m_nResult) << damaged;
         EXPECT_EQ(0, outcome.m_bImageLoaded);
         EXPECT_EQ("Unable to load bundle", m_status.m_texts.back());
         EXPECT_EQ("ZETA", HeldName());
     }
 
     outcome = Select("badtag.enc", 1);
-    EXPECT_EQ(ProductLoad::Refused, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::Refused, outcome.m_nResult);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
     EXPECT_FALSE(outcome.m_bRefreshWindow);
     EXPECT_EQ((Texts{"Loading bundle", "Wrong Image"}), m_status.m_texts);
 
-    EXPECT_EQ(ProductLoad::NotFound, Select("", 1).m_nResult);
+    EXPECT_EQ(EProductLoad::NotFound, Select("", 1).m_nResult);
 }
 
 TEST_F(BundleLoaderTest, EachListedProductLoadsTheMemberItCameFrom)
@@ -310,7 +311,7 @@ TEST_F(BundleLoaderTest, EachListedProductLoadsTheMemberItCameFrom)
     for (const CBundleProduct& product : opened.m_products)
     {
         CProductSelectOutcome outcome = SelectBundleProduct(m_updater, m_bundle, product, 0);
-        EXPECT_EQ(ProductLoad::Loaded, outcome.m_nResult) << product.m_strName;
+        EXPECT_EQ(EProductLoad::Loaded, outcome.m_nResult) << product.m_strName;
         loaded.push_back(HeldName());
     }
     EXPECT_EQ((Texts{"P", "ALPHA", "CAFE", "FIRST", "SECOND", "UPPER X", "ZETA"}), loaded);
@@ -322,16 +323,16 @@ TEST_F(BundleLoaderTest, EachListedProductLoadsTheMemberItCameFrom)
                                      {"/abs/p_enc.bin", "P"},
                                      {"ZETA_ENC.BIN", "ZETA"}})
     {
-        EXPECT_EQ(ProductLoad::Loaded, Select(name, 0).m_nResult) << name;
+        EXPECT_EQ(EProductLoad::Loaded, Select(name, 0).m_nResult) << name;
         EXPECT_EQ(held, HeldName()) << name;
     }
-    EXPECT_EQ(ProductLoad::Ambiguous, Select("DUP_ENC.BIN", 1).m_nResult);
-    EXPECT_EQ(ProductLoad::NotFound, Select("abs/P_ENC", 1).m_nResult);
+    EXPECT_EQ(EProductLoad::Ambiguous, Select("DUP_ENC.BIN", 1).m_nResult);
+    EXPECT_EQ(EProductLoad::NotFound, Select("abs/P_ENC", 1).m_nResult);
 
     // An entry whose member is gone from a rewritten bundle loads nothing.
     WriteZip(m_bundle, {{"image.info", {}}, {"alpha_enc.bin", Product("ALPHA")}});
     CProductSelectOutcome outcome = SelectBundleProduct(m_updater, m_bundle, opened.m_products.back(), 1);
-    EXPECT_EQ(ProductLoad::NotFound, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::NotFound, outcome.m_nResult);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
 }
 
@@ -339,16 +340,16 @@ TEST_F(BundleLoaderTest, SelectingFromAFileThatIsNoLongerABundle)
 {
     // After "Wr" the bundle path names the stored image file.
     Open(m_bundle, 0);
-    ASSERT_EQ(ProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
+    ASSERT_EQ(EProductLoad::Loaded, Select("zeta.enc", 0).m_nResult);
     m_updater.StoreImageFile(m_dir / "stored.img");
     m_bundle = m_dir / "stored.img";
     CProductSelectOutcome outcome = Select("zeta.enc", 1);
-    EXPECT_EQ(ProductLoad::CannotOpenBundle, outcome.m_nResult);
+    EXPECT_EQ(EProductLoad::CannotOpenBundle, outcome.m_nResult);
     EXPECT_EQ(0, outcome.m_bImageLoaded);
     EXPECT_EQ((Texts{"Loading bundle", "Unable to load bundle"}), m_status.m_texts);
 
     m_bundle = m_dir / "gone.zip";
-    EXPECT_EQ(ProductLoad::CannotOpenBundle, Select("zeta.enc", 1).m_nResult);
+    EXPECT_EQ(EProductLoad::CannotOpenBundle, Select("zeta.enc", 1).m_nResult);
 }
 
 TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
@@ -361,6 +362,6 @@ TEST_F(BundleLoaderTest, BundlesWrittenByZipWithDataDescriptors)
     CBundleOpenOutcome outcome = Open(m_dir / "dd.zip", 0);
     EXPECT_EQ((Texts{"a-enc.img", "b-enc.img"}), Names(outcome));
     m_bundle = m_dir / "dd.zip";
-    EXPECT_EQ(ProductLoad::Loaded, Select("b-enc.img", 0).m_nResult);
+    EXPECT_EQ(EProductLoad::Loaded, Select("b-enc.img", 0).m_nResult);
     EXPECT_EQ("B", HeldName());
 }

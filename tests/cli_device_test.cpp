@@ -153,7 +153,7 @@ TEST_F(CliDeviceTest, PortWithoutPermissionGetsTheUdevHint)
         return RunProcess(command.front(), args, {"CORVALIN_SERIAL_MAP=" + box.MapDir().string()});
     };
     const std::string hint =
-        "hint: " + platform::PortAccessHint(platform::SerialError::Permission, "Permission denied") + "\n";
+        "hint: " + platform::PortAccessHint(platform::ESerialError::Permission, "Permission denied") + "\n";
     for (const char* part :
          {"70-corvalin-cp210x.rules", "/etc/udev/rules.d", "udevadm trigger", "usermod -aG dialout"})
         EXPECT_NE(hint.find(part), std::string::npos) << part;

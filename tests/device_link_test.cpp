@@ -4,6 +4,7 @@
 
 #include "DeviceTestSupport.h"
 
+#include "device/BootLoaderLink.h"
 #include "platform/DeviceHints.h"
 #include "platform/SerialPort.h"
 #include "platform/SerialPortMap.h"
@@ -43,6 +44,28 @@ protected:
     CRecordingControls m_controls;
 };
 
+// The boot loader link over the simulated box's port, as the worker holds it, with an
+// image to send.
+struct CTestLink
+{
+    CTestLink(const std::string& path, const CLinkTiming& timing, const CImageSpec& imageSpec = CImageSpec{})
+        : port(timing), link(port.Bytes(), timing, stop)
+    {
+        port.SetPath(path);
+        const Bytes file = BuildImageFile(imageSpec);
+        image.LoadBuffer(file.data(), file.size(), [](const std::string&) {});
+    }
+    EExchangeResult Init() { return link.Init(GetHardwareCode(image.Header()), image.Blocks()); }
+    EExchangeResult Xfer() { return link.Xfer(image.Body(), image.BodySize()); }
+
+    CBoxPort port;
+    std::atomic<bool> stop{false};
+    CBootLoaderLink link;
+    CFirmwareImage image;
+};
+
+const std::atomic<bool> kNoStop{false};
+
 std::string Hex(const Bytes& bytes, std::size_t from, std::size_t count)
 {
     std::string text;
@@ -74,13 +97,13 @@ TEST(SerialPortNames, ComNumberIsTheDecimalAfterCom)
 TEST(SerialPortNames, FrameIsCompleteOnlyWithAllItsAnnouncedBytes)
 {
     const uint8_t reply[] = {0xAA, 0x55, 0x02, 0x00, 0x05, 0x00, 0x77};
-    EXPECT_EQ(platform::CompleteFrameLength(reply, 5), 0u);
-    EXPECT_EQ(platform::CompleteFrameLength(reply, 6), 6u);
-    EXPECT_EQ(platform::CompleteFrameLength(reply, 7), 6u);
+    EXPECT_EQ(CompleteFrameLength(reply, 5), 0u);
+    EXPECT_EQ(CompleteFrameLength(reply, 6), 6u);
+    EXPECT_EQ(CompleteFrameLength(reply, 7), 6u);
     const uint8_t stray[] = {0x11, 0xAA, 0x55, 0x02, 0x00, 0x05, 0x00};
-    EXPECT_EQ(platform::CompleteFrameLength(stray, sizeof stray), 0u);
+    EXPECT_EQ(CompleteFrameLength(stray, sizeof stray), 0u);
     const uint8_t empty[] = {0xAA, 0x55, 0x00, 0x00};
-    EXPECT_EQ(platform::CompleteFrameLength(empty, 4), 4u);
+    EXPECT_EQ(CompleteFrameLength(empty, 4), 4u);
 }
 
 TEST(DateStamp, LocalDateIsPackedAsBcd)
@@ -98,7 +121,7 @@ TEST(ConfigRecord, DateIsAddedAtTheFirstTerminator)
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
 
-    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    std::vector<uint8_t> record = BuildConfigRecord(h, 0x20110506u);
     ASSERT_EQ(record.size(), 520u);
     EXPECT_EQ(ReadLe32(&record[0]), 0xABADCAFEu);
     EXPECT_EQ(ReadLe32(&record[4]), 0x00010000u);
@@ -126,7 +149,7 @@ TEST(ConfigRecord, NoDateWhenTheTerminatorIsInTheLastSlotOrMissing)
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
     SetParamValue(h, 49, 0x5555u);
-    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    std::vector<uint8_t> record = BuildConfigRecord(h, 0x20110506u);
     for (int i = 0; i < 50; ++i)
     {
         EXPECT_EQ(ReadLe32(&record[120 + 4 * i]), GetParamId(h, i)) << "slot " << i;
@@ -134,7 +157,7 @@ TEST(ConfigRecord, NoDateWhenTheTerminatorIsInTheLastSlotOrMissing)
     }
 
     SetParamId(h, 49, 0x1234u); // no terminator at all
-    record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    record = BuildConfigRecord(h, 0x20110506u);
     EXPECT_EQ(ReadLe32(&record[120 + 4 * 49]), 0x1234u);
     EXPECT_EQ(ReadLe32(&record[320 + 4 * 49]), 0x5555u);
 }
@@ -148,7 +171,7 @@ TEST(ConfigRecord, NameFillingItsWholeFieldIsEndedWithoutTheParameterList)
     ImageHeader h;
     std::copy(header.begin(), header.end(), h.begin());
     h[8 + 35] = 'N';
-    std::vector<uint8_t> record = CUpdater::BuildConfigRecord(h, 0x20110506u);
+    std::vector<uint8_t> record = BuildConfigRecord(h, 0x20110506u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[8])), std::string(36, 'N'));
     for (std::size_t i = 8 + 36; i < 120; ++i)
         EXPECT_EQ(record[i], 0) << "name field byte " << i;
@@ -233,8 +256,8 @@ TEST(DeviceHints, BridgeWithoutATtyIsNamedAndAnythingElseIsNot)
     EXPECT_EQ(platform::NoBridgeHint(odd.Path()), "");
 
     // Only a refused or held port gets a port hint.
-    EXPECT_EQ(platform::PortAccessHint(platform::SerialError::HungUp, "Input/output error"), "");
-    EXPECT_EQ(platform::PortAccessHint(platform::SerialError::NotFound, "No such file or directory"), "");
+    EXPECT_EQ(platform::PortAccessHint(platform::ESerialError::HungUp, "Input/output error"), "");
+    EXPECT_EQ(platform::PortAccessHint(platform::ESerialError::NotFound, "No such file or directory"), "");
 }
 #endif
 
@@ -244,13 +267,13 @@ TEST(SerialPort, OpeningFailuresSayWhy)
 {
     platform::CSerialPort port;
     EXPECT_FALSE(port.Open("/dev/corvalin-no-such-port", {}));
-    EXPECT_EQ(port.LastError(), platform::SerialError::NotFound);
+    EXPECT_EQ(port.LastError(), platform::ESerialError::NotFound);
     EXPECT_FALSE(port.IsOpen());
 
     CTempDir dir;
     WriteFileBytes(dir / "plain", Bytes(10, 0));
     EXPECT_FALSE(port.Open((dir / "plain").string(), {}));
-    EXPECT_EQ(port.LastError(), platform::SerialError::Settings);
+    EXPECT_EQ(port.LastError(), platform::ESerialError::Settings);
     EXPECT_FALSE(port.IsOpen());
 }
 
@@ -263,12 +286,12 @@ TEST(SerialPort, ReadEndsAtACompleteFrame)
     ASSERT_TRUE(port.Open(box.Path(), {10000, 0, 10000}));
     const uint8_t close[] = {0xAA, 0x55, 0x02, 0x00, 0x07, 0x00};
     std::size_t count = 0;
-    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    ASSERT_TRUE(port.Write(close, sizeof close, count, kNoStop));
     EXPECT_EQ(count, sizeof close);
 
     uint8_t buffer[1024] = {};
     auto start = Clock::now();
-    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, CompleteFrameLength, kNoStop));
     auto took = Clock::now() - start;
     ASSERT_EQ(count, 6u);
     EXPECT_EQ(Hex(Bytes(buffer, buffer + 6), 0, 6), "AA 55 02 00 05 00");
@@ -278,9 +301,9 @@ TEST(SerialPort, ReadEndsAtACompleteFrame)
     // also keeps working after a second opening.
     port.Close();
     ASSERT_TRUE(port.Open(box.Path(), {50, 0, 3000}));
-    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    ASSERT_TRUE(port.Write(close, sizeof close, count, kNoStop));
     start = Clock::now();
-    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, false));
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, nullptr, kNoStop));
     EXPECT_EQ(count, 6u);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
 }
@@ -293,20 +316,17 @@ TEST(SerialPort, ReplyWhoseLengthLiesIsReadByTheTimeOutsAndStillJudgedByItsBytes
     ASSERT_TRUE(port.Open(box.Path(), {50, 0, 3000}));
     const uint8_t close[] = {0xAA, 0x55, 0x02, 0x00, 0x07, 0x00};
     std::size_t count = 0;
-    ASSERT_TRUE(port.Write(close, sizeof close, count));
+    ASSERT_TRUE(port.Write(close, sizeof close, count, kNoStop));
     uint8_t buffer[1024] = {};
     auto start = Clock::now();
-    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    ASSERT_TRUE(port.Read(buffer, sizeof buffer, count, CompleteFrameLength, kNoStop));
     EXPECT_EQ(Hex(Bytes(buffer, buffer + count), 0, count), "AA 55 02 02 05 00");
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
     port.Close();
 
-    CUpdater updater(FastTiming());
-    Bytes file = BuildImageFile(CImageSpec{});
-    ASSERT_EQ(updater.LoadImageBuffer(file.data(), file.size()), 1);
-    ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
-    ASSERT_EQ(updater.OpenPort(), 1);
-    EXPECT_EQ(updater.SendClose(), 0);
+    CTestLink test(box.Path(), FastTiming());
+    ASSERT_TRUE(test.port.Open());
+    EXPECT_EQ(test.link.Close(), EExchangeResult::Ok);
 }
 
 #ifndef _WIN32 // the line settings are looked at from the pseudo-terminal's other side
@@ -343,7 +363,7 @@ TEST(SerialPort, SecondOpeningOfAHeldPortIsBusy)
     platform::CSerialPort first, second;
     ASSERT_TRUE(first.Open(box.Path(), {}));
     EXPECT_FALSE(second.Open(box.Path(), {}));
-    EXPECT_EQ(second.LastError(), platform::SerialError::Busy);
+    EXPECT_EQ(second.LastError(), platform::ESerialError::Busy);
     first.Close();
     EXPECT_TRUE(second.Open(box.Path(), {}));
 }
@@ -357,7 +377,7 @@ TEST(SerialPort, SilentLineGivesAnEmptyRead)
     ASSERT_TRUE(port.Open(box.Path(), {20, 0, 40}));
     uint8_t buffer[64];
     std::size_t count = 99;
-    EXPECT_TRUE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_TRUE(port.Read(buffer, sizeof buffer, count, CompleteFrameLength, kNoStop));
     EXPECT_EQ(count, 0u);
 }
 
@@ -374,11 +394,11 @@ TEST(SerialPort, HangUpGivesAFailedRead)
     // XFER of block 0 makes the box pull its cable.
     Bytes xfer(519, 0);
     xfer[0] = 0xAA, xfer[1] = 0x55, xfer[2] = 0x03, xfer[3] = 0x02, xfer[4] = 0x04;
-    ASSERT_TRUE(port.Write(xfer.data(), xfer.size(), count));
+    ASSERT_TRUE(port.Write(xfer.data(), xfer.size(), count, kNoStop));
     ASSERT_TRUE(WaitUntil([&] { return box.Sim().HasExited(); }));
-    EXPECT_FALSE(port.Read(buffer, sizeof buffer, count, true));
+    EXPECT_FALSE(port.Read(buffer, sizeof buffer, count, CompleteFrameLength, kNoStop));
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(port.LastError(), platform::SerialError::HungUp);
+    EXPECT_EQ(port.LastError(), platform::ESerialError::HungUp);
 }
 #endif
 
@@ -410,7 +430,7 @@ TEST_F(DeviceLinkTest, AHeldProbeKeepsThePortFromOthersUntilTheUpdateHasUsedIt)
 
     CUpdater other(FastTiming());
     EXPECT_EQ(other.FindDevice(), 0);
-    EXPECT_EQ(other.LastPortError(), platform::SerialError::Busy);
+    EXPECT_EQ(other.LastPortError(), platform::ESerialError::Busy);
 
     station.StartUpdate(0);
     ASSERT_TRUE(WaitUntil([&] { return !station.IsUpdating(); }));
@@ -511,22 +531,21 @@ TEST_F(DeviceLinkTest, StopEndsAWriteTheLineDoesNotTake)
 {
     // A box that reads nothing: the line backs up, and the write can go no further.
     CSimulatedBox box({"--deaf"});
-    CUpdater updater(FastTiming());
-    ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
-    ASSERT_EQ(updater.OpenPort(), 1);
+    CTestLink test(box.Path(), FastTiming());
+    ASSERT_TRUE(test.port.Open());
     Bytes big(4 << 20, 0x5A);
     std::size_t written = 0;
-    auto writing =
-        std::async(std::launch::async, [&] { return updater.WritePort(big.data(), big.size(), written); });
+    auto writing = std::async(std::launch::async,
+                              [&] { return test.port.Bytes().Write(big.data(), big.size(), written, test.stop); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    updater.RequestStop();
+    test.stop.store(true);
     const bool ended = writing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     if (!ended)
         box.Sim().Stop(); // the hang-up ends a write that ignored the stop
     EXPECT_TRUE(ended);
     writing.get();
     EXPECT_LT(written, big.size());
-    updater.ClosePort();
+    test.port.Close();
 }
 
 TEST_F(DeviceLinkTest, SilentBoxAndMissingBridgeListNothingWithoutAText)
@@ -593,45 +612,39 @@ TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
     {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         CSimulatedBox box(c.args);
-        CUpdater updater(c.timing);
-        LoadImage(updater, CImageSpec{});
-        ASSERT_EQ(updater.UsePortPath(box.Path()), 1);
-        ASSERT_EQ(updater.OpenPort(), 1);
-        EXPECT_EQ(updater.SendInit(), c.init);
-        EXPECT_EQ(updater.Block(), 0);
-        EXPECT_EQ(updater.SendBlock(), c.block);
-        EXPECT_EQ(updater.Block(), c.block == 0 ? 1 : 0);
-        updater.ClosePort();
+        CTestLink test(box.Path(), c.timing);
+        ASSERT_TRUE(test.port.Open());
+        EXPECT_EQ(int(test.Init()), c.init);
+        EXPECT_EQ(test.link.Block(), 0);
+        EXPECT_EQ(int(test.Xfer()), c.block);
+        EXPECT_EQ(test.link.Block(), c.block == 0 ? 1 : 0);
     }
 }
 
 TEST_F(DeviceLinkTest, WritingToAClosedPortIsResultOne)
 {
-    CUpdater updater(FastTiming());
-    LoadImage(updater, CImageSpec{});
-    EXPECT_EQ(updater.SendInit(), 1);
-    EXPECT_EQ(updater.SendClose(), 1);
+    CTestLink test("/dev/corvalin-no-such-port", FastTiming());
+    EXPECT_EQ(test.Init(), EExchangeResult::ShortWrite);
+    EXPECT_EQ(test.link.Close(), EExchangeResult::ShortWrite);
 }
 
 TEST_F(DeviceLinkTest, FramesAreByteExact)
 {
     CSimulatedBox box;
-    CUpdater updater(FastTiming());
-    CFixedDate date({2011, 5, 6});
-    updater.SetDateSource(&date);
     CImageSpec imageSpec;
     imageSpec.bodySize = 300 * 512 + 100;
     imageSpec.params = {{0x10000001u, 5}};
-    LoadImage(updater, imageSpec);
-    ASSERT_EQ(updater.FindDevice(), 1);
-    ASSERT_EQ(updater.OpenPort(), 1);
-    ASSERT_EQ(updater.SendInit(), 0);
-    ASSERT_EQ(updater.SendBlock(), 0);
-    ASSERT_EQ(updater.SendBlock(), 0);
-    ASSERT_EQ(updater.SendPrep(), 0);
-    ASSERT_EQ(updater.SendClose(), 0);
-    EXPECT_EQ(updater.Block(), 0);
-    updater.ClosePort();
+    CTestLink test(box.Path(), FastTiming(), imageSpec);
+    ASSERT_TRUE(test.port.Open());
+    std::vector<uint8_t> reply;
+    ASSERT_TRUE(test.link.Query(reply));
+    ASSERT_EQ(test.Init(), EExchangeResult::Ok);
+    ASSERT_EQ(test.Xfer(), EExchangeResult::Ok);
+    ASSERT_EQ(test.Xfer(), EExchangeResult::Ok);
+    ASSERT_EQ(test.link.Prep(test.image.Header(), DateToBcd({2011, 5, 6})), EExchangeResult::Ok);
+    ASSERT_EQ(test.link.Close(), EExchangeResult::Ok);
+    EXPECT_EQ(test.link.Block(), 0);
+    test.port.Close();
 
     Bytes rx = box.Record("rx.bin");
     ASSERT_EQ(rx.size(), 5u + 11 + 2 * 519 + 525 + 6);
@@ -649,13 +662,11 @@ TEST_F(DeviceLinkTest, FramesAreByteExact)
 TEST_F(DeviceLinkTest, TheLargestBlockCountTravelsWhole)
 {
     CSimulatedBox box;
-    CUpdater updater(FastTiming());
     CImageSpec imageSpec;
     imageSpec.bodySize = 0xFFFFu * 512 + 511;
-    LoadImage(updater, imageSpec);
-    ASSERT_EQ(updater.FindDevice(), 1);
-    ASSERT_EQ(updater.OpenPort(), 1);
-    ASSERT_EQ(updater.SendInit(), 0);
-    updater.ClosePort();
-    EXPECT_EQ(Hex(box.Record("rx.bin"), 5 + 9, 2), "FF FF");
+    CTestLink test(box.Path(), FastTiming(), imageSpec);
+    ASSERT_TRUE(test.port.Open());
+    ASSERT_EQ(test.Init(), EExchangeResult::Ok);
+    test.port.Close();
+    EXPECT_EQ(Hex(box.Record("rx.bin"), 9, 2), "FF FF");
 }

@@ -112,12 +112,12 @@ TEST(UpdateRecord, LineReadsBackAndOddLinesAreRefused)
 
     // A box that never answered: no name, number or duration; the box's bytes are Latin-1.
     CPortRecord port{"ttyUSB1", true, "Caf\xe9", 7};
-    CUpdateRecord made = MakeUpdateRecord(r, port, "XFER Failed: 5", std::nullopt, 0);
+    CUpdateRecord made = MakeUpdateRecord(r, port, "XFER Failed: 5", false, std::nullopt, 0);
     EXPECT_FALSE(made.bSuccess);
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
     EXPECT_EQ(read.box, "Caf\xc3\xa9");
     EXPECT_FALSE(read.seconds);
-    made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", std::nullopt, 0);
+    made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", false, std::nullopt, 0);
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
     EXPECT_FALSE(read.box);
     EXPECT_FALSE(read.number);

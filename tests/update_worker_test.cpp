@@ -4,6 +4,8 @@
 
 #include "DeviceTestSupport.h"
 
+#include "device/BootLoaderProtocol.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -71,7 +73,7 @@ TEST_F(UpdateWorkerTest, SuccessfulUpdateReportsEachStepAndSendsEverything)
     EXPECT_EQ(m_controls.Colors(), (std::vector<uint32_t>{kBarColorNavy, kBarColorGreen}));
     EXPECT_EQ(m_controls.Sounds(), 1);
     EXPECT_FALSE(Updater().IsPortOpen());
-    EXPECT_EQ(Updater().State(), kStateIdle);
+    EXPECT_EQ(Updater().State(), EUpdateState::Idle);
 
     EXPECT_EQ(Box().Log(), (TextList{"QUERY", "INIT 00010000 2", "XFER 0", "XFER 1", "XFER 2", "PREP 520", "CLOSE"}));
     // The box got the body, padded with zeros to whole blocks, and the record.
@@ -81,7 +83,7 @@ TEST_F(UpdateWorkerTest, SuccessfulUpdateReportsEachStepAndSendsEverything)
     ImageHeader header;
     Bytes made = MakeHeader(m_spec);
     std::copy(made.begin(), made.end(), header.begin());
-    auto record = CUpdater::BuildConfigRecord(header, 0x20261208u);
+    auto record = BuildConfigRecord(header, 0x20261208u);
     EXPECT_EQ(Box().Record("prep.bin"), Bytes(record.begin(), record.end()));
 
     // A second update runs the same way.
@@ -155,7 +157,7 @@ TEST_F(UpdateWorkerTest, SilentBoxGetsFourAttemptsThenFails)
     EXPECT_EQ(m_controls.LastText(), "INIT Failed: 2");
     EXPECT_EQ(m_controls.LastPosition(), 100);
     EXPECT_EQ(m_controls.LastColor(), kBarColorNavy);
-    EXPECT_EQ(Updater().State(), kStateIdle);
+    EXPECT_EQ(Updater().State(), EUpdateState::Idle);
     EXPECT_FALSE(Updater().IsPortOpen());
     EXPECT_EQ(m_controls.Sounds(), 0);
 }
@@ -236,7 +238,7 @@ TEST_F(UpdateWorkerTest, HangUpInTheTransferFailsTheUpdateAndClosesThePort)
     RunUpdate();
     EXPECT_TRUE(m_controls.LastText() == "XFER Failed: 2" || m_controls.LastText() == "XFER Failed: 1")
         << m_controls.LastText();
-    EXPECT_EQ(Updater().State(), kStateIdle);
+    EXPECT_EQ(Updater().State(), EUpdateState::Idle);
     EXPECT_FALSE(Updater().IsPortOpen());
     EXPECT_EQ(Box().LogOf("XFER").size(), 4u);
 }

@@ -6,7 +6,7 @@
 
 #include "device/CompletionSound.h"
 #include "device/Updater.h"
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 #include "ir/CcfReader.h"
 #include "params/ParameterTable.h"
 #include "platform/FileIo.h"
@@ -136,14 +136,15 @@ TEST(Win32SerialPort, APortThatIsNotThereIsNotFound)
 {
     platform::CSerialPort port;
     EXPECT_FALSE(port.Open("\\\\.\\COM199", platform::CPortTimeouts{}));
-    EXPECT_EQ(platform::SerialError::NotFound, port.LastError());
+    EXPECT_EQ(platform::ESerialError::NotFound, port.LastError());
     EXPECT_FALSE(port.IsOpen());
     // A closed port refuses reads and writes rather than touching an old handle.
     uint8_t one = 0;
     std::size_t count = 1;
-    EXPECT_FALSE(port.Read(&one, 1, count, false));
+    const std::atomic<bool> stop{false};
+    EXPECT_FALSE(port.Read(&one, 1, count, nullptr, stop));
     EXPECT_EQ(0u, count);
-    EXPECT_FALSE(port.Write(&one, 1, count));
+    EXPECT_FALSE(port.Write(&one, 1, count, stop));
 }
 
 TEST(Win32SerialPort, APortHeldByAnotherProgramGetsTheBusyHint)
@@ -156,7 +157,7 @@ TEST(Win32SerialPort, APortHeldByAnotherProgramGetsTheBusyHint)
     std::filesystem::create_directory(held);
     platform::CSerialPort port;
     EXPECT_FALSE(port.Open(Utf8(held), platform::CPortTimeouts{}));
-    EXPECT_EQ(platform::SerialError::Busy, port.LastError());
+    EXPECT_EQ(platform::ESerialError::Busy, port.LastError());
 
     WriteFileBytes(dir / "in.img", BuildImageFile({}));
     CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"update", Utf8(dir / "in.img"), "--port", Utf8(held)});
@@ -227,7 +228,7 @@ TEST(Win32Files, BundlesAndCcfFilesOpenUnderNonAsciiFolderNamesInTheCoreAndTheCl
     CRecordingStatus status;
     CUpdater updater;
     updater.AttachControls(nullptr, &status);
-    EXPECT_EQ(ProductLoad::Loaded, SelectBundleProductByName(updater, bundle, "p1.enc", 0).m_nResult);
+    EXPECT_EQ(EProductLoad::Loaded, SelectBundleProductByName(updater, bundle, "p1.enc", 0).m_nResult);
     CcfReader reader(nullptr);
     ASSERT_TRUE(reader.Load(ccfPath));
     reader.Walk();

@@ -1,7 +1,8 @@
 #include "gui/model/MainDialogModel.h"
 
 #include "device/CompletionSound.h"
-#include "gui/model/DisplayText.h"
+#include "device/StatusTexts.h"
+#include "image/DisplayText.h"
 #include "params/DisplayList.h"
 #include "params/IrCodeHandOff.h"
 #include "params/ParameterEdit.h"
@@ -20,12 +21,8 @@ namespace corvalin
 namespace
 {
 
-constexpr const char* kWaitForUpdate = "Wait for previous update to finish";
-constexpr const char* kNotConnected = "Not connected";
-constexpr const char* kCannotCommunicate = "Cannot communicate, try to replug the USB";
 constexpr const char* kSettingsStored = "Settings stored";
 constexpr const char* kSettingsLoaded = "Settings loaded";
-constexpr const char* kUnableToWrite = "Unable to write the file";
 constexpr const char* kRecordKeptIn = "Update record: ";
 constexpr const char* kRecordNotWritten = " (the update record could not be written)";
 
@@ -48,12 +45,11 @@ CMainDialogModel::~CMainDialogModel()
     // updater's destructor then joins the worker.
     m_updater.RequestStop();
     JoinProbe();
-    // An update cut short by closing the window is recorded with the last text it
-    // showed, as the command line records an interrupted one.
+    // An update cut short by closing the window is recorded as stopped, as the
+    // command line records an interrupted one. The stop ends it within moments.
     if (m_pendingRecord)
     {
-        while (m_updater.IsUpdating())
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        m_updater.WaitForOutcome(std::chrono::minutes(1));
         // The view may be going too: nothing is shown.
         RecordEndedUpdate(false);
     }
@@ -97,13 +93,6 @@ void CMainDialogModel::Post(std::function<void()> job)
 
 void CMainDialogModel::SetText(const std::string& text)
 {
-    // The worker's texts tell how its update ended; the window's own ("Wait for
-    // previous update to finish") come on the window's thread and do not.
-    if (std::this_thread::get_id() != m_uiThread)
-    {
-        std::lock_guard<std::mutex> lock(m_workerTextMutex);
-        m_strWorkerText = text;
-    }
     Post([this, text] { m_view.SetText(EMainControl::Status, text); });
 }
 
@@ -155,7 +144,7 @@ bool CMainDialogModel::RefuseDuringUpdate()
 {
     if (!m_updater.IsUpdating())
         return false;
-    m_updater.SetStatus(kWaitForUpdate);
+    m_updater.SetStatus(StatusText(EStatusText::WaitForUpdate));
     return true;
 }
 
@@ -184,7 +173,7 @@ void CMainDialogModel::OnTimer()
     m_bConnected = 0;
     m_nPresenceTicks = 0;
     ++m_nProbeGeneration;
-    m_view.SetText(EMainControl::Device, kNotConnected);
+    m_view.SetText(EMainControl::Device, StatusText(EStatusText::NotConnected));
     if (m_nNoBridgeTicks++ % std::max(1, m_timing.nDeviceHintTicks) == 0)
         ShowDeviceHint(platform::NoBridgeHint(m_sysfsRoot));
     RefreshUpdateButton();
@@ -224,7 +213,7 @@ void CMainDialogModel::OnProbeDone(int generation, int entries, const std::strin
     m_bConnected = 1;
     // The box name is bytes from the box, in no known encoding: each shows as one character.
     m_view.SetText(EMainControl::Device,
-                   entries > 0 ? Latin1ToUtf8Text(entry) : std::string(kCannotCommunicate));
+                   entries > 0 ? Latin1ToUtf8Text(entry) : std::string(StatusText(EStatusText::CannotCommunicate)));
     // The probe has let go of the port, and the worker uses it only during an update,
     // so its last opening failure can be read here.
     ShowDeviceHint(entries > 0 || m_updater.IsUpdating()
@@ -356,7 +345,7 @@ void CMainDialogModel::SaveSettings()
     const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
     if (!path)
         return;
-    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored : kUnableToWrite);
+    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored : kUnableToWriteFile);
 }
 
 void CMainDialogModel::LoadSettings()
@@ -398,7 +387,7 @@ void CMainDialogModel::KeepUpdateRecord()
     // Said now, not after the next update has ended.
     if (!platform::CanAppendTo(*path))
     {
-        m_updater.SetStatus(kUnableToWrite);
+        m_updater.SetStatus(kUnableToWriteFile);
         return;
     }
     m_recordFile = *path;
@@ -407,15 +396,14 @@ void CMainDialogModel::KeepUpdateRecord()
 
 void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
 {
-    if (!m_pendingRecord || m_updater.IsUpdating())
+    if (!m_pendingRecord)
         return;
-    std::string text;
-    {
-        std::lock_guard<std::mutex> lock(m_workerTextMutex);
-        text = m_strWorkerText;
-    }
-    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text,
-                                                  m_updater.LastUpdateSeconds(), std::time(nullptr));
+    const std::optional<CUpdateOutcome> outcome = m_updater.WaitForOutcome(std::chrono::milliseconds(0));
+    if (!outcome)
+        return;
+    const std::string text = OutcomeText(*outcome);
+    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->bCompleted,
+                                                  outcome->seconds, std::time(nullptr));
     m_pendingRecord.reset();
     if (!platform::AppendLine(*m_recordFile, RecordLine(record)) && sayFailure)
         m_updater.SetStatus(text + kRecordNotWritten);
@@ -424,8 +412,7 @@ void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
 void CMainDialogModel::OnUpdate()
 {
     // The first device found; the worker reports everything else itself.
-    m_updater.StartUpdate(0);
-    if (m_updater.IsUpdating())
+    if (m_updater.StartUpdate(0) == EStartResult::Started)
     {
         ShowDeviceHint({});
         // The image as sent: StartUpdate has taken its header.

@@ -12,7 +12,7 @@
 #include "device/UpdateRecord.h"
 #include "device/Updater.h"
 #include "device/UpdaterControls.h"
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 #include "gui/model/JobQueue.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
@@ -156,12 +156,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::filesystem::path m_sourcePath;
 
     // The update record's file, once chosen; the image fields and port of the update
-    // under way while it waits for its end; the worker's last status text.
+    // under way while it waits for its end.
     std::optional<std::filesystem::path> m_recordFile;
     std::optional<CUpdateRecord> m_pendingRecord;
     CPortRecord m_pendingPort;
-    mutable std::mutex m_workerTextMutex;
-    std::string m_strWorkerText;
 };
 
 } // namespace corvalin

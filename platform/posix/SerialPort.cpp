@@ -35,7 +35,7 @@ CSerialPort::~CSerialPort()
     Close();
 }
 
-void CSerialPort::TakeSystemError(SerialError fallback)
+void CSerialPort::TakeSystemError(ESerialError fallback)
 {
     int error = errno;
     switch (error)
@@ -43,19 +43,19 @@ void CSerialPort::TakeSystemError(SerialError fallback)
     case ENOENT:
     case ENODEV:
     case ENOTDIR:
-        m_nLastError = SerialError::NotFound;
+        m_nLastError = ESerialError::NotFound;
         break;
     case EACCES:
     case EPERM:
-        m_nLastError = SerialError::Permission;
+        m_nLastError = ESerialError::Permission;
         break;
     case EBUSY:
     case EWOULDBLOCK:
-        m_nLastError = SerialError::Busy;
+        m_nLastError = ESerialError::Busy;
         break;
     case EIO:
     case ENXIO:
-        m_nLastError = fallback == SerialError::Io ? SerialError::HungUp : fallback;
+        m_nLastError = fallback == ESerialError::Io ? ESerialError::HungUp : fallback;
         break;
     default:
         m_nLastError = fallback;
@@ -67,7 +67,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
 bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 {
     Close();
-    m_nLastError = SerialError::None;
+    m_nLastError = ESerialError::None;
     m_strLastError.clear();
 
     int fd;
@@ -76,7 +76,7 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
     {
-        TakeSystemError(SerialError::Other);
+        TakeSystemError(ESerialError::Other);
         return false;
     }
     // The kernel raises DTR and RTS on opening; lower them at once, before any call
@@ -86,23 +86,23 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
 
-    auto fail = [&](SerialError kind) {
+    auto fail = [&](ESerialError kind) {
         TakeSystemError(kind);
         ::close(fd);
         return false;
     };
     if (!::isatty(fd))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     // TIOCEXCL keeps other programs out (but not root); the lock also keeps out a
     // second copy of ours running as root.
     if (::ioctl(fd, TIOCEXCL) != 0)
-        return fail(SerialError::Busy);
+        return fail(ESerialError::Busy);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
     {
         int error = errno;
         ::ioctl(fd, TIOCNXCL);
         errno = error;
-        return fail(SerialError::Busy);
+        return fail(ESerialError::Busy);
     }
     CorvalinSavedLine saved{};
     if (corvalin_save_line(fd, &saved) != 0 || corvalin_set_raw_line(fd, kBoxBaudRate) != 0)
@@ -110,7 +110,7 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
         int error = errno;
         ::ioctl(fd, TIOCNXCL);
         errno = error;
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     }
     // Bytes left from before the opening belong to no request of ours.
     ::tcflush(fd, TCIOFLUSH);
@@ -146,25 +146,25 @@ bool CSerialPort::IsOpen() const
     return m_pImpl->fd >= 0;
 }
 
-bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
-                       const std::atomic<bool>* cancel)
+bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
+                       const std::atomic<bool>& stop)
 {
     count = 0;
     if (m_pImpl->fd < 0)
     {
         errno = EBADF;
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
         return false;
     }
     const CPortTimeouts& t = m_pImpl->timeouts;
-    // Once the buffer holds a whole frame, a read that ends at frames ends after a short
+    // Once the buffer holds a whole message, a read with an end rule ends after a short
     // quiet tail instead of the long interval; bytes in that tail are still taken.
-    CReadDeadlines deadlines(t, maximum, endAtFrame);
+    CReadDeadlines deadlines(t, maximum, endRule);
 
     while (count < maximum)
     {
         int wait = deadlines.MillisecondsLeft(buffer, count);
-        if (wait <= 0 || (cancel && cancel->load()))
+        if (wait <= 0 || stop.load())
             break;
 
         pollfd entry{m_pImpl->fd, POLLIN, 0};
@@ -173,7 +173,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         {
             if (errno == EINTR)
                 continue;
-            TakeSystemError(SerialError::Io);
+            TakeSystemError(ESerialError::Io);
             return false;
         }
         if (ready == 0)
@@ -192,13 +192,13 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             // End of file or EIO: the device went away.
             if (got == 0)
                 errno = EIO;
-            TakeSystemError(SerialError::Io);
+            TakeSystemError(ESerialError::Io);
             return false;
         }
         if (entry.revents & POLLNVAL)
         {
             errno = EBADF;
-            TakeSystemError(SerialError::Io);
+            TakeSystemError(ESerialError::Io);
             return false;
         }
     }
@@ -206,13 +206,13 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
 }
 
 bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
-                        const std::atomic<bool>* cancel)
+                        const std::atomic<bool>& stop)
 {
     count = 0;
     if (m_pImpl->fd < 0)
     {
         errno = EBADF;
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
         return false;
     }
     while (count < length)
@@ -228,28 +228,28 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         if (put < 0 && errno == EAGAIN)
         {
             // The driver's buffer is full: wait until it drains (no write time-out),
-            // in slices, so that a cancel request ends the wait.
-            if (cancel && cancel->load())
+            // in slices, so that a stop ends the wait.
+            if (stop.load())
             {
                 m_pImpl->bWriteCut = true;
                 return true;
             }
-            const int slice = cancel ? std::max(1, m_pImpl->timeouts.nStopCheckMs) : -1;
+            const int slice = std::max(1, m_pImpl->timeouts.nStopCheckMs);
             pollfd entry{m_pImpl->fd, POLLOUT, 0};
             if (::poll(&entry, 1, slice) < 0 && errno != EINTR)
             {
-                TakeSystemError(SerialError::Io);
+                TakeSystemError(ESerialError::Io);
                 return false;
             }
             if (entry.revents & (POLLHUP | POLLERR | POLLNVAL))
             {
                 errno = EIO;
-                TakeSystemError(SerialError::Io);
+                TakeSystemError(ESerialError::Io);
                 return false;
             }
             continue;
         }
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
         return false;
     }
     return true;

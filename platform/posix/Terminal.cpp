@@ -6,9 +6,9 @@
 namespace corvalin::platform
 {
 
-bool IsTerminal(StdStream stream)
+bool IsTerminal(EStdStream stream)
 {
-    return isatty(stream == StdStream::Input ? STDIN_FILENO : STDERR_FILENO) != 0;
+    return isatty(stream == EStdStream::Input ? STDIN_FILENO : STDERR_FILENO) != 0;
 }
 
 bool WaitForInput(int milliseconds)

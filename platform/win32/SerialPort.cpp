@@ -64,26 +64,26 @@ CSerialPort::~CSerialPort()
     Close();
 }
 
-void CSerialPort::TakeSystemError(SerialError fallback)
+void CSerialPort::TakeSystemError(ESerialError fallback)
 {
     DWORD error = GetLastError();
     switch (error)
     {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        m_nLastError = SerialError::NotFound;
+        m_nLastError = ESerialError::NotFound;
         break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
         // A COM port that another program holds opens with "access denied".
-        m_nLastError = SerialError::Busy;
+        m_nLastError = ESerialError::Busy;
         break;
     case ERROR_BAD_COMMAND:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_OPERATION_ABORTED:
     case ERROR_GEN_FAILURE:
     case ERROR_NOT_READY:
-        m_nLastError = fallback == SerialError::Io ? SerialError::HungUp : fallback;
+        m_nLastError = fallback == ESerialError::Io ? ESerialError::HungUp : fallback;
         break;
     default:
         m_nLastError = fallback;
@@ -105,7 +105,7 @@ void CSerialPort::TakeSystemError(SerialError fallback)
 bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 {
     Close();
-    m_nLastError = SerialError::None;
+    m_nLastError = ESerialError::None;
     m_strLastError.clear();
 
     // A bare port name ("COM12") is reached through the device namespace, since
@@ -117,11 +117,11 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
         CreateFileW(Widen(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
     {
-        TakeSystemError(SerialError::Other);
+        TakeSystemError(ESerialError::Other);
         return false;
     }
 
-    auto fail = [&](SerialError kind)
+    auto fail = [&](ESerialError kind)
     {
         TakeSystemError(kind);
         CloseHandle(port);
@@ -130,7 +130,7 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     DCB settings{};
     settings.DCBlength = sizeof settings;
     if (!GetCommState(port, &settings))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     // Every field that can stop or change the bytes is set: a driver may keep CTS or
     // DSR flow control (a write then waits for a line the box never raises) or
     // abort-on-error (one line error then fails every later call) from a program
@@ -153,17 +153,17 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     settings.fRtsControl = RTS_CONTROL_DISABLE;
     settings.fAbortOnError = FALSE;
     if (!SetCommState(port, &settings))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
 
     // The events are not waited for anywhere; the mask is part of the port's set-up.
     if (!SetCommMask(port, EV_RXCHAR | EV_TXEMPTY))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     // Without our time-outs a read could wait for ever.
     if (!SetPortTimeouts(port, timeouts))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     // Bytes left from before the opening belong to no request of ours.
     if (!PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR))
-        return fail(SerialError::Settings);
+        return fail(ESerialError::Settings);
     DWORD errors = 0;
     ClearCommError(port, &errors, nullptr);
 
@@ -193,54 +193,36 @@ bool CSerialPort::IsOpen() const
     return m_pImpl->hPort != INVALID_HANDLE_VALUE;
 }
 
-bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, bool endAtFrame,
-                       const std::atomic<bool>* cancel)
+bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
+                       const std::atomic<bool>& stop)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
     if (port == INVALID_HANDLE_VALUE)
     {
         SetLastError(ERROR_INVALID_HANDLE);
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
         return false;
     }
-    if (cancel && cancel->load())
+    if (stop.load())
         return true;
     const CPortTimeouts& t = m_pImpl->timeouts;
     const DWORD wanted = DWORD(std::min<std::size_t>(maximum, MAXDWORD));
 
-    if (!endAtFrame && !cancel)
-    {
-        // One call under the port's own time-outs; a line error is cleared and the
-        // read goes on once for the rest.
-        BOOL ok = FALSE;
-        for (int attempt = 0; attempt < 2 && count < wanted; ++attempt)
-        {
-            DWORD got = 0;
-            ok = ReadFile(port, buffer + count, wanted - DWORD(count), &got, nullptr);
-            count += got;
-            if (ok || !ClearLineError(port))
-                break;
-        }
-        if (!ok)
-            TakeSystemError(SerialError::Io);
-        return ok != FALSE;
-    }
-
-    // The same time-outs kept here, with calls that each wait at most a short slice
-    // for the next bytes, so that a cancel request and a whole frame are seen between
+    // The port's time-outs are kept here, with calls that each wait at most a short
+    // slice for the next bytes, so that a stop and a whole message are seen between
     // them. Bytes that follow a whole frame within the tail still belong to the read.
     // Each call asks only for the bytes already queued, or for one byte when none
     // are: such a call ends as soon as it is satisfied on every driver. (An interval
     // and a multiplier of MAXDWORD should end a call at its first byte too, but Wine
     // ignores that and waits out the whole slice, about 20 ms lost per reply.)
-    CReadDeadlines deadlines(t, wanted, endAtFrame);
+    CReadDeadlines deadlines(t, wanted, endRule);
     COMMTIMEOUTS sliced = MakeTimeouts(MAXDWORD, MAXDWORD, 0);
     BOOL ok = TRUE;
     while (count < wanted)
     {
         const int left = deadlines.MillisecondsLeft(buffer, count);
-        if (left <= 0 || (cancel && cancel->load()))
+        if (left <= 0 || stop.load())
             break;
         // A port that cannot tell its input queue is gone (a pulled cable; under Wine a
         // pseudo-terminal whose other end hung up, whose reads bring nothing and no
@@ -283,43 +265,29 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         }
     }
     if (!ok)
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
     if (!SetPortTimeouts(port, t) && ok)
     {
-        TakeSystemError(SerialError::Settings);
+        TakeSystemError(ESerialError::Settings);
         ok = FALSE;
     }
     return ok != FALSE;
 }
 
 bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& count,
-                        const std::atomic<bool>* cancel)
+                        const std::atomic<bool>& stop)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
     if (port == INVALID_HANDLE_VALUE)
     {
         SetLastError(ERROR_INVALID_HANDLE);
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
         return false;
     }
-    if (!cancel)
-    {
-        DWORD written = 0;
-        BOOL ok = WriteFile(port, data, DWORD(std::min<std::size_t>(length, MAXDWORD)), &written, nullptr);
-        count = written;
-        if (!ok)
-        {
-            ClearLineError(port);
-            TakeSystemError(SerialError::Io);
-        }
-        return ok != FALSE;
-    }
-
-    // A write that may be cancelled goes out in calls of at most nWriteCallBytes, each
-    // with a time-out of its line time with room to spare plus a short slice, and is
-    // continued until the bytes are out, so that a line that does not take them is
-    // left soon after the cancel flag is set. A call that ran out of time ends with
+    // A write goes out in calls of at most nWriteCallBytes, each with a time-out of
+    // its line time with room to spare plus a short slice, and is continued until the
+    // bytes are out, so that a line that does not take them is left soon after a stop. A call that ran out of time ends with
     // fewer bytes written, or on some drivers with a time-out error; either way the
     // next call goes on with the rest.
     const CPortTimeouts& t = m_pImpl->timeouts;
@@ -329,7 +297,7 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
     BOOL ok = SetCommTimeouts(port, &sliced);
     while (ok && count < length)
     {
-        if (cancel->load())
+        if (stop.load())
         {
             m_pImpl->bWriteCut = true;
             break;
@@ -345,10 +313,10 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
         }
     }
     if (!ok)
-        TakeSystemError(SerialError::Io);
+        TakeSystemError(ESerialError::Io);
     if (!SetPortTimeouts(port, t) && ok)
     {
-        TakeSystemError(SerialError::Settings);
+        TakeSystemError(ESerialError::Settings);
         ok = FALSE;
     }
     return ok != FALSE;

@@ -10,9 +10,9 @@
 namespace corvalin::platform
 {
 
-bool IsTerminal(StdStream stream)
+bool IsTerminal(EStdStream stream)
 {
-    return _isatty(_fileno(stream == StdStream::Input ? stdin : stderr)) != 0;
+    return _isatty(_fileno(stream == EStdStream::Input ? stdin : stderr)) != 0;
 }
 
 bool WaitForInput(int milliseconds)

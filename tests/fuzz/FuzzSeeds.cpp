@@ -132,10 +132,10 @@ void WriteDocumentSeeds(const std::filesystem::path& dir)
     const corvalin::CUpdateRecord described = corvalin::DescribeImage("fw, \"new\".img", "Product A", image);
     std::filesystem::create_directories(dir / "record");
     const std::pair<const char*, std::string> lines[] = {
-        {"complete", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, port, "Update complete", 71.4, 0))},
+        {"complete", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, port, "Update complete", true, 71.4, 0))},
         {"silent", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, corvalin::CPortRecord{},
                                                                    "Cannot communicate, try to replug the USB",
-                                                                   std::nullopt, 1800000000))},
+                                                                   false, std::nullopt, 1800000000))},
     };
     for (const auto& [name, line] : lines)
         WriteFileBytes(dir / "record" / name, Bytes(line.begin(), line.end()));

@@ -2,7 +2,7 @@
 // product scan) or else as a bare image; then every listed product is chosen, by
 // its list entry and by its name. The bytes live in a memory file, opened by path.
 
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -32,18 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         std::abort();
     const std::filesystem::path path = "/proc/self/fd/" + std::to_string(fd);
 
-    CUpdater updater;
-    const CBundleOpenOutcome opened = OpenBundleOrImageFile(updater, path, 0, {});
+    CImageHolder holder;
+    const CBundleOpenOutcome opened = OpenBundleOrImageFile(holder, path, 0, {});
     if (!opened.m_bIsBundle && !opened.m_products.empty())
         std::abort();
     for (const CBundleProduct& product : opened.m_products)
     {
         // A listed member loads again, and it is the product the scan accepted.
-        const CProductSelectOutcome chosen = SelectBundleProduct(updater, path, product, 0);
-        if (chosen.m_nResult != ProductLoad::Loaded ||
-            GetHardwareCode(updater.Header()) != kBundleHardwareCode)
+        const CProductSelectOutcome chosen = SelectBundleProduct(holder, path, product, 0);
+        if (chosen.m_nResult != EProductLoad::Loaded ||
+            GetHardwareCode(holder.Header()) != kBundleHardwareCode)
             std::abort();
-        SelectBundleProductByName(updater, path, product.m_strName, 1);
+        SelectBundleProductByName(holder, path, product.m_strName, 1);
     }
     return 0;
 }

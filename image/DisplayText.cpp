@@ -1,4 +1,4 @@
-#include "gui/model/DisplayText.h"
+#include "image/DisplayText.h"
 
 #include <cstdint>
 

@@ -15,8 +15,8 @@
 // image the image-loaded flag drops to 0: "Update" and storing wait for a product.
 // A scan that hands nothing to the loader keeps the held image and the flag.
 
-#include "device/Updater.h"
 #include "image/FirmwareImage.h"
+#include "image/ImageHolder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -33,8 +33,8 @@ constexpr uint32_t kBundleHardwareCode = 0x00010000u;
 // A member declared larger than the largest acceptable image is never allocated.
 constexpr uint64_t kMaxBundleMemberSize = uint64_t(kHeaderSize) + kMaxBodySize;
 
-// The IR code hand-off run at the end of every opening; it works on the updater's
-// held image. Empty when there is none (corvalin-cli).
+// The IR code hand-off run at the end of every opening; it works on the holder's
+// image. Empty when there is none (corvalin-cli).
 using IrHandOffFn = std::function<void()>;
 
 // One entry of the product list: the name it shows and the exact member it came
@@ -57,13 +57,13 @@ struct CBundleOpenOutcome
 
 // The steps of the "..." button after the file dialog returned `path`: opens it as
 // a bundle and lists its products, or loads it as a bare image file; status texts go
-// to the updater's status line. `imageLoaded` is the window's flag before the call.
+// to the holder's status line. `imageLoaded` is the window's flag before the call.
 // Runs `irHandOff` last. The window then puts the path into the bundle-path box,
 // applies the outcome, refreshes "Update" and rebuilds the parameter list.
-CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path,
+CBundleOpenOutcome OpenBundleOrImageFile(IImageHolder& holder, const std::filesystem::path& path,
                                          int imageLoaded, const IrHandOffFn& irHandOff);
 
-enum class ProductLoad
+enum class EProductLoad
 {
     Loaded,           // the product's image is held and accepted
     Refused,          // the image loader refused it (its own status text says why)
@@ -75,7 +75,7 @@ enum class ProductLoad
 
 struct CProductSelectOutcome
 {
-    ProductLoad m_nResult = ProductLoad::NotFound;
+    EProductLoad m_nResult = EProductLoad::NotFound;
     int m_bImageLoaded = 0;        // the window's image-loaded flag from now on
     bool m_bRefreshWindow = false; // rebuild the parameter list: a product was loaded
 };
@@ -85,13 +85,13 @@ struct CProductSelectOutcome
 // runs). Choosing the same product again reloads it, discarding edits. When the
 // member is gone or cannot be read, the status line says "Unable to load bundle" and
 // no image counts as loaded.
-CProductSelectOutcome SelectBundleProduct(CUpdater& updater, const std::filesystem::path& bundlePath,
+CProductSelectOutcome SelectBundleProduct(IImageHolder& holder, const std::filesystem::path& bundlePath,
                                           const CBundleProduct& product, int imageLoaded);
 
 // A product named by text (corvalin-cli's --product NAME): the member stored under
 // exactly NAME, else the one listed product whose listed or stored name is NAME with
 // ASCII letter case ignored. Then loaded as SelectBundleProduct does.
-CProductSelectOutcome SelectBundleProductByName(CUpdater& updater, const std::filesystem::path& bundlePath,
+CProductSelectOutcome SelectBundleProductByName(IImageHolder& holder, const std::filesystem::path& bundlePath,
                                                 const std::string& name, int imageLoaded);
 
 } // namespace corvalin

@@ -1,4 +1,4 @@
-#include "gui/model/BundleLoader.h"
+#include "image/BundleLoader.h"
 
 #include "image/BundleArchive.h"
 
@@ -32,7 +32,7 @@ std::unique_ptr<uint8_t[]> TakeMember(BundleArchive& archive, int index, uint64_
     if (size > kMaxBundleMemberSize)
         return nullptr;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size == 0 ? 1 : std::size_t(size)]);
-    if (!buffer || archive.ExtractToMemory(index, buffer.get(), size) != kArchiveOk)
+    if (!buffer || archive.ExtractToMemory(index, buffer.get(), size) != EArchiveResult::Ok)
         return nullptr;
     return buffer;
 }
@@ -47,7 +47,7 @@ std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
     for (int i = 0; i < count; ++i)
     {
         CArchiveEntry entry;
-        if (archive.GetEntry(i, entry) != kArchiveOk ||
+        if (archive.GetEntry(i, entry) != EArchiveResult::Ok ||
             entry.m_strName.find(kCandidateMark) == std::string::npos)
             continue;
         std::unique_ptr<uint8_t[]> buffer = TakeMember(archive, i, entry.m_nSize);
@@ -64,9 +64,9 @@ std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
     return products;
 }
 
-// Hands every candidate to the updater's image loader and lists the accepted products.
+// Hands every candidate to the holder's image loader and lists the accepted products.
 // Tells whether the held image was replaced on the way.
-std::vector<CBundleProduct> ScanProducts(CUpdater& updater, BundleArchive& archive, bool& heldImageReplaced)
+std::vector<CBundleProduct> ScanProducts(IImageHolder& holder, BundleArchive& archive, bool& heldImageReplaced)
 {
     heldImageReplaced = false;
     return ListProducts(archive,
@@ -74,11 +74,11 @@ std::vector<CBundleProduct> ScanProducts(CUpdater& updater, BundleArchive& archi
                         {
                             // The loader either keeps the held body or puts a freshly allocated one in
                             // its place while the old one still lives, so a new address means a new image.
-                            const uint8_t* bodyBefore = updater.Image().Body();
-                            int accepted = updater.LoadImageBuffer(bytes, size);
-                            if (updater.Image().Body() != bodyBefore)
+                            const uint8_t* bodyBefore = holder.Image().Body();
+                            int accepted = holder.LoadImageBuffer(bytes, size);
+                            if (holder.Image().Body() != bodyBefore)
                                 heldImageReplaced = true;
-                            return accepted == 1 && GetHardwareCode(updater.Header()) == kBundleHardwareCode;
+                            return accepted == 1 && GetHardwareCode(holder.Image().Header()) == kBundleHardwareCode;
                         });
 }
 
@@ -96,15 +96,15 @@ std::vector<CBundleProduct> ListProductsQuietly(BundleArchive& archive)
 }
 
 // Opens the bundle for a product choice; "Unable to load bundle" when it cannot.
-bool OpenForChoice(CUpdater& updater, BundleArchive& archive, const std::filesystem::path& bundlePath,
+bool OpenForChoice(IImageHolder& holder, BundleArchive& archive, const std::filesystem::path& bundlePath,
                    CProductSelectOutcome& outcome)
 {
-    bool opened = archive.Open(bundlePath) == kArchiveOk;
-    updater.SetStatus(kLoadingBundle);
+    bool opened = archive.Open(bundlePath) == EArchiveResult::Ok;
+    holder.SetStatus(kLoadingBundle);
     if (!opened)
     {
-        updater.SetStatus(kUnableToLoadBundle);
-        outcome.m_nResult = ProductLoad::CannotOpenBundle;
+        holder.SetStatus(kUnableToLoadBundle);
+        outcome.m_nResult = EProductLoad::CannotOpenBundle;
         outcome.m_bImageLoaded = 0;
     }
     return opened;
@@ -112,47 +112,47 @@ bool OpenForChoice(CUpdater& updater, BundleArchive& archive, const std::filesys
 
 // Ends a choice that found no member to load: no image counts as loaded any more,
 // since the held one is not the product the list now shows.
-void FailChoice(CUpdater& updater, ProductLoad result, CProductSelectOutcome& outcome)
+void FailChoice(IImageHolder& holder, EProductLoad result, CProductSelectOutcome& outcome)
 {
-    updater.SetStatus(kUnableToLoadBundle);
+    holder.SetStatus(kUnableToLoadBundle);
     outcome.m_nResult = result;
     outcome.m_bImageLoaded = 0;
 }
 
 // Loads member `index` as the chosen product's image.
-void LoadChosenMember(CUpdater& updater, BundleArchive& archive, int index, CProductSelectOutcome& outcome)
+void LoadChosenMember(IImageHolder& holder, BundleArchive& archive, int index, CProductSelectOutcome& outcome)
 {
     CArchiveEntry entry;
     std::unique_ptr<uint8_t[]> buffer;
-    if (archive.GetEntry(index, entry) == kArchiveOk)
+    if (archive.GetEntry(index, entry) == EArchiveResult::Ok)
         buffer = TakeMember(archive, index, entry.m_nSize);
     if (!buffer)
     {
-        FailChoice(updater, ProductLoad::Unreadable, outcome);
+        FailChoice(holder, EProductLoad::Unreadable, outcome);
         return;
     }
-    outcome.m_bImageLoaded = updater.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
-    outcome.m_nResult = outcome.m_bImageLoaded ? ProductLoad::Loaded : ProductLoad::Refused;
+    outcome.m_bImageLoaded = holder.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
+    outcome.m_nResult = outcome.m_bImageLoaded ? EProductLoad::Loaded : EProductLoad::Refused;
     outcome.m_bRefreshWindow = outcome.m_bImageLoaded != 0;
 }
 
 } // namespace
 
-CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesystem::path& path,
+CBundleOpenOutcome OpenBundleOrImageFile(IImageHolder& holder, const std::filesystem::path& path,
                                          int imageLoaded, const IrHandOffFn& irHandOff)
 {
     CBundleOpenOutcome outcome;
     outcome.m_bImageLoaded = imageLoaded;
 
     BundleArchive archive;
-    bool isArchive = archive.Open(path) == kArchiveOk;
-    updater.SetStatus(kLoadingBundle);
+    bool isArchive = archive.Open(path) == EArchiveResult::Ok;
+    holder.SetStatus(kLoadingBundle);
 
     if (!isArchive)
     {
         outcome.m_bProductListEnabled = false;
-        outcome.m_bImageLoaded = updater.LoadImageFile(path);
-        updater.SetStatus(outcome.m_bImageLoaded == 1 ? kLoadedUpdateFile : kWrongImageFile);
+        outcome.m_bImageLoaded = holder.LoadImageFile(path);
+        holder.SetStatus(outcome.m_bImageLoaded == 1 ? kLoadedUpdateFile : kWrongImageFile);
     }
     else
     {
@@ -160,19 +160,19 @@ CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesyste
         outcome.m_bProductListEnabled = true;
         int markerIndex = 0;
         CArchiveEntry marker;
-        if (archive.FindEntry(kMarkerName, true, markerIndex, marker) == kArchiveOk)
+        if (archive.FindEntry(kMarkerName, true, markerIndex, marker) == EArchiveResult::Ok)
         {
             bool heldImageReplaced = false;
-            outcome.m_products = ScanProducts(updater, archive, heldImageReplaced);
+            outcome.m_products = ScanProducts(holder, archive, heldImageReplaced);
             if (heldImageReplaced)
                 outcome.m_bImageLoaded = 0;
         }
         if (!outcome.m_products.empty())
-            updater.SetStatus(kBundleLoaded);
+            holder.SetStatus(kBundleLoaded);
         else
         {
             outcome.m_bProductListEnabled = false;
-            updater.SetStatus(kWrongBundleFile);
+            holder.SetStatus(kWrongBundleFile);
         }
         archive.Close();
     }
@@ -182,43 +182,43 @@ CBundleOpenOutcome OpenBundleOrImageFile(CUpdater& updater, const std::filesyste
     return outcome;
 }
 
-CProductSelectOutcome SelectBundleProduct(CUpdater& updater, const std::filesystem::path& bundlePath,
+CProductSelectOutcome SelectBundleProduct(IImageHolder& holder, const std::filesystem::path& bundlePath,
                                           const CBundleProduct& product, int imageLoaded)
 {
     CProductSelectOutcome outcome;
     outcome.m_bImageLoaded = imageLoaded;
     BundleArchive archive;
-    if (!OpenForChoice(updater, archive, bundlePath, outcome))
+    if (!OpenForChoice(holder, archive, bundlePath, outcome))
         return outcome;
 
     // The member the entry came from; should the file have changed since it was
     // listed, the first member still stored under exactly that name.
     int index = product.m_nIndex;
     CArchiveEntry entry;
-    if (archive.GetEntry(index, entry) != kArchiveOk || entry.m_strStoredName != product.m_strStoredName)
+    if (archive.GetEntry(index, entry) != EArchiveResult::Ok || entry.m_strStoredName != product.m_strStoredName)
     {
-        if (archive.FindEntry(product.m_strStoredName, false, index, entry) != kArchiveOk)
+        if (archive.FindEntry(product.m_strStoredName, false, index, entry) != EArchiveResult::Ok)
         {
-            FailChoice(updater, ProductLoad::NotFound, outcome);
+            FailChoice(holder, EProductLoad::NotFound, outcome);
             return outcome;
         }
     }
-    LoadChosenMember(updater, archive, index, outcome);
+    LoadChosenMember(holder, archive, index, outcome);
     return outcome;
 }
 
-CProductSelectOutcome SelectBundleProductByName(CUpdater& updater, const std::filesystem::path& bundlePath,
+CProductSelectOutcome SelectBundleProductByName(IImageHolder& holder, const std::filesystem::path& bundlePath,
                                                 const std::string& name, int imageLoaded)
 {
     CProductSelectOutcome outcome;
     outcome.m_bImageLoaded = imageLoaded;
     BundleArchive archive;
-    if (!OpenForChoice(updater, archive, bundlePath, outcome))
+    if (!OpenForChoice(holder, archive, bundlePath, outcome))
         return outcome;
 
     int index = -1;
     CArchiveEntry entry;
-    if (archive.FindEntry(name, false, index, entry) != kArchiveOk)
+    if (archive.FindEntry(name, false, index, entry) != EArchiveResult::Ok)
     {
         std::vector<CBundleProduct> matches;
         for (const CBundleProduct& product : ListProductsQuietly(archive))
@@ -227,12 +227,12 @@ CProductSelectOutcome SelectBundleProductByName(CUpdater& updater, const std::fi
                 matches.push_back(product);
         if (matches.size() != 1)
         {
-            FailChoice(updater, matches.empty() ? ProductLoad::NotFound : ProductLoad::Ambiguous, outcome);
+            FailChoice(holder, matches.empty() ? EProductLoad::NotFound : EProductLoad::Ambiguous, outcome);
             return outcome;
         }
         index = matches.front().m_nIndex;
     }
-    LoadChosenMember(updater, archive, index, outcome);
+    LoadChosenMember(holder, archive, index, outcome);
     return outcome;
 }
 

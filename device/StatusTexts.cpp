@@ -1,0 +1,116 @@
+#include "device/StatusTexts.h"
+
+#include <cstdio>
+
+namespace corvalin
+{
+
+const char* StatusText(EStatusText text)
+{
+    switch (text)
+    {
+    case EStatusText::ImageNotLoaded:
+        return "Image was not loaded";
+    case EStatusText::WaitForUpdate:
+        return "Wait for previous update to finish";
+    case EStatusText::UnableToOpen:
+        return "Unable to open the device";
+    case EStatusText::NoDevice:
+        return "No device found";
+    case EStatusText::CannotFindDevice:
+        return "Cannot find device";
+    case EStatusText::NotConnected:
+        return "Not connected";
+    case EStatusText::CannotCommunicate:
+        return "Cannot communicate, try to replug the USB";
+    case EStatusText::WrongIndex:
+        return "Wrong index";
+    case EStatusText::SendInit:
+        return "Send INIT";
+    case EStatusText::StartXfer:
+        return "Start XFER";
+    case EStatusText::SendPrep:
+        return "Send PREP";
+    case EStatusText::SendClose:
+        return "Send CLOSE";
+    case EStatusText::UpdateComplete:
+        return "Update complete";
+    case EStatusText::NotCompatible:
+        return "Error: The image file is not compatible with the hardware";
+    case EStatusText::FastTransferOff:
+        return "Late reply bytes, fast transfer off";
+    case EStatusText::StoppedBeforeStart:
+        return "Stopped before the update started";
+    }
+    return "";
+}
+
+namespace
+{
+
+const char* StepName(EUpdateStep step)
+{
+    switch (step)
+    {
+    case EUpdateStep::Init:
+        return "INIT";
+    case EUpdateStep::Xfer:
+        return "XFER";
+    case EUpdateStep::Prep:
+        return "PREP";
+    case EUpdateStep::Close:
+        return "CLOSE";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string RestartingText(EExchangeResult result)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Restarting to BootLoader: %d", int(result));
+    return text;
+}
+
+std::string StepFailedText(EUpdateStep step, EExchangeResult result)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%s Failed: %d", StepName(step), int(result));
+    return text;
+}
+
+std::string OutcomeText(const CUpdateOutcome& outcome)
+{
+    if (outcome.bCompleted)
+        return StatusText(EStatusText::UpdateComplete);
+    if (outcome.bStopped)
+    {
+        if (outcome.step == EUpdateStep::Init)
+            return StatusText(EStatusText::StoppedBeforeStart);
+        return "Stopped at block " + std::to_string(outcome.nBlocksSent) + " of " +
+               std::to_string(outcome.nBlocksTotal);
+    }
+    return StepFailedText(outcome.step, outcome.result);
+}
+
+std::string StartResultText(EStartResult result)
+{
+    switch (result)
+    {
+    case EStartResult::NoImage:
+        return StatusText(EStatusText::ImageNotLoaded);
+    case EStartResult::NoDevice:
+        return StatusText(EStatusText::NoDevice);
+    case EStartResult::Busy:
+        return StatusText(EStatusText::WaitForUpdate);
+    case EStartResult::CannotOpen:
+        return StatusText(EStatusText::UnableToOpen);
+    case EStartResult::Started:
+    case EStartResult::Stopped:
+        break;
+    }
+    return "";
+}
+
+} // namespace corvalin
