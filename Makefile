@@ -15,17 +15,20 @@ DEMO_DIR := build/demo
 
 FUZZ_SMOKE_SECONDS ?= 20
 FUZZ_SECONDS ?= 600
-FUZZ_TARGETS := fuzz_ccf_reader fuzz_ir_decoder fuzz_image_buffer fuzz_bundle_reader fuzz_settings_document \
-                fuzz_update_record corvalin-fuzz-seeds
 
 .PHONY: all deps configure build build-asan build-fuzz test test-default test-asan test-fuzz fuzz demo bench clean \
 	package test-package bench-cold-start bench-windows bench-windows-window windows-deps build-windows package-windows windows test-windows
 
 all: build
 
-deps:
+# The package installers run once, and again only when their lists change.
+DEPS_STAMP := build/.deps-installed
+deps: $(DEPS_STAMP)
+
+$(DEPS_STAMP): tools/install-deps.sh tools/install-deps-windows.sh tools/apt-install-missing.sh
 	@./tools/install-deps.sh
 	@./tools/install-deps-windows.sh
+	@mkdir -p build && touch $@
 
 build/default/build.ninja: CMakeLists.txt CMakePresets.json
 	cmake --preset default
@@ -58,7 +61,7 @@ build-asan: deps build/asan/build.ninja
 	cmake --build --preset asan -j $(JOBS)
 
 build-fuzz: deps build/fuzz/build.ninja
-	cmake --build --preset fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	cmake --build --preset fuzz -j $(JOBS) --target corvalin-fuzz
 
 test-default: build
 	ctest --preset default -j $(JOBS)

@@ -6,8 +6,9 @@ build=${1:-build/fuzz}
 seconds=${2:-20}
 "$build/tests/fuzz/corvalin-fuzz-seeds" "$build/seeds"
 status=0
-for target in ccf_reader:ccf ir_decoder:ir image_buffer:image bundle_reader:bundle settings_document:settings \
-    update_record:record; do
+# Each line of targets.txt (written by tests/fuzz/CMakeLists.txt) is TARGET:SEEDS.
+while IFS= read -r target; do
+    [ -n "$target" ] || continue
     name=${target%%:*}
     seeds=${target##*:}
     corpus="$build/corpus/$name"
@@ -17,10 +18,10 @@ for target in ccf_reader:ccf ir_decoder:ir image_buffer:image bundle_reader:bund
     if [ "$name" = ccf_reader ]; then limits=(-max_len=65536); fi
     echo "== fuzz_$name for ${seconds}s"
     if ! "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "${limits[@]}" \
-        -artifact_prefix="$build/crashes/$name-" "$corpus" "$build/seeds/$seeds" \
+        -artifact_prefix="$build/crashes/$name-" "$corpus" "$build/seeds/$seeds" </dev/null \
         2> "$build/fuzz_$name.log"; then
         status=1
     fi
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|ERROR|SUMMARY' "$build/fuzz_$name.log" || true
-done
+done < "$build/tests/fuzz/targets.txt"
 exit $status
