@@ -69,11 +69,11 @@ set(CPACK_NSIS_DELETE_ICONS_EXTRA "${delete}")
 include(CPack)
 
 # The installer under Wine (tests/windows/installer-test.sh); `make windows` makes the
-# packages before it runs the tests. The Linux programs are the default preset's.
+# packages before it runs the tests. The Linux programs come from CORVALIN_LINUX_BUILD.
 if(CORVALIN_BUILD_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
   list(GET CMAKE_CROSSCOMPILING_EMULATOR -1 prefix)
-  set(CORVALIN_LINUX_CLI "${CMAKE_SOURCE_DIR}/build/default/corvalin-cli" CACHE FILEPATH
-      "The Linux corvalin-cli whose parameter list the installed program must print")
+  # The Linux corvalin-cli, whose parameter list the installed program must print.
+  set(CORVALIN_LINUX_CLI "${CORVALIN_LINUX_BUILD}/corvalin-cli")
   add_test(NAME WindowsInstaller
     COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/installer-test.sh ${prefix}
             ${CMAKE_BINARY_DIR}/${CORVALIN_PACKAGE_NAME}-setup.exe $<TARGET_FILE:corvalin-cli>
