@@ -1,6 +1,7 @@
 #include "cli/DeviceSupport.h"
 
 #include "cli/CliSupport.h"
+#include "device/BoxProbe.h"
 #include "device/StatusTexts.h"
 #include "platform/DeviceHints.h"
 #include "platform/FileIo.h"
@@ -9,7 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <thread>
+#include <optional>
 
 namespace corvalin::cli
 {
@@ -44,22 +45,17 @@ bool FindBox(CUpdater& updater, CStderrStatus& status, const std::atomic<bool>* 
     {
         // The probe may take about 20 s with a silent box; it runs on a thread of its
         // own so that an interrupt, which only sets a flag, can stop it.
-        std::atomic<bool> done{false};
-        std::thread probe(
-            [&]
-            {
-                entries = updater.FindDevice();
-                done.store(true);
-            });
-        while (!done.load())
+        CBoxProbe probe(updater);
+        probe.Start(platform::kFirstBridgeDevice);
+        std::optional<int> found;
+        while (!(found = probe.Wait(std::chrono::milliseconds(kWatchStepMs))))
         {
             if (interrupted->load())
                 updater.RequestStop();
-            std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
         }
-        probe.join();
         if (interrupted->load())
             return false;
+        entries = *found;
     }
     if (entries > 0)
         return true;

@@ -1,5 +1,6 @@
 #include "device/Station.h"
 
+#include "device/BoxProbe.h"
 #include "device/PresenceTiming.h"
 #include "device/StatusTexts.h"
 #include "device/Updater.h"
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
-#include <thread>
 
 namespace corvalin
 {
@@ -32,8 +32,7 @@ public:
     ~CBridge() override
     {
         m_updater.RequestStop();
-        if (m_probe.joinable())
-            m_probe.join();
+        m_probe.Join();
     }
 
     // Loads the image (before the controls are attached, so its texts are no turn's),
@@ -44,10 +43,7 @@ public:
         m_updater.LoadImageBuffer(image.data(), image.size());
         m_updater.AttachControls(this, this, this);
         SetState(EStationState::Probing);
-        m_probe = std::thread([this] {
-            m_nEntries = m_updater.FindDeviceAt(Slot().strDevice);
-            m_bProbed.store(true);
-        });
+        m_probe.Start(Slot().strDevice);
     }
 
     void SetText(const std::string& text) override
@@ -117,10 +113,8 @@ public:
     }
 
     CUpdater m_updater;
-    std::thread m_probe;
-    std::atomic<bool> m_bProbed{false};
+    CBoxProbe m_probe{m_updater};
     std::atomic<bool> m_bMessage{false};
-    int m_nEntries = 0;     // written by the probe thread before m_bProbed
     int m_nLooks = 0;       // looks in a row that saw the bridge
     bool m_bSeen = false;   // seen by the current look
 
@@ -182,10 +176,11 @@ void CStation::Advance(CBridge& bridge)
     {
     case EStationState::Probing:
     {
-        if (!bridge.m_bProbed.load())
+        const std::optional<int> entries = bridge.m_probe.Wait(std::chrono::milliseconds(0));
+        if (!entries)
             return;
-        bridge.m_probe.join();
-        if (bridge.m_nEntries <= 0 || m_bStopped)
+        bridge.m_probe.Join();
+        if (*entries <= 0 || m_bStopped)
         {
             bridge.m_updater.ClosePort();
             // A port that would not open has its text already, and gets a hint; a box
@@ -197,7 +192,7 @@ void CStation::Advance(CBridge& bridge)
                                                         bridge.m_updater.LastPortErrorText()));
             else
                 bridge.SetText(StatusText(EStatusText::CannotCommunicate));
-            if (bridge.m_nEntries > 0)
+            if (*entries > 0)
                 bridge.SetEntry(bridge.m_updater.GetPortEntry(0), bridge.m_updater.GetPortRecord(0));
             Finish(bridge);
             return;

@@ -189,17 +189,15 @@ void CMainDialogModel::ShowDeviceHint(const std::string& hint)
 
 void CMainDialogModel::StartProbe()
 {
-    JoinProbe();
     m_bProbing = true;
     const int generation = m_nProbeGeneration;
-    m_probeThread = std::thread(
-        [this, generation]
-        {
-            const int entries = m_updater.FindDevice();
-            const std::string entry = entries > 0 ? m_updater.GetPortEntry(0) : std::string();
-            // The destructor joins this thread before the model goes.
-            Post([this, generation, entries, entry] { OnProbeDone(generation, entries, entry); });
-        });
+    m_probe.Start(platform::kFirstBridgeDevice,
+                  [this, generation](int entries)
+                  {
+                      const std::string entry = entries > 0 ? m_updater.GetPortEntry(0) : std::string();
+                      // The destructor joins the probe before the model goes.
+                      Post([this, generation, entries, entry] { OnProbeDone(generation, entries, entry); });
+                  });
 }
 
 void CMainDialogModel::OnProbeDone(int generation, int entries, const std::string& entry)
@@ -225,8 +223,7 @@ void CMainDialogModel::OnProbeDone(int generation, int entries, const std::strin
 
 void CMainDialogModel::JoinProbe()
 {
-    if (m_probeThread.joinable())
-        m_probeThread.join();
+    m_probe.Join();
 }
 
 void CMainDialogModel::RebuildParameterList()

@@ -8,6 +8,7 @@
 // The probe runs on a thread of its own and the update on the worker's; what they
 // report reaches the view on the window's thread, in the order it was set.
 
+#include "device/BoxProbe.h"
 #include "device/LinkTiming.h"
 #include "device/UpdateRecord.h"
 #include "device/Updater.h"
@@ -143,7 +144,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
 
     // The probe in flight. A result whose generation is not the current one belongs
     // to a bridge that was pulled out meanwhile and is dropped.
-    std::thread m_probeThread;
+    CBoxProbe m_probe{m_updater};
     bool m_bProbing = false;
     int m_nProbeGeneration = 0;
 

@@ -1,0 +1,40 @@
+#include "device/BoxProbe.h"
+
+namespace corvalin
+{
+
+void CBoxProbe::Start(const std::string& driverDevice, std::function<void(int)> onDone)
+{
+    Join();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_entries.reset();
+    }
+    m_thread = std::thread(
+        [this, driverDevice, onDone = std::move(onDone)]
+        {
+            const int entries = m_updater.FindDeviceAt(driverDevice);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_entries = entries;
+            }
+            m_ended.notify_all();
+            if (onDone)
+                onDone(entries);
+        });
+}
+
+std::optional<int> CBoxProbe::Wait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_ended.wait_for(lock, timeout, [this] { return m_entries.has_value(); });
+    return m_entries;
+}
+
+void CBoxProbe::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+} // namespace corvalin
