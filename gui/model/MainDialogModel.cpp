@@ -133,7 +133,13 @@ void CMainDialogModel::ShowMessage(const std::string& text)
 {
     // Not waited for: the window's thread goes on serving the status line and the bar
     // while the worker waits for the user.
-    Post([this, text] { m_view.OpenNotice(text); });
+    Post(
+        [this, text]
+        {
+            m_notices.push_back(text);
+            if (m_notices.size() == 1)
+                m_view.OpenNotice(text);
+        });
 }
 
 void CMainDialogModel::PlayCompletionSound(const std::atomic<bool>& stop)
@@ -143,7 +149,11 @@ void CMainDialogModel::PlayCompletionSound(const std::atomic<bool>& stop)
 
 void CMainDialogModel::OnNoticeClosed()
 {
+    if (!m_notices.empty())
+        m_notices.pop_front();
     m_updater.DismissMessage();
+    if (!m_notices.empty())
+        m_view.OpenNotice(m_notices.front());
 }
 
 void CMainDialogModel::RefreshUpdateButton()

@@ -19,6 +19,7 @@
 #include "params/ParameterTable.h"
 #include "platform/DeviceHints.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -71,7 +72,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     bool IsKeepingUpdateRecord() const { return m_recordFile.has_value(); }
     // "Update": the first device found.
     void OnUpdate();
-    // The user closed the box opened with OpenNotice.
+    // The user closed the box opened with OpenNotice; the next waiting notice opens.
     void OnNoticeClosed();
     // Every way of closing the window: the timer stops and the worker is asked to stop.
     void OnClose();
@@ -162,6 +163,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     CPortRecord m_pendingPort;
     mutable std::mutex m_workerTextMutex;
     std::string m_strWorkerText;
+
+    // The worker's notices not yet closed, the open one first; the view shows one at
+    // a time, so a second waits for the first to be closed.
+    std::deque<std::string> m_notices;
 };
 
 } // namespace corvalin

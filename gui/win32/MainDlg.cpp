@@ -21,8 +21,6 @@ constexpr UINT_PTR kPresenceTimer = 1;
 // A job of another thread: LPARAM is a heap std::function<void()> that the window
 // runs and deletes.
 constexpr UINT kRunJobMessage = WM_APP + 1;
-// The oldest waiting notice is shown.
-constexpr UINT kShowNoticeMessage = WM_APP + 2;
 // The context menu's "Fast transfer" entry.
 constexpr int kFastTransferCommand = 0x100;
 constexpr int kSaveSettingsCommand = 0x101;
@@ -71,7 +69,6 @@ BOOL CMainDlg::OnInitDialog()
     // Its border is drawn again, now without the style.
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    m_notices.clear();
     m_hDeviceTip = nullptr;
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
@@ -82,7 +79,6 @@ BOOL CMainDlg::OnInitDialog()
 void CMainDlg::DropModel()
 {
     m_pModel.reset();
-    m_notices.clear();
     // The worker and the probe are joined: nothing is posted after these.
     MSG msg;
     while (Handle() && PeekMessageW(&msg, Handle(), kRunJobMessage, kRunJobMessage, PM_REMOVE))
@@ -159,10 +155,6 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
         result = 0;
         return true;
     }
-    case kShowNoticeMessage:
-        ShowNextNotice();
-        result = 0;
-        return true;
     case WM_CONTEXTMENU:
         ShowContextMenu(lParam);
         result = 0;
@@ -341,22 +333,16 @@ void CMainDlg::ShowMessage(const std::string& text)
 
 void CMainDlg::OpenNotice(const std::string& text)
 {
-    // Shown from a message of its own, so this returns at once and the window goes on
-    // serving the status line and the bar while the worker waits for the user.
-    m_notices.push_back(FromUtf8(text));
-    PostMessageW(Handle(), kShowNoticeMessage, 0, 0);
-}
-
-void CMainDlg::ShowNextNotice()
-{
-    if (m_notices.empty())
-        return;
-    const std::wstring text = std::move(m_notices.front());
-    m_notices.pop_front();
-    MessageBoxW(Handle(), text.c_str(), kMessageCaption, MB_OK);
-    // The window may have been closed meanwhile, and the model with it.
-    if (m_pModel)
-        m_pModel->OnNoticeClosed();
+    // Shown from a posted job, so this returns at once and the window goes on serving
+    // the status line and the bar while the worker waits for the user.
+    PostToUiThread(
+        [this, shown = FromUtf8(text)]
+        {
+            MessageBoxW(Handle(), shown.c_str(), kMessageCaption, MB_OK);
+            // The window may have been closed meanwhile, and the model with it.
+            if (m_pModel)
+                m_pModel->OnNoticeClosed();
+        });
 }
 
 bool CMainDlg::RunValueEntry(CValueEntry& entry)

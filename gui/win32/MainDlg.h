@@ -11,7 +11,6 @@
 #include "gui/model/MainDialogView.h"
 #include "gui/win32/DialogWindow.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -63,7 +62,6 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     void PostToUiThread(std::function<void()> job) override;
 
     HWND ControlOf(EMainControl control) const { return Item(int(control)); }
-    void ShowNextNotice();
     void ShowContextMenu(LPARAM screenPoint);
     // Stops the worker and the probe and drops what they posted that has not run.
     void DropModel();
@@ -72,8 +70,6 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     CLinkTiming m_linkTiming;
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
-    // Notices waiting to be shown, the oldest first.
-    std::deque<std::wstring> m_notices;
     // The device field's tooltip, made with the first hint; it goes with the window.
     HWND m_hDeviceTip = nullptr;
     std::unique_ptr<CMainDialogModel> m_pModel;
