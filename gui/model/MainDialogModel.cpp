@@ -33,7 +33,7 @@ constexpr const char* kRecordNotWritten = " (the update record could not be writ
 
 std::string MainWindowTitle(const char* buildDate)
 {
-    return std::string("QUILTA Corvalin    ") + buildDate;
+    return std::string(kMainDialogCaption) + "    " + buildDate;
 }
 
 CMainDialogModel::CMainDialogModel(IMainDialogView& view, const CWindowTiming& timing,
@@ -154,6 +154,34 @@ void CMainDialogModel::OnNoticeClosed()
     m_updater.DismissMessage();
     if (!m_notices.empty())
         m_view.OpenNotice(m_notices.front());
+}
+
+std::vector<CMenuEntry> CMainDialogModel::ContextMenu() const
+{
+    return MainContextMenu(IsFastTransfer(), IsKeepingUpdateRecord());
+}
+
+void CMainDialogModel::OnMenuCommand(EMenuCommand command)
+{
+    switch (command)
+    {
+    case EMenuCommand::About:
+        m_view.ShowAbout();
+        break;
+    case EMenuCommand::FastTransfer:
+        // Held until the window closes and handed to the worker as it is.
+        SetFastTransfer(!IsFastTransfer());
+        break;
+    case EMenuCommand::SaveSettings:
+        SaveSettings();
+        break;
+    case EMenuCommand::LoadSettings:
+        LoadSettings();
+        break;
+    case EMenuCommand::KeepUpdateRecord:
+        KeepUpdateRecord();
+        break;
+    }
 }
 
 void CMainDialogModel::RefreshUpdateButton()

@@ -14,6 +14,7 @@
 #include "device/UpdaterControls.h"
 #include "gui/model/BundleLoader.h"
 #include "gui/model/JobQueue.h"
+#include "gui/model/MainDialogLayout.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
 #include "params/ParameterTable.h"
@@ -74,6 +75,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void OnUpdate();
     // The user closed the box opened with OpenNotice; the next waiting notice opens.
     void OnNoticeClosed();
+    // The context menu as it shows now.
+    std::vector<CMenuEntry> ContextMenu() const;
+    // An entry of the context menu was chosen.
+    void OnMenuCommand(EMenuCommand command);
     // Every way of closing the window: the timer stops and the worker is asked to stop.
     void OnClose();
     // "Fast transfer", held until the window closes.

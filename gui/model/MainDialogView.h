@@ -77,6 +77,8 @@ class IMainDialogView
     // CMainDialogModel::OnNoticeClosed when the user closes it. The model opens one
     // at a time; the next only after that call.
     virtual void OpenNotice(const std::string& text) = 0;
+    // The About box, shown modally.
+    virtual void ShowAbout() = 0;
 
     // Runs the value entry dialog modally on `entry` (prepared by the core); on OK it
     // reads the answer with AcceptValueEntry into `entry` and returns true.

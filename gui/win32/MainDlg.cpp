@@ -21,12 +21,10 @@ constexpr UINT_PTR kPresenceTimer = 1;
 // A job of another thread: LPARAM is a heap std::function<void()> that the window
 // runs and deletes.
 constexpr UINT kRunJobMessage = WM_APP + 1;
-// The context menu's "Fast transfer" entry.
-constexpr int kFastTransferCommand = 0x100;
-constexpr int kSaveSettingsCommand = 0x101;
-constexpr int kLoadSettingsCommand = 0x102;
-constexpr int kKeepRecordCommand = 0x103;
-constexpr int kAboutCommand = 0x104;
+// The context menu's entries come as WM_COMMAND with this plus the model's command;
+// the range lies below every control id of the template.
+constexpr int kMenuCommandBase = 0x100;
+static_assert(kMenuCommandBase > IDOK && kMenuCommandBase + kMenuCommandCount < IDC_UPDATE);
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
@@ -35,6 +33,19 @@ std::optional<std::filesystem::path> ToPath(const std::wstring& path)
         return std::nullopt;
     return std::filesystem::path(path);
 }
+
+// The template's control ids are the model's.
+static_assert(int(EMainControl::Close) == IDOK);
+static_assert(int(EMainControl::Update) == IDC_UPDATE);
+static_assert(int(EMainControl::Device) == IDC_DEVICE);
+static_assert(int(EMainControl::Progress) == IDC_PROGRESS);
+static_assert(int(EMainControl::BundlePath) == IDC_BUNDLE_PATH);
+static_assert(int(EMainControl::Browse) == IDC_BROWSE);
+static_assert(int(EMainControl::Status) == IDC_STATUS);
+static_assert(int(EMainControl::Group) == IDC_PARAMETER_GROUP);
+static_assert(int(EMainControl::Parameters) == IDC_PARAMETERS);
+static_assert(int(EMainControl::Store) == IDC_STORE);
+static_assert(int(EMainControl::Product) == IDC_PRODUCT);
 
 } // namespace
 
@@ -115,23 +126,13 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
         if (code == BN_CLICKED)
             m_pModel->OnUpdate();
         return true;
-    case kFastTransferCommand:
-        m_pModel->SetFastTransfer(!m_pModel->IsFastTransfer());
-        return true;
-    case kSaveSettingsCommand:
-        m_pModel->SaveSettings();
-        return true;
-    case kLoadSettingsCommand:
-        m_pModel->LoadSettings();
-        return true;
-    case kKeepRecordCommand:
-        m_pModel->KeepUpdateRecord();
-        return true;
-    case kAboutCommand:
-        ShowAbout();
-        return true;
     default:
         break;
+    }
+    if (id >= kMenuCommandBase && id < kMenuCommandBase + kMenuCommandCount)
+    {
+        m_pModel->OnMenuCommand(EMenuCommand(id - kMenuCommandBase));
+        return true;
     }
     return CDialogWindow::OnCommand(id, code, control);
 }
@@ -188,15 +189,14 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING, kAboutCommand, AboutEntryText().c_str());
-    AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
-                kFastTransferCommand, L"Fast transfer");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kSaveSettingsCommand, L"Save settings...");
-    AppendMenuW(menu, MF_STRING, kLoadSettingsCommand, L"Load settings...");
-    // Ticked once a record is kept; choosing it again picks another file.
-    AppendMenuW(menu, MF_STRING | (m_pModel->IsKeepingUpdateRecord() ? MF_CHECKED : MF_UNCHECKED),
-                kKeepRecordCommand, L"Keep an update record...");
+    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    {
+        if (!entry.m_command)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuW(menu, MF_STRING | (entry.m_bChecked ? MF_CHECKED : MF_UNCHECKED),
+                        UINT_PTR(kMenuCommandBase + int(*entry.m_command)), FromUtf8(entry.m_pText).c_str());
+    }
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     // From the keyboard (Shift+F10) the menu opens at the window's corner.
     if (at.x == -1 && at.y == -1)
@@ -343,6 +343,11 @@ void CMainDlg::OpenNotice(const std::string& text)
             if (m_pModel)
                 m_pModel->OnNoticeClosed();
         });
+}
+
+void CMainDlg::ShowAbout()
+{
+    CDialogWindow::ShowAbout();
 }
 
 bool CMainDlg::RunValueEntry(CValueEntry& entry)

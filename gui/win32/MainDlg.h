@@ -57,10 +57,12 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     std::optional<std::filesystem::path> ChooseSaveFile() override;
     void ShowMessage(const std::string& text) override;
     void OpenNotice(const std::string& text) override;
+    void ShowAbout() override;
     bool RunValueEntry(CValueEntry& entry) override;
     CIrDialogOutcome RunCodeSelection() override;
     void PostToUiThread(std::function<void()> job) override;
 
+    // The template's control ids are the model's, as MainDlg.cpp asserts.
     HWND ControlOf(EMainControl control) const { return Item(int(control)); }
     void ShowContextMenu(LPARAM screenPoint);
     // Stops the worker and the probe and drops what they posted that has not run.
