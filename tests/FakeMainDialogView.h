@@ -54,6 +54,7 @@ class CFakeView : public IMainDialogView
     }
     void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
     void OpenNotice(const std::string& text) override { m_notices.push_back(text); }
+    void ShowAbout() override {}
     bool RunValueEntry(CValueEntry& entry) override
     {
         m_lastEntry = entry;

@@ -30,7 +30,7 @@ constexpr const char* kRecordNotWritten = " (the update record could not be writ
 
 std::string MainWindowTitle(const char* buildDate)
 {
-    return std::string("QUILTA Corvalin    ") + buildDate;
+    return std::string(kMainDialogCaption) + "    " + buildDate;
 }
 
 CMainDialogModel::CMainDialogModel(IMainDialogView& view, const CWindowTiming& timing,
@@ -122,7 +122,13 @@ void CMainDialogModel::ShowMessage(const std::string& text)
 {
     // Not waited for: the window's thread goes on serving the status line and the bar
     // while the worker waits for the user.
-    Post([this, text] { m_view.OpenNotice(text); });
+    Post(
+        [this, text]
+        {
+            m_notices.push_back(text);
+            if (m_notices.size() == 1)
+                m_view.OpenNotice(text);
+        });
 }
 
 void CMainDialogModel::PlayCompletionSound(const std::atomic<bool>& stop)
@@ -132,7 +138,39 @@ void CMainDialogModel::PlayCompletionSound(const std::atomic<bool>& stop)
 
 void CMainDialogModel::OnNoticeClosed()
 {
+    if (!m_notices.empty())
+        m_notices.pop_front();
     m_updater.DismissMessage();
+    if (!m_notices.empty())
+        m_view.OpenNotice(m_notices.front());
+}
+
+std::vector<CMenuEntry> CMainDialogModel::ContextMenu() const
+{
+    return MainContextMenu(IsFastTransfer(), IsKeepingUpdateRecord());
+}
+
+void CMainDialogModel::OnMenuCommand(EMenuCommand command)
+{
+    switch (command)
+    {
+    case EMenuCommand::About:
+        m_view.ShowAbout();
+        break;
+    case EMenuCommand::FastTransfer:
+        // Held until the window closes and handed to the worker as it is.
+        SetFastTransfer(!IsFastTransfer());
+        break;
+    case EMenuCommand::SaveSettings:
+        SaveSettings();
+        break;
+    case EMenuCommand::LoadSettings:
+        LoadSettings();
+        break;
+    case EMenuCommand::KeepUpdateRecord:
+        KeepUpdateRecord();
+        break;
+    }
 }
 
 void CMainDialogModel::RefreshUpdateButton()

@@ -15,11 +15,13 @@
 #include "device/UpdaterControls.h"
 #include "image/BundleLoader.h"
 #include "gui/model/JobQueue.h"
+#include "gui/model/MainDialogLayout.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
 #include "params/ParameterTable.h"
 #include "platform/DeviceHints.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -72,8 +74,12 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     bool IsKeepingUpdateRecord() const { return m_recordFile.has_value(); }
     // "Update": the first device found.
     void OnUpdate();
-    // The user closed the box opened with OpenNotice.
+    // The user closed the box opened with OpenNotice; the next waiting notice opens.
     void OnNoticeClosed();
+    // The context menu as it shows now.
+    std::vector<CMenuEntry> ContextMenu() const;
+    // An entry of the context menu was chosen.
+    void OnMenuCommand(EMenuCommand command);
     // Every way of closing the window: the timer stops and the worker is asked to stop.
     void OnClose();
     // "Fast transfer", held until the window closes.
@@ -161,6 +167,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::optional<std::filesystem::path> m_recordFile;
     std::optional<CUpdateRecord> m_pendingRecord;
     CPortRecord m_pendingPort;
+
+    // The worker's notices not yet closed, the open one first; the view shows one at
+    // a time, so a second waits for the first to be closed.
+    std::deque<std::string> m_notices;
 };
 
 } // namespace corvalin

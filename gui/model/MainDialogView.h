@@ -20,22 +20,22 @@ namespace corvalin
 // The main window's controls, by their dialog template ids.
 enum class EMainControl
 {
-    Close = 1,           // default button "Close"
-    Update = 1001,       // button "Update"
-    Device = 1002,       // device edit box
-    Progress = 1004,     // progress bar
-    BundlePath = 1007,   // read-only edit box with the last opened or stored path
-    Browse = 1008,       // button "..."
-    Status = 1009,       // status line
-    Group = 1010,        // group box "Doubleclick parameters to change"
-    Parameters = 1011,   // parameter list box
-    Store = 1012,        // button "Wr"
-    Product = 1023,      // product drop-down list
+    Close = 1,         // default button "Close"
+    Update = 1001,     // button "Update"
+    Device = 1002,     // device edit box
+    Progress = 1004,   // progress bar
+    BundlePath = 1007, // read-only edit box with the last opened or stored path
+    Browse = 1008,     // button "..."
+    Status = 1009,     // status line
+    Group = 1010,      // group box "Doubleclick parameters to change"
+    Parameters = 1011, // parameter list box
+    Store = 1012,      // button "Wr"
+    Product = 1023,    // product drop-down list
 };
 
 class IMainDialogView
 {
-public:
+  public:
     virtual ~IMainDialogView() = default;
 
     // Sets the window's caption.
@@ -74,8 +74,11 @@ public:
     // modally: returns when the user closed it.
     virtual void ShowMessage(const std::string& text) = 0;
     // The same box, opened without waiting: the view returns at once and calls
-    // CMainDialogModel::OnNoticeClosed when the user closes it.
+    // CMainDialogModel::OnNoticeClosed when the user closes it. The model opens one
+    // at a time; the next only after that call.
     virtual void OpenNotice(const std::string& text) = 0;
+    // The About box, shown modally.
+    virtual void ShowAbout() = 0;
 
     // Runs the value entry dialog modally on `entry` (prepared by the core); on OK it
     // reads the answer with AcceptValueEntry into `entry` and returns true.

@@ -3,7 +3,6 @@
 #include "gui/qt/AboutDlg.h"
 #include "gui/qt/AppIcon.h"
 #include "gui/qt/CodeSelectionHandOff.h"
-#include "gui/qt/DialogUnits.h"
 #include "gui/qt/SystemMenu.h"
 #include "gui/qt/ValueEntryDlg.h"
 #include "gui/qt/WindowNotices.h"
@@ -33,11 +32,6 @@ namespace corvalin
 namespace
 {
 
-constexpr const char* kAboutEntry = "&About Corvalin...";
-constexpr const char* kFastTransferEntry = "Fast transfer";
-constexpr const char* kSaveSettingsEntry = "Save settings...";
-constexpr const char* kLoadSettingsEntry = "Load settings...";
-constexpr const char* kKeepRecordEntry = "Keep an update record...";
 // A closed drop-down list is as tall as an edit box; the template's height is the
 // height of the open list.
 constexpr int kClosedComboHeight = 14;
@@ -59,9 +53,9 @@ QString AskSaveFile(QWidget* parent)
                                         QFileDialog::DontConfirmOverwrite);
 }
 
-void Place(QWidget* widget, const CBaseUnits& units, int x, int y, int width, int height)
+QString Text(const char* text)
 {
-    widget->setGeometry(DialogUnitsToPixels(units, x, y, width, height));
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -72,12 +66,12 @@ QColor BarColorToQColor(uint32_t color)
 }
 
 CMainWindow::CMainWindow(const CWindowTiming& timing, const CLinkTiming& linkTiming, QWidget* parent)
-    : QDialog(parent), m_chooseOpen(AskOpenFile), m_chooseSave(AskSaveFile), m_pStatus(new QLabel(this)),
-      m_pProgress(new QProgressBar(this)), m_pBarStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
+    : QDialog(parent), m_chooseOpen(AskOpenFile), m_chooseSave(AskSaveFile),
+      m_pBarStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
       m_pModel(std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), timing, linkTiming))
 {
     BuildControls();
-    AddAboutToSystemMenu(this, QString::fromLatin1(kAboutEntry));
+    AddAboutToSystemMenu(this, Text(kAboutEntryText));
     connect(&m_timer, &QTimer::timeout, this, [this] { m_pModel->OnTimer(); });
     m_pModel->OnInitDialog();
 }
@@ -87,8 +81,9 @@ CMainWindow::~CMainWindow()
     m_timer.stop();
     m_pModel.reset();
     // The bar outlives this object for a moment; it must not keep a dead style.
-    if (m_pBarStyle && m_pProgress->style() == m_pBarStyle.get())
-        m_pProgress->setStyle(nullptr);
+    QWidget* bar = ControlOf(EMainControl::Progress);
+    if (m_pBarStyle && bar->style() == m_pBarStyle.get())
+        bar->setStyle(nullptr);
 }
 
 void CMainWindow::SetFileChoosers(FileChooser chooseOpen, FileChooser chooseSave)
@@ -106,131 +101,120 @@ void CMainWindow::BuildControls()
 
     // The dialog's font is fixed-pitch, so the values of the parameter list line up,
     // and it sets the dialog units every control is placed in.
-    const QFont font = FixedPitchFont(10);
+    const QFont font = FixedPitchFont(kMainDialogFontPoints);
     setFont(font);
     const CBaseUnits units = BaseUnitsOf(font);
-    setFixedSize(DialogUnitsToPixels(units, 0, 0, 320, 273).size());
+    setFixedSize(DialogUnitsToPixels(units, 0, 0, kMainDialogWidth, kMainDialogHeight).size());
 
     // In the order of the template, which is also the tab order.
-    Place(new QLabel(QStringLiteral("Select bundle"), this), units, 7, 10, 67, 13);
+    QWidget* previous = nullptr;
+    for (std::size_t n = 0; n < kMainDialogControls.size(); ++n)
+    {
+        m_controls[n] = NewControl(kMainDialogControls[n], units);
+        if (!(m_controls[n]->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (previous)
+            setTabOrder(previous, m_controls[n]);
+        previous = m_controls[n];
+    }
 
-    m_pBundlePath = new QLineEdit(this);
-    m_pBundlePath->setObjectName(QStringLiteral("bundlePath"));
-    m_pBundlePath->setReadOnly(true);
-    Place(m_pBundlePath, units, 109, 10, 166, 14);
-
-    m_pBrowse = new QPushButton(QStringLiteral("..."), this);
-    m_pBrowse->setObjectName(QStringLiteral("browse"));
-    m_pBrowse->setAutoDefault(false);
-    Place(m_pBrowse, units, 286, 10, 15, 14);
-
-    Place(new QLabel(QStringLiteral("Select product"), this), units, 7, 33, 67, 13);
-
-    m_pProduct = new QComboBox(this);
-    m_pProduct->setObjectName(QStringLiteral("product"));
-    Place(m_pProduct, units, 109, 33, 166, kClosedComboHeight);
-
-    Place(new QLabel(QStringLiteral("USB Device"), this), units, 7, 55, 102, 15);
-
-    m_pDevice = new QLineEdit(this);
-    m_pDevice->setObjectName(QStringLiteral("device"));
-    Place(m_pDevice, units, 109, 55, 166, 14);
-
-    m_pStore = new QPushButton(QStringLiteral("Wr"), this);
-    m_pStore->setObjectName(QStringLiteral("store"));
-    m_pStore->setAutoDefault(false);
-    Place(m_pStore, units, 286, 55, 15, 14);
-
-    m_pStatus->setObjectName(QStringLiteral("status"));
-    m_pStatus->setText(QStringLiteral("Status"));
-    Place(m_pStatus, units, 7, 76, 102, 13);
-
-    m_pProgress->setObjectName(QStringLiteral("progress"));
-    m_pProgress->setTextVisible(false);
-    if (m_pBarStyle)
-        m_pProgress->setStyle(m_pBarStyle.get());
-    Place(m_pProgress, units, 109, 76, 166, 14);
-
-    m_pGroup = new QGroupBox(QStringLiteral("Doubleclick parameters to change"), this);
-    m_pGroup->setObjectName(QStringLiteral("parameterGroup"));
-    Place(m_pGroup, units, 7, 99, 303, 138);
-
-    m_pParameters = new QListWidget(this);
-    m_pParameters->setObjectName(QStringLiteral("parameters"));
-    m_pParameters->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_pParameters->setSelectionMode(QAbstractItemView::SingleSelection);
-    Place(m_pParameters, units, 13, 113, 288, 120);
-    m_pParameters->raise();
-
-    m_pUpdate = new QPushButton(QStringLiteral("Update"), this);
-    m_pUpdate->setObjectName(QStringLiteral("update"));
-    m_pUpdate->setAutoDefault(false);
-    Place(m_pUpdate, units, 7, 252, 50, 14);
-
-    m_pClose = new QPushButton(QStringLiteral("Close"), this);
-    m_pClose->setObjectName(QStringLiteral("close"));
-    m_pClose->setDefault(true);
-    Place(m_pClose, units, 261, 252, 50, 14);
-
-    setTabOrder(m_pBundlePath, m_pBrowse);
-    setTabOrder(m_pBrowse, m_pProduct);
-    setTabOrder(m_pProduct, m_pDevice);
-    setTabOrder(m_pDevice, m_pStore);
-    setTabOrder(m_pStore, m_pParameters);
-    setTabOrder(m_pParameters, m_pUpdate);
-    setTabOrder(m_pUpdate, m_pClose);
-
-    connect(m_pParameters, &QListWidget::itemDoubleClicked, this,
-            [this] { m_pModel->ChangeParameter(m_pParameters->currentRow()); });
-    connect(m_pBrowse, &QPushButton::clicked, this, [this] { m_pModel->OpenBundleOrImage(); });
-    connect(m_pProduct, &QComboBox::activated, this,
-            [this] { m_pModel->SelectProduct(m_pProduct->currentIndex()); });
-    connect(m_pStore, &QPushButton::clicked, this, [this] { m_pModel->StoreImage(); });
-    connect(m_pUpdate, &QPushButton::clicked, this, [this] { m_pModel->OnUpdate(); });
+    auto* parameters = Control<QListWidget>(EMainControl::Parameters);
+    connect(parameters, &QListWidget::itemDoubleClicked, this,
+            [this, parameters] { m_pModel->ChangeParameter(parameters->currentRow()); });
+    connect(Control<QPushButton>(EMainControl::Browse), &QPushButton::clicked, this,
+            [this] { m_pModel->OpenBundleOrImage(); });
+    auto* product = Control<QComboBox>(EMainControl::Product);
+    connect(product, &QComboBox::activated, this,
+            [this, product] { m_pModel->SelectProduct(product->currentIndex()); });
+    connect(Control<QPushButton>(EMainControl::Store), &QPushButton::clicked, this,
+            [this] { m_pModel->StoreImage(); });
+    connect(Control<QPushButton>(EMainControl::Update), &QPushButton::clicked, this,
+            [this] { m_pModel->OnUpdate(); });
     // "Close" is the dialog's OK: it ends the dialog like every other way of closing.
-    connect(m_pClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Control<QPushButton>(EMainControl::Close), &QPushButton::clicked, this, &QDialog::accept);
 
     // Linux offers no way into the window system's menu, so the About entry lives in
     // the window's context menu and on F1.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] { ShowAbout(); });
 
-    // The choice is held while the window is open and handed to the worker as it is.
-    m_pFastTransfer = new QAction(QString::fromLatin1(kFastTransferEntry), this);
-    m_pFastTransfer->setObjectName(QStringLiteral("fastTransferAction"));
-    m_pFastTransfer->setCheckable(true);
-    m_pFastTransfer->setChecked(m_pModel->IsFastTransfer());
-    connect(m_pFastTransfer, &QAction::toggled, this,
-            [this](bool checked) { m_pModel->SetFastTransfer(checked); });
+    // One action per command for the window's life, so a checkable one keeps its tick
+    // between two showings of the menu; each forwards its command to the model.
+    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    {
+        if (!entry.m_command)
+            continue;
+        const EMenuCommand command = *entry.m_command;
+        auto* action = new QAction(Text(entry.m_pText), this);
+        action->setObjectName(QString::fromLatin1(entry.m_pName));
+        action->setCheckable(entry.m_bCheckable);
+        action->setChecked(entry.m_bChecked);
+        connect(action, &QAction::triggered, this, [this, command] { m_pModel->OnMenuCommand(command); });
+        m_menuActions[std::size_t(command)] = action;
+    }
+}
+
+QWidget* CMainWindow::NewControl(const CControlDescription& description, const CBaseUnits& units)
+{
+    const QString text = Text(description.m_pText);
+    CDialogRect rect = description.m_rect;
+    QWidget* widget = nullptr;
+    switch (description.m_eKind)
+    {
+    case EControlKind::Label:
+        widget = new QLabel(text, this);
+        break;
+    case EControlKind::Edit:
+    {
+        auto* edit = new QLineEdit(text, this);
+        edit->setReadOnly(description.m_bReadOnly);
+        widget = edit;
+        break;
+    }
+    case EControlKind::Button:
+    {
+        auto* button = new QPushButton(text, this);
+        // Only the default button takes Enter, wherever the focus is.
+        button->setAutoDefault(description.m_bDefault);
+        button->setDefault(description.m_bDefault);
+        widget = button;
+        break;
+    }
+    case EControlKind::DropDownList:
+        widget = new QComboBox(this);
+        rect.m_nHeight = kClosedComboHeight;
+        break;
+    case EControlKind::ProgressBar:
+    {
+        auto* bar = new QProgressBar(this);
+        bar->setTextVisible(false);
+        if (m_pBarStyle)
+            bar->setStyle(m_pBarStyle.get());
+        widget = bar;
+        break;
+    }
+    case EControlKind::GroupBox:
+        widget = new QGroupBox(text, this);
+        break;
+    case EControlKind::ListBox:
+    {
+        auto* list = new QListWidget(this);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        widget = list;
+        break;
+    }
+    }
+    widget->setObjectName(QString::fromLatin1(description.m_pName));
+    widget->setGeometry(DialogUnitsToPixels(units, rect.m_nX, rect.m_nY, rect.m_nWidth, rect.m_nHeight));
+    return widget;
 }
 
 QWidget* CMainWindow::ControlOf(EMainControl control) const
 {
-    switch (control)
-    {
-    case EMainControl::Close:
-        return m_pClose;
-    case EMainControl::Update:
-        return m_pUpdate;
-    case EMainControl::Device:
-        return m_pDevice;
-    case EMainControl::Progress:
-        return m_pProgress;
-    case EMainControl::BundlePath:
-        return m_pBundlePath;
-    case EMainControl::Browse:
-        return m_pBrowse;
-    case EMainControl::Status:
-        return m_pStatus;
-    case EMainControl::Group:
-        return m_pGroup;
-    case EMainControl::Parameters:
-        return m_pParameters;
-    case EMainControl::Store:
-        return m_pStore;
-    case EMainControl::Product:
-        return m_pProduct;
-    }
+    for (std::size_t n = 0; n < kMainDialogControls.size(); ++n)
+        if (kMainDialogControls[n].m_control == control)
+            return m_controls[n];
     return nullptr;
 }
 
@@ -252,7 +236,7 @@ void CMainWindow::SetText(EMainControl control, const std::string& text)
 
 void CMainWindow::SetDeviceHint(const std::string& text)
 {
-    m_pDevice->setToolTip(QString::fromStdString(text));
+    ControlOf(EMainControl::Device)->setToolTip(QString::fromStdString(text));
 }
 
 void CMainWindow::EnableControl(EMainControl control, bool enabled)
@@ -263,47 +247,51 @@ void CMainWindow::EnableControl(EMainControl control, bool enabled)
 
 void CMainWindow::FillList(EMainControl control, const std::vector<std::string>& lines)
 {
-    if (control == EMainControl::Product)
+    if (auto* product = Control<QComboBox>(control))
     {
-        m_pProduct->clear();
+        product->clear();
         for (const std::string& line : lines)
-            m_pProduct->addItem(QString::fromStdString(line));
+            product->addItem(QString::fromStdString(line));
         // A drop-down list shows no product until the user picks one.
-        m_pProduct->setCurrentIndex(-1);
+        product->setCurrentIndex(-1);
         return;
     }
+    auto* parameters = Control<QListWidget>(control);
+    if (!parameters)
+        return;
     // The user keeps their place in the list across a change.
-    const int row = m_pParameters->currentRow();
-    const int scroll = m_pParameters->verticalScrollBar()->value();
-    m_pParameters->clear();
+    const int row = parameters->currentRow();
+    const int scroll = parameters->verticalScrollBar()->value();
+    parameters->clear();
     for (const std::string& line : lines)
-        m_pParameters->addItem(QString::fromStdString(line));
-    if (row >= 0 && row < m_pParameters->count())
-        m_pParameters->setCurrentRow(row);
-    m_pParameters->verticalScrollBar()->setValue(scroll);
+        parameters->addItem(QString::fromStdString(line));
+    if (row >= 0 && row < parameters->count())
+        parameters->setCurrentRow(row);
+    parameters->verticalScrollBar()->setValue(scroll);
 }
 
 void CMainWindow::SelectEntry(EMainControl control, int index)
 {
-    if (control == EMainControl::Product)
-        m_pProduct->setCurrentIndex(index);
+    if (auto* list = Control<QComboBox>(control))
+        list->setCurrentIndex(index);
 }
 
 void CMainWindow::SetProgressRange(int minimum, int maximum)
 {
-    m_pProgress->setRange(minimum, maximum);
+    Control<QProgressBar>(EMainControl::Progress)->setRange(minimum, maximum);
 }
 
 void CMainWindow::SetProgressPos(int position)
 {
-    m_pProgress->setValue(position);
+    Control<QProgressBar>(EMainControl::Progress)->setValue(position);
 }
 
 void CMainWindow::SetProgressColor(uint32_t color)
 {
-    QPalette palette = m_pProgress->palette();
+    QWidget* bar = ControlOf(EMainControl::Progress);
+    QPalette palette = bar->palette();
     palette.setColor(QPalette::Highlight, BarColorToQColor(color));
-    m_pProgress->setPalette(palette);
+    bar->setPalette(palette);
 }
 
 void CMainWindow::StartTimer(int periodMs)
@@ -378,23 +366,19 @@ void CMainWindow::ShowAbout()
 void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    QAction* about = menu.addAction(QString::fromLatin1(kAboutEntry));
-    about->setObjectName(QStringLiteral("aboutAction"));
-    connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
-    menu.addAction(m_pFastTransfer);
-    menu.addSeparator();
-    QAction* save = menu.addAction(QString::fromLatin1(kSaveSettingsEntry));
-    save->setObjectName(QStringLiteral("saveSettingsAction"));
-    connect(save, &QAction::triggered, this, [this] { m_pModel->SaveSettings(); });
-    QAction* load = menu.addAction(QString::fromLatin1(kLoadSettingsEntry));
-    load->setObjectName(QStringLiteral("loadSettingsAction"));
-    connect(load, &QAction::triggered, this, [this] { m_pModel->LoadSettings(); });
-    QAction* record = menu.addAction(QString::fromLatin1(kKeepRecordEntry));
-    record->setObjectName(QStringLiteral("keepRecordAction"));
-    // Ticked once a record is kept; choosing it again picks another file.
-    record->setCheckable(true);
-    record->setChecked(m_pModel->IsKeepingUpdateRecord());
-    connect(record, &QAction::triggered, this, [this] { m_pModel->KeepUpdateRecord(); });
+    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    {
+        if (!entry.m_command)
+        {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = m_menuActions[std::size_t(*entry.m_command)];
+        action->setText(Text(entry.m_pText));
+        action->setCheckable(entry.m_bCheckable);
+        action->setChecked(entry.m_bChecked);
+        menu.addAction(action);
+    }
     menu.exec(event->globalPos());
 }
 

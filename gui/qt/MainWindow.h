@@ -3,8 +3,10 @@
 // image, picks a product, edits the parameters, stores the image and updates the box.
 // It builds the controls and shows what its model asks; the behaviour is the model's.
 
+#include "gui/model/MainDialogLayout.h"
 #include "gui/model/MainDialogModel.h"
 #include "gui/model/MainDialogView.h"
+#include "gui/qt/DialogUnits.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -12,17 +14,14 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <memory>
 
 class QAction;
 class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QListWidget;
 class QProgressBar;
-class QPushButton;
 class QStyle;
 
 namespace corvalin
@@ -51,7 +50,7 @@ class CMainWindow : public QDialog, private IMainDialogView
     // The box of the worker's notice while it is open, else null.
     QMessageBox* OpenNoticeBox() const { return m_pNotice; }
 
-    void ShowAbout();
+    void ShowAbout() override;
 
     // Every way of closing ends here.
     void done(int result) override;
@@ -66,7 +65,11 @@ class CMainWindow : public QDialog, private IMainDialogView
 
   private:
     void BuildControls();
+    // A control of the window's description, placed in dialog units of `units`.
+    QWidget* NewControl(const CControlDescription& description, const CBaseUnits& units);
     QWidget* ControlOf(EMainControl control) const;
+    // The control as the widget class its kind is built with.
+    template <class T> T* Control(EMainControl control) const { return qobject_cast<T*>(ControlOf(control)); }
 
     // IMainDialogView
     void SetTitle(const std::string& text) override;
@@ -91,19 +94,10 @@ class CMainWindow : public QDialog, private IMainDialogView
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
 
-    // Controls, owned by the dialog as their parent.
-    QLineEdit* m_pBundlePath = nullptr;   // 1007
-    QPushButton* m_pBrowse = nullptr;     // 1008
-    QComboBox* m_pProduct = nullptr;      // 1023
-    QLineEdit* m_pDevice = nullptr;       // 1002
-    QPushButton* m_pStore = nullptr;      // 1012
-    QLabel* m_pStatus = nullptr;          // 1009
-    QProgressBar* m_pProgress = nullptr;  // 1004
-    QGroupBox* m_pGroup = nullptr;        // 1010
-    QListWidget* m_pParameters = nullptr; // 1011
-    QPushButton* m_pUpdate = nullptr;     // 1001
-    QPushButton* m_pClose = nullptr;      // 1 (OK)
-    QAction* m_pFastTransfer = nullptr;   // context menu, checkable
+    // The controls in the order of kMainDialogControls, owned by the dialog as their
+    // parent, and the context menu's actions by command, owned by the dialog too.
+    std::array<QWidget*, kMainDialogControls.size()> m_controls{};
+    std::array<QAction*, kMenuCommandCount> m_menuActions{};
     QPointer<QMessageBox> m_pNotice;
     // Platform styles may paint the bar in their own colour; this one uses the palette.
     std::unique_ptr<QStyle> m_pBarStyle;

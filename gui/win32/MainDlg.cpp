@@ -21,14 +21,10 @@ constexpr UINT_PTR kPresenceTimer = 1;
 // A job of another thread: LPARAM is a heap std::function<void()> that the window
 // runs and deletes.
 constexpr UINT kRunJobMessage = WM_APP + 1;
-// The oldest waiting notice is shown.
-constexpr UINT kShowNoticeMessage = WM_APP + 2;
-// The context menu's "Fast transfer" entry.
-constexpr int kFastTransferCommand = 0x100;
-constexpr int kSaveSettingsCommand = 0x101;
-constexpr int kLoadSettingsCommand = 0x102;
-constexpr int kKeepRecordCommand = 0x103;
-constexpr int kAboutCommand = 0x104;
+// The context menu's entries come as WM_COMMAND with this plus the model's command;
+// the range lies below every control id of the template.
+constexpr int kMenuCommandBase = 0x100;
+static_assert(kMenuCommandBase > IDOK && kMenuCommandBase + kMenuCommandCount < IDC_UPDATE);
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
@@ -37,6 +33,19 @@ std::optional<std::filesystem::path> ToPath(const std::wstring& path)
         return std::nullopt;
     return std::filesystem::path(path);
 }
+
+// The template's control ids are the model's.
+static_assert(int(EMainControl::Close) == IDOK);
+static_assert(int(EMainControl::Update) == IDC_UPDATE);
+static_assert(int(EMainControl::Device) == IDC_DEVICE);
+static_assert(int(EMainControl::Progress) == IDC_PROGRESS);
+static_assert(int(EMainControl::BundlePath) == IDC_BUNDLE_PATH);
+static_assert(int(EMainControl::Browse) == IDC_BROWSE);
+static_assert(int(EMainControl::Status) == IDC_STATUS);
+static_assert(int(EMainControl::Group) == IDC_PARAMETER_GROUP);
+static_assert(int(EMainControl::Parameters) == IDC_PARAMETERS);
+static_assert(int(EMainControl::Store) == IDC_STORE);
+static_assert(int(EMainControl::Product) == IDC_PRODUCT);
 
 } // namespace
 
@@ -71,7 +80,6 @@ BOOL CMainDlg::OnInitDialog()
     // Its border is drawn again, now without the style.
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    m_notices.clear();
     m_hDeviceTip = nullptr;
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
@@ -82,7 +90,6 @@ BOOL CMainDlg::OnInitDialog()
 void CMainDlg::DropModel()
 {
     m_pModel.reset();
-    m_notices.clear();
     // The worker and the probe are joined: nothing is posted after these.
     MSG msg;
     while (Handle() && PeekMessageW(&msg, Handle(), kRunJobMessage, kRunJobMessage, PM_REMOVE))
@@ -119,23 +126,13 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
         if (code == BN_CLICKED)
             m_pModel->OnUpdate();
         return true;
-    case kFastTransferCommand:
-        m_pModel->SetFastTransfer(!m_pModel->IsFastTransfer());
-        return true;
-    case kSaveSettingsCommand:
-        m_pModel->SaveSettings();
-        return true;
-    case kLoadSettingsCommand:
-        m_pModel->LoadSettings();
-        return true;
-    case kKeepRecordCommand:
-        m_pModel->KeepUpdateRecord();
-        return true;
-    case kAboutCommand:
-        ShowAbout();
-        return true;
     default:
         break;
+    }
+    if (id >= kMenuCommandBase && id < kMenuCommandBase + kMenuCommandCount)
+    {
+        m_pModel->OnMenuCommand(EMenuCommand(id - kMenuCommandBase));
+        return true;
     }
     return CDialogWindow::OnCommand(id, code, control);
 }
@@ -159,10 +156,6 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
         result = 0;
         return true;
     }
-    case kShowNoticeMessage:
-        ShowNextNotice();
-        result = 0;
-        return true;
     case WM_CONTEXTMENU:
         ShowContextMenu(lParam);
         result = 0;
@@ -196,15 +189,14 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING, kAboutCommand, AboutEntryText().c_str());
-    AppendMenuW(menu, MF_STRING | (m_pModel->IsFastTransfer() ? MF_CHECKED : MF_UNCHECKED),
-                kFastTransferCommand, L"Fast transfer");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kSaveSettingsCommand, L"Save settings...");
-    AppendMenuW(menu, MF_STRING, kLoadSettingsCommand, L"Load settings...");
-    // Ticked once a record is kept; choosing it again picks another file.
-    AppendMenuW(menu, MF_STRING | (m_pModel->IsKeepingUpdateRecord() ? MF_CHECKED : MF_UNCHECKED),
-                kKeepRecordCommand, L"Keep an update record...");
+    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    {
+        if (!entry.m_command)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuW(menu, MF_STRING | (entry.m_bChecked ? MF_CHECKED : MF_UNCHECKED),
+                        UINT_PTR(kMenuCommandBase + int(*entry.m_command)), FromUtf8(entry.m_pText).c_str());
+    }
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
     // From the keyboard (Shift+F10) the menu opens at the window's corner.
     if (at.x == -1 && at.y == -1)
@@ -341,22 +333,21 @@ void CMainDlg::ShowMessage(const std::string& text)
 
 void CMainDlg::OpenNotice(const std::string& text)
 {
-    // Shown from a message of its own, so this returns at once and the window goes on
-    // serving the status line and the bar while the worker waits for the user.
-    m_notices.push_back(FromUtf8(text));
-    PostMessageW(Handle(), kShowNoticeMessage, 0, 0);
+    // Shown from a posted job, so this returns at once and the window goes on serving
+    // the status line and the bar while the worker waits for the user.
+    PostToUiThread(
+        [this, shown = FromUtf8(text)]
+        {
+            MessageBoxW(Handle(), shown.c_str(), kMessageCaption, MB_OK);
+            // The window may have been closed meanwhile, and the model with it.
+            if (m_pModel)
+                m_pModel->OnNoticeClosed();
+        });
 }
 
-void CMainDlg::ShowNextNotice()
+void CMainDlg::ShowAbout()
 {
-    if (m_notices.empty())
-        return;
-    const std::wstring text = std::move(m_notices.front());
-    m_notices.pop_front();
-    MessageBoxW(Handle(), text.c_str(), kMessageCaption, MB_OK);
-    // The window may have been closed meanwhile, and the model with it.
-    if (m_pModel)
-        m_pModel->OnNoticeClosed();
+    CDialogWindow::ShowAbout();
 }
 
 bool CMainDlg::RunValueEntry(CValueEntry& entry)

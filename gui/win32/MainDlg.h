@@ -11,7 +11,6 @@
 #include "gui/model/MainDialogView.h"
 #include "gui/win32/DialogWindow.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,12 +57,13 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     std::optional<std::filesystem::path> ChooseSaveFile() override;
     void ShowMessage(const std::string& text) override;
     void OpenNotice(const std::string& text) override;
+    void ShowAbout() override;
     bool RunValueEntry(CValueEntry& entry) override;
     CIrDialogOutcome RunCodeSelection() override;
     void PostToUiThread(std::function<void()> job) override;
 
+    // The template's control ids are the model's, as MainDlg.cpp asserts.
     HWND ControlOf(EMainControl control) const { return Item(int(control)); }
-    void ShowNextNotice();
     void ShowContextMenu(LPARAM screenPoint);
     // Stops the worker and the probe and drops what they posted that has not run.
     void DropModel();
@@ -72,8 +72,6 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     CLinkTiming m_linkTiming;
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
-    // Notices waiting to be shown, the oldest first.
-    std::deque<std::wstring> m_notices;
     // The device field's tooltip, made with the first hint; it goes with the window.
     HWND m_hDeviceTip = nullptr;
     std::unique_ptr<CMainDialogModel> m_pModel;

@@ -6,7 +6,9 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 
 namespace corvalin::win32test
 {
@@ -114,6 +116,110 @@ RECT TemplateRect(HWND dialog, int x, int y, int w, int h)
     RECT units = {x, y, w, h};
     MapDialogRect(dialog, &units);
     return {units.left, units.top, units.left + units.right, units.top + units.bottom};
+}
+
+namespace
+{
+
+// Reads a DLGTEMPLATEEX resource field by field; every read is checked against its end.
+class CTemplateReader
+{
+  public:
+    CTemplateReader(const BYTE* data, std::size_t size) : m_pData(data), m_nSize(size) {}
+
+    bool Ok() const { return m_bOk; }
+    template <class T> T Read()
+    {
+        T value{};
+        if (m_nAt + sizeof(T) > m_nSize)
+        {
+            m_bOk = false;
+            return value;
+        }
+        std::memcpy(&value, m_pData + m_nAt, sizeof(T));
+        m_nAt += sizeof(T);
+        return value;
+    }
+    std::wstring ReadString()
+    {
+        std::wstring text;
+        for (wchar_t c = wchar_t(Read<WORD>()); m_bOk && c != 0; c = wchar_t(Read<WORD>()))
+            text.push_back(c);
+        return text;
+    }
+    // A string, or 0xFFFF and an ordinal; a class ordinal reads as its class's name.
+    std::wstring ReadNameOrOrdinal(bool bClass)
+    {
+        if (m_nAt + 2 > m_nSize || m_pData[m_nAt] != 0xFF || m_pData[m_nAt + 1] != 0xFF)
+            return ReadString();
+        Read<WORD>();
+        const WORD ordinal = Read<WORD>();
+        static const wchar_t* const kClasses[] = {L"Button",  L"Edit",      L"Static",
+                                                  L"ListBox", L"ScrollBar", L"ComboBox"};
+        if (bClass && ordinal >= 0x80 && ordinal < 0x80 + std::size(kClasses))
+            return kClasses[ordinal - 0x80];
+        return L"#" + std::to_wstring(ordinal);
+    }
+    void Skip(std::size_t bytes) { m_nAt += bytes; }
+    // Items start on 32-bit boundaries of the resource.
+    void AlignToDword() { m_nAt = (m_nAt + 3) & ~std::size_t(3); }
+
+  private:
+    const BYTE* m_pData;
+    std::size_t m_nSize;
+    std::size_t m_nAt = 0;
+    bool m_bOk = true;
+};
+
+} // namespace
+
+bool ReadDialogTemplate(int id, CDialogTemplate& dialog)
+{
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    if (!found)
+        return false;
+    CTemplateReader in(static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found))),
+                       SizeofResource(nullptr, found));
+    if (in.Read<WORD>() != 1 || in.Read<WORD>() != 0xFFFF)
+        return false;
+    in.Read<DWORD>(); // help id
+    in.Read<DWORD>(); // extended style
+    const DWORD style = in.Read<DWORD>();
+    const WORD count = in.Read<WORD>();
+    in.Read<short>();
+    in.Read<short>();
+    dialog.m_nW = in.Read<short>();
+    dialog.m_nH = in.Read<short>();
+    in.ReadNameOrOrdinal(false); // menu
+    in.ReadNameOrOrdinal(false); // window class
+    dialog.m_strCaption = in.ReadString();
+    if (style & (DS_SETFONT | DS_SHELLFONT))
+    {
+        dialog.m_nFontPoints = in.Read<WORD>();
+        in.Read<WORD>(); // weight
+        in.Read<BYTE>(); // italic
+        in.Read<BYTE>(); // character set
+        in.ReadString(); // face
+    }
+    dialog.m_items.clear();
+    for (WORD n = 0; n < count && in.Ok(); ++n)
+    {
+        in.AlignToDword();
+        CTemplateItem item;
+        in.Read<DWORD>(); // help id
+        in.Read<DWORD>(); // extended style
+        item.m_nStyle = in.Read<DWORD>();
+        item.m_nX = in.Read<short>();
+        item.m_nY = in.Read<short>();
+        item.m_nW = in.Read<short>();
+        item.m_nH = in.Read<short>();
+        item.m_nId = int(in.Read<int32_t>());
+        item.m_strClass = in.ReadNameOrOrdinal(true);
+        item.m_strText = in.ReadNameOrOrdinal(false);
+        in.Skip(in.Read<WORD>()); // creation data
+        dialog.m_items.push_back(std::move(item));
+    }
+    return in.Ok();
 }
 
 void PressKey(HWND window, WPARAM key)

@@ -25,6 +25,27 @@ RECT ClientRectOf(HWND dialog, HWND control);
 // The pixel rectangle of a template rectangle in dialog units.
 RECT TemplateRect(HWND dialog, int x, int y, int w, int h);
 
+// A dialog template of the program's resources as the resource compiler wrote it:
+// sizes in dialog units, control classes by name ("Button", "msctls_progress32").
+struct CTemplateItem
+{
+    int m_nId = 0;
+    std::wstring m_strClass;
+    // An icon's resource ordinal reads "#128".
+    std::wstring m_strText;
+    DWORD m_nStyle = 0;
+    int m_nX = 0, m_nY = 0, m_nW = 0, m_nH = 0;
+};
+struct CDialogTemplate
+{
+    std::wstring m_strCaption;
+    int m_nW = 0, m_nH = 0;
+    int m_nFontPoints = 0;
+    std::vector<CTemplateItem> m_items;
+};
+// The extended template `id` (DIALOGEX); false when it is missing or not extended.
+bool ReadDialogTemplate(int id, CDialogTemplate& dialog);
+
 // Presses a key on a window as the keyboard does (down, then up).
 void PressKey(HWND window, WPARAM key);
 

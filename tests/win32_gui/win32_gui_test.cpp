@@ -4,6 +4,7 @@
 // demo remote (pick, withdraw, ERASE, CLEAR ALL, DEFAULT, OK, CANCEL, Enter and
 // Escape); the About box from the system menus; and the screenshots.
 
+#include "gui/model/MainDialogLayout.h"
 #include "gui/win32/AboutDlg.h"
 #include "gui/win32/CodeSelectionDlg.h"
 #include "gui/win32/KeyButtons.h"
@@ -12,6 +13,7 @@
 #include "gui/win32/resource.h"
 #include "ir/IrProtocol.h"
 #include "params/ParameterTable.h"
+#include "platform/win32/WideText.h"
 #include "tests/win32_gui/Win32GuiTestSupport.h"
 #include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/TempDir.h"
@@ -81,6 +83,62 @@ std::vector<HWND> CheckControls(HWND dialog, const std::vector<CTemplateControl>
                              TemplateRect(dialog, c.m_nX, c.m_nY, c.m_nW, c.m_nH), IsComboBox(children[n])));
     }
     return children;
+}
+
+int TemplateId(const CControlDescription& control)
+{
+    return control.m_control ? int(*control.m_control) : IDC_STATIC;
+}
+
+// Every child of the main window in z-order (which is the template's and the tab
+// order) where the window model's description puts it.
+void CheckMainWindowControls(HWND dialog)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    EXPECT_EQ(children.size(), kMainDialogControls.size());
+    for (std::size_t n = 0; n < std::min(children.size(), kMainDialogControls.size()); ++n)
+    {
+        const CControlDescription& c = kMainDialogControls[n];
+        SCOPED_TRACE(testing::Message()
+                     << "control " << n << " (" << (*c.m_pName ? c.m_pName : c.m_pText) << ")");
+        EXPECT_EQ(GetDlgCtrlID(children[n]), TemplateId(c));
+        EXPECT_TRUE(SameRect(
+            ClientRectOf(dialog, children[n]),
+            TemplateRect(dialog, c.m_rect.m_nX, c.m_rect.m_nY, c.m_rect.m_nWidth, c.m_rect.m_nHeight),
+            IsComboBox(children[n])));
+    }
+}
+
+// How a template writes a control of `kind`: its class, and the style bits under
+// `mask` that make it that kind.
+struct CWin32Form
+{
+    const wchar_t* m_pClass;
+    DWORD m_nMask;
+    DWORD m_nStyle;
+};
+CWin32Form FormOf(const CControlDescription& c)
+{
+    switch (c.m_eKind)
+    {
+    case EControlKind::Label:
+        return {L"Static", SS_TYPEMASK, SS_LEFT};
+    case EControlKind::Edit:
+        return {L"Edit", ES_READONLY, c.m_bReadOnly ? DWORD(ES_READONLY) : 0};
+    case EControlKind::Button:
+        return {L"Button", BS_TYPEMASK, c.m_bDefault ? DWORD(BS_DEFPUSHBUTTON) : DWORD(BS_PUSHBUTTON)};
+    case EControlKind::DropDownList:
+        return {L"ComboBox", CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST, CBS_DROPDOWNLIST};
+    case EControlKind::ProgressBar:
+        return {PROGRESS_CLASSW, PBS_SMOOTH, PBS_SMOOTH};
+    case EControlKind::GroupBox:
+        return {L"Button", BS_TYPEMASK, BS_GROUPBOX};
+    case EControlKind::ListBox:
+        return {L"ListBox", LBS_NOTIFY, LBS_NOTIFY};
+    }
+    return {L"", 0, 0};
 }
 
 void CheckClientSize(HWND dialog, int w, int h)
@@ -231,24 +289,10 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     const std::wstring title = TextOf(dialog);
     EXPECT_EQ(title.substr(0, 19), L"QUILTA Corvalin    ");
     EXPECT_EQ(title.size(), 30u);
-    CheckClientSize(dialog, 320, 273);
-    const std::vector<HWND> children =
-        CheckControls(dialog, {
-                                  {IDC_STATIC, L"Select bundle", 7, 10, 67, 13},
-                                  {IDC_BUNDLE_PATH, L"", 109, 10, 166, 14},
-                                  {IDC_BROWSE, L"...", 286, 10, 15, 14},
-                                  {IDC_STATIC, L"Select product", 7, 33, 67, 13},
-                                  {IDC_PRODUCT, L"", 109, 33, 166, 153},
-                                  {IDC_STATIC, L"USB Device", 7, 55, 102, 15},
-                                  {IDC_DEVICE, L"", 109, 55, 166, 14},
-                                  {IDC_STORE, L"Wr", 286, 55, 15, 14},
-                                  {IDC_STATUS, L"", 7, 76, 102, 13},
-                                  {IDC_PROGRESS, L"", 109, 76, 166, 14},
-                                  {IDC_PARAMETER_GROUP, L"Doubleclick parameters to change", 7, 99, 303, 138},
-                                  {IDC_PARAMETERS, nullptr, 13, 113, 288, 120},
-                                  {IDC_UPDATE, L"Update", 7, 252, 50, 14},
-                                  {IDOK, L"Close", 261, 252, 50, 14},
-                              });
+    CheckClientSize(dialog, kMainDialogWidth, kMainDialogHeight);
+    CheckMainWindowControls(dialog);
+    // Emptied when the worker takes the status line.
+    EXPECT_EQ(TextOf(window.Item(IDC_STATUS)), L"");
     EXPECT_EQ(TabOrder(dialog, IDC_BUNDLE_PATH),
               (std::vector<int>{IDC_BUNDLE_PATH, IDC_BROWSE, IDC_DEVICE, IDC_STORE, IDC_PARAMETERS, IDOK}));
     EXPECT_TRUE(StyleOf(window.Item(IDC_BUNDLE_PATH)) & ES_READONLY);
@@ -279,10 +323,12 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     for (int way = 0; way < 2; ++way)
     {
         bool bShown = false;
-        WhenShown(L"About Corvalin", [&](HWND about) {
-            bShown = true;
-            PressKey(GetDlgItem(about, IDOK), VK_RETURN);
-        });
+        WhenShown(L"About Corvalin",
+                  [&](HWND about)
+                  {
+                      bShown = true;
+                      PressKey(GetDlgItem(about, IDOK), VK_RETURN);
+                  });
         if (way == 0)
         {
             SetFocus(window.Item(IDC_BROWSE));
@@ -327,7 +373,40 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     Pump(50);
     EXPECT_TRUE(second.IsEnded());
     EXPECT_EQ(second.Result(), IDCANCEL);
-    (void)children;
+}
+
+// The template of the resource script is the window model's description, from which
+// the Qt view is built: the same controls in the same order, each with its id, class,
+// text, rectangle and style facts; the same size, caption and font size; and the
+// About entry of the string table is the model's.
+TEST(Win32MainWindow, TemplateIsTheModelsDescription)
+{
+    CDialogTemplate dialog;
+    ASSERT_TRUE(ReadDialogTemplate(IDD_CORVALIN_DIALOG, dialog));
+    EXPECT_EQ(dialog.m_strCaption, platform::Widen(kMainDialogCaption));
+    EXPECT_EQ(dialog.m_nW, kMainDialogWidth);
+    EXPECT_EQ(dialog.m_nH, kMainDialogHeight);
+    EXPECT_EQ(dialog.m_nFontPoints, kMainDialogFontPoints);
+    ASSERT_EQ(dialog.m_items.size(), kMainDialogControls.size());
+    for (std::size_t n = 0; n < kMainDialogControls.size(); ++n)
+    {
+        const CControlDescription& c = kMainDialogControls[n];
+        const CTemplateItem& item = dialog.m_items[n];
+        SCOPED_TRACE(testing::Message()
+                     << "control " << n << " (" << (*c.m_pName ? c.m_pName : c.m_pText) << ")");
+        EXPECT_EQ(item.m_nId, TemplateId(c));
+        const CWin32Form form = FormOf(c);
+        EXPECT_EQ(_wcsicmp(item.m_strClass.c_str(), form.m_pClass), 0) << platform::Narrow(item.m_strClass);
+        EXPECT_EQ(item.m_nStyle & form.m_nMask, form.m_nStyle);
+        EXPECT_EQ(item.m_strText, platform::Widen(c.m_pText));
+        EXPECT_EQ(item.m_nX, c.m_rect.m_nX);
+        EXPECT_EQ(item.m_nY, c.m_rect.m_nY);
+        EXPECT_EQ(item.m_nW, c.m_rect.m_nWidth);
+        EXPECT_EQ(item.m_nH, c.m_rect.m_nHeight);
+    }
+    wchar_t about[64] = {};
+    LoadStringW(nullptr, IDS_ABOUTBOX, about, int(std::size(about)));
+    EXPECT_EQ(std::wstring(about), platform::Widen(kAboutEntryText));
 }
 
 namespace
