@@ -61,7 +61,7 @@ int ExchangesPerSecond(bool fast)
 {
     CBoxSim box(CORVALIN_BOXSIM_PATH, {});
     CLinkTiming timing;
-    timing.bFastTransfer = fast;
+    timing.m_bFastTransfer = fast;
     // Each exchange waits out the 100 ms quiet time without fast transfer.
     const int kBlocks = fast ? 2000 : 30;
     CBenchLink bench(timing, box.Path(), std::size_t(kBlocks) * 512);
@@ -83,7 +83,7 @@ int PacedTransfer(bool fast)
 {
     CBoxSim box(CORVALIN_BOXSIM_PATH, {"--baud", "129310", "--flash-ms", "0"});
     CLinkTiming timing;
-    timing.bFastTransfer = fast;
+    timing.m_bFastTransfer = fast;
     CBenchLink bench(timing, box.Path(), kTransferBody);
     if (!bench.bOk)
         return 1;

@@ -114,7 +114,7 @@ CRun RunStation(int boxes, bool fast, const Bytes& image)
     setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
 
     CLinkTiming timing;
-    timing.bFastTransfer = fast;
+    timing.m_bFastTransfer = fast;
     CCompletionClock clock;
     CRun run;
     const double cpuBefore = CpuSeconds();

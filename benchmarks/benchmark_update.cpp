@@ -53,7 +53,7 @@ int TimedUpdate(bool fast)
     CBoxSim box(CORVALIN_BOXSIM_PATH, {"--baud", "129310"});
     CQuietOutputs outputs;
     CLinkTiming timing;
-    timing.bFastTransfer = fast;
+    timing.m_bFastTransfer = fast;
     CUpdater updater(timing);
     updater.AttachControls(&outputs, &outputs, &outputs);
     CImageSpec imageSpec;

@@ -37,10 +37,10 @@ namespace
 // "params FILE [--product NAME]", or just the name for a command without arguments.
 void PrintSynopsis(std::FILE* out, const CCommandUsage& usage)
 {
-    std::fprintf(out, "%.*s", static_cast<int>(usage.name.size()), usage.name.data());
-    if (!usage.arguments.empty())
-        std::fprintf(out, " %.*s", static_cast<int>(usage.arguments.size()), usage.arguments.data());
-    std::fprintf(out, "\n%.*s", static_cast<int>(usage.description.size()), usage.description.data());
+    std::fprintf(out, "%.*s", static_cast<int>(usage.m_strName.size()), usage.m_strName.data());
+    if (!usage.m_strArguments.empty())
+        std::fprintf(out, " %.*s", static_cast<int>(usage.m_strArguments.size()), usage.m_strArguments.data());
+    std::fprintf(out, "\n%.*s", static_cast<int>(usage.m_strDescription.size()), usage.m_strDescription.data());
 }
 
 } // namespace

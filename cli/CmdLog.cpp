@@ -86,9 +86,9 @@ int RunLog(Args args)
         // Every text of the table came from a file, and its names from boxes.
         for (CUpdateRecord& record : records)
         {
-            for (std::string* field : {&record.strTime, &record.strPort, &record.strImage, &record.strStatus})
+            for (std::string* field : {&record.m_strTime, &record.m_strPort, &record.m_strImage, &record.m_strStatus})
                 *field = PrintableText(*field);
-            for (std::optional<std::string>* field : {&record.box, &record.product})
+            for (std::optional<std::string>* field : {&record.m_strBox, &record.m_strProduct})
                 if (*field)
                     **field = PrintableText(**field);
         }

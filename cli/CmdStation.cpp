@@ -30,7 +30,7 @@ constexpr int kBarWidth = 20;
 // The box's list entry as printed, or its port before the box has answered.
 std::string Who(const CStationSlot& slot)
 {
-    return slot.strEntry.empty() ? slot.strPort : BoxText(slot.strEntry);
+    return slot.m_strEntry.empty() ? slot.m_strPort : BoxText(slot.m_strEntry);
 }
 
 // The station's output. Every box's status texts go to stderr: on a terminal as one
@@ -52,19 +52,19 @@ public:
         if (m_bLive || text.empty())
             return;
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::fprintf(stderr, "%s: %s\n", slot.strPort.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n", slot.m_strPort.c_str(), text.c_str());
     }
     void OnFinished(const CStationSlot& slot) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         EraseLive();
-        std::printf("%s: %s\n", Who(slot).c_str(), slot.strText.c_str());
+        std::printf("%s: %s\n", Who(slot).c_str(), slot.m_strText.c_str());
         std::fflush(stdout);
-        if (!slot.strHint.empty())
-            std::fprintf(stderr, "%s: hint: %s\n", slot.strPort.c_str(), slot.strHint.c_str());
+        if (!slot.m_strHint.empty())
+            std::fprintf(stderr, "%s: hint: %s\n", slot.m_strPort.c_str(), slot.m_strHint.c_str());
         if (m_log &&
-            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.record, slot.strText, slot.bCompleted,
-                                                         slot.seconds, std::time(nullptr))))
+            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.m_record, slot.m_strText, slot.m_bCompleted,
+                                                         slot.m_dSeconds, std::time(nullptr))))
             m_bRecordFailed = true;
     }
     bool RecordFailed() const { return m_bRecordFailed; }
@@ -77,9 +77,9 @@ public:
         EraseLive();
         for (const CStationSlot& slot : slots)
         {
-            std::string bar(std::size_t(slot.nPercent * kBarWidth / 100), '#');
+            std::string bar(std::size_t(slot.m_nPercent * kBarWidth / 100), '#');
             bar.resize(kBarWidth, '.');
-            std::fprintf(stderr, "%-36.36s [%s] %3d%% %s\n", Who(slot).c_str(), bar.c_str(), slot.nPercent,
+            std::fprintf(stderr, "%-36.36s [%s] %3d%% %s\n", Who(slot).c_str(), bar.c_str(), slot.m_nPercent,
                          StateText(slot).c_str());
         }
         m_nLiveLines = int(slots.size());
@@ -95,14 +95,14 @@ public:
 private:
     static std::string StateText(const CStationSlot& slot)
     {
-        switch (slot.state)
+        switch (slot.m_eState)
         {
         case EStationState::Waiting:
             return "plugged in";
         case EStationState::Probing:
             return "asking the box";
         default:
-            return slot.strText;
+            return slot.m_strText;
         }
     }
     void EraseLive()
@@ -174,7 +174,7 @@ int RunStation(Args args)
     CStationOutput output(platform::IsTerminal(platform::EStdStream::Error), log,
                           log ? DescribeImage(args[0], product, source.Image()) : CUpdateRecord{});
     CLinkTiming timing;
-    timing.bFastTransfer = fast;
+    timing.m_bFastTransfer = fast;
     CStation station(source.Image().FileBytes(), timing, output);
     station.SetTurnLimit(turns);
     const std::string goal = turns ? ", " + std::to_string(turns) + " updates" : std::string();

@@ -208,16 +208,16 @@ int RunUpdate(Args args)
         }
     }
     output.Finish();
-    if (outcome->bStopped)
+    if (outcome->m_bStopped)
         output.SetText(OutcomeText(*outcome));
-    record(OutcomeText(*outcome), outcome->bCompleted, outcome->seconds);
+    record(OutcomeText(*outcome), outcome->m_bCompleted, outcome->m_dSeconds);
 
     if (interrupted.load())
     {
         PrintError("interrupted");
         return kExitFailure;
     }
-    return outcome->bCompleted && recorded ? kExitOk : kExitFailure;
+    return outcome->m_bCompleted && recorded ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

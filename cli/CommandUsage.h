@@ -8,10 +8,10 @@ namespace corvalin::cli
 
 struct CCommandUsage
 {
-    std::string_view name;
-    std::string_view arguments;
+    std::string_view m_strName;
+    std::string_view m_strArguments;
     // One or more lines, each indented by six blanks and ended by a newline.
-    std::string_view description;
+    std::string_view m_strDescription;
 };
 
 inline constexpr CCommandUsage kCommandUsages[] = {
@@ -55,7 +55,7 @@ constexpr const CCommandUsage* FindCommandUsage(std::string_view name)
 {
     for (const CCommandUsage& usage : kCommandUsages)
     {
-        if (usage.name == name)
+        if (usage.m_strName == name)
             return &usage;
     }
     return nullptr;

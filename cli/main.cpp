@@ -17,8 +17,8 @@ namespace
 
 struct Command
 {
-    std::string_view name;
-    int (*run)(corvalin::cli::Args);
+    std::string_view m_strName;
+    int (*m_pRun)(corvalin::cli::Args);
 };
 
 constexpr Command kCommands[] = {
@@ -37,7 +37,7 @@ constexpr bool CommandsMatchUsages()
         return false;
     for (std::size_t i = 0; i < std::size(kCommands); ++i)
     {
-        if (kCommands[i].name != corvalin::cli::kCommandUsages[i].name)
+        if (kCommands[i].m_strName != corvalin::cli::kCommandUsages[i].m_strName)
             return false;
     }
     return true;
@@ -78,8 +78,8 @@ int Run(const corvalin::cli::Args& args)
     }
     for (const Command& command : kCommands)
     {
-        if (args[0] == command.name)
-            return command.run(Args(args.begin() + 1, args.end()));
+        if (args[0] == command.m_strName)
+            return command.m_pRun(Args(args.begin() + 1, args.end()));
     }
     return UsageError("unknown command '" + args[0] + "'");
 }

@@ -6,7 +6,7 @@ namespace corvalin
 {
 
 CBootLoaderLink::CBootLoaderLink(platform::IBytePort& port, const CLinkTiming& timing, const std::atomic<bool>& stop)
-    : m_port(port), m_timing(timing), m_bStop(stop), m_bFastReads(timing.bFastTransfer)
+    : m_port(port), m_timing(timing), m_bStop(stop), m_bFastReads(timing.m_bFastTransfer)
 {
 }
 
@@ -17,8 +17,8 @@ bool CBootLoaderLink::Query(std::vector<uint8_t>& reply)
     m_port.Write(query.data(), query.size(), written, m_bStop);
     // Cleared once per attempt, so a reply shorter than a whole record reads as zeros
     // past its end and fails the mark test.
-    reply.assign(std::size_t(m_timing.nQueryBufferSize), 0);
-    for (int i = 0; i < m_timing.nQueryReads; ++i)
+    reply.assign(std::size_t(m_timing.m_nQueryBufferSize), 0);
+    for (int i = 0; i < m_timing.m_nQueryReads; ++i)
     {
         std::size_t count = 0;
         m_port.Read(reply.data(), reply.size(), count, nullptr, m_bStop);
@@ -63,10 +63,10 @@ EExchangeResult CBootLoaderLink::Exchange(const std::vector<uint8_t>& frame, uin
     // Each read overwrites the buffer from its start; only the bytes of the last read
     // are judged, never what an earlier read left behind them.
     const bool fast = m_bFastReads.load();
-    std::vector<uint8_t> reply(std::size_t(m_timing.nExchangeBufferSize), 0);
+    std::vector<uint8_t> reply(std::size_t(m_timing.m_nExchangeBufferSize), 0);
     std::size_t count = 0;
     std::size_t start = 0;
-    for (int i = 0; i < m_timing.nExchangeReads; ++i)
+    for (int i = 0; i < m_timing.m_nExchangeReads; ++i)
     {
         m_port.Read(reply.data(), reply.size(), count, fast ? CompleteFrameLength : nullptr, m_bStop);
         start = 0;

@@ -33,7 +33,7 @@ public:
     int Block() const { return m_nBlock.load(); }
 
     // Fast reads end at a whole reply frame by its length field (see
-    // CLinkTiming::bFastTransfer). A reply that shows the box sends late bytes turns
+    // CLinkTiming::m_bFastTransfer). A reply that shows the box sends late bytes turns
     // them off for good; TakeFastReadsDropped tells of that once.
     void SetFastReads(bool fast) { m_bFastReads.store(fast); }
     bool FastReads() const { return m_bFastReads.load(); }

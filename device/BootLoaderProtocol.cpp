@@ -142,14 +142,14 @@ std::optional<CDeviceRecord> ParseDeviceRecord(const std::vector<uint8_t>& reply
     const uint8_t* record = reply.data() + kFrameHeaderSize;
     const uint32_t mark = ReadLe32(record);
     CDeviceRecord device;
-    device.nNumber = int32_t(ReadLe32(record + kRecordNumberOffset));
+    device.m_nNumber = int32_t(ReadLe32(record + kRecordNumberOffset));
     if (mark == kMarkConfigured)
     {
         for (std::size_t i = kRecordNameOffset; i < kBootRecordSize && record[i] != 0; ++i)
-            device.strName.push_back(char(record[i]));
+            device.m_strName.push_back(char(record[i]));
     }
     else if (mark == kMarkEmpty || mark == kMarkErased)
-        device.strName = kEmptyBoxName;
+        device.m_strName = kEmptyBoxName;
     else
         return std::nullopt;
     return device;

@@ -85,8 +85,8 @@ EExchangeResult JudgeReply(const uint8_t* data, std::size_t count, std::size_t s
 // ("Empty" for a box never configured) and its number.
 struct CDeviceRecord
 {
-    std::string strName;
-    int32_t nNumber = 0;
+    std::string m_strName;
+    int32_t m_nNumber = 0;
 };
 
 // Reads the device record from a QUERY reply buffer (the frame header first), whose

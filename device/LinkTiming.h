@@ -9,37 +9,37 @@ struct CLinkTiming
 {
     // Port read time-outs: a read of k bytes returns when k bytes have arrived, when
     // more than the interval passes between two bytes, or after k * multiplier + constant.
-    int nReadIntervalMs = 100;
-    int nReadMultiplierMs = 1;
-    int nReadConstantMs = 1;
+    int m_nReadIntervalMs = 100;
+    int m_nReadMultiplierMs = 1;
+    int m_nReadConstantMs = 1;
     // Fast transfer, off unless chosen: an update's reads also end once they hold one
     // whole reply frame by its length field and the line has then been quiet for the
     // grace, instead of waiting out the interval. It relies on the box's length fields
     // and on the box needing no quiet time before the next command.
-    bool bFastTransfer = false;
-    int nFrameTailGraceMs = 1;
+    bool m_bFastTransfer = false;
+    int m_nFrameTailGraceMs = 1;
 
     // Longest single wait inside a read or a write, so that a stop is seen soon. On
     // Windows each write call gets that slice plus the multiplier per byte and takes
     // at most nWriteCallBytes, which keeps a stop's wait near a quarter second when
     // the line takes nothing.
-    int nStopCheckMs = 20;
-    int nWriteMultiplierMs = 1;
-    int nWriteCallBytes = 256;
+    int m_nStopCheckMs = 20;
+    int m_nWriteMultiplierMs = 1;
+    int m_nWriteCallBytes = 256;
 
     // One command-reply exchange: up to this many reads into a buffer of this size.
-    int nExchangeReads = 10;
-    int nExchangeBufferSize = 1024;
+    int m_nExchangeReads = 10;
+    int m_nExchangeBufferSize = 1024;
 
     // Discovery: up to this many reads of this size per QUERY, two QUERY attempts.
-    int nQueryReads = 5;
-    int nQueryBufferSize = 2048;
+    int m_nQueryReads = 5;
+    int m_nQueryBufferSize = 2048;
 
     // Worker: the idle step, the pause before reopening after a boot loader restart,
     // and how many INIT attempts a silent box gets.
-    int nIdleStepMs = 100;
-    int nRestartPauseMs = 1000;
-    int nInitAttempts = 4;
+    int m_nIdleStepMs = 100;
+    int m_nRestartPauseMs = 1000;
+    int m_nInitAttempts = 4;
 };
 
 } // namespace corvalin

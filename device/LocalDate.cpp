@@ -28,7 +28,7 @@ uint32_t DateToBcd(const CLocalDate& date)
         }
         return result;
     };
-    return bcd(date.nYear, 4) << 16 | bcd(date.nMonth, 2) << 8 | bcd(date.nDay, 2);
+    return bcd(date.m_nYear, 4) << 16 | bcd(date.m_nMonth, 2) << 8 | bcd(date.m_nDay, 2);
 }
 
 } // namespace corvalin

@@ -9,9 +9,9 @@ namespace corvalin
 
 struct CLocalDate
 {
-    int nYear = 0;
-    int nMonth = 0;
-    int nDay = 0;
+    int m_nYear = 0;
+    int m_nMonth = 0;
+    int m_nDay = 0;
 };
 
 class IDateSource

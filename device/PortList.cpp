@@ -7,11 +7,11 @@ namespace corvalin
 
 std::string PortEntryText(const CPortEntry& entry)
 {
-    if (!entry.record.bRecord)
-        return entry.record.strPort;
+    if (!entry.m_record.m_bRecord)
+        return entry.m_record.m_strPort;
     char number[32];
-    std::snprintf(number, sizeof number, "%8.8d", int(entry.record.nNumber));
-    return entry.record.strPort + " | " + entry.record.strName + " | " + number;
+    std::snprintf(number, sizeof number, "%8.8d", int(entry.m_record.m_nNumber));
+    return entry.m_record.m_strPort + " | " + entry.m_record.m_strName + " | " + number;
 }
 
 void CPortList::Clear()

@@ -19,17 +19,17 @@ namespace corvalin
 // as the list shows it ("Empty" for a box never configured) and its number.
 struct CPortRecord
 {
-    std::string strPort;
-    bool bRecord = false;
-    std::string strName;
-    int32_t nNumber = 0;
+    std::string m_strPort;
+    bool m_bRecord = false;
+    std::string m_strName;
+    int32_t m_nNumber = 0;
 };
 
 struct CPortEntry
 {
-    std::string strDevice; // the bridge's driver device, "\Device\Silabser3"; empty for a named path
-    std::string strPath;   // what opening the port opens: "/dev/ttyUSB3", "\\.\COM7"
-    CPortRecord record;
+    std::string m_strDevice; // the bridge's driver device, "\Device\Silabser3"; empty for a named path
+    std::string m_strPath;   // what opening the port opens: "/dev/ttyUSB3", "\\.\COM7"
+    CPortRecord m_record;
 };
 
 // "COM7 | BOX | 00001234": the port, the box's name and its number in eight digits; a

@@ -23,11 +23,11 @@ public:
     CBridge(const platform::CBridgePort& port, const CLinkTiming& timing, IStationListener& listener)
         : m_updater(timing), m_listener(listener)
     {
-        m_slot.strDevice = port.strDevice;
-        m_slot.strPort = port.port.strName;
+        m_slot.m_strDevice = port.m_strDevice;
+        m_slot.m_strPort = port.m_port.m_strName;
         // From the probe to the end of the update the port stays this station's.
         m_updater.SetHoldProbedPort(true);
-        m_slot.record.strPort = port.port.strName;
+        m_slot.m_record.m_strPort = port.m_port.m_strName;
     }
     ~CBridge() override
     {
@@ -43,7 +43,7 @@ public:
         m_updater.LoadImageBuffer(image.data(), image.size());
         m_updater.AttachControls(this, this, this);
         SetState(EStationState::Probing);
-        m_probe.Start(Slot().strDevice);
+        m_probe.Start(Slot().m_strDevice);
     }
 
     void SetText(const std::string& text) override
@@ -51,7 +51,7 @@ public:
         CStationSlot slot;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_slot.strText = text;
+            m_slot.m_strText = text;
             slot = m_slot;
         }
         m_listener.OnText(slot, text);
@@ -64,7 +64,7 @@ public:
     void SetPos(int position) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.nPercent = m_scale.Percent(position);
+        m_slot.m_nPercent = m_scale.Percent(position);
     }
     void SetBarColor(uint32_t) override {}
     // Nobody sits at a station to answer a message box: the text goes to the listener
@@ -85,31 +85,31 @@ public:
     void SetState(EStationState state)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.state = state;
+        m_slot.m_eState = state;
     }
     void SetEntry(const std::string& entry, const CPortRecord& record)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.strEntry = entry;
-        m_slot.record = record;
+        m_slot.m_strEntry = entry;
+        m_slot.m_record = record;
     }
     void SetSeconds(double seconds)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.seconds = seconds;
+        m_slot.m_dSeconds = seconds;
     }
     void SetHint(const std::string& hint)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.strHint = hint;
+        m_slot.m_strHint = hint;
     }
     // The turn's end: its result in words and how it ended.
     void SetResult(const std::string& text, bool completed, bool stopped)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.strText = text;
-        m_slot.bCompleted = completed;
-        m_slot.bStopped = stopped;
+        m_slot.m_strText = text;
+        m_slot.m_bCompleted = completed;
+        m_slot.m_bStopped = stopped;
     }
 
     CUpdater m_updater;
@@ -144,11 +144,11 @@ void CStation::Look()
     {
         for (const platform::CBridgePort& port : platform::ListBridgePorts())
         {
-            std::unique_ptr<CBridge>& bridge = m_bridges[port.nIndex];
+            std::unique_ptr<CBridge>& bridge = m_bridges[port.m_nIndex];
             if (!bridge)
                 bridge = std::make_unique<CBridge>(port, m_timing, m_listener);
             bridge->m_bSeen = true;
-            if (bridge->Slot().state == EStationState::Waiting && ++bridge->m_nLooks > kPresenceCountTicks &&
+            if (bridge->Slot().m_eState == EStationState::Waiting && ++bridge->m_nLooks > kPresenceCountTicks &&
                 (m_nTurnLimit == 0 || m_nStarted < m_nTurnLimit))
             {
                 ++m_nStarted;
@@ -160,7 +160,7 @@ void CStation::Look()
     {
         CBridge& bridge = *it->second;
         Advance(bridge);
-        const EStationState state = bridge.Slot().state;
+        const EStationState state = bridge.Slot().m_eState;
         // A bridge that has left the map starts over when it comes back; one whose
         // probe or update still runs is let go once that has ended.
         if (!bridge.m_bSeen && (state == EStationState::Waiting || state == EStationState::Done))
@@ -172,7 +172,7 @@ void CStation::Look()
 
 void CStation::Advance(CBridge& bridge)
 {
-    switch (bridge.Slot().state)
+    switch (bridge.Slot().m_eState)
     {
     case EStationState::Probing:
     {
@@ -213,8 +213,8 @@ void CStation::Advance(CBridge& bridge)
         const std::optional<CUpdateOutcome> outcome = bridge.m_updater.WaitForOutcome(std::chrono::milliseconds(0));
         if (!outcome)
             return;
-        bridge.SetResult(OutcomeText(*outcome), outcome->bCompleted, outcome->bStopped);
-        bridge.SetSeconds(outcome->seconds);
+        bridge.SetResult(OutcomeText(*outcome), outcome->m_bCompleted, outcome->m_bStopped);
+        bridge.SetSeconds(outcome->m_dSeconds);
         Finish(bridge);
         return;
     }
@@ -227,9 +227,9 @@ void CStation::Finish(CBridge& bridge)
 {
     bridge.SetState(EStationState::Done);
     ++m_nFinished;
-    if (bridge.Slot().bCompleted)
+    if (bridge.Slot().m_bCompleted)
         ++m_nCompleted;
-    if (bridge.Slot().bStopped)
+    if (bridge.Slot().m_bStopped)
         ++m_nStopped;
     m_listener.OnFinished(bridge.Slot());
 }
@@ -245,7 +245,7 @@ bool CStation::IsBusy() const
 {
     for (const auto& [index, bridge] : m_bridges)
     {
-        EStationState state = bridge->Slot().state;
+        EStationState state = bridge->Slot().m_eState;
         if (state == EStationState::Probing || state == EStationState::Updating)
             return true;
     }

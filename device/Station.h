@@ -34,17 +34,17 @@ enum class EStationState
 // What the station shows of one bridge.
 struct CStationSlot
 {
-    std::string strDevice;     // "\Device\Silabser3"
-    std::string strPort;       // "ttyUSB3", "COM7", "pts/4"
-    std::string strEntry;      // the port list entry once probed, such as "ttyUSB3 | BOX | 00001234"
-    std::string strText;       // its last status text
-    int nPercent = 0;          // the update's progress
-    EStationState state = EStationState::Waiting;
-    bool bCompleted = false;   // Done, and the box accepted the whole update
-    bool bStopped = false;     // Done because the station was stopped, not by a failure
-    std::string strHint;       // why the port would not open, and what to do (DeviceHints.h)
-    CPortRecord record;        // the port, and the box's record once it has answered
-    std::optional<double> seconds;  // the update's duration once it has ended; none without an update
+    std::string m_strDevice;     // "\Device\Silabser3"
+    std::string m_strPort;       // "ttyUSB3", "COM7", "pts/4"
+    std::string m_strEntry;      // the port list entry once probed, such as "ttyUSB3 | BOX | 00001234"
+    std::string m_strText;       // its last status text
+    int m_nPercent = 0;          // the update's progress
+    EStationState m_eState = EStationState::Waiting;
+    bool m_bCompleted = false;   // Done, and the box accepted the whole update
+    bool m_bStopped = false;     // Done because the station was stopped, not by a failure
+    std::string m_strHint;       // why the port would not open, and what to do (DeviceHints.h)
+    CPortRecord m_record;        // the port, and the box's record once it has answered
+    std::optional<double> m_dSeconds;  // the update's duration once it has ended; none without an update
 };
 
 class IStationListener

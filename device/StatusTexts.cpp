@@ -82,16 +82,16 @@ std::string StepFailedText(EUpdateStep step, EExchangeResult result)
 
 std::string OutcomeText(const CUpdateOutcome& outcome)
 {
-    if (outcome.bCompleted)
+    if (outcome.m_bCompleted)
         return StatusText(EStatusText::UpdateComplete);
-    if (outcome.bStopped)
+    if (outcome.m_bStopped)
     {
-        if (outcome.step == EUpdateStep::Init)
+        if (outcome.m_eStep == EUpdateStep::Init)
             return StatusText(EStatusText::StoppedBeforeStart);
-        return "Stopped at block " + std::to_string(outcome.nBlocksSent) + " of " +
-               std::to_string(outcome.nBlocksTotal);
+        return "Stopped at block " + std::to_string(outcome.m_nBlocksSent) + " of " +
+               std::to_string(outcome.m_nBlocksTotal);
     }
-    return StepFailedText(outcome.step, outcome.result);
+    return StepFailedText(outcome.m_eStep, outcome.m_eResult);
 }
 
 std::string StartResultText(EStartResult result)

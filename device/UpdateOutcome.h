@@ -21,13 +21,13 @@ enum class EUpdateStep
 
 struct CUpdateOutcome
 {
-    EUpdateStep step = EUpdateStep::Init;          // the step the update ended in
-    EExchangeResult result = EExchangeResult::Ok;  // that step's result (Ok when completed or stopped)
-    bool bCompleted = false;                       // the box accepted CLOSE
-    bool bStopped = false;                         // a stop ended it first; never a failure
-    int nBlocksSent = 0;                           // blocks the box accepted
-    int nBlocksTotal = 0;                          // blocks the update sends: the block count + 1
-    double seconds = 0.0;                          // from the hand-over to the end
+    EUpdateStep m_eStep = EUpdateStep::Init;          // the step the update ended in
+    EExchangeResult m_eResult = EExchangeResult::Ok;  // that step's result (Ok when completed or stopped)
+    bool m_bCompleted = false;                       // the box accepted CLOSE
+    bool m_bStopped = false;                         // a stop ended it first; never a failure
+    int m_nBlocksSent = 0;                           // blocks the box accepted
+    int m_nBlocksTotal = 0;                          // blocks the update sends: the block count + 1
+    double m_dSeconds = 0.0;                          // from the hand-over to the end
 };
 
 // What the last look for a box found.

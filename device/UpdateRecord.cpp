@@ -105,14 +105,14 @@ CUpdateRecord DescribeImage(const std::string& file, const std::optional<std::st
                             const CFirmwareImage& image)
 {
     CUpdateRecord record;
-    record.strImage = file;
-    record.product = product;
+    record.m_strImage = file;
+    record.m_strProduct = product;
     const std::vector<uint8_t> bytes = image.FileBytes();
-    record.strSha256 = Sha256Hex(bytes.data(), bytes.size());
+    record.m_strSha256 = Sha256Hex(bytes.data(), bytes.size());
     char hardware[16];
     std::snprintf(hardware, sizeof hardware, "%08X", unsigned(GetHardwareCode(image.Header())));
-    record.strHardware = hardware;
-    record.nBlocks = image.Blocks();
+    record.m_strHardware = hardware;
+    record.m_nBlocks = image.Blocks();
     return record;
 }
 
@@ -120,18 +120,18 @@ CUpdateRecord MakeUpdateRecord(const CUpdateRecord& image, const CPortRecord& po
                                bool success, std::optional<double> seconds, std::time_t now)
 {
     CUpdateRecord record = image;
-    record.strTime = FormatIsoTime(int64_t(now), LocalOffsetSeconds(now));
-    record.strPort = port.strPort;
-    record.box.reset();
-    record.number.reset();
-    if (port.bRecord)
+    record.m_strTime = FormatIsoTime(int64_t(now), LocalOffsetSeconds(now));
+    record.m_strPort = port.m_strPort;
+    record.m_strBox.reset();
+    record.m_nNumber.reset();
+    if (port.m_bRecord)
     {
-        record.box = Latin1ToUtf8(port.strName);
-        record.number = port.nNumber;
+        record.m_strBox = Latin1ToUtf8(port.m_strName);
+        record.m_nNumber = port.m_nNumber;
     }
-    record.strStatus = status;
-    record.bSuccess = success;
-    record.seconds = seconds;
+    record.m_strStatus = status;
+    record.m_bSuccess = success;
+    record.m_dSeconds = seconds;
     return record;
 }
 
@@ -176,20 +176,20 @@ int LocalOffsetSeconds(std::time_t when)
 std::string RecordLine(const CUpdateRecord& record)
 {
     Json line;
-    line["time"] = record.strTime;
-    line["port"] = record.strPort;
-    line["box"] = OrNull(record.box);
-    line["number"] = OrNull(record.number);
-    line["image"] = record.strImage;
-    line["product"] = OrNull(record.product);
-    line["sha256"] = record.strSha256;
-    line["hardware"] = record.strHardware;
-    line["blocks"] = record.nBlocks;
-    line["status"] = record.strStatus;
-    line["success"] = record.bSuccess;
+    line["time"] = record.m_strTime;
+    line["port"] = record.m_strPort;
+    line["box"] = OrNull(record.m_strBox);
+    line["number"] = OrNull(record.m_nNumber);
+    line["image"] = record.m_strImage;
+    line["product"] = OrNull(record.m_strProduct);
+    line["sha256"] = record.m_strSha256;
+    line["hardware"] = record.m_strHardware;
+    line["blocks"] = record.m_nBlocks;
+    line["status"] = record.m_strStatus;
+    line["success"] = record.m_bSuccess;
     // Milliseconds are enough; rounded in floating point, since a hand-edited line read
     // back may hold any number (one too large for JSON is written as null).
-    line["seconds"] = record.seconds ? Json(std::round(*record.seconds * 1000) / 1000) : Json(nullptr);
+    line["seconds"] = record.m_dSeconds ? Json(std::round(*record.m_dSeconds * 1000) / 1000) : Json(nullptr);
     // A path given as bytes that are not UTF-8 is kept readable rather than refused.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -211,22 +211,22 @@ bool ParseRecordLine(const std::string& text, CUpdateRecord& record)
         !has("success", &Json::is_boolean, false) || !has("seconds", &Json::is_number, true))
         return false;
     CUpdateRecord read;
-    read.strTime = line["time"].get<std::string>();
-    read.strPort = line["port"].get<std::string>();
+    read.m_strTime = line["time"].get<std::string>();
+    read.m_strPort = line["port"].get<std::string>();
     if (!line["box"].is_null())
-        read.box = line["box"].get<std::string>();
+        read.m_strBox = line["box"].get<std::string>();
     if (!line["number"].is_null())
-        read.number = line["number"].get<int64_t>();
-    read.strImage = line["image"].get<std::string>();
+        read.m_nNumber = line["number"].get<int64_t>();
+    read.m_strImage = line["image"].get<std::string>();
     if (!line["product"].is_null())
-        read.product = line["product"].get<std::string>();
-    read.strSha256 = line["sha256"].get<std::string>();
-    read.strHardware = line["hardware"].get<std::string>();
-    read.nBlocks = line["blocks"].get<int64_t>();
-    read.strStatus = line["status"].get<std::string>();
-    read.bSuccess = line["success"].get<bool>();
+        read.m_strProduct = line["product"].get<std::string>();
+    read.m_strSha256 = line["sha256"].get<std::string>();
+    read.m_strHardware = line["hardware"].get<std::string>();
+    read.m_nBlocks = line["blocks"].get<int64_t>();
+    read.m_strStatus = line["status"].get<std::string>();
+    read.m_bSuccess = line["success"].get<bool>();
     if (!line["seconds"].is_null())
-        read.seconds = line["seconds"].get<double>();
+        read.m_dSeconds = line["seconds"].get<double>();
     record = std::move(read);
     return true;
 }
@@ -237,9 +237,9 @@ std::string RecordsAsCsv(const std::vector<CUpdateRecord>& records)
     for (const CUpdateRecord& r : records)
     {
         const std::vector<std::string> fields = {
-            r.strTime,     r.strPort,      r.box.value_or(""),       r.number ? std::to_string(*r.number) : "",
-            r.strImage,    r.product.value_or(""), r.strSha256, r.strHardware,
-            std::to_string(r.nBlocks), r.strStatus, r.bSuccess ? "true" : "false", SecondsText(r.seconds)};
+            r.m_strTime,     r.m_strPort,      r.m_strBox.value_or(""),       r.m_nNumber ? std::to_string(*r.m_nNumber) : "",
+            r.m_strImage,    r.m_strProduct.value_or(""), r.m_strSha256, r.m_strHardware,
+            std::to_string(r.m_nBlocks), r.m_strStatus, r.m_bSuccess ? "true" : "false", SecondsText(r.m_dSeconds)};
         for (std::size_t i = 0; i < fields.size(); ++i)
             csv += (i ? "," : "") + CsvField(fields[i]);
         csv += "\r\n";
@@ -252,9 +252,9 @@ std::string RecordsAsTable(const std::vector<CUpdateRecord>& records)
     std::vector<std::vector<std::string>> rows = {
         {"TIME", "PORT", "BOX", "NUMBER", "PRODUCT/IMAGE", "BLOCKS", "RESULT", "SECONDS"}};
     for (const CUpdateRecord& r : records)
-        rows.push_back({r.strTime, r.strPort, r.box.value_or("-"), r.number ? NumberText(r.number) : "-",
-                        r.product.value_or(r.strImage), std::to_string(r.nBlocks), r.strStatus,
-                        r.seconds ? SecondsText(r.seconds) : "-"});
+        rows.push_back({r.m_strTime, r.m_strPort, r.m_strBox.value_or("-"), r.m_nNumber ? NumberText(r.m_nNumber) : "-",
+                        r.m_strProduct.value_or(r.m_strImage), std::to_string(r.m_nBlocks), r.m_strStatus,
+                        r.m_dSeconds ? SecondsText(r.m_dSeconds) : "-"});
     std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const auto& row : rows)
         for (std::size_t i = 0; i < row.size(); ++i)

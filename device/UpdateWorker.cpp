@@ -98,7 +98,7 @@ void CUpdateWorker::Run()
         {
             m_nInitRetries = 0;
             std::unique_lock<std::mutex> lock(m_wakeMutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(m_timing.nIdleStepMs),
+            m_wake.wait_for(lock, std::chrono::milliseconds(m_timing.m_nIdleStepMs),
                             [this] { return m_bStop.load() || IsUpdating(); });
             break;
         }
@@ -129,16 +129,16 @@ void CUpdateWorker::End(EUpdateStep step, EExchangeResult result, bool completed
 {
     m_port.Close();
     CUpdateOutcome outcome;
-    outcome.step = step;
-    outcome.bCompleted = completed;
-    outcome.bStopped = stopped;
-    outcome.result = stopped ? EExchangeResult::Ok : result;
+    outcome.m_eStep = step;
+    outcome.m_bCompleted = completed;
+    outcome.m_bStopped = stopped;
+    outcome.m_eResult = stopped ? EExchangeResult::Ok : result;
     // Blocks 0 .. N go out, so the counter passes the block count only once all have.
-    outcome.nBlocksTotal = m_job.nBlocks + 1;
-    outcome.nBlocksSent = step == EUpdateStep::Init   ? 0
+    outcome.m_nBlocksTotal = m_job.m_nBlocks + 1;
+    outcome.m_nBlocksSent = step == EUpdateStep::Init   ? 0
                           : step == EUpdateStep::Xfer ? m_link.Block()
-                                                      : outcome.nBlocksTotal;
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+                                                      : outcome.m_nBlocksTotal;
+    outcome.m_dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     // Idle only once the port is closed and free, so a new update never finds it in use.
     m_reporter.OnPortClosed();
     SetState(EUpdateState::Idle);
@@ -171,7 +171,7 @@ void CUpdateWorker::StepInit()
     if (!m_port.IsOpen())
         m_port.Open();
 
-    const EExchangeResult result = m_link.Init(GetHardwareCode(m_job.header), m_job.nBlocks);
+    const EExchangeResult result = m_link.Init(GetHardwareCode(m_job.m_header), m_job.m_nBlocks);
     TellFastReadsDropped();
     // An exchange cut short by a stop is no answer of the box's; the loop ends the update.
     if (m_bStop.load())
@@ -185,12 +185,12 @@ void CUpdateWorker::StepInit()
     case EExchangeResult::BadStatus:
         // The box is restarting into its boot loader: wait, then INIT on a fresh port.
         m_reporter.SetStatus(RestartingText(result));
-        Pause(m_timing.nRestartPauseMs);
+        Pause(m_timing.m_nRestartPauseMs);
         m_port.Close();
         break;
     case EExchangeResult::NoReply:
         m_reporter.SetProgress(100);
-        if (++m_nInitRetries < m_timing.nInitAttempts)
+        if (++m_nInitRetries < m_timing.m_nInitAttempts)
         {
             m_port.Close();
             m_port.Open();
@@ -206,26 +206,26 @@ void CUpdateWorker::StepInit()
 
 void CUpdateWorker::StepXfer()
 {
-    if (m_link.Block() > m_job.nBlocks)
+    if (m_link.Block() > m_job.m_nBlocks)
     {
         m_reporter.SetProgress(100);
         SetState(EUpdateState::Prep);
         m_reporter.SetStatus(StatusText(EStatusText::SendPrep));
         return;
     }
-    const EExchangeResult result = m_link.Xfer(m_job.pBody, m_job.nBodySize);
+    const EExchangeResult result = m_link.Xfer(m_job.m_pBody, m_job.m_nBodySize);
     TellFastReadsDropped();
     if (result != EExchangeResult::Ok)
     {
         Fail(EUpdateStep::Xfer, result);
         return;
     }
-    m_reporter.SetProgress(int(int64_t(m_link.Block()) * 100 / m_job.nBlocks));
+    m_reporter.SetProgress(int(int64_t(m_link.Block()) * 100 / m_job.m_nBlocks));
 }
 
 void CUpdateWorker::StepPrep()
 {
-    const EExchangeResult result = m_link.Prep(m_job.header, DateToBcd(m_pDateSource->Today()));
+    const EExchangeResult result = m_link.Prep(m_job.m_header, DateToBcd(m_pDateSource->Today()));
     TellFastReadsDropped();
     if (m_bStop.load())
         return;

@@ -39,10 +39,10 @@ enum class EUpdateState : int
 // owner keeps unchanged until the update has ended) and its block count.
 struct CUpdateJob
 {
-    ImageHeader header{};
-    const uint8_t* pBody = nullptr;
-    std::size_t nBodySize = 0;
-    int32_t nBlocks = 0;
+    ImageHeader m_header{};
+    const uint8_t* m_pBody = nullptr;
+    std::size_t m_nBodySize = 0;
+    int32_t m_nBlocks = 0;
 };
 
 // How the worker reports; called on the worker's thread.

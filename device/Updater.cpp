@@ -43,7 +43,7 @@ private:
 } // namespace
 
 CUpdater::CUpdater(const CLinkTiming& timing)
-    : m_timing(timing), m_port(timing), m_bFastChoice(timing.bFastTransfer), m_worker(m_port, timing, *this)
+    : m_timing(timing), m_port(timing), m_bFastChoice(timing.m_bFastTransfer), m_worker(m_port, timing, *this)
 {
 }
 
@@ -210,7 +210,7 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
     std::optional<platform::CMappedPort> mapped = platform::LookupSerialPort(driverDevice);
     if (!mapped)
         return EndProbe(EProbeResult::NoBridge);
-    m_port.SetPath(mapped->strPath);
+    m_port.SetPath(mapped->m_strPath);
     if (!m_port.Open())
     {
         SetStatus(StatusText(EStatusText::CannotFindDevice));
@@ -222,7 +222,7 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
         m_port.Close();
     if (!record)
         return EndProbe(IsStopRequested() ? EProbeResult::Stopped : EProbeResult::NoAnswer);
-    m_ports.Add({driverDevice, mapped->strPath, {mapped->strName, true, record->strName, record->nNumber}});
+    m_ports.Add({driverDevice, mapped->m_strPath, {mapped->m_strName, true, record->m_strName, record->m_nNumber}});
     return EndProbe(EProbeResult::Found);
 }
 
@@ -245,7 +245,7 @@ std::string CUpdater::GetPortEntry(int index) const
 CPortRecord CUpdater::GetPortRecord(int index) const
 {
     const std::optional<CPortEntry> entry = m_ports.At(index);
-    return entry ? entry->record : CPortRecord{};
+    return entry ? entry->m_record : CPortRecord{};
 }
 
 // --- Starting ---
@@ -270,20 +270,20 @@ EStartResult CUpdater::StartUpdate(int index)
     if (!claim.IsHeld())
         return refuse(EStartResult::CannotOpen);
 
-    const bool held = m_bHoldProbedPort && m_port.IsOpen() && m_port.Path() == entry->strPath;
+    const bool held = m_bHoldProbedPort && m_port.IsOpen() && m_port.Path() == entry->m_strPath;
     if (!held)
     {
         m_port.Close();
-        m_port.SetPath(entry->strPath);
+        m_port.SetPath(entry->m_strPath);
         if (!m_port.Open())
             return refuse(EStartResult::CannotOpen);
     }
     // The update sends the header as it is now; later edits wait for the next update.
     CUpdateJob job;
-    job.header = m_image.Header();
-    job.pBody = m_image.Body();
-    job.nBodySize = m_image.BodySize();
-    job.nBlocks = m_image.Blocks();
+    job.m_header = m_image.Header();
+    job.m_pBody = m_image.Body();
+    job.m_nBodySize = m_image.BodySize();
+    job.m_nBlocks = m_image.Blocks();
     {
         std::lock_guard<std::mutex> lock(m_outcomeMutex);
         m_bOutcomePending = true;

@@ -101,7 +101,7 @@ public:
     // update under way ends with a stopped outcome.
     void RequestStop() { m_worker.RequestStop(); }
     bool IsStopRequested() const { return m_worker.IsStopRequested(); }
-    // Fast transfer (see CLinkTiming::bFastTransfer) for the updates started from now
+    // Fast transfer (see CLinkTiming::m_bFastTransfer) for the updates started from now
     // on; the update under way keeps its rule. Discovery never uses it.
     void SetFastTransfer(bool fast) { m_bFastChoice.store(fast); }
     bool IsFastTransfer() const { return m_bFastChoice.load(); }

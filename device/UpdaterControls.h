@@ -34,18 +34,18 @@ public:
 // what a text-mode bar needs from IProgressControl's calls.
 struct CProgressScale
 {
-    int nMin = 0;
-    int nMax = 100;
+    int m_nMin = 0;
+    int m_nMax = 100;
     void SetRange(int minimum, int maximum)
     {
-        nMin = minimum;
-        nMax = maximum > minimum ? maximum : minimum + 1;
+        m_nMin = minimum;
+        m_nMax = maximum > minimum ? maximum : minimum + 1;
     }
     // 0 to 100; positions outside the range count as its ends.
     int Percent(int position) const
     {
-        const int clamped = position < nMin ? nMin : position > nMax ? nMax : position;
-        return (clamped - nMin) * 100 / (nMax - nMin);
+        const int clamped = position < m_nMin ? m_nMin : position > m_nMax ? m_nMax : position;
+        return (clamped - m_nMin) * 100 / (m_nMax - m_nMin);
     }
 };
 

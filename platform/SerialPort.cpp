@@ -23,7 +23,7 @@ std::optional<int> ParseComPortNumber(std::string_view name)
 CReadDeadlines::CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, MessageLengthFn endRule)
     : m_timeouts(timeouts), m_pEndRule(endRule),
       m_total(Clock::now() +
-              std::chrono::milliseconds(int64_t(maximum) * timeouts.nMultiplierMs + timeouts.nConstantMs))
+              std::chrono::milliseconds(int64_t(maximum) * timeouts.m_nMultiplierMs + timeouts.m_nConstantMs))
 {
 }
 
@@ -32,9 +32,9 @@ int CReadDeadlines::MillisecondsLeft(const uint8_t* buffer, std::size_t count)
     const Clock::time_point never = Clock::time_point::max();
     if (m_pEndRule && m_tailEnd == never && m_pEndRule(buffer, count) != 0)
     {
-        if (m_timeouts.nFrameTailMs <= 0)
+        if (m_timeouts.m_nFrameTailMs <= 0)
             return 0;
-        m_tailEnd = Clock::now() + std::chrono::milliseconds(m_timeouts.nFrameTailMs);
+        m_tailEnd = Clock::now() + std::chrono::milliseconds(m_timeouts.m_nFrameTailMs);
     }
     const Clock::time_point deadline = std::min({m_total, m_intervalEnd, m_tailEnd});
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
@@ -44,9 +44,9 @@ int CReadDeadlines::MillisecondsLeft(const uint8_t* buffer, std::size_t count)
 void CReadDeadlines::BytesArrived()
 {
     const Clock::time_point now = Clock::now();
-    m_intervalEnd = now + std::chrono::milliseconds(m_timeouts.nIntervalMs);
+    m_intervalEnd = now + std::chrono::milliseconds(m_timeouts.m_nIntervalMs);
     if (m_tailEnd != Clock::time_point::max())
-        m_tailEnd = now + std::chrono::milliseconds(m_timeouts.nFrameTailMs);
+        m_tailEnd = now + std::chrono::milliseconds(m_timeouts.m_nFrameTailMs);
 }
 
 } // namespace corvalin::platform

@@ -58,19 +58,19 @@ enum class ESerialError
 // pass between two received bytes, or after k * `nMultiplierMs` + `nConstantMs`.
 struct CPortTimeouts
 {
-    int nIntervalMs = 100;
-    int nMultiplierMs = 1;
-    int nConstantMs = 1;
+    int m_nIntervalMs = 100;
+    int m_nMultiplierMs = 1;
+    int m_nConstantMs = 1;
     // A read that ends at a whole message still takes the bytes that follow it
     // within this time.
-    int nFrameTailMs = 1;
+    int m_nFrameTailMs = 1;
     // A read or write waits in slices of at most this long and looks at the stop flag
     // between them. A Windows write call also gets
     // `nWriteMultiplierMs` per byte, and hands over at most `nWriteCallBytes`, so a
     // line that takes nothing holds a stop for at most the line time of that many bytes.
-    int nStopCheckMs = 20;
-    int nWriteMultiplierMs = 1;
-    int nWriteCallBytes = 256;
+    int m_nStopCheckMs = 20;
+    int m_nWriteMultiplierMs = 1;
+    int m_nWriteCallBytes = 256;
 };
 
 class CSerialPort : public IBytePort

@@ -20,15 +20,15 @@ constexpr const char* kSerialMapVariable = "CORVALIN_SERIAL_MAP";
 
 struct CMappedPort
 {
-    std::string strPath;   // what to open: "\\.\COM5", "/dev/ttyUSB0", "/dev/pts/7"
-    std::string strName;   // what the port list shows: "COM5", "ttyUSB0", "pts/7"
+    std::string m_strPath;   // what to open: "\\.\COM5", "/dev/ttyUSB0", "/dev/pts/7"
+    std::string m_strName;   // what the port list shows: "COM5", "ttyUSB0", "pts/7"
 };
 
 struct CBridgePort
 {
-    int nIndex = 0;              // the i of "\Device\Silabser<i>"
-    std::string strDevice;       // the name to look it up by: "\Device\Silabser<i>"
-    CMappedPort port;
+    int m_nIndex = 0;              // the i of "\Device\Silabser<i>"
+    std::string m_strDevice;       // the name to look it up by: "\Device\Silabser<i>"
+    CMappedPort m_port;
 };
 
 // The port of a driver device name such as "\Device\Silabser0", or nothing when the

@@ -37,22 +37,22 @@ bool ParsePcmWave(const uint8_t* wave, std::size_t size, CWaveInfo& info)
         {
             if (Le16(chunk + 8) != 1)
                 return false; // not PCM
-            info.nChannels = Le16(chunk + 10);
-            info.nRate = int(Le32(chunk + 12));
-            info.nBits = Le16(chunk + 22);
+            info.m_nChannels = Le16(chunk + 10);
+            info.m_nRate = int(Le32(chunk + 12));
+            info.m_nBits = Le16(chunk + 22);
             haveFormat = true;
         }
         else if (std::memcmp(chunk, "data", 4) == 0)
         {
-            info.pSamples = chunk + 8;
-            info.nSampleBytes = length;
+            info.m_pSamples = chunk + 8;
+            info.m_nSampleBytes = length;
         }
         at += 8 + length + (length & 1);
         if (at > size)
             break;
     }
-    return haveFormat && info.pSamples && info.nChannels > 0 && info.nRate > 0 &&
-           (info.nBits == 8 || info.nBits == 16);
+    return haveFormat && info.m_pSamples && info.m_nChannels > 0 && info.m_nRate > 0 &&
+           (info.m_nBits == 8 || info.m_nBits == 16);
 }
 
 } // namespace corvalin::platform

@@ -9,11 +9,11 @@ namespace corvalin::platform
 
 struct CWaveInfo
 {
-    int nChannels = 0;
-    int nRate = 0;
-    int nBits = 0;
-    const uint8_t* pSamples = nullptr;
-    std::size_t nSampleBytes = 0;
+    int m_nChannels = 0;
+    int m_nRate = 0;
+    int m_nBits = 0;
+    const uint8_t* m_pSamples = nullptr;
+    std::size_t m_nSampleBytes = 0;
 };
 
 // True for a PCM WAVE whose chunks all lie inside the data; fills `info`.

@@ -42,11 +42,11 @@ private:
 inline CLinkTiming FastTiming()
 {
     CLinkTiming timing;
-    timing.nReadIntervalMs = 20;
-    timing.nReadMultiplierMs = 0;
-    timing.nReadConstantMs = 40;
-    timing.nIdleStepMs = 20;
-    timing.nRestartPauseMs = 30;
+    timing.m_nReadIntervalMs = 20;
+    timing.m_nReadMultiplierMs = 0;
+    timing.m_nReadConstantMs = 40;
+    timing.m_nIdleStepMs = 20;
+    timing.m_nRestartPauseMs = 30;
     return timing;
 }
 

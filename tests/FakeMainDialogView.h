@@ -125,7 +125,7 @@ class CFakeView : public IMainDialogView
 inline CWindowTiming ManualTicks()
 {
     CWindowTiming timing;
-    timing.nPresencePollMs = 24 * 3600 * 1000;
+    timing.m_nPresencePollMs = 24 * 3600 * 1000;
     return timing;
 }
 

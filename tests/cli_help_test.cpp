@@ -27,7 +27,7 @@ TEST(CliHelpTest, HelpCoversEveryCommand)
     EXPECT_EQ("", all.err);
     for (const cli::CCommandUsage& usage : cli::kCommandUsages)
     {
-        const std::string name(usage.name);
+        const std::string name(usage.m_strName);
         EXPECT_NE(std::string::npos, all.out.find("\n  " + name)) << name;
 
         // One command's usage only, not the whole list.

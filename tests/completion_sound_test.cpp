@@ -87,12 +87,12 @@ TEST_F(CCapturedSound, TheChimeIsPlayedWholeInItsOwnFormat)
     const std::vector<uint8_t> played = Played();
     CWaveInfo got;
     ASSERT_TRUE(ParsePcmWave(played.data(), played.size(), got));
-    EXPECT_EQ(got.nChannels, expected.nChannels);
-    EXPECT_EQ(got.nRate, expected.nRate);
-    EXPECT_EQ(got.nBits, expected.nBits);
-    ASSERT_EQ(got.nSampleBytes, expected.nSampleBytes);
-    EXPECT_EQ(std::memcmp(got.pSamples, expected.pSamples, got.nSampleBytes), 0);
+    EXPECT_EQ(got.m_nChannels, expected.m_nChannels);
+    EXPECT_EQ(got.m_nRate, expected.m_nRate);
+    EXPECT_EQ(got.m_nBits, expected.m_nBits);
+    ASSERT_EQ(got.m_nSampleBytes, expected.m_nSampleBytes);
+    EXPECT_EQ(std::memcmp(got.m_pSamples, expected.m_pSamples, got.m_nSampleBytes), 0);
     // A chime that is all silence would tell the installer nothing.
-    EXPECT_TRUE(std::any_of(got.pSamples, got.pSamples + got.nSampleBytes, [](uint8_t b) { return b != 0; }));
+    EXPECT_TRUE(std::any_of(got.m_pSamples, got.m_pSamples + got.m_nSampleBytes, [](uint8_t b) { return b != 0; }));
 }
 #endif

@@ -187,8 +187,8 @@ TEST(SerialPortMap, MapDirectoryEntryIsThePort)
     setenv("CORVALIN_SERIAL_MAP", dir.Path().c_str(), 1);
     auto port = platform::LookupSerialPort("\\Device\\Silabser0");
     ASSERT_TRUE(port.has_value());
-    EXPECT_EQ(port->strPath, "/dev/null");
-    EXPECT_EQ(port->strName, "null");
+    EXPECT_EQ(port->m_strPath, "/dev/null");
+    EXPECT_EQ(port->m_strName, "null");
     EXPECT_FALSE(platform::LookupSerialPort("\\Device\\Silabser1").has_value());
 
     // A dangling entry (the device went away) is no port.
@@ -211,7 +211,7 @@ TEST(SerialPortMap, EveryBridgeIsListedInIndexOrder)
 
     std::vector<std::string> listed;
     for (const platform::CBridgePort& bridge : bridges)
-        listed.push_back(std::to_string(bridge.nIndex) + " " + bridge.strDevice + " " + bridge.port.strPath);
+        listed.push_back(std::to_string(bridge.m_nIndex) + " " + bridge.m_strDevice + " " + bridge.m_port.m_strPath);
     EXPECT_EQ(listed, (std::vector<std::string>{"0 \\Device\\Silabser0 /dev/null", "2 \\Device\\Silabser2 /dev/null",
                                                 "10 \\Device\\Silabser10 /dev/null"}));
 }
@@ -453,11 +453,11 @@ TEST_F(DeviceLinkTest, EachBridgeIsProbedOnItsOwn)
     setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
     std::vector<platform::CBridgePort> bridges = platform::ListBridgePorts();
     ASSERT_EQ(bridges.size(), 2u);
-    EXPECT_EQ(bridges[1].nIndex, 3);
+    EXPECT_EQ(bridges[1].m_nIndex, 3);
 
     CUpdater updater(FastTiming());
     Attach(updater);
-    EXPECT_EQ(updater.FindDeviceAt(bridges[1].strDevice), 1);
+    EXPECT_EQ(updater.FindDeviceAt(bridges[1].m_strDevice), 1);
     EXPECT_EQ(updater.GetPortEntry(0), fourth.Path().substr(5) + " | FOURTH | 00000004");
     // The window's discovery still takes the first bridge only.
     EXPECT_EQ(updater.FindDevice(), 1);
@@ -521,7 +521,7 @@ TEST_F(DeviceLinkTest, DiscoveryReadsByTheTimeOutsEvenWithFastTransfer)
     // after a pause: only reads ended by the time-outs get the record.
     CSimulatedBox box({"--query-length", "1", "--split-ms", "30"});
     CLinkTiming timing;
-    timing.bFastTransfer = true;
+    timing.m_bFastTransfer = true;
     CUpdater updater(timing);
     ASSERT_EQ(updater.FindDevice(), 1);
     EXPECT_EQ(updater.GetPortEntry(0), box.ShownName() + " | BOX | 00001234");
@@ -586,7 +586,7 @@ TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
     // Replies that come in pieces get a read time-out far above the pieces' spacing,
     // so each read surely catches its piece.
     CLinkTiming pieces = FastTiming();
-    pieces.nReadConstantMs = 400;
+    pieces.m_nReadConstantMs = 400;
     struct Case
     {
         std::vector<std::string> args;

@@ -314,14 +314,14 @@ TEST_F(MainDialogModelDeviceTest, UpdateRecordHasALinePerEndedUpdateIncludingOne
     Ticks(1);
     std::vector<CUpdateRecord> read = records();
     ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].strStatus, "Update complete");
-    EXPECT_TRUE(read[0].bSuccess);
-    EXPECT_EQ(read[0].box, "SHOP");
-    EXPECT_EQ(read[0].number, 42);
-    EXPECT_EQ(read[0].strImage, m_bundle.string());
-    EXPECT_EQ(read[0].product, m_view.List(EMainControl::Product).at(1));
-    ASSERT_TRUE(read[0].seconds.has_value());
-    EXPECT_GT(*read[0].seconds, 0.0);
+    EXPECT_EQ(read[0].m_strStatus, "Update complete");
+    EXPECT_TRUE(read[0].m_bSuccess);
+    EXPECT_EQ(read[0].m_strBox, "SHOP");
+    EXPECT_EQ(read[0].m_nNumber, 42);
+    EXPECT_EQ(read[0].m_strImage, m_bundle.string());
+    EXPECT_EQ(read[0].m_strProduct, m_view.List(EMainControl::Product).at(1));
+    ASSERT_TRUE(read[0].m_dSeconds.has_value());
+    EXPECT_GT(*read[0].m_dSeconds, 0.0);
     // A second look at an ended update adds nothing.
     Ticks(2);
     EXPECT_EQ(records().size(), 1u);
@@ -337,10 +337,10 @@ TEST_F(MainDialogModelDeviceTest, UpdateRecordHasALinePerEndedUpdateIncludingOne
     m_model.reset();
     read = records();
     ASSERT_EQ(read.size(), 2u);
-    EXPECT_FALSE(read[1].bSuccess);
-    EXPECT_TRUE(read[1].strStatus.starts_with("Stopped at block ")) << read[1].strStatus;
-    EXPECT_TRUE(read[1].strStatus.ends_with(" of 9")) << read[1].strStatus;
-    EXPECT_EQ(read[1].strSha256, read[0].strSha256);
+    EXPECT_FALSE(read[1].m_bSuccess);
+    EXPECT_TRUE(read[1].m_strStatus.starts_with("Stopped at block ")) << read[1].m_strStatus;
+    EXPECT_TRUE(read[1].m_strStatus.ends_with(" of 9")) << read[1].m_strStatus;
+    EXPECT_EQ(read[1].m_strSha256, read[0].m_strSha256);
 }
 
 TEST_F(MainDialogModelDeviceTest, NotCompatibleNoticeWaitsForTheUser)
@@ -381,7 +381,7 @@ TEST_F(MainDialogModelDeviceTest, DeviceHintSaysWhatKeepsTheBoxAway)
     const std::filesystem::path bridge = AddUsbDevice(sysfs.Path(), "1-1", "10c4", "ea60");
     const std::string brltty = platform::NoBridgeHint(sysfs.Path());
     ASSERT_NE(brltty.find("brltty"), std::string::npos);
-    const int hintTicks = CWindowTiming{}.nDeviceHintTicks;
+    const int hintTicks = CWindowTiming{}.m_nDeviceHintTicks;
     NewModel();
     m_model->SetSysfsRoot(sysfs.Path());
     m_model->OnTimer();

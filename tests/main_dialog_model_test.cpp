@@ -72,7 +72,7 @@ TEST(MainDialogModelText, TitleAndShownTexts)
 TEST_F(MainDialogModelTest, StartsIdle)
 {
     EXPECT_EQ(m_view.m_strTitle, MainWindowTitle(__DATE__));
-    EXPECT_EQ(m_view.m_nTimerMs, ManualTicks().nPresencePollMs);
+    EXPECT_EQ(m_view.m_nTimerMs, ManualTicks().m_nPresencePollMs);
     EXPECT_FALSE(m_view.Enabled(EMainControl::Update));
     EXPECT_FALSE(m_view.Enabled(EMainControl::Product));
     EXPECT_TRUE(m_view.List(EMainControl::Product).empty());

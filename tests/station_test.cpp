@@ -24,12 +24,12 @@ public:
     void OnText(const CStationSlot& slot, const std::string& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts.push_back(slot.strPort + ": " + text);
+        m_texts.push_back(slot.m_strPort + ": " + text);
     }
     void OnFinished(const CStationSlot& slot) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_finished[slot.strDevice] = slot;
+        m_finished[slot.m_strDevice] = slot;
     }
     CStationSlot Finished(const std::string& device)
     {
@@ -92,11 +92,11 @@ TEST_F(StationTest, BoxesAreUpdatedSideBySideAndFailuresLeaveTheOthersAlone)
 
     ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 4; }));
     EXPECT_EQ(station.Completed(), 1);
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").strText, "Update complete");
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").strEntry, good.ShownName() + " | GOOD | 00000001");
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser1").strText.rfind("XFER Failed: ", 0), 0u);
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser2").strText.rfind("XFER Failed: ", 0), 0u);
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser4").strText, "Cannot communicate, try to replug the USB");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").m_strText, "Update complete");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").m_strEntry, good.ShownName() + " | GOOD | 00000001");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser1").m_strText.rfind("XFER Failed: ", 0), 0u);
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser2").m_strText.rfind("XFER Failed: ", 0), 0u);
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser4").m_strText, "Cannot communicate, try to replug the USB");
     Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
     body.resize(9 * 512, 0);
     EXPECT_EQ(good.Record("body.bin"), body);
@@ -150,10 +150,10 @@ TEST_F(StationTest, TwoStationsOnOneMapUpdateEachBoxOnceAndTheOtherSaysTheBoxIsB
     {
         CStationSlot mine = m_listener.Finished(device);
         CStationSlot theirs = otherListener.Finished(device);
-        const CStationSlot& loser = mine.bCompleted ? theirs : mine;
-        EXPECT_NE(mine.bCompleted, theirs.bCompleted) << device;
-        EXPECT_EQ(loser.strText, "Cannot find device") << device;
-        EXPECT_NE(loser.strHint.find("in use by another program"), std::string::npos) << loser.strHint;
+        const CStationSlot& loser = mine.m_bCompleted ? theirs : mine;
+        EXPECT_NE(mine.m_bCompleted, theirs.m_bCompleted) << device;
+        EXPECT_EQ(loser.m_strText, "Cannot find device") << device;
+        EXPECT_NE(loser.m_strHint.find("in use by another program"), std::string::npos) << loser.m_strHint;
     }
 }
 
@@ -163,7 +163,7 @@ TEST_F(StationTest, AHubDroppingEveryBridgeFailsEachUpdateAndTheReturnedBoxesAre
     for (int index = 0; index < 3; ++index)
         boxes.push_back(std::make_unique<CSimulatedBox>(std::vector<std::string>{"--flash-ms", "100"}, Map(), index));
     CLinkTiming timing = FastTiming();
-    timing.nReadConstantMs = 1000; // slow flashing is no failure
+    timing.m_nReadConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
     // Each box is in its transfer.
     ASSERT_TRUE(LookUntil(station, [&] {
@@ -175,7 +175,7 @@ TEST_F(StationTest, AHubDroppingEveryBridgeFailsEachUpdateAndTheReturnedBoxesAre
     ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 3; }));
     EXPECT_EQ(station.Completed(), 0);
     for (const char* device : {"\\Device\\Silabser0", "\\Device\\Silabser1", "\\Device\\Silabser2"})
-        EXPECT_EQ(m_listener.Finished(device).strText.rfind("XFER Failed: ", 0), 0u) << device;
+        EXPECT_EQ(m_listener.Finished(device).m_strText.rfind("XFER Failed: ", 0), 0u) << device;
     EXPECT_TRUE(station.Slots().empty());
 
     // The hub comes back: each box is a new plug-in, updated once.
@@ -192,12 +192,12 @@ TEST_F(StationTest, StopEndsEveryUpdatePromptly)
     CSimulatedBox first({"--flash-ms", "200"}, Map(), 0);
     CSimulatedBox second({"--flash-ms", "200"}, Map(), 1);
     CLinkTiming timing = FastTiming();
-    timing.nReadConstantMs = 1000; // slow flashing is no failure
+    timing.m_nReadConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
     ASSERT_TRUE(LookUntil(station, [&] {
         std::vector<CStationSlot> slots = station.Slots();
-        return slots.size() == 2 && slots[0].state == EStationState::Updating &&
-               slots[1].state == EStationState::Updating;
+        return slots.size() == 2 && slots[0].m_eState == EStationState::Updating &&
+               slots[1].m_eState == EStationState::Updating;
     }));
 
     const auto start = std::chrono::steady_clock::now();

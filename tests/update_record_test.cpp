@@ -27,17 +27,17 @@ std::string Sha(const std::string& text)
 CUpdateRecord SampleRecord()
 {
     CUpdateRecord r;
-    r.strTime = "2026-12-09T20:01:02+01:00";
-    r.strPort = "ttyUSB3";
-    r.box = "BOX";
-    r.number = 1234;
-    r.strImage = "fw, \"new\".img";
-    r.strSha256 = std::string(64, 'a');
-    r.strHardware = "00010000";
-    r.nBlocks = 5;
-    r.strStatus = "Update complete";
-    r.bSuccess = true;
-    r.seconds = 12.34;
+    r.m_strTime = "2026-12-09T20:01:02+01:00";
+    r.m_strPort = "ttyUSB3";
+    r.m_strBox = "BOX";
+    r.m_nNumber = 1234;
+    r.m_strImage = "fw, \"new\".img";
+    r.m_strSha256 = std::string(64, 'a');
+    r.m_strHardware = "00010000";
+    r.m_nBlocks = 5;
+    r.m_strStatus = "Update complete";
+    r.m_bSuccess = true;
+    r.m_dSeconds = 12.34;
     return r;
 }
 
@@ -104,27 +104,27 @@ TEST(UpdateRecord, LineReadsBackAndOddLinesAreRefused)
     std::string line = RecordLine(r);
     ASSERT_TRUE(line.ends_with("}\n"));
     ASSERT_TRUE(ParseRecordLine(line, read)) << line;
-    EXPECT_EQ(read.box, r.box);
-    EXPECT_EQ(read.number, r.number);
-    EXPECT_EQ(read.strImage, r.strImage);
-    EXPECT_FALSE(read.product);
-    EXPECT_EQ(read.seconds, 12.34);
+    EXPECT_EQ(read.m_strBox, r.m_strBox);
+    EXPECT_EQ(read.m_nNumber, r.m_nNumber);
+    EXPECT_EQ(read.m_strImage, r.m_strImage);
+    EXPECT_FALSE(read.m_strProduct);
+    EXPECT_EQ(read.m_dSeconds, 12.34);
 
     // A box that never answered: no name, number or duration; the box's bytes are Latin-1.
     CPortRecord port{"ttyUSB1", true, "Caf\xe9", 7};
     CUpdateRecord made = MakeUpdateRecord(r, port, "XFER Failed: 5", false, std::nullopt, 0);
-    EXPECT_FALSE(made.bSuccess);
+    EXPECT_FALSE(made.m_bSuccess);
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
-    EXPECT_EQ(read.box, "Caf\xc3\xa9");
-    EXPECT_FALSE(read.seconds);
+    EXPECT_EQ(read.m_strBox, "Caf\xc3\xa9");
+    EXPECT_FALSE(read.m_dSeconds);
     made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", false, std::nullopt, 0);
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
-    EXPECT_FALSE(read.box);
-    EXPECT_FALSE(read.number);
+    EXPECT_FALSE(read.m_strBox);
+    EXPECT_FALSE(read.m_nNumber);
     // A hand-edited duration of any size is written back without overflow.
-    made.seconds = 7e41;
+    made.m_dSeconds = 7e41;
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
-    EXPECT_DOUBLE_EQ(*read.seconds, 7e41);
+    EXPECT_DOUBLE_EQ(*read.m_dSeconds, 7e41);
 
     line.pop_back();
     EXPECT_FALSE(ParseRecordLine(line.substr(0, line.size() / 2), read));
@@ -140,14 +140,14 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     const std::filesystem::path log = dir / "record.jsonl";
     CUpdateRecord ok = SampleRecord();
     CUpdateRecord failed = SampleRecord();
-    failed.strPort = "ttyUSB10";
-    failed.box.reset();
-    failed.number.reset();
+    failed.m_strPort = "ttyUSB10";
+    failed.m_strBox.reset();
+    failed.m_nNumber.reset();
     // A control character (from a box or a hand edit) is no escape sequence in the table.
-    failed.product = "Product\x1b" "A";
-    failed.strStatus = "Cannot communicate, try to replug the USB";
-    failed.bSuccess = false;
-    failed.seconds.reset();
+    failed.m_strProduct = "Product\x1b" "A";
+    failed.m_strStatus = "Cannot communicate, try to replug the USB";
+    failed.m_bSuccess = false;
+    failed.m_dSeconds.reset();
     {
         std::ofstream out(log, std::ios::binary);
         out << RecordLine(ok) << "{\"time\":\"2026-12-09T20:0\n" << RecordLine(failed);

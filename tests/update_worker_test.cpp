@@ -117,7 +117,7 @@ TEST_F(UpdateWorkerTest, LateBytesAfterEachReplySpoilNeitherReadRule)
             SCOPED_TRACE(std::string("gap ") + gap + (fast ? " ms, fast transfer" : " ms"));
             m_timing = CLinkTiming{}; // the shipped rule unless fast transfer is chosen
             if (fast)
-                m_timing.bFastTransfer = true;
+                m_timing.m_bFastTransfer = true;
             const bool tail = std::string(gap) != "0";
             Begin(tail ? std::vector<std::string>{"--tail", "1", "--tail-gap-ms", gap}
                        : std::vector<std::string>{});
@@ -248,7 +248,7 @@ TEST_F(UpdateWorkerTest, UpdateCannotBeStartedTwiceNorItsImageReplaced)
     // Slow flashing keeps the update running while the owner tries to interfere. Each
     // reply then comes 30 ms late, so the read waits longer than the shortened 40 ms,
     // which a loaded machine under Wine overran ("XFER Failed: 2").
-    m_timing.nReadConstantMs = 250;
+    m_timing.m_nReadConstantMs = 250;
     Begin({"--flash-ms", "30"}, 64 * 512);
     Updater().StartUpdate(0);
     ASSERT_TRUE(WaitUntil([&] { return Updater().Block() >= 2; }));
@@ -302,7 +302,7 @@ TEST_F(UpdateWorkerTest, StartUpdateChecksImageListAndPort)
 
 TEST_F(UpdateWorkerTest, StopEndsTheIdleLoopWithoutWaitingOutTheStep)
 {
-    m_timing.nIdleStepMs = 60000;
+    m_timing.m_nIdleStepMs = 60000;
     CUpdater updater(m_timing);
     updater.StartThread();
     ASSERT_TRUE(WaitUntil([&] { return updater.IsWorkerRunning(); }));

@@ -97,8 +97,8 @@ TEST(Win32SerialMap, ComValuesGiveTheirPortAndAnythingElseNoBridge)
         ASSERT_EQ(ERROR_SUCCESS, value.Result());
         auto port = platform::LookupSerialPort(kTestDevice);
         ASSERT_TRUE(port.has_value());
-        EXPECT_EQ("COM12", port->strName);
-        EXPECT_EQ("\\\\.\\COM12", port->strPath);
+        EXPECT_EQ("COM12", port->m_strName);
+        EXPECT_EQ("\\\\.\\COM12", port->m_strPath);
     }
     // Removed again, the value means no bridge.
     EXPECT_FALSE(platform::LookupSerialPort(kTestDevice).has_value());
@@ -124,8 +124,8 @@ TEST(Win32SerialMap, EveryBridgeValueIsListedInIndexOrder)
     std::vector<std::string> listed;
     for (const platform::CBridgePort& bridge : platform::ListBridgePorts())
     {
-        if (bridge.nIndex >= 40 && bridge.nIndex <= 49)
-            listed.push_back(bridge.strDevice + " " + bridge.port.strName);
+        if (bridge.m_nIndex >= 40 && bridge.m_nIndex <= 49)
+            listed.push_back(bridge.m_strDevice + " " + bridge.m_port.m_strName);
     }
     for (const auto& [device, port] : values)
         fixtures::SetSerialCommValue(device, "");

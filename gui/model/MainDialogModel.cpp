@@ -63,7 +63,7 @@ void CMainDialogModel::OnInitDialog()
     m_nPresenceTicks = 0;
     m_nNoBridgeTicks = 0;
     m_bImageLoaded = 0;
-    m_view.StartTimer(m_timing.nPresencePollMs);
+    m_view.StartTimer(m_timing.m_nPresencePollMs);
     RefreshUpdateButton();
     m_view.EnableControl(EMainControl::Product, false);
     m_products.clear();
@@ -198,7 +198,7 @@ void CMainDialogModel::OnTimer()
             ShowDeviceHint({});
         if (m_bConnected == 0 && !m_bProbing)
         {
-            if (m_nPresenceTicks < m_timing.nPresenceCountTicks)
+            if (m_nPresenceTicks < m_timing.m_nPresenceCountTicks)
                 ++m_nPresenceTicks;
             else
                 StartProbe();
@@ -212,7 +212,7 @@ void CMainDialogModel::OnTimer()
     m_nPresenceTicks = 0;
     ++m_nProbeGeneration;
     m_view.SetText(EMainControl::Device, StatusText(EStatusText::NotConnected));
-    if (m_nNoBridgeTicks++ % std::max(1, m_timing.nDeviceHintTicks) == 0)
+    if (m_nNoBridgeTicks++ % std::max(1, m_timing.m_nDeviceHintTicks) == 0)
         ShowDeviceHint(platform::NoBridgeHint(m_sysfsRoot));
     RefreshUpdateButton();
 }
@@ -437,8 +437,8 @@ void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
     if (!outcome)
         return;
     const std::string text = OutcomeText(*outcome);
-    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->bCompleted,
-                                                  outcome->seconds, std::time(nullptr));
+    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->m_bCompleted,
+                                                  outcome->m_dSeconds, std::time(nullptr));
     m_pendingRecord.reset();
     if (!platform::AppendLine(*m_recordFile, RecordLine(record)) && sayFailure)
         m_updater.SetStatus(text + kRecordNotWritten);

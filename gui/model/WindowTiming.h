@@ -10,14 +10,14 @@ namespace corvalin
 
 struct CWindowTiming
 {
-    int nPresencePollMs = kPresencePollMs;
+    int m_nPresencePollMs = kPresencePollMs;
     // Ticks that only count; the next tick that sees the bridge probes the box, so the
     // probe comes on the seventh tick in a row, about 3 s after the plug-in.
-    int nPresenceCountTicks = kPresenceCountTicks;
+    int m_nPresenceCountTicks = kPresenceCountTicks;
     // While the map holds no bridge, the device field's hint is looked for at the first
     // tick and then at every this many: the Linux scan of the USB devices takes about
     // 1 ms on a machine with 40 of them, too much for every tick of the window's thread.
-    int nDeviceHintTicks = 4;
+    int m_nDeviceHintTicks = 4;
 };
 
 } // namespace corvalin

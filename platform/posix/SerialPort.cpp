@@ -168,7 +168,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
             break;
 
         pollfd entry{m_pImpl->fd, POLLIN, 0};
-        int ready = ::poll(&entry, 1, std::min(wait, std::max(1, t.nStopCheckMs)));
+        int ready = ::poll(&entry, 1, std::min(wait, std::max(1, t.m_nStopCheckMs)));
         if (ready < 0)
         {
             if (errno == EINTR)
@@ -234,7 +234,7 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
                 m_pImpl->bWriteCut = true;
                 return true;
             }
-            const int slice = std::max(1, m_pImpl->timeouts.nStopCheckMs);
+            const int slice = std::max(1, m_pImpl->timeouts.m_nStopCheckMs);
             pollfd entry{m_pImpl->fd, POLLOUT, 0};
             if (::poll(&entry, 1, slice) < 0 && errno != EINTR)
             {

@@ -112,7 +112,7 @@ std::vector<CBridgePort> ListBridgePorts()
                 bridges.push_back(CBridgePort{*index, std::string(kDevicePrefix) + entry, *port});
         }
         std::sort(bridges.begin(), bridges.end(),
-                  [](const CBridgePort& a, const CBridgePort& b) { return a.nIndex < b.nIndex; });
+                  [](const CBridgePort& a, const CBridgePort& b) { return a.m_nIndex < b.m_nIndex; });
         return bridges;
     }
 

@@ -38,19 +38,19 @@ bool PlayWaveSync(const uint8_t* wave, std::size_t size, const std::atomic<bool>
     // Non-blocking open: a busy or missing device must not hold the worker.
     if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0)
         return false;
-    snd_pcm_format_t format = info.nBits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
-    if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, unsigned(info.nChannels),
-                           unsigned(info.nRate), 1, kLatencyMicroseconds) < 0 ||
+    snd_pcm_format_t format = info.m_nBits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8;
+    if (snd_pcm_set_params(pcm, format, SND_PCM_ACCESS_RW_INTERLEAVED, unsigned(info.m_nChannels),
+                           unsigned(info.m_nRate), 1, kLatencyMicroseconds) < 0 ||
         snd_pcm_nonblock(pcm, 0) < 0)
     {
         snd_pcm_close(pcm);
         return false;
     }
 
-    const std::size_t frameBytes = std::size_t(info.nChannels) * std::size_t(info.nBits / 8);
-    const std::size_t chunkFrames = std::size_t(info.nRate) * kChunkMilliseconds / 1000;
-    std::size_t frames = info.nSampleBytes / frameBytes;
-    const uint8_t* at = info.pSamples;
+    const std::size_t frameBytes = std::size_t(info.m_nChannels) * std::size_t(info.m_nBits / 8);
+    const std::size_t chunkFrames = std::size_t(info.m_nRate) * kChunkMilliseconds / 1000;
+    std::size_t frames = info.m_nSampleBytes / frameBytes;
+    const uint8_t* at = info.m_pSamples;
     bool played = true;
     while (frames > 0)
     {

@@ -30,7 +30,7 @@ COMMTIMEOUTS MakeTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
 // The port's own read time-outs, with no write time-out.
 bool SetPortTimeouts(HANDLE port, const CPortTimeouts& t)
 {
-    COMMTIMEOUTS timeouts = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
+    COMMTIMEOUTS timeouts = MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
     return SetCommTimeouts(port, &timeouts) != FALSE;
 }
 
@@ -233,7 +233,7 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         if (!ok)
             break;
         const DWORD ask = status.cbInQue > 0 ? std::min(DWORD(status.cbInQue), wanted - DWORD(count)) : 1;
-        const DWORD slice = DWORD(std::min(left, std::max(1, t.nStopCheckMs)));
+        const DWORD slice = DWORD(std::min(left, std::max(1, t.m_nStopCheckMs)));
         // A slice that could not be set would leave the read waiting for longer.
         if (sliced.ReadTotalTimeoutConstant != slice)
         {
@@ -291,9 +291,9 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
     // fewer bytes written, or on some drivers with a time-out error; either way the
     // next call goes on with the rest.
     const CPortTimeouts& t = m_pImpl->timeouts;
-    COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.nIntervalMs), DWORD(t.nMultiplierMs), DWORD(t.nConstantMs));
-    sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.nWriteMultiplierMs));
-    sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.nStopCheckMs));
+    COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
+    sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.m_nWriteMultiplierMs));
+    sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.m_nStopCheckMs));
     BOOL ok = SetCommTimeouts(port, &sliced);
     while (ok && count < length)
     {
@@ -303,7 +303,7 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
             break;
         }
         DWORD written = 0;
-        const std::size_t callBytes = std::size_t(std::max(1, t.nWriteCallBytes));
+        const std::size_t callBytes = std::size_t(std::max(1, t.m_nWriteCallBytes));
         ok = WriteFile(port, data + count, DWORD(std::min(length - count, callBytes)), &written, nullptr);
         count += written;
         if (!ok)

@@ -93,7 +93,7 @@ std::vector<CBridgePort> ListBridgePorts()
     }
     RegCloseKey(key);
     std::sort(bridges.begin(), bridges.end(),
-              [](const CBridgePort& a, const CBridgePort& b) { return a.nIndex < b.nIndex; });
+              [](const CBridgePort& a, const CBridgePort& b) { return a.m_nIndex < b.m_nIndex; });
     return bridges;
 }
 

@@ -26,7 +26,7 @@ bool PlayWaveSync(const uint8_t* wave, std::size_t size, const std::atomic<bool>
     CWaveInfo info;
     if (!ParsePcmWave(wave, size, info) || stop.load())
         return false;
-    const int64_t bytesPerSecond = int64_t(info.nRate) * info.nChannels * (info.nBits / 8);
+    const int64_t bytesPerSecond = int64_t(info.m_nRate) * info.m_nChannels * (info.m_nBits / 8);
     if (bytesPerSecond <= 0 || waveOutGetNumDevs() == 0)
         return false;
     // Played in the background and waited for here in short steps, so that a stop
@@ -36,7 +36,7 @@ bool PlayWaveSync(const uint8_t* wave, std::size_t size, const std::atomic<bool>
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end =
         Clock::now() +
-        std::chrono::milliseconds(int64_t(info.nSampleBytes) * 1000 / bytesPerSecond + kEndMarginMs);
+        std::chrono::milliseconds(int64_t(info.m_nSampleBytes) * 1000 / bytesPerSecond + kEndMarginMs);
     bool played = true;
     while (Clock::now() < end)
     {

@@ -125,10 +125,10 @@ void WriteDocumentSeeds(const std::filesystem::path& dir)
     WriteFileBytes(dir / "settings" / "ir.json", Bytes(document.begin(), document.end()));
 
     corvalin::CPortRecord port;
-    port.strPort = "ttyUSB3";
-    port.bRecord = true;
-    port.strName = "BOX \xE9";
-    port.nNumber = 1234;
+    port.m_strPort = "ttyUSB3";
+    port.m_bRecord = true;
+    port.m_strName = "BOX \xE9";
+    port.m_nNumber = 1234;
     const corvalin::CUpdateRecord described = corvalin::DescribeImage("fw, \"new\".img", "Product A", image);
     std::filesystem::create_directories(dir / "record");
     const std::pair<const char*, std::string> lines[] = {

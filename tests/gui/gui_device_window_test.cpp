@@ -33,7 +33,7 @@ namespace
 CWindowTiming ManualTicks()
 {
     CWindowTiming timing;
-    timing.nPresencePollMs = 24 * 3600 * 1000;
+    timing.m_nPresencePollMs = 24 * 3600 * 1000;
     return timing;
 }
 
@@ -41,11 +41,11 @@ CWindowTiming ManualTicks()
 CLinkTiming FastLink()
 {
     CLinkTiming timing;
-    timing.nReadIntervalMs = 30;
-    timing.nReadMultiplierMs = 0;
-    timing.nReadConstantMs = 40;
-    timing.nIdleStepMs = 5;
-    timing.nRestartPauseMs = 20;
+    timing.m_nReadIntervalMs = 30;
+    timing.m_nReadMultiplierMs = 0;
+    timing.m_nReadConstantMs = 40;
+    timing.m_nIdleStepMs = 5;
+    timing.m_nRestartPauseMs = 20;
     return timing;
 }
 

@@ -62,7 +62,7 @@ class Win32MainWindowDevice : public ::testing::Test
         m_pBox = std::make_unique<CSimulatedBox>(std::move(options));
         ASSERT_FALSE(m_pBox->Path().empty());
         CWindowTiming timing;
-        timing.nPresencePollMs = 24 * 3600 * 1000;
+        timing.m_nPresencePollMs = 24 * 3600 * 1000;
         m_pWindow = std::make_unique<CMainDlg>(timing, FastTiming());
         m_pWindow->SetFileChoosers([this](HWND) { return m_openAnswer.wstring(); },
                                    [this](HWND) { return m_saveAnswer.wstring(); });
