@@ -90,8 +90,8 @@ int main()
             imageSpec.params = RealisticParameters(i % 2 == 0);
             std::string name = "product" + std::to_string(i) + ".enc";
             std::size_t bodySize = kProductSize - 444;
-            deflated.emplace_back(name,
-                                  BuildImageFileWithBody(imageSpec, MakeCompressibleBody(bodySize, uint32_t(i))));
+            deflated.emplace_back(
+                name, BuildImageFileWithBody(imageSpec, MakeCompressibleBody(bodySize, uint32_t(i))));
             imageSpec.bodySize = bodySize;
             imageSpec.bodySeed = uint32_t(i);
             stored.emplace_back(name, BuildImageFile(imageSpec), false);

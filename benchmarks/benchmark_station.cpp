@@ -38,7 +38,7 @@ constexpr std::size_t kBody = 256 * 1024;
 // Counts the boxes that said "Update complete" and notes when the last one did.
 class CCompletionClock : public IStationListener
 {
-public:
+  public:
     void OnText(const CStationSlot&, const std::string& text) override
     {
         if (text != "Update complete")
@@ -59,7 +59,7 @@ public:
         return m_last;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     int m_nCompleted = 0;
     Clock::time_point m_last;
@@ -102,9 +102,9 @@ CRun RunStation(int boxes, bool fast, const Bytes& image)
     for (int i = 0; i < boxes; ++i)
     {
         sims.push_back(std::make_unique<CBoxSim>(
-            CORVALIN_BOXSIM_PATH, std::vector<std::string>{"--baud", "129310", "--map-dir", map, "--map-name",
-                                                           "Silabser" + std::to_string(i), "--number",
-                                                           std::to_string(i)}));
+            CORVALIN_BOXSIM_PATH,
+            std::vector<std::string>{"--baud", "129310", "--map-dir", map, "--map-name",
+                                     "Silabser" + std::to_string(i), "--number", std::to_string(i)}));
         if (sims.back()->Path().empty())
         {
             std::fprintf(stderr, "benchmark_station: simulator %d did not start\n", i);

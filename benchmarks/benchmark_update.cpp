@@ -25,7 +25,7 @@ constexpr std::size_t kBody = 256 * 1024;
 
 class CQuietOutputs : public IStatusControl, public IProgressControl, public IUpdateNotices
 {
-public:
+  public:
     void SetText(const std::string& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -42,7 +42,7 @@ public:
         return m_strLast;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::string m_strLast;
 };

@@ -15,13 +15,15 @@ namespace
 
 std::string Lower(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     return text;
 }
 
 bool IsAllDigits(const std::string& text)
 {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
 } // namespace
@@ -80,7 +82,8 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
     const EditKind kind = EditKindFor(id);
     switch (kind)
     {
-    case EditKind::Toggle: {
+    case EditKind::Toggle:
+    {
         std::string word = Lower(text);
         if (word != "on" && word != "off")
         {
@@ -96,7 +99,8 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
     case EditKind::Hex:
         value = uint32_t(ReadHexNumber(text));
         return true;
-    case EditKind::VolvoModel: {
+    case EditKind::VolvoModel:
+    {
         for (std::size_t i = 0; i < kVolvoModelNames.size(); ++i)
         {
             if (Lower(kVolvoModelNames[i]) == Lower(text))
@@ -122,8 +126,8 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
 }
 
 bool ResolveAssignments(const CParameterTable& table, const ImageHeader& header,
-                        const std::vector<CAssignment>& assignments, std::vector<std::pair<int, uint32_t>>& changes,
-                        std::string& error)
+                        const std::vector<CAssignment>& assignments,
+                        std::vector<std::pair<int, uint32_t>>& changes, std::string& error)
 {
     CDisplayList list = BuildDisplayList(table, header);
     for (const CAssignment& assignment : assignments)

@@ -37,8 +37,8 @@ bool ReadAssignmentValue(uint32_t id, const std::string& text, uint32_t& value, 
 // Resolves and reads every assignment against `header`, appending (slot, value) to
 // `changes` in their order. False with the first error text otherwise.
 bool ResolveAssignments(const CParameterTable& table, const ImageHeader& header,
-                        const std::vector<CAssignment>& assignments, std::vector<std::pair<int, uint32_t>>& changes,
-                        std::string& error);
+                        const std::vector<CAssignment>& assignments,
+                        std::vector<std::pair<int, uint32_t>>& changes, std::string& error);
 
 // Resolves and reads every assignment before it changes anything, then sets them all:
 // a bad one leaves `header` as it was. False with the first error text otherwise.

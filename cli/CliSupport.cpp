@@ -39,8 +39,10 @@ void PrintSynopsis(std::FILE* out, const CCommandUsage& usage)
 {
     std::fprintf(out, "%.*s", static_cast<int>(usage.m_strName.size()), usage.m_strName.data());
     if (!usage.m_strArguments.empty())
-        std::fprintf(out, " %.*s", static_cast<int>(usage.m_strArguments.size()), usage.m_strArguments.data());
-    std::fprintf(out, "\n%.*s", static_cast<int>(usage.m_strDescription.size()), usage.m_strDescription.data());
+        std::fprintf(out, " %.*s", static_cast<int>(usage.m_strArguments.size()),
+                     usage.m_strArguments.data());
+    std::fprintf(out, "\n%.*s", static_cast<int>(usage.m_strDescription.size()),
+                 usage.m_strDescription.data());
 }
 
 } // namespace

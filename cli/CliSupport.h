@@ -68,7 +68,8 @@ bool CheckReadableFile(const std::string& file);
 
 // Loads FILE into `holder` (a bundle's product when `product` is set). Explains a
 // file that cannot be opened on stderr. True when the image was accepted.
-bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product);
+bool LoadSourceImage(IImageHolder& holder, const std::string& file,
+                     const std::optional<std::string>& product);
 
 // Prints the display list of `header` on stdout, one line per list line.
 void PrintDisplayList(const ImageHeader& header);
@@ -77,10 +78,10 @@ void PrintDisplayList(const ImageHeader& header);
 // files hold their image in it.
 class CStderrImage : public CImageHolder
 {
-public:
+  public:
     CStderrImage() : CImageHolder([this](const std::string& text) { m_status.SetText(text); }) {}
 
-private:
+  private:
     CStderrStatus m_status;
 };
 

@@ -29,7 +29,7 @@ struct CFunctionPick
 // Tells on stderr what the dialog would show in a message box.
 class CMessageView : public ICodeSelectionView
 {
-public:
+  public:
     void ShowMessage(const std::string& text) override
     {
         std::fprintf(stderr, "%s\n", text.c_str());
@@ -103,7 +103,8 @@ int RunIrImport(Args args)
         return kExitFailure;
 
     bool failed = false;
-    auto runDialog = [&]() {
+    auto runDialog = [&]()
+    {
         CIrDialogOutcome outcome;
         CMessageView view;
         CCodeSelection logic(&view);

@@ -37,7 +37,8 @@ int RunLog(Args args)
     bool skipped = false;
     std::string line;
     int lineNumber = 0;
-    auto take = [&] {
+    auto take = [&]
+    {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
@@ -86,7 +87,8 @@ int RunLog(Args args)
         // Every text of the table came from a file, and its names from boxes.
         for (CUpdateRecord& record : records)
         {
-            for (std::string* field : {&record.m_strTime, &record.m_strPort, &record.m_strImage, &record.m_strStatus})
+            for (std::string* field :
+                 {&record.m_strTime, &record.m_strPort, &record.m_strImage, &record.m_strStatus})
                 *field = PrintableText(*field);
             for (std::optional<std::string>* field : {&record.m_strBox, &record.m_strProduct})
                 if (*field)

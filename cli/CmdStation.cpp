@@ -40,7 +40,7 @@ std::string Who(const CStationSlot& slot)
 // that never answered included (without name, number and duration).
 class CStationOutput : public IStationListener
 {
-public:
+  public:
     CStationOutput(bool live, const std::optional<std::string>& log, const CUpdateRecord& image)
         : m_bLive(live), m_log(log), m_image(image)
     {
@@ -62,9 +62,9 @@ public:
         std::fflush(stdout);
         if (!slot.m_strHint.empty())
             std::fprintf(stderr, "%s: hint: %s\n", slot.m_strPort.c_str(), slot.m_strHint.c_str());
-        if (m_log &&
-            !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.m_record, slot.m_strText, slot.m_bCompleted,
-                                                         slot.m_dSeconds, std::time(nullptr))))
+        if (m_log && !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.m_record, slot.m_strText,
+                                                                  slot.m_bCompleted, slot.m_dSeconds,
+                                                                  std::time(nullptr))))
             m_bRecordFailed = true;
     }
     bool RecordFailed() const { return m_bRecordFailed; }
@@ -92,7 +92,7 @@ public:
         EraseLive();
     }
 
-private:
+  private:
     static std::string StateText(const CStationSlot& slot)
     {
         switch (slot.m_eState)
@@ -209,9 +209,10 @@ int RunStation(Args args)
     output.Finish();
 
     const int failed = station.Finished() - station.Completed() - station.Stopped();
-    const std::string stoppedText = station.Stopped() ? ", " + std::to_string(station.Stopped()) + " stopped" : "";
-    std::fprintf(stderr, "station: %d updated, %d failed%s%s\n", station.Completed(), failed, stoppedText.c_str(),
-                 interrupted.load() ? " (interrupted)" : "");
+    const std::string stoppedText =
+        station.Stopped() ? ", " + std::to_string(station.Stopped()) + " stopped" : "";
+    std::fprintf(stderr, "station: %d updated, %d failed%s%s\n", station.Completed(), failed,
+                 stoppedText.c_str(), interrupted.load() ? " (interrupted)" : "");
     return failed == 0 && station.Stopped() == 0 && !output.RecordFailed() ? kExitOk : kExitFailure;
 }
 

@@ -6,10 +6,10 @@
 #include "device/StatusTexts.h"
 #include "platform/Terminal.h"
 
-#include <chrono>
-#include <ctime>
-#include <cstdio>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,7 +28,7 @@ constexpr int kBarWidth = 40;
 // Both are called from the worker's thread.
 class CTerminalOutput : public IStatusControl, public IProgressControl
 {
-public:
+  public:
     explicit CTerminalOutput(bool drawBar) : m_bDrawBar(drawBar) {}
 
     void SetText(const std::string& text) override
@@ -63,7 +63,7 @@ public:
     std::string LastText() const { return m_lines.LastText(); }
     CStderrStatus& Lines() { return m_lines; }
 
-private:
+  private:
     void EraseBar()
     {
         if (m_bDrawBar && m_bShown)
@@ -93,7 +93,7 @@ private:
 // chime plays on the worker's thread.
 class CTerminalNotices : public IUpdateNotices
 {
-public:
+  public:
     void ShowMessage(const std::string& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -112,7 +112,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::string m_strMessage;
     bool m_bPending = false;
@@ -122,7 +122,8 @@ private:
 void AnswerMessage(CTerminalOutput& output, const std::string& text, const std::atomic<bool>& interrupted)
 {
     output.Finish();
-    bool interactive = platform::IsTerminal(platform::EStdStream::Input) && platform::IsTerminal(platform::EStdStream::Error);
+    bool interactive = platform::IsTerminal(platform::EStdStream::Input) &&
+                       platform::IsTerminal(platform::EStdStream::Error);
     std::fprintf(stderr, "%s%s\n", text.c_str(), interactive ? " [press Enter]" : "");
     if (!interactive)
         return;
@@ -180,10 +181,11 @@ int RunUpdate(Args args)
     // start that failed (the port would not open), without a duration.
     const CUpdateRecord image = log ? DescribeImage(args[0], product, updater.Image()) : CUpdateRecord{};
     bool recorded = true;
-    auto record = [&](const std::string& text, bool success, std::optional<double> seconds) {
+    auto record = [&](const std::string& text, bool success, std::optional<double> seconds)
+    {
         if (log)
-            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), text, success,
-                                                                 seconds, std::time(nullptr)));
+            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), text,
+                                                                 success, seconds, std::time(nullptr)));
     };
     const EStartResult started = updater.StartUpdate(0);
     if (started != EStartResult::Started)

@@ -22,12 +22,17 @@ struct Command
 };
 
 constexpr Command kCommands[] = {
-    {"params", corvalin::cli::RunParams},     {"set", corvalin::cli::RunSet},
-    {"diff", corvalin::cli::RunDiff},         {"products", corvalin::cli::RunProducts},
+    {"params", corvalin::cli::RunParams},
+    {"set", corvalin::cli::RunSet},
+    {"diff", corvalin::cli::RunDiff},
+    {"products", corvalin::cli::RunProducts},
     {"decode", corvalin::cli::RunDecode},
-    {"ccf", corvalin::cli::RunCcf},           {"ir-import", corvalin::cli::RunIrImport},
-    {"devices", corvalin::cli::RunDevices},   {"update", corvalin::cli::RunUpdate},
-    {"station", corvalin::cli::RunStation},   {"log", corvalin::cli::RunLog},
+    {"ccf", corvalin::cli::RunCcf},
+    {"ir-import", corvalin::cli::RunIrImport},
+    {"devices", corvalin::cli::RunDevices},
+    {"update", corvalin::cli::RunUpdate},
+    {"station", corvalin::cli::RunStation},
+    {"log", corvalin::cli::RunLog},
 };
 
 // Every command has its usage entry, in the same order.

@@ -5,7 +5,8 @@
 namespace corvalin
 {
 
-CBootLoaderLink::CBootLoaderLink(platform::IBytePort& port, const CLinkTiming& timing, const std::atomic<bool>& stop)
+CBootLoaderLink::CBootLoaderLink(platform::IBytePort& port, const CLinkTiming& timing,
+                                 const std::atomic<bool>& stop)
     : m_port(port), m_timing(timing), m_bStop(stop), m_bFastReads(timing.m_bFastTransfer)
 {
 }

@@ -18,7 +18,7 @@ namespace corvalin
 
 class CBootLoaderLink
 {
-public:
+  public:
     CBootLoaderLink(platform::IBytePort& port, const CLinkTiming& timing, const std::atomic<bool>& stop);
 
     // QUERY, one attempt: true when a read brought bytes; `reply` then holds them, the
@@ -39,7 +39,7 @@ public:
     bool FastReads() const { return m_bFastReads.load(); }
     bool TakeFastReadsDropped() { return m_bFastDropped.exchange(false); }
 
-private:
+  private:
     EExchangeResult Exchange(const std::vector<uint8_t>& frame, uint8_t expectedReply);
 
     platform::IBytePort& m_port;

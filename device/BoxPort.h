@@ -12,7 +12,7 @@ namespace corvalin
 
 class CBoxPort
 {
-public:
+  public:
     explicit CBoxPort(const CLinkTiming& timing) : m_timing(timing) {}
 
     void SetPath(const std::string& path) { m_strPath = path; }
@@ -27,7 +27,7 @@ public:
     platform::ESerialError LastError() const { return m_port.LastError(); }
     const std::string& LastErrorText() const { return m_port.LastErrorText(); }
 
-private:
+  private:
     const CLinkTiming m_timing;
     platform::CSerialPort m_port;
     std::string m_strPath;

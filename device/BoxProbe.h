@@ -19,7 +19,7 @@ namespace corvalin
 
 class CBoxProbe
 {
-public:
+  public:
     explicit CBoxProbe(CUpdater& updater) : m_updater(updater) {}
     // Waits for a probe still running; stop the updater first to cut it short.
     ~CBoxProbe() { Join(); }
@@ -35,7 +35,7 @@ public:
     // Waits for the probe's thread to end.
     void Join();
 
-private:
+  private:
     CUpdater& m_updater;
     std::mutex m_mutex;
     std::condition_variable m_ended;

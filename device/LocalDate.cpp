@@ -19,7 +19,8 @@ CLocalDate CSystemDateSource::Today() const
 
 uint32_t DateToBcd(const CLocalDate& date)
 {
-    auto bcd = [](int value, int digits) {
+    auto bcd = [](int value, int digits)
+    {
         uint32_t result = 0;
         for (int i = 0, shift = 0; i < digits; ++i, shift += 4)
         {

@@ -16,7 +16,7 @@ struct CLocalDate
 
 class IDateSource
 {
-public:
+  public:
     virtual ~IDateSource() = default;
     virtual CLocalDate Today() const = 0;
 };
@@ -24,7 +24,7 @@ public:
 // The system clock's local date.
 class CSystemDateSource : public IDateSource
 {
-public:
+  public:
     CLocalDate Today() const override;
 };
 

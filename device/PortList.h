@@ -38,14 +38,14 @@ std::string PortEntryText(const CPortEntry& entry);
 
 class CPortList
 {
-public:
+  public:
     void Clear();
     void Assign(std::vector<CPortEntry> entries);
     void Add(CPortEntry entry);
     int Size() const;
     std::optional<CPortEntry> At(int index) const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<CPortEntry> m_entries;
 };

@@ -19,7 +19,7 @@ namespace corvalin
 // progress arrive on the worker's thread, hence the lock.
 class CStation::CBridge : public IStatusControl, public IProgressControl, public IUpdateNotices
 {
-public:
+  public:
     CBridge(const platform::CBridgePort& port, const CLinkTiming& timing, IStationListener& listener)
         : m_updater(timing), m_listener(listener)
     {
@@ -115,10 +115,10 @@ public:
     CUpdater m_updater;
     CBoxProbe m_probe{m_updater};
     std::atomic<bool> m_bMessage{false};
-    int m_nLooks = 0;       // looks in a row that saw the bridge
-    bool m_bSeen = false;   // seen by the current look
+    int m_nLooks = 0;     // looks in a row that saw the bridge
+    bool m_bSeen = false; // seen by the current look
 
-private:
+  private:
     IStationListener& m_listener;
     mutable std::mutex m_mutex;
     CStationSlot m_slot;
@@ -148,8 +148,8 @@ void CStation::Look()
             if (!bridge)
                 bridge = std::make_unique<CBridge>(port, m_timing, m_listener);
             bridge->m_bSeen = true;
-            if (bridge->Slot().m_eState == EStationState::Waiting && ++bridge->m_nLooks > kPresenceCountTicks &&
-                (m_nTurnLimit == 0 || m_nStarted < m_nTurnLimit))
+            if (bridge->Slot().m_eState == EStationState::Waiting &&
+                ++bridge->m_nLooks > kPresenceCountTicks && (m_nTurnLimit == 0 || m_nStarted < m_nTurnLimit))
             {
                 ++m_nStarted;
                 bridge->StartProbe(m_image);
@@ -210,7 +210,8 @@ void CStation::Advance(CBridge& bridge)
     {
         if (bridge.m_bMessage.exchange(false))
             bridge.m_updater.DismissMessage();
-        const std::optional<CUpdateOutcome> outcome = bridge.m_updater.WaitForOutcome(std::chrono::milliseconds(0));
+        const std::optional<CUpdateOutcome> outcome =
+            bridge.m_updater.WaitForOutcome(std::chrono::milliseconds(0));
         if (!outcome)
             return;
         bridge.SetResult(OutcomeText(*outcome), outcome->m_bCompleted, outcome->m_bStopped);

@@ -25,31 +25,31 @@ namespace corvalin
 
 enum class EStationState
 {
-    Waiting,   // seen on fewer looks in a row than the rule asks
-    Probing,   // asking the box for its record
-    Updating,  // the update runs
-    Done,      // ended; waits for the bridge to leave the map
+    Waiting,  // seen on fewer looks in a row than the rule asks
+    Probing,  // asking the box for its record
+    Updating, // the update runs
+    Done,     // ended; waits for the bridge to leave the map
 };
 
 // What the station shows of one bridge.
 struct CStationSlot
 {
-    std::string m_strDevice;     // "\Device\Silabser3"
-    std::string m_strPort;       // "ttyUSB3", "COM7", "pts/4"
-    std::string m_strEntry;      // the port list entry once probed, such as "ttyUSB3 | BOX | 00001234"
-    std::string m_strText;       // its last status text
-    int m_nPercent = 0;          // the update's progress
+    std::string m_strDevice; // "\Device\Silabser3"
+    std::string m_strPort;   // "ttyUSB3", "COM7", "pts/4"
+    std::string m_strEntry;  // the port list entry once probed, such as "ttyUSB3 | BOX | 00001234"
+    std::string m_strText;   // its last status text
+    int m_nPercent = 0;      // the update's progress
     EStationState m_eState = EStationState::Waiting;
-    bool m_bCompleted = false;   // Done, and the box accepted the whole update
-    bool m_bStopped = false;     // Done because the station was stopped, not by a failure
-    std::string m_strHint;       // why the port would not open, and what to do (DeviceHints.h)
-    CPortRecord m_record;        // the port, and the box's record once it has answered
-    std::optional<double> m_dSeconds;  // the update's duration once it has ended; none without an update
+    bool m_bCompleted = false;        // Done, and the box accepted the whole update
+    bool m_bStopped = false;          // Done because the station was stopped, not by a failure
+    std::string m_strHint;            // why the port would not open, and what to do (DeviceHints.h)
+    CPortRecord m_record;             // the port, and the box's record once it has answered
+    std::optional<double> m_dSeconds; // the update's duration once it has ended; none without an update
 };
 
 class IStationListener
 {
-public:
+  public:
     virtual ~IStationListener() = default;
     // Each status text of a bridge, in the order they were set; from any thread.
     virtual void OnText(const CStationSlot& slot, const std::string& text) = 0;
@@ -61,7 +61,7 @@ public:
 
 class CStation
 {
-public:
+  public:
     // `imageFile` is the image as a file holds it (CFirmwareImage::FileBytes).
     CStation(std::vector<uint8_t> imageFile, const CLinkTiming& timing, IStationListener& listener);
     // Stops every probe and update and waits for them.
@@ -87,7 +87,7 @@ public:
     // Every bridge the station knows now, in the order of their index.
     std::vector<CStationSlot> Slots() const;
 
-private:
+  private:
     class CBridge;
 
     void Advance(CBridge& bridge);

@@ -93,8 +93,7 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
-template <typename T>
-Json OrNull(const std::optional<T>& value)
+template <typename T> Json OrNull(const std::optional<T>& value)
 {
     return value ? Json(*value) : Json(nullptr);
 }
@@ -147,9 +146,10 @@ std::string FormatIsoTime(int64_t unixSeconds, int offsetSeconds)
     CivilFromDays(days, year, month, day);
     const int magnitude = std::abs(offsetMinutes);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", static_cast<long long>(year), month,
-                  day, int(secondOfDay / 3600), int(secondOfDay / 60 % 60), int(secondOfDay % 60),
-                  offsetMinutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
+                  static_cast<long long>(year), month, day, int(secondOfDay / 3600),
+                  int(secondOfDay / 60 % 60), int(secondOfDay % 60), offsetMinutes < 0 ? '-' : '+',
+                  magnitude / 60, magnitude % 60);
     return text;
 }
 
@@ -169,8 +169,8 @@ int LocalOffsetSeconds(std::time_t when)
     int dayDifference = local.tm_yday - utc.tm_yday;
     if (local.tm_year != utc.tm_year)
         dayDifference = local.tm_year > utc.tm_year ? 1 : -1;
-    return ((dayDifference * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min) * 60 + local.tm_sec -
-           utc.tm_sec;
+    return ((dayDifference * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min) * 60 +
+           local.tm_sec - utc.tm_sec;
 }
 
 std::string RecordLine(const CUpdateRecord& record)
@@ -199,7 +199,8 @@ bool ParseRecordLine(const std::string& text, CUpdateRecord& record)
     Json line = Json::parse(text, nullptr, false);
     if (line.is_discarded() || !line.is_object())
         return false;
-    auto has = [&](const char* key, bool (Json::*test)() const noexcept, bool nullable) {
+    auto has = [&](const char* key, bool (Json::*test)() const noexcept, bool nullable)
+    {
         auto it = line.find(key);
         return it != line.end() && (((*it).*test)() || (nullable && it->is_null()));
     };
@@ -236,10 +237,18 @@ std::string RecordsAsCsv(const std::vector<CUpdateRecord>& records)
     std::string csv = "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds\r\n";
     for (const CUpdateRecord& r : records)
     {
-        const std::vector<std::string> fields = {
-            r.m_strTime,     r.m_strPort,      r.m_strBox.value_or(""),       r.m_nNumber ? std::to_string(*r.m_nNumber) : "",
-            r.m_strImage,    r.m_strProduct.value_or(""), r.m_strSha256, r.m_strHardware,
-            std::to_string(r.m_nBlocks), r.m_strStatus, r.m_bSuccess ? "true" : "false", SecondsText(r.m_dSeconds)};
+        const std::vector<std::string> fields = {r.m_strTime,
+                                                 r.m_strPort,
+                                                 r.m_strBox.value_or(""),
+                                                 r.m_nNumber ? std::to_string(*r.m_nNumber) : "",
+                                                 r.m_strImage,
+                                                 r.m_strProduct.value_or(""),
+                                                 r.m_strSha256,
+                                                 r.m_strHardware,
+                                                 std::to_string(r.m_nBlocks),
+                                                 r.m_strStatus,
+                                                 r.m_bSuccess ? "true" : "false",
+                                                 SecondsText(r.m_dSeconds)};
         for (std::size_t i = 0; i < fields.size(); ++i)
             csv += (i ? "," : "") + CsvField(fields[i]);
         csv += "\r\n";
@@ -252,8 +261,9 @@ std::string RecordsAsTable(const std::vector<CUpdateRecord>& records)
     std::vector<std::vector<std::string>> rows = {
         {"TIME", "PORT", "BOX", "NUMBER", "PRODUCT/IMAGE", "BLOCKS", "RESULT", "SECONDS"}};
     for (const CUpdateRecord& r : records)
-        rows.push_back({r.m_strTime, r.m_strPort, r.m_strBox.value_or("-"), r.m_nNumber ? NumberText(r.m_nNumber) : "-",
-                        r.m_strProduct.value_or(r.m_strImage), std::to_string(r.m_nBlocks), r.m_strStatus,
+        rows.push_back({r.m_strTime, r.m_strPort, r.m_strBox.value_or("-"),
+                        r.m_nNumber ? NumberText(r.m_nNumber) : "-", r.m_strProduct.value_or(r.m_strImage),
+                        std::to_string(r.m_nBlocks), r.m_strStatus,
                         r.m_dSeconds ? SecondsText(r.m_dSeconds) : "-"});
     std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const auto& row : rows)

@@ -20,18 +20,18 @@ namespace corvalin
 
 struct CUpdateRecord
 {
-    std::string m_strTime;                 // when the turn ended, ISO 8601 with the local offset
-    std::string m_strPort;                 // "ttyUSB3", "COM7", or the path given with --port
-    std::optional<std::string> m_strBox;      // the record's name, as the port list shows it
-    std::optional<int64_t> m_nNumber;       // the record's number
-    std::string m_strImage;                // the image file as given
-    std::optional<std::string> m_strProduct;  // the bundle member
-    std::string m_strSha256;               // of the bytes sent: scrambled header, then the body
-    std::string m_strHardware;             // the header's hardware code, 8 hex digits
-    int64_t m_nBlocks = 0;                 // the block count INIT announces
-    std::string m_strStatus;               // the final status text
-    bool m_bSuccess = false;               // the box accepted the whole update
-    std::optional<double> m_dSeconds;       // from the update's start to its end; none without an update
+    std::string m_strTime;                   // when the turn ended, ISO 8601 with the local offset
+    std::string m_strPort;                   // "ttyUSB3", "COM7", or the path given with --port
+    std::optional<std::string> m_strBox;     // the record's name, as the port list shows it
+    std::optional<int64_t> m_nNumber;        // the record's number
+    std::string m_strImage;                  // the image file as given
+    std::optional<std::string> m_strProduct; // the bundle member
+    std::string m_strSha256;                 // of the bytes sent: scrambled header, then the body
+    std::string m_strHardware;               // the header's hardware code, 8 hex digits
+    int64_t m_nBlocks = 0;                   // the block count INIT announces
+    std::string m_strStatus;                 // the final status text
+    bool m_bSuccess = false;                 // the box accepted the whole update
+    std::optional<double> m_dSeconds;        // from the update's start to its end; none without an update
 };
 
 // What every record of one image shares: the image fields above.

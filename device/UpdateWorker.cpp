@@ -136,8 +136,8 @@ void CUpdateWorker::End(EUpdateStep step, EExchangeResult result, bool completed
     // Blocks 0 .. N go out, so the counter passes the block count only once all have.
     outcome.m_nBlocksTotal = m_job.m_nBlocks + 1;
     outcome.m_nBlocksSent = step == EUpdateStep::Init   ? 0
-                          : step == EUpdateStep::Xfer ? m_link.Block()
-                                                      : outcome.m_nBlocksTotal;
+                            : step == EUpdateStep::Xfer ? m_link.Block()
+                                                        : outcome.m_nBlocksTotal;
     outcome.m_dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     // Idle only once the port is closed and free, so a new update never finds it in use.
     m_reporter.OnPortClosed();

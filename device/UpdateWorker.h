@@ -48,7 +48,7 @@ struct CUpdateJob
 // How the worker reports; called on the worker's thread.
 class IUpdateReporter
 {
-public:
+  public:
     virtual ~IUpdateReporter() = default;
     virtual void SetStatus(const std::string& text) = 0;
     virtual void SetProgress(int position) = 0;
@@ -67,7 +67,7 @@ public:
 
 class CUpdateWorker
 {
-public:
+  public:
     CUpdateWorker(CBoxPort& port, const CLinkTiming& timing, IUpdateReporter& reporter);
     // Stops and joins the thread.
     ~CUpdateWorker();
@@ -93,7 +93,7 @@ public:
     int Block() const { return m_link.Block(); }
     CBootLoaderLink& Link() { return m_link; }
 
-private:
+  private:
     void Run();
     void StepInit();
     void StepXfer();

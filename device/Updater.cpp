@@ -18,7 +18,7 @@ constexpr int kPortUpdate = 2;
 // Takes the port for `user` while it is free; gives it back when destroyed unless kept.
 class CPortClaim
 {
-public:
+  public:
     CPortClaim(std::atomic<int>& owner, int user) : m_owner(owner)
     {
         int expected = kPortFree;
@@ -35,7 +35,7 @@ public:
     // The claim outlives this object: the update gives it back when it ends.
     void Keep() { m_bHeld = false; }
 
-private:
+  private:
     std::atomic<int>& m_owner;
     bool m_bHeld = false;
 };
@@ -222,7 +222,8 @@ int CUpdater::FindDeviceAt(const std::string& driverDevice)
         m_port.Close();
     if (!record)
         return EndProbe(IsStopRequested() ? EProbeResult::Stopped : EProbeResult::NoAnswer);
-    m_ports.Add({driverDevice, mapped->m_strPath, {mapped->m_strName, true, record->m_strName, record->m_nNumber}});
+    m_ports.Add(
+        {driverDevice, mapped->m_strPath, {mapped->m_strName, true, record->m_strName, record->m_nNumber}});
     return EndProbe(EProbeResult::Found);
 }
 
@@ -252,7 +253,8 @@ CPortRecord CUpdater::GetPortRecord(int index) const
 
 EStartResult CUpdater::StartUpdate(int index)
 {
-    auto refuse = [this](EStartResult result) {
+    auto refuse = [this](EStartResult result)
+    {
         SetStatus(StartResultText(result));
         return result;
     };

@@ -36,7 +36,7 @@ namespace corvalin
 
 class CUpdater : public IImageHolder, private IUpdateReporter
 {
-public:
+  public:
     explicit CUpdater(const CLinkTiming& timing = CLinkTiming{});
     // Stops and joins the worker, closes the port. The worker may report until then:
     // destroy the updater before the controls it was given.
@@ -48,7 +48,8 @@ public:
     // 0..100 and its position to 0, and empties the status line. `notices` receives
     // the "not compatible" message and plays the completion sound; without it the
     // message is taken as dismissed at once and the program's own chime is played.
-    void AttachControls(IProgressControl* progress, IStatusControl* status, IUpdateNotices* notices = nullptr);
+    void AttachControls(IProgressControl* progress, IStatusControl* status,
+                        IUpdateNotices* notices = nullptr);
     // The date stamp's source; the system's local date unless set. Not owned.
     void SetDateSource(const IDateSource* source) { m_worker.SetDateSource(source); }
 
@@ -110,7 +111,10 @@ public:
 
     // Called on the worker's thread once per update, as it ends (the port is closed).
     // Set it before the first StartUpdate.
-    void SetOutcomeHandler(std::function<void(const CUpdateOutcome&)> handler) { m_onOutcome = std::move(handler); }
+    void SetOutcomeHandler(std::function<void(const CUpdateOutcome&)> handler)
+    {
+        m_onOutcome = std::move(handler);
+    }
     // Blocks until the update StartUpdate last began has ended, or `timeout` passed;
     // its outcome, or none yet.
     std::optional<CUpdateOutcome> WaitForOutcome(std::chrono::milliseconds timeout);
@@ -136,7 +140,7 @@ public:
     platform::ESerialError LastPortError() const { return m_port.LastError(); }
     const std::string& LastPortErrorText() const { return m_port.LastErrorText(); }
 
-private:
+  private:
     // IUpdateReporter: the worker's reports, on its thread.
     void SetProgress(int position) override;
     void SetBarColor(uint32_t color) override;

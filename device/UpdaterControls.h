@@ -13,7 +13,7 @@ namespace corvalin
 
 class IStatusControl
 {
-public:
+  public:
     virtual ~IStatusControl() = default;
     // Replaces the status line's text; the last write stays.
     virtual void SetText(const std::string& text) = 0;
@@ -21,7 +21,7 @@ public:
 
 class IProgressControl
 {
-public:
+  public:
     virtual ~IProgressControl() = default;
     virtual void SetRange(int minimum, int maximum) = 0;
     // Positions above the maximum show as a full bar.
@@ -52,7 +52,7 @@ struct CProgressScale
 // The worker's notices that need the user or the speaker.
 class IUpdateNotices
 {
-public:
+  public:
     virtual ~IUpdateNotices() = default;
     // Shows `text` in a message box with one OK button. Called on the worker's thread;
     // must return at once. The worker waits until the owner calls
@@ -69,7 +69,7 @@ constexpr uint32_t MakeBarColor(uint8_t red, uint8_t green, uint8_t blue)
     return uint32_t(red) | uint32_t(green) << 8 | uint32_t(blue) << 16;
 }
 
-constexpr uint32_t kBarColorNavy = MakeBarColor(0, 0, 128);   // every INIT attempt
-constexpr uint32_t kBarColorGreen = MakeBarColor(0, 255, 0);  // a completed update
+constexpr uint32_t kBarColorNavy = MakeBarColor(0, 0, 128);  // every INIT attempt
+constexpr uint32_t kBarColorGreen = MakeBarColor(0, 255, 0); // a completed update
 
 } // namespace corvalin

@@ -261,7 +261,7 @@ EArchiveResult BundleArchive::GetEntry(int index, CArchiveEntry& entry) const
 }
 
 EArchiveResult BundleArchive::FindEntry(const std::string& name, bool ignoreCase, int& index,
-                                       CArchiveEntry& entry) const
+                                        CArchiveEntry& entry) const
 {
     if (!IsOpen())
         return EArchiveResult::NotOpen;

@@ -69,7 +69,8 @@ class BundleArchive
 
     // Finds the first entry whose stored name (without clean-up) equals `name`,
     // letter case ignored (ASCII) when asked. `entry` gets the stored name.
-    EArchiveResult FindEntry(const std::string& name, bool ignoreCase, int& index, CArchiveEntry& entry) const;
+    EArchiveResult FindEntry(const std::string& name, bool ignoreCase, int& index,
+                             CArchiveEntry& entry) const;
 
     // Inflates entry `index` completely into `buffer`, which must hold exactly the
     // entry's uncompressed size. The member's CRC is checked; on any failure the

@@ -66,7 +66,8 @@ std::vector<CBundleProduct> ListProducts(BundleArchive& archive,
 
 // Hands every candidate to the holder's image loader and lists the accepted products.
 // Tells whether the held image was replaced on the way.
-std::vector<CBundleProduct> ScanProducts(IImageHolder& holder, BundleArchive& archive, bool& heldImageReplaced)
+std::vector<CBundleProduct> ScanProducts(IImageHolder& holder, BundleArchive& archive,
+                                         bool& heldImageReplaced)
 {
     heldImageReplaced = false;
     return ListProducts(archive,
@@ -78,7 +79,8 @@ std::vector<CBundleProduct> ScanProducts(IImageHolder& holder, BundleArchive& ar
                             int accepted = holder.LoadImageBuffer(bytes, size);
                             if (holder.Image().Body() != bodyBefore)
                                 heldImageReplaced = true;
-                            return accepted == 1 && GetHardwareCode(holder.Image().Header()) == kBundleHardwareCode;
+                            return accepted == 1 &&
+                                   GetHardwareCode(holder.Image().Header()) == kBundleHardwareCode;
                         });
 }
 
@@ -195,7 +197,8 @@ CProductSelectOutcome SelectBundleProduct(IImageHolder& holder, const std::files
     // listed, the first member still stored under exactly that name.
     int index = product.m_nIndex;
     CArchiveEntry entry;
-    if (archive.GetEntry(index, entry) != EArchiveResult::Ok || entry.m_strStoredName != product.m_strStoredName)
+    if (archive.GetEntry(index, entry) != EArchiveResult::Ok ||
+        entry.m_strStoredName != product.m_strStoredName)
     {
         if (archive.FindEntry(product.m_strStoredName, false, index, entry) != EArchiveResult::Ok)
         {

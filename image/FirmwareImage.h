@@ -40,7 +40,7 @@ void ApplyHeaderKey(const uint8_t* in, uint8_t* out, std::size_t count, const ui
 
 class CFirmwareImage
 {
-public:
+  public:
     // Loads an image file: 1 when an image was loaded and accepted, 0 otherwise.
     int LoadFile(const std::filesystem::path& path, const StatusFn& status);
 
@@ -63,7 +63,7 @@ public:
     uint32_t BodySize() const { return m_nBodySize; }
     int32_t Blocks() const { return m_nBlocks; }
 
-private:
+  private:
     // Takes a new header (still scrambled) and body, de-scrambles and tests the tag.
     int Accept(const uint8_t* scrambledHeader, std::unique_ptr<uint8_t[]> body, std::size_t bodySize,
                const StatusFn& status);

@@ -31,8 +31,14 @@ constexpr uint32_t kParamTerminator = 0xFFFFFFFFu;
 
 using ImageHeader = std::array<uint8_t, kHeaderSize>;
 
-inline uint32_t GetImageTag(const ImageHeader& h) { return ReadLe32(&h[kTagOffset]); }
-inline uint32_t GetHardwareCode(const ImageHeader& h) { return ReadLe32(&h[kHardwareCodeOffset]); }
+inline uint32_t GetImageTag(const ImageHeader& h)
+{
+    return ReadLe32(&h[kTagOffset]);
+}
+inline uint32_t GetHardwareCode(const ImageHeader& h)
+{
+    return ReadLe32(&h[kHardwareCodeOffset]);
+}
 
 inline uint32_t GetParamId(const ImageHeader& h, int slot)
 {

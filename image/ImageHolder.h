@@ -14,7 +14,7 @@ namespace corvalin
 
 class IImageHolder
 {
-public:
+  public:
     virtual ~IImageHolder() = default;
     // 1 for an accepted image, 0 otherwise.
     virtual int LoadImageFile(const std::filesystem::path& path) = 0;
@@ -26,7 +26,7 @@ public:
 // An image held without a box: what the commands that only edit files work on.
 class CImageHolder : public IImageHolder
 {
-public:
+  public:
     explicit CImageHolder(StatusFn status = {}) : m_status(std::move(status)) {}
 
     int LoadImageFile(const std::filesystem::path& path) override { return m_image.LoadFile(path, Status()); }
@@ -45,10 +45,11 @@ public:
     // True once stored; the status line says how it went.
     bool StoreImageFile(const std::filesystem::path& path) const { return m_image.StoreFile(path, Status()); }
 
-private:
+  private:
     StatusFn Status() const
     {
-        return [this](const std::string& text) {
+        return [this](const std::string& text)
+        {
             if (m_status)
                 m_status(text);
         };

@@ -20,7 +20,10 @@ constexpr std::array<uint32_t, 64> kRoundConstants = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-constexpr uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+constexpr uint32_t Rotr(uint32_t x, int n)
+{
+    return (x >> n) | (x << (32 - n));
+}
 
 } // namespace
 
@@ -33,8 +36,8 @@ void CSha256::Compress(const uint8_t* block)
 {
     uint32_t w[64];
     for (int t = 0; t < 16; ++t)
-        w[t] = uint32_t(block[4 * t]) << 24 | uint32_t(block[4 * t + 1]) << 16 | uint32_t(block[4 * t + 2]) << 8 |
-               uint32_t(block[4 * t + 3]);
+        w[t] = uint32_t(block[4 * t]) << 24 | uint32_t(block[4 * t + 1]) << 16 |
+               uint32_t(block[4 * t + 2]) << 8 | uint32_t(block[4 * t + 3]);
     for (int t = 16; t < 64; ++t)
     {
         uint32_t s0 = Rotr(w[t - 15], 7) ^ Rotr(w[t - 15], 18) ^ (w[t - 15] >> 3);
@@ -45,7 +48,8 @@ void CSha256::Compress(const uint8_t* block)
     uint32_t e = m_state[4], f = m_state[5], g = m_state[6], h = m_state[7];
     for (int t = 0; t < 64; ++t)
     {
-        uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRoundConstants[t] + w[t];
+        uint32_t t1 =
+            h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRoundConstants[t] + w[t];
         uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g;
         g = f;

@@ -12,13 +12,13 @@ namespace corvalin
 
 class CSha256
 {
-public:
+  public:
     CSha256();
     void Update(const uint8_t* bytes, std::size_t length);
     // The digest of everything given so far; the object is spent afterwards.
     std::array<uint8_t, 32> Finish();
 
-private:
+  private:
     void Compress(const uint8_t* block);
 
     std::array<uint32_t, 8> m_state;

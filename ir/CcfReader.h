@@ -57,7 +57,7 @@ struct CIrKeyRecord
 
 class CcfReader
 {
-public:
+  public:
     // Frames nested deeper than this are not read; no real remote comes near it.
     static constexpr std::size_t kMaxFrameDepth = 256;
     // Devices, panels and child entries visited in one walk before it gives up, keeping
@@ -88,7 +88,7 @@ public:
     bool WalkCutShort() const { return m_bBudgetSpent; }
     const std::vector<uint8_t>& Image() const { return m_image; }
 
-private:
+  private:
     bool TakeImage(std::vector<uint8_t> image);
     bool Has(std::size_t offset, std::size_t length) const;
     uint8_t U8(std::size_t offset) const { return m_image[offset]; }

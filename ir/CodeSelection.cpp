@@ -12,16 +12,27 @@
 namespace corvalin
 {
 
-const std::array<const char*, kFunctionKeyCount> kFunctionNames = {
-    "Vol -", "2", "Vol +", "4", "Source", "6", "7", "8", "9", "Mute", "Track Down", "Track Up", "Phone Pick Up",
-    "Phone Hang Up"};
+const std::array<const char*, kFunctionKeyCount> kFunctionNames = {"Vol -",
+                                                                   "2",
+                                                                   "Vol +",
+                                                                   "4",
+                                                                   "Source",
+                                                                   "6",
+                                                                   "7",
+                                                                   "8",
+                                                                   "9",
+                                                                   "Mute",
+                                                                   "Track Down",
+                                                                   "Track Up",
+                                                                   "Phone Pick Up",
+                                                                   "Phone Hang Up"};
 
 const std::array<const char*, kFunctionKeyCount> kFunctionDefaultNames = {
-    "Vol-", nullptr, "Vol+", nullptr, "Source", nullptr, nullptr, nullptr, nullptr, "Mute", "\xAA", "\xBA",
-    nullptr, nullptr};
+    "Vol-",  nullptr, "Vol+", nullptr, "Source", nullptr, nullptr,
+    nullptr, nullptr, "Mute", "\xAA",  "\xBA",   nullptr, nullptr};
 
-const std::array<bool, kFunctionKeyCount> kFunctionKeyShown = {
-    true, false, true, false, true, false, false, false, false, true, true, true, true, true};
+const std::array<bool, kFunctionKeyCount> kFunctionKeyShown = {true,  false, true, false, true, false, false,
+                                                               false, false, true, true,  true, true,  true};
 
 namespace
 {
@@ -59,7 +70,9 @@ int FunctionIndexOf(const std::string& name)
     return -1;
 }
 
-CCodeSelection::CCodeSelection(ICodeSelectionView* view, std::ostream* trace) : m_pView(view), m_pTrace(trace) {}
+CCodeSelection::CCodeSelection(ICodeSelectionView* view, std::ostream* trace) : m_pView(view), m_pTrace(trace)
+{
+}
 
 // The source key windows are children of the dialog and go with it; the view is not
 // called here because the dialog that implements it is already being destroyed.

@@ -66,7 +66,7 @@ struct CSourceKeyState
 // What the logic needs from the window. Every call comes on the window's thread.
 class ICodeSelectionView
 {
-public:
+  public:
     virtual ~ICodeSelectionView() = default;
     // A message box with an OK button ("CAN NOT OPEN", "No IR code!").
     virtual void ShowMessage(const std::string& text) = 0;
@@ -86,7 +86,7 @@ public:
 
 class CCodeSelection
 {
-public:
+  public:
     // `view` may be null (then nothing is shown); the CCF readers write their trace to
     // `trace`, nowhere when null.
     explicit CCodeSelection(ICodeSelectionView* view = nullptr, std::ostream* trace = nullptr);
@@ -124,7 +124,7 @@ public:
     const CSourceKeyState* FindSourceKey(int id) const;
     const CcfReader* Reader() const { return m_pReader.get(); }
 
-private:
+  private:
     void SetCodeText(const std::string& text);
     void SetFunctionText(const std::string& text);
     void AssignCode(int k, int protocol, uint32_t code);

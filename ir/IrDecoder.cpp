@@ -48,7 +48,7 @@ using BitBuffer = std::array<uint8_t, kMaxBits>;
 // Writes to the trace stream when there is one.
 class CTrace
 {
-public:
+  public:
     explicit CTrace(std::ostream* out) : m_pOut(out) {}
 
     void Line(const char* text)
@@ -81,7 +81,7 @@ public:
         *m_pOut << buffer;
     }
 
-private:
+  private:
     std::ostream* m_pOut;
 };
 
@@ -114,8 +114,8 @@ bool RunPulseDecoder(const uint16_t* words, std::size_t count, std::size_t w0, i
 // Walks the words from `start`, counting half bits; a word near the half-bit time is
 // one half bit, any other duration two. Each full bit collected takes its value from
 // the parity of the word's position. Returns the number of bits collected.
-int RunBiPhaseDecoder(const uint16_t* words, std::size_t count, std::size_t start, int halfCount,
-                      int halfBit, bool oneOnOdd, int wanted, BitBuffer& bits, CTrace& trace)
+int RunBiPhaseDecoder(const uint16_t* words, std::size_t count, std::size_t start, int halfCount, int halfBit,
+                      bool oneOnOdd, int wanted, BitBuffer& bits, CTrace& trace)
 {
     int collected = 0;
     for (std::size_t w = start, j = 0; w < count && collected < wanted; ++w, ++j)
@@ -137,8 +137,8 @@ bool DecodeRc5(const uint16_t* words, std::size_t count, int kiloHertz, CTrace& 
 {
     BitBuffer bits{};
     int halfBit = ReferencePeriods(kiloHertz, kRc5HalfBit);
-    int collected = RunBiPhaseDecoder(words, count, kFirstMarkWord, 1, halfBit, false, kRc5CollectedBits, bits,
-                                      trace);
+    int collected =
+        RunBiPhaseDecoder(words, count, kFirstMarkWord, 1, halfBit, false, kRc5CollectedBits, bits, trace);
     trace.Text("\n");
     if (collected < kRc5CollectedBits)
         return false;
@@ -156,8 +156,8 @@ bool DecodeRc6(const uint16_t* words, std::size_t count, int kiloHertz, CTrace& 
     // trailer's mark into three half bits; decoding then starts at the trailer's space.
     bool merged = IsNear(words[kRc6ModeEndWord], 3 * halfBit);
     std::size_t start = merged ? 13 : 15;
-    int collected = RunBiPhaseDecoder(words, count, start, merged ? 1 : 0, halfBit, true, kRc6CollectedBits,
-                                      bits, trace);
+    int collected =
+        RunBiPhaseDecoder(words, count, start, merged ? 1 : 0, halfBit, true, kRc6CollectedBits, bits, trace);
     if (collected < kRc6CodeBits)
         return false;
     code = PackBits(bits.data(), kRc6CodeBits, true);
@@ -266,9 +266,9 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
             out.Line("***NULL***");
             break;
         }
-        decoded = RunPulseDecoder(words, count, 7, 32,
-                                  ReferencePeriods(kiloHertz, protocol == kIrNec ? kNecOneSpace : kHitachiOneSpace),
-                                  out, code);
+        decoded = RunPulseDecoder(
+            words, count, 7, 32,
+            ReferencePeriods(kiloHertz, protocol == kIrNec ? kNecOneSpace : kHitachiOneSpace), out, code);
         break;
     case kIrRc5:
         out.Line("----RC5");
@@ -282,8 +282,8 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
         out.Line("----SHARP");
         if (repeat < kSharpMinRepeatPairs)
             break;
-        decoded = RunPulseDecoder(words, count, 2 * once + 5, 15, ReferencePeriods(kiloHertz, kSharpOneSpace), out,
-                                  code);
+        decoded = RunPulseDecoder(words, count, 2 * once + 5, 15, ReferencePeriods(kiloHertz, kSharpOneSpace),
+                                  out, code);
         break;
     default: // the three Sony lengths
         out.Line("----Sony");

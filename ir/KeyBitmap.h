@@ -28,8 +28,14 @@ struct CGreyImage
     std::vector<uint8_t> m_grey;
     std::vector<uint8_t> m_set;
 
-    bool IsSet(int x, int y) const { return m_set[std::size_t(y) * std::size_t(m_nWidth) + std::size_t(x)] != 0; }
-    uint8_t Grey(int x, int y) const { return m_grey[std::size_t(y) * std::size_t(m_nWidth) + std::size_t(x)]; }
+    bool IsSet(int x, int y) const
+    {
+        return m_set[std::size_t(y) * std::size_t(m_nWidth) + std::size_t(x)] != 0;
+    }
+    uint8_t Grey(int x, int y) const
+    {
+        return m_grey[std::size_t(y) * std::size_t(m_nWidth) + std::size_t(x)];
+    }
 };
 
 enum class EKeyBitmapForm
@@ -50,7 +56,10 @@ constexpr int kMaxKeySide = 512;
 EKeyBitmapForm KeyBitmapForm(uint16_t flags);
 
 // The grey level 0..3 as a grey value.
-constexpr uint8_t GreyOfLevel(unsigned level) { return uint8_t(85 * (level & 3)); }
+constexpr uint8_t GreyOfLevel(unsigned level)
+{
+    return uint8_t(85 * (level & 3));
+}
 
 // Decodes `width` x `height` pixels from `data`, reading at most `available` bytes (the
 // bytes from `data` to the end of the CCF image). A null `data`, a zero or negative

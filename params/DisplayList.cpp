@@ -8,8 +8,7 @@ namespace corvalin
 namespace
 {
 
-template <typename... Args>
-std::string Format(const char* format, Args... args)
+template <typename... Args> std::string Format(const char* format, Args... args)
 {
     char text[64];
     std::snprintf(text, sizeof text, format, args...);
@@ -65,7 +64,8 @@ CDisplayList BuildDisplayList(const CParameterTable& table, const ImageHeader& h
             {
                 if (table.m_ids[row] != id)
                     continue;
-                list.m_lines.push_back(FormatParameterLine(table.m_labels[row], id, GetParamValue(header, slot)));
+                list.m_lines.push_back(
+                    FormatParameterLine(table.m_labels[row], id, GetParamValue(header, slot)));
                 list.m_slots.push_back(slot);
             }
         }

@@ -15,8 +15,8 @@ namespace corvalin
 // What the code selection dialog hands back.
 struct CIrDialogOutcome
 {
-    bool m_bAccepted = false;       // ended through OK (or Enter)
-    std::vector<uint32_t> m_codes;  // 14 codes after "OK"; none when Enter ended it
+    bool m_bAccepted = false;      // ended through OK (or Enter)
+    std::vector<uint32_t> m_codes; // 14 codes after "OK"; none when Enter ended it
     uint32_t m_nIrType = 0;
 };
 

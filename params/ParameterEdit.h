@@ -58,6 +58,9 @@ bool IsEditableValue(uint32_t id, uint32_t value, std::string& error);
 std::string UneditableReason(EditKind kind);
 
 // The toggle of a switch value.
-constexpr uint32_t ToggledSwitchValue(uint32_t value) { return value == 0 ? 1u : 0u; }
+constexpr uint32_t ToggledSwitchValue(uint32_t value)
+{
+    return value == 0 ? 1u : 0u;
+}
 
 } // namespace corvalin

@@ -24,10 +24,22 @@ constexpr uint32_t kTypeChoice = 6;
 constexpr uint32_t kIrButtonParameterBase = 0x50160001u; // "IR.BTN1"; key k is base + k
 constexpr uint32_t kIrTypeParameter = 0x60150003u;       // "IR TYPE"
 
-constexpr uint32_t ParameterType(uint32_t id) { return id >> 28; }
-constexpr uint32_t ParameterGroup(uint32_t id) { return (id >> 16) & 0xFFFu; }
-constexpr bool IsIrButtonParameter(uint32_t id) { return (id >> 16) == 0x5016u; }
-constexpr bool IsVolvoModelParameter(uint32_t id) { return (id >> 16) == 0x601Au; }
+constexpr uint32_t ParameterType(uint32_t id)
+{
+    return id >> 28;
+}
+constexpr uint32_t ParameterGroup(uint32_t id)
+{
+    return (id >> 16) & 0xFFFu;
+}
+constexpr bool IsIrButtonParameter(uint32_t id)
+{
+    return (id >> 16) == 0x5016u;
+}
+constexpr bool IsVolvoModelParameter(uint32_t id)
+{
+    return (id >> 16) == 0x601Au;
+}
 
 // Volvo model names for type-6 identifiers of group 01A, indexed by the value.
 extern const std::array<const char*, 12> kVolvoModelNames;

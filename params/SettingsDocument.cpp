@@ -209,8 +209,8 @@ bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const
         std::string rule;
         if (values[i] != target.m_nValue && !IsEditableValue(target.m_nId, values[i], rule))
         {
-            error = "parameters[" + std::to_string(i) + "] (" + ParameterName(target.m_nId, target.m_strLabel) +
-                    "): " + rule;
+            error = "parameters[" + std::to_string(i) + "] (" +
+                    ParameterName(target.m_nId, target.m_strLabel) + "): " + rule;
             return false;
         }
         result.m_changes.push_back({target.m_nSlot, values[i]});
@@ -236,7 +236,8 @@ std::vector<CParameterDifference> DiffParameters(const CParameterTable& table, c
     std::vector<CParameterDifference> differences;
     for (std::size_t i = 0; i < listA.size(); ++i)
     {
-        CParameterDifference difference{listA[i].m_nId, listA[i].m_strLabel, true, false, listA[i].m_nValue, 0};
+        CParameterDifference difference{listA[i].m_nId, listA[i].m_strLabel, true,
+                                        false,          listA[i].m_nValue,   0};
         if (partnersOfA[i] >= 0)
         {
             difference.m_bInB = true;
@@ -271,7 +272,8 @@ ESettingsFileRead ReadSettingsFile(const std::filesystem::path& path, std::strin
     return text.size() > kMaxSettingsBytes ? ESettingsFileRead::TooLarge : ESettingsFileRead::Ok;
 }
 
-bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table, const ImageHeader& header)
+bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table,
+                       const ImageHeader& header)
 {
     const std::string document = BuildSettingsDocument(table, header);
     return platform::StoreFileSafely(path, document.data(), document.size());

@@ -53,7 +53,7 @@ struct CSettingsPlan
         int m_nSlot = 0;
         uint32_t m_nValue = 0;
     };
-    std::vector<CChange> m_changes;               // one per matched parameter, changed or not
+    std::vector<CChange> m_changes; // one per matched parameter, changed or not
     // "parameters[5] 30170001 TV System 0-NTSC 1-PAL": document entries the image does not carry.
     std::vector<std::string> m_notInImage;
     // "slot 3 10030004 Front view camera": image parameters the document does not mention.
@@ -75,8 +75,8 @@ constexpr std::size_t kMaxSettingsBytes = 1 << 20;
 enum class ESettingsFileRead
 {
     Ok,
-    CannotRead,  // missing, a folder, or a read error
-    TooLarge,    // more than kMaxSettingsBytes
+    CannotRead, // missing, a folder, or a read error
+    TooLarge,   // more than kMaxSettingsBytes
 };
 
 // Reads the settings document file `path` into `text`.
@@ -84,7 +84,8 @@ ESettingsFileRead ReadSettingsFile(const std::filesystem::path& path, std::strin
 
 // Stores the document of the header's parameters as the file `path`, replacing an old
 // file only once the new one is whole; false when that failed.
-bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table, const ImageHeader& header);
+bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table,
+                       const ImageHeader& header);
 
 // One parameter whose value differs between two images, or that only one carries.
 struct CParameterDifference

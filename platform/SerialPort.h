@@ -27,7 +27,7 @@ using MessageLengthFn = std::size_t (*)(const uint8_t* data, std::size_t count);
 // peer's protocol needs of a port, and no more.
 class IBytePort
 {
-public:
+  public:
     virtual ~IBytePort() = default;
     // Reads up to `maximum` bytes into `buffer` under the time-outs; `count` gets the
     // number received, possibly 0. With `endRule` the read also ends as soon as the
@@ -75,7 +75,7 @@ struct CPortTimeouts
 
 class CSerialPort : public IBytePort
 {
-public:
+  public:
     CSerialPort();
     ~CSerialPort() override;
     CSerialPort(const CSerialPort&) = delete;
@@ -94,12 +94,13 @@ public:
 
     bool Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
               const std::atomic<bool>& stop) override;
-    bool Write(const uint8_t* data, std::size_t length, std::size_t& count, const std::atomic<bool>& stop) override;
+    bool Write(const uint8_t* data, std::size_t length, std::size_t& count,
+               const std::atomic<bool>& stop) override;
 
     ESerialError LastError() const { return m_nLastError; }
     const std::string& LastErrorText() const { return m_strLastError; }
 
-private:
+  private:
     // Takes the error of the last failed system call (errno or GetLastError).
     void TakeSystemError(ESerialError fallback);
 
@@ -119,7 +120,7 @@ std::optional<int> ParseComPortNumber(std::string_view name);
 // long they may still wait.
 class CReadDeadlines
 {
-public:
+  public:
     CReadDeadlines(const CPortTimeouts& timeouts, std::size_t maximum, MessageLengthFn endRule);
     // Whole milliseconds (rounded up) the read may still wait, given the `count` bytes
     // in `buffer`; 0 once it is over.
@@ -127,7 +128,7 @@ public:
     // Bytes came: the interval, and a running tail, start again.
     void BytesArrived();
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     const CPortTimeouts& m_timeouts;
     const MessageLengthFn m_pEndRule;

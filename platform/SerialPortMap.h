@@ -20,14 +20,14 @@ constexpr const char* kSerialMapVariable = "CORVALIN_SERIAL_MAP";
 
 struct CMappedPort
 {
-    std::string m_strPath;   // what to open: "\\.\COM5", "/dev/ttyUSB0", "/dev/pts/7"
-    std::string m_strName;   // what the port list shows: "COM5", "ttyUSB0", "pts/7"
+    std::string m_strPath; // what to open: "\\.\COM5", "/dev/ttyUSB0", "/dev/pts/7"
+    std::string m_strName; // what the port list shows: "COM5", "ttyUSB0", "pts/7"
 };
 
 struct CBridgePort
 {
-    int m_nIndex = 0;              // the i of "\Device\Silabser<i>"
-    std::string m_strDevice;       // the name to look it up by: "\Device\Silabser<i>"
+    int m_nIndex = 0;        // the i of "\Device\Silabser<i>"
+    std::string m_strDevice; // the name to look it up by: "\Device\Silabser<i>"
     CMappedPort m_port;
 };
 

@@ -12,9 +12,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <mutex>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,11 +29,11 @@ using TextList = std::vector<std::string>;
 // A clock whose local date is fixed, for the date stamp of PREP.
 class CFixedDate : public IDateSource
 {
-public:
+  public:
     explicit CFixedDate(CLocalDate date) : m_date(date) {}
     CLocalDate Today() const override { return m_date; }
 
-private:
+  private:
     CLocalDate m_date;
 };
 
@@ -76,7 +76,7 @@ inline bool WaitUntil(const std::function<bool()>& condition, int seconds = 30)
 // Records every output of the worker; called from the worker's thread.
 class CRecordingControls : public IStatusControl, public IProgressControl, public IUpdateNotices
 {
-public:
+  public:
     void SetText(const std::string& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -176,7 +176,7 @@ public:
         m_nSounds = 0;
     }
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_texts;
     std::vector<int> m_positions;
@@ -204,14 +204,23 @@ inline void PublishBridge(bool publish)
 // no SERIALCOMM value on Windows.
 class CNoBridge
 {
-public:
+  public:
 #ifdef _WIN32
-    CNoBridge() { PublishBridge(false); }
+    CNoBridge()
+    {
+        PublishBridge(false);
+    }
 #else
-    CNoBridge() { setenv("CORVALIN_SERIAL_MAP", m_emptyMap.Path().c_str(), 1); }
-    ~CNoBridge() { unsetenv("CORVALIN_SERIAL_MAP"); }
+    CNoBridge()
+    {
+        setenv("CORVALIN_SERIAL_MAP", m_emptyMap.Path().c_str(), 1);
+    }
+    ~CNoBridge()
+    {
+        unsetenv("CORVALIN_SERIAL_MAP");
+    }
 
-private:
+  private:
     fixtures::CTempDir m_emptyMap;
 #endif
 };
@@ -236,7 +245,7 @@ inline std::filesystem::path AddUsbDevice(const std::filesystem::path& sysfs, co
 // the process's CORVALIN_SERIAL_MAP then names); it records what it receives.
 class CSimulatedBox
 {
-public:
+  public:
     explicit CSimulatedBox(std::vector<std::string> args = {})
     {
 #ifdef _WIN32
@@ -272,17 +281,32 @@ public:
     }
 
     // "/dev/pts/7" on Linux, "\\.\COM71" on Windows.
-    const std::string& Path() const { return m_pSim->Path(); }
+    const std::string& Path() const
+    {
+        return m_pSim->Path();
+    }
     // What the port list shows: "pts/7", "COM71".
 #ifdef _WIN32
     static constexpr const char* kDeviceFolder = "\\\\.\\";
 #else
     static constexpr const char* kDeviceFolder = "/dev/";
 #endif
-    std::string ShownName() const { return Path().substr(std::string_view(kDeviceFolder).size()); }
-    std::filesystem::path MapDir() const { return m_dir / "map"; }
-    std::filesystem::path RecordDir() const { return m_dir / "record"; }
-    fixtures::CBoxSim& Sim() { return *m_pSim; }
+    std::string ShownName() const
+    {
+        return Path().substr(std::string_view(kDeviceFolder).size());
+    }
+    std::filesystem::path MapDir() const
+    {
+        return m_dir / "map";
+    }
+    std::filesystem::path RecordDir() const
+    {
+        return m_dir / "record";
+    }
+    fixtures::CBoxSim& Sim()
+    {
+        return *m_pSim;
+    }
 
     // The commands the box received, one line each ("INIT 00010000 2", "XFER 0").
     std::vector<std::string> Log() const
@@ -301,9 +325,12 @@ public:
                 lines.push_back(line);
         return lines;
     }
-    fixtures::Bytes Record(const std::string& name) const { return fixtures::ReadFileBytes(RecordDir() / name); }
+    fixtures::Bytes Record(const std::string& name) const
+    {
+        return fixtures::ReadFileBytes(RecordDir() / name);
+    }
 
-private:
+  private:
     fixtures::CTempDir m_dir;
     std::unique_ptr<fixtures::CBoxSim> m_pSim;
 };

@@ -58,7 +58,7 @@ Words Silent()
 // key list must leave out.
 class CSampleCcf
 {
-public:
+  public:
     CSampleCcf()
     {
         uint32_t deepMute = ccf.IrButton("Mute", NecCode(0x04, 0x09));
@@ -82,10 +82,11 @@ public:
         CCcfButton none;
         none.name = ccf.Name("Nothing");
         none.actions = ccf.Actions({});
-        uint32_t tvMore = ccf.Panel("TV More", {ButtonAt(0, 0, ccf.Button(noActions)), ButtonAt(0, 0, ccf.Button(macro)),
-                                                ButtonAt(0, 0, ccf.Button(second)), ButtonAt(0, 0, ccf.Button(none)),
-                                                ButtonAt(7, 7, ccf.IrButton("Silent", Silent())),
-                                                ButtonAt(0, 0, ccf.IrButton("Junk", {0, 109, 0, 1, 10, 50}))});
+        uint32_t tvMore =
+            ccf.Panel("TV More", {ButtonAt(0, 0, ccf.Button(noActions)), ButtonAt(0, 0, ccf.Button(macro)),
+                                  ButtonAt(0, 0, ccf.Button(second)), ButtonAt(0, 0, ccf.Button(none)),
+                                  ButtonAt(7, 7, ccf.IrButton("Silent", Silent())),
+                                  ButtonAt(0, 0, ccf.IrButton("Junk", {0, 109, 0, 1, 10, 50}))});
         ccf.Chain({tvMain, tvMore});
         ccf.SetDeviceList(0, ccf.Device("TV", tvMain));
 
@@ -180,8 +181,8 @@ TEST(CcfReader, BitmapsPointIntoTheImage)
     EXPECT_EQ(0x0181, volDown.bitmapFlags); // low byte first
     ASSERT_EQ(reader.Image().data() + sample.bitmap + 8, volDown.bitmap);
     EXPECT_EQ(bytes.size() - sample.bitmap - 8, volDown.bitmapSize);
-    CGreyImage image =
-        DecodeKeyBitmap(volDown.bitmapFlags, volDown.bitmap, volDown.bitmapSize, volDown.width, volDown.height);
+    CGreyImage image = DecodeKeyBitmap(volDown.bitmapFlags, volDown.bitmap, volDown.bitmapSize, volDown.width,
+                                       volDown.height);
     EXPECT_EQ(0x1B, image.Grey(0, 0));
     EXPECT_EQ(0xE4, image.Grey(1, 0));
     EXPECT_EQ(nullptr, reader.Keys().at(0).bitmap);
@@ -204,9 +205,11 @@ TEST(CcfReader, BitmapsOfEveryFormDecodeFromTheKeyList)
     ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
     reader.Walk();
     ASSERT_EQ(4u, reader.Keys().size());
-    auto row = [&](std::size_t k, int y) {
+    auto row = [&](std::size_t k, int y)
+    {
         const CIrKeyRecord& key = reader.Keys()[k];
-        CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
+        CGreyImage image =
+            DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
         std::vector<int> pixels;
         for (int x = 0; x < image.m_nWidth; ++x)
             pixels.push_back(image.Grey(x, y));
@@ -234,8 +237,10 @@ TEST(CcfReader, WritesTheTraceOfAButton)
         wordsLine += hex;
     }
     EXPECT_EQ("Panel: Main\nFrame: No Name\nParseButton\nButton: Vol+\nlength: 4\n---------Vol+\n"
-              "irCode size: " + std::to_string(6 + 2 * words.size()) + "\nName: Vol+ code\nu16Len: " +
-                  std::to_string(2 * words.size()) + "\n" + wordsLine + "\n----RC5\n11000101110101\n---SIZE-1\n---SIZE-1\n",
+              "irCode size: " +
+                  std::to_string(6 + 2 * words.size()) +
+                  "\nName: Vol+ code\nu16Len: " + std::to_string(2 * words.size()) + "\n" + wordsLine +
+                  "\n----RC5\n11000101110101\n---SIZE-1\n---SIZE-1\n",
               Walk(ccf.Build()).trace);
 }
 
@@ -247,7 +252,8 @@ TEST(CcfReader, LabelsStopAtANulAndNamesMayBeMissing)
     nul.actions = ccf.Actions({{kCcfActionIrCode, ccf.IrCode(NecCode(1, 2))}});
     CCcfButton anonymous;
     anonymous.actions = nul.actions;
-    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, ccf.Button(nul)), ButtonAt(0, 0, ccf.Button(anonymous))}));
+    ccf.SetHeaderPanels(
+        ccf.Panel("P", {ButtonAt(0, 0, ccf.Button(nul)), ButtonAt(0, 0, ccf.Button(anonymous))}));
     CWalked walked = Walk(ccf.Build());
     EXPECT_EQ((std::vector<std::string>{"Ab", ""}), walked.labels);
     EXPECT_NE(std::string::npos, walked.trace.find("length: 5\n---------Ab\n"));
@@ -299,12 +305,14 @@ TEST(CcfReader, LoadChecksTheFileAndItsSignature)
 TEST(CcfReader, RecordsReachingPastTheEndAreAbsent)
 {
     Words nec = NecCode(1, 2);
-    auto fileWith = [&](auto&& corrupt) {
+    auto fileWith = [&](auto&& corrupt)
+    {
         CCcfBuilder ccf;
         uint32_t before = ccf.IrButton("Before", nec);
         uint32_t victim = ccf.IrButton("Victim", nec);
         uint32_t after = ccf.IrButton("After", nec);
-        uint32_t panel = ccf.Panel("P", {ButtonAt(0, 0, before), ButtonAt(0, 0, victim), ButtonAt(0, 0, after)});
+        uint32_t panel =
+            ccf.Panel("P", {ButtonAt(0, 0, before), ButtonAt(0, 0, victim), ButtonAt(0, 0, after)});
         ccf.SetHeaderPanels(panel);
         corrupt(ccf, victim, panel);
         return Walk(ccf.Build());
@@ -312,46 +320,61 @@ TEST(CcfReader, RecordsReachingPastTheEndAreAbsent)
     const std::vector<std::string> withoutVictim = {"Before", "After"};
 
     // Button record starting 10 bytes before the end.
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
-                  ccf.Name("0123456789");
-                  ccf.Put32(panel + 10 + 9 + 4, ccf.Size() - 10);
-              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith(
+                                 [](CCcfBuilder& ccf, uint32_t, uint32_t panel)
+                                 {
+                                     ccf.Name("0123456789");
+                                     ccf.Put32(panel + 10 + 9 + 4, ccf.Size() - 10);
+                                 })
+                                 .labels);
     // Button record far beyond the end, and at offset 0.
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
-                  ccf.Put32(panel + 10 + 9 + 4, 0xFFFFFFF0u);
-              }).labels);
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) {
-                  ccf.Put32(panel + 10 + 9 + 4, 0);
-              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel)
+                                      { ccf.Put32(panel + 10 + 9 + 4, 0xFFFFFFF0u); })
+                                 .labels);
+    EXPECT_EQ(withoutVictim,
+              fileWith([](CCcfBuilder& ccf, uint32_t, uint32_t panel) { ccf.Put32(panel + 10 + 9 + 4, 0); })
+                  .labels);
     // Action list beyond the end.
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
-                  ccf.Put32(victim + 4, ccf.Size() + 1);
-              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t)
+                                      { ccf.Put32(victim + 4, ccf.Size() + 1); })
+                                 .labels);
     // IR code offset beyond the end.
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
-                  ccf.Name("x");
-                  uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0x7FFFFFFFu}});
-                  ccf.Put32(victim + 4, actions);
-              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith(
+                                 [](CCcfBuilder& ccf, uint32_t victim, uint32_t)
+                                 {
+                                     ccf.Name("x");
+                                     uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0x7FFFFFFFu}});
+                                     ccf.Put32(victim + 4, actions);
+                                 })
+                                 .labels);
     // An action list whose first action is cut off by the end.
-    EXPECT_EQ(withoutVictim, fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
-                  ccf.Put32(victim + 4, ccf.Size());
-                  ccf.Name(std::string("\0\1", 2)); // count 2, a pad byte, kind 1, then the end
-              }).labels);
+    EXPECT_EQ(withoutVictim,
+              fileWith(
+                  [](CCcfBuilder& ccf, uint32_t victim, uint32_t)
+                  {
+                      ccf.Put32(victim + 4, ccf.Size());
+                      ccf.Name(std::string("\0\1", 2)); // count 2, a pad byte, kind 1, then the end
+                  })
+                  .labels);
     // IR code record whose size runs past the end.
-    EXPECT_EQ(withoutVictim, fileWith([&](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
-                  uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0}});
-                  uint32_t code = ccf.IrCode(nec);
-                  ccf.Put16(code, uint16_t(ccf.Size() - code + 2));
-                  ccf.Put32(actions + 2 + 5, code);
-                  ccf.Put32(victim + 4, actions);
-              }).labels);
+    EXPECT_EQ(withoutVictim, fileWith(
+                                 [&](CCcfBuilder& ccf, uint32_t victim, uint32_t)
+                                 {
+                                     uint32_t actions = ccf.Actions({{kCcfActionIrCode, 0}});
+                                     uint32_t code = ccf.IrCode(nec);
+                                     ccf.Put16(code, uint16_t(ccf.Size() - code + 2));
+                                     ccf.Put32(actions + 2 + 5, code);
+                                     ccf.Put32(victim + 4, actions);
+                                 })
+                                 .labels);
 
     // A name running past the end is no name; the button stays.
-    CWalked unnamed = fileWith([](CCcfBuilder& ccf, uint32_t victim, uint32_t) {
-        ccf.Put32(victim + 8, ccf.Name("end"));
-        ccf.Put8(ccf.Size() - 4, 200);
-    });
+    CWalked unnamed = fileWith(
+        [](CCcfBuilder& ccf, uint32_t victim, uint32_t)
+        {
+            ccf.Put32(victim + 8, ccf.Name("end"));
+            ccf.Put8(ccf.Size() - 4, 200);
+        });
     EXPECT_EQ((std::vector<std::string>{"Before", "", "After"}), unnamed.labels);
 
     // A bitmap record running past the end is no bitmap.
@@ -396,10 +419,10 @@ std::size_t Count(const std::string& text, const std::string& part)
 // Keeps only the last line written, for walks whose whole trace would be too large.
 class CTraceTail : public std::streambuf
 {
-public:
+  public:
     std::string LastLine() const { return m_strLast; }
 
-protected:
+  protected:
     int overflow(int c) override
     {
         if (c != EOF)
@@ -413,7 +436,7 @@ protected:
         return n;
     }
 
-private:
+  private:
     void Put(char c)
     {
         if (m_bLineDone)

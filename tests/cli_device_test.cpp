@@ -8,7 +8,6 @@
 #include "image/Sha256.h"
 #include "platform/DeviceHints.h"
 
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -45,7 +44,7 @@ std::vector<nlohmann::json> RecordLines(const std::filesystem::path& log)
 
 class CliDeviceTest : public ::testing::Test
 {
-protected:
+  protected:
     CliDeviceTest()
     {
         m_spec.bodySize = 5 * 512 + 17;
@@ -87,8 +86,9 @@ TEST_F(CliDeviceTest, DevicesPrintsTheBoxOrWhyThereIsNone)
 #ifdef _WIN32
     // Windows gets the bridge driver from Windows Update, so a missing one is named.
     EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), "Not connected\n");
-    EXPECT_NE(r.err.find("\nhint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing"),
-              std::string::npos);
+    EXPECT_NE(
+        r.err.find("\nhint: if the box is plugged in, the CP210x USB-to-UART bridge driver may be missing"),
+        std::string::npos);
 #else
     EXPECT_EQ(r.err, "Not connected\n");
 #endif
@@ -100,7 +100,8 @@ TEST_F(CliDeviceTest, DevicesSaysWhenTheMappedPortIsNoSerialLine)
     CTempDir map;
     WriteFileBytes(map / "plain", Bytes(4, 0));
     std::filesystem::create_symlink(map / "plain", map / "Silabser0");
-    CProcessResult r = RunProcess(CORVALIN_CLI_PATH, {"devices"}, {"CORVALIN_SERIAL_MAP=" + map.Path().string()});
+    CProcessResult r =
+        RunProcess(CORVALIN_CLI_PATH, {"devices"}, {"CORVALIN_SERIAL_MAP=" + map.Path().string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Cannot find device\n");
 }
@@ -114,7 +115,8 @@ TEST_F(CliDeviceTest, BusyPortGetsAHint)
     ASSERT_TRUE(holder.Open(box.Path(), {}));
     CProcessResult r = Cli({"devices"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.starts_with("Cannot find device\nhint: the port is in use by another program")) << r.err;
+    EXPECT_TRUE(r.err.starts_with("Cannot find device\nhint: the port is in use by another program"))
+        << r.err;
 
     r = Cli({"update", m_image.string(), "--port", box.Path()});
     EXPECT_EQ(r.exitCode, 1);
@@ -173,7 +175,8 @@ TEST_F(CliDeviceTest, UpdateThroughTheMapSendsTheImage)
     CSimulatedBox box;
     CProcessResult r = Cli({"update", m_image.string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "Loading image\nImage loaded\nSend INIT\nStart XFER\nSend PREP\nSend CLOSE\nUpdate complete\n");
+    EXPECT_EQ(r.err,
+              "Loading image\nImage loaded\nSend INIT\nStart XFER\nSend PREP\nSend CLOSE\nUpdate complete\n");
     Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
     body.resize(6 * 512, 0);
     EXPECT_EQ(box.Record("body.bin"), body);
@@ -305,14 +308,17 @@ TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailu
     EXPECT_EQ(goodLine["success"], true);
     EXPECT_EQ(failedLine["status"], "XFER Failed: 5");
     EXPECT_EQ(failedLine["success"], false);
-    ASSERT_EQ(Cli({"set", m_image.string(), "-o", (m_dir / "changed.img").string(), "CH0.Volume=25"}).exitCode, 0);
+    ASSERT_EQ(
+        Cli({"set", m_image.string(), "-o", (m_dir / "changed.img").string(), "CH0.Volume=25"}).exitCode, 0);
     const Bytes changed = ReadFileBytes(m_dir / "changed.img");
     EXPECT_EQ(goodLine["sha256"], Sha256Hex(changed.data(), changed.size()));
 
     EXPECT_EQ(r.exitCode, 1) << r.err;
     // One line per box on stdout, in the order they ended.
-    EXPECT_NE(r.out.find(good.ShownName() + " | GOOD | 00000007: Update complete\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(failing.ShownName() + " | BOX | 00001234: XFER Failed: 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(good.ShownName() + " | GOOD | 00000007: Update complete\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(failing.ShownName() + " | BOX | 00001234: XFER Failed: 5\n"), std::string::npos)
+        << r.out;
     EXPECT_NE(r.err.find(good.ShownName() + ": Send PREP\n"), std::string::npos) << r.err;
     EXPECT_TRUE(r.err.ends_with("station: 1 updated, 1 failed\n")) << r.err;
     EXPECT_EQ(ReadLe32(&good.Record("prep.bin")[320]), 25u);

@@ -27,18 +27,18 @@ std::string Line(const char* label, const char* value)
 
 class CliImageTest : public ::testing::Test
 {
-protected:
+  protected:
     CliImageTest()
     {
         CImageSpec imageSpec;
         imageSpec.params = {
-            {0x10030001, 1},          // Rear view camera
-            {0x30120001, 20},         // CH0.Volume
-            {0x601A0001, 8},          // Volvo Model
-            {0x50050003, 0x7D0},      // Network Shutdown delay
-            {0x40990001, 0x1234},     // a short hex number
-            {0x50160001, 0xABCD},     // IR.BTN1, not listed
-            {0x30120001, 30},         // CH0.Volume again
+            {0x10030001, 1},      // Rear view camera
+            {0x30120001, 20},     // CH0.Volume
+            {0x601A0001, 8},      // Volvo Model
+            {0x50050003, 0x7D0},  // Network Shutdown delay
+            {0x40990001, 0x1234}, // a short hex number
+            {0x50160001, 0xABCD}, // IR.BTN1, not listed
+            {0x30120001, 30},     // CH0.Volume again
         };
         m_bytes = BuildImageFile(imageSpec);
         m_image = m_dir / "in.img";
@@ -91,8 +91,9 @@ TEST_F(CliImageTest, ParamsFailures)
 TEST_F(CliImageTest, SetChangesByLabelAndSlotAndStores)
 {
     auto out = m_dir / "out.img";
-    CProcessResult r = Cli({"set", m_image.string(), "-o", out.string(), "Rear view camera=off", "CH0.Volume=-3",
-                            "Volvo Model=xc90", "#6=12abc", "#5=F708FB04", "Network Shutdown delay in mSec (hex)=0x1f4"});
+    CProcessResult r =
+        Cli({"set", m_image.string(), "-o", out.string(), "Rear view camera=off", "CH0.Volume=-3",
+             "Volvo Model=xc90", "#6=12abc", "#5=F708FB04", "Network Shutdown delay in mSec (hex)=0x1f4"});
     ASSERT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ(Line("Rear view camera", "off") + Line("CH0.Volume", "-003") + Line("Volvo Model", "XC90") +
                   Line("Network Shutdown delay in mSec (hex)", "$000001F4") + Line("CH0.Volume", "012"),
@@ -123,7 +124,7 @@ TEST_F(CliImageTest, SetRefusesBadAssignmentsAndWritesNothing)
         {"No such label=1", 1, "no parameter labelled"},
         {"#8=1", 1, "slot 8 is not in the parameter list"}, // past the walk's end
         {"#50=1", 1, "not in the parameter list"},
-        {"#7=1", 1, "cannot be changed"},                   // the terminator
+        {"#7=1", 1, "cannot be changed"}, // the terminator
         {"#x=1", 2, "slot is a number"},
         {"Rear view camera=maybe", 1, "'on' or 'off'"},
         {"Volvo Model=V99", 1, "not a Volvo model"},

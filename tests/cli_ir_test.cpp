@@ -60,15 +60,16 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
 
     CProcessResult r = Cli({"ccf", (dir / "r.ccf").string()});
     EXPECT_EQ(0, r.exitCode);
-    EXPECT_EQ("[\n"
-              "  {\"protocol\": 5, \"protocolName\": \"SONY12\", \"label\": \"Vol+\", \"x\": 3, \"y\": 4, "
-              "\"width\": 48, \"height\": 24, \"code\": 146, \"bitmapFlags\": 129, \"hasBitmap\": true, "
-              "\"textColor\": 3, \"fontSize\": 2},\n"
-              "  {\"protocol\": 1, \"protocolName\": \"NEC\", \"label\": \"\\\"\xC2\xAA\\\\\", \"x\": 0, \"y\": 0, "
-              "\"width\": 60, \"height\": 20, \"code\": 4144560900, \"bitmapFlags\": 0, \"hasBitmap\": false, "
-              "\"textColor\": 3, \"fontSize\": 2}\n"
-              "]\n",
-              r.out);
+    EXPECT_EQ(
+        "[\n"
+        "  {\"protocol\": 5, \"protocolName\": \"SONY12\", \"label\": \"Vol+\", \"x\": 3, \"y\": 4, "
+        "\"width\": 48, \"height\": 24, \"code\": 146, \"bitmapFlags\": 129, \"hasBitmap\": true, "
+        "\"textColor\": 3, \"fontSize\": 2},\n"
+        "  {\"protocol\": 1, \"protocolName\": \"NEC\", \"label\": \"\\\"\xC2\xAA\\\\\", \"x\": 0, \"y\": 0, "
+        "\"width\": 60, \"height\": 20, \"code\": 4144560900, \"bitmapFlags\": 0, \"hasBitmap\": false, "
+        "\"textColor\": 3, \"fontSize\": 2}\n"
+        "]\n",
+        r.out);
     EXPECT_EQ("", r.err);
 
     CProcessResult traced = Cli({"ccf", "--trace", (dir / "r.ccf").string()});
@@ -88,12 +89,12 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
 
 class CliIrImportTest : public ::testing::Test
 {
-protected:
+  protected:
     CliIrImportTest()
     {
         CImageSpec imageSpec;
-        imageSpec.params = {{0x10030001, 1}, {0x50160001, 0}, {0x50160003, 0}, {0x5016000A, 0}, {0x5016000C, 0},
-                       {0x5016000D, 0}};
+        imageSpec.params = {{0x10030001, 1}, {0x50160001, 0}, {0x50160003, 0},
+                            {0x5016000A, 0}, {0x5016000C, 0}, {0x5016000D, 0}};
         WriteFileBytes(m_dir / "in.img", BuildImageFile(imageSpec));
         CImageSpec plain;
         plain.params = {{0x10030001, 1}};
@@ -113,8 +114,8 @@ protected:
 
     std::vector<std::string> Args(std::initializer_list<std::string> picks, const char* image = "in.img")
     {
-        std::vector<std::string> args = {"ir-import", (m_dir / image).string(), (m_dir / "r.ccf").string(), "-o",
-                                         (m_dir / "out.img").string()};
+        std::vector<std::string> args = {"ir-import", (m_dir / image).string(), (m_dir / "r.ccf").string(),
+                                         "-o", (m_dir / "out.img").string()};
         args.insert(args.end(), picks);
         return args;
     }
@@ -138,11 +139,11 @@ TEST_F(CliIrImportTest, DefaultNamesThenPicksThenTheHandOff)
                   FormatParameterLine(PadLabel("IR TYPE"), kIrTypeParameter, 0) + "\n",
               r.out);
     ImageHeader h = Stored();
-    EXPECT_EQ(0u, GetParamValue(h, 1));           // Vol -: erased
-    EXPECT_EQ(0xFD02FB04u, GetParamValue(h, 2));  // Vol +: default name
-    EXPECT_EQ(0xF50AFB04u, GetParamValue(h, 3));  // Mute: the last key labelled so
-    EXPECT_EQ(0x160u, GetParamValue(h, 4));       // Track Up: picked
-    EXPECT_EQ(0xFD02FB04u, GetParamValue(h, 5));  // Phone Pick Up: picked
+    EXPECT_EQ(0u, GetParamValue(h, 1));          // Vol -: erased
+    EXPECT_EQ(0xFD02FB04u, GetParamValue(h, 2)); // Vol +: default name
+    EXPECT_EQ(0xF50AFB04u, GetParamValue(h, 3)); // Mute: the last key labelled so
+    EXPECT_EQ(0x160u, GetParamValue(h, 4));      // Track Up: picked
+    EXPECT_EQ(0xFD02FB04u, GetParamValue(h, 5)); // Phone Pick Up: picked
     EXPECT_EQ(kIrTypeParameter, GetParamId(h, 6));
     EXPECT_NE(std::string::npos, r.err.find("Track Up: (RC5)  0x160\n"));
 }

@@ -20,7 +20,7 @@ namespace
 // Records what the logic asks of the window.
 class CRecordingView : public ICodeSelectionView
 {
-public:
+  public:
     void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
     void SetCodeText(const std::string& text) override { m_strCodeText = text; }
     void SetFunctionText(const std::string& text) override { m_strFunctionText = text; }
@@ -57,7 +57,7 @@ constexpr int kVolMinus = 1002, kVolPlus = 1004, kSource = 1006, kMute = 1011, k
 
 class CodeSelectionTest : public ::testing::Test
 {
-protected:
+  protected:
     CodeSelectionTest() : m_logic(&m_view)
     {
         m_path = (m_dir / "remote.ccf").string();
@@ -137,12 +137,12 @@ TEST_F(CodeSelectionTest, LoadingAssignsKeysWhoseLabelIsADefaultName)
 
     std::vector<uint32_t> codes = Ok();
     ASSERT_EQ(14u, codes.size());
-    EXPECT_EQ(0x93u, codes[0]);        // "Vol-"
-    EXPECT_EQ(0xFD02FB04u, codes[2]);  // "Vol+", not "vol+" nor "Vol +"
-    EXPECT_EQ(0u, codes[4]);           // no "Source" in the file
-    EXPECT_EQ(0xF50AFB04u, codes[9]);  // the later of the two "Mute"
-    EXPECT_EQ(0x161u, codes[10]);      // one-byte label AA
-    EXPECT_EQ(0x160u, codes[11]);      // one-byte label BA
+    EXPECT_EQ(0x93u, codes[0]);       // "Vol-"
+    EXPECT_EQ(0xFD02FB04u, codes[2]); // "Vol+", not "vol+" nor "Vol +"
+    EXPECT_EQ(0u, codes[4]);          // no "Source" in the file
+    EXPECT_EQ(0xF50AFB04u, codes[9]); // the later of the two "Mute"
+    EXPECT_EQ(0x161u, codes[10]);     // one-byte label AA
+    EXPECT_EQ(0x160u, codes[11]);     // one-byte label BA
     for (int k : {1, 3, 5, 6, 7, 8, 12, 13})
         EXPECT_EQ(0u, codes[std::size_t(k)]) << k;
     EXPECT_EQ(kIrSony12, m_logic.FunctionKey(0).m_nProtocol);
@@ -318,7 +318,8 @@ TEST_F(CodeSelectionTest, OnlyTheFirst101KeysAreOfferedAndNoneIsHuge)
     logic.OnSourceTextChanged((m_dir / "big.ccf").string());
     ASSERT_EQ(101u, logic.SourceKeys().size());
     EXPECT_EQ(2100, m_view.m_ids.back());
-    EXPECT_NE(std::string::npos, trace.str().find("Keys not offered: 2 (only the first 101 can be picked)\n"));
+    EXPECT_NE(std::string::npos,
+              trace.str().find("Keys not offered: 2 (only the first 101 can be picked)\n"));
     // A key not offered still answers to its default name.
     EXPECT_EQ(102u, logic.FunctionKey(9).m_nCode);
     // A 4096-pixel key is drawn at most kMaxKeySide pixels wide and tall.

@@ -93,6 +93,7 @@ TEST_F(CCapturedSound, TheChimeIsPlayedWholeInItsOwnFormat)
     ASSERT_EQ(got.m_nSampleBytes, expected.m_nSampleBytes);
     EXPECT_EQ(std::memcmp(got.m_pSamples, expected.m_pSamples, got.m_nSampleBytes), 0);
     // A chime that is all silence would tell the installer nothing.
-    EXPECT_TRUE(std::any_of(got.m_pSamples, got.m_pSamples + got.m_nSampleBytes, [](uint8_t b) { return b != 0; }));
+    EXPECT_TRUE(
+        std::any_of(got.m_pSamples, got.m_pSamples + got.m_nSampleBytes, [](uint8_t b) { return b != 0; }));
 }
 #endif

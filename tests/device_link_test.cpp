@@ -32,7 +32,7 @@ namespace
 // exchanges on the worker's side of the link.
 class DeviceLinkTest : public ::testing::Test
 {
-protected:
+  protected:
     void Attach(CUpdater& updater) { updater.AttachControls(&m_controls, &m_controls, &m_controls); }
 
     void LoadImage(CUpdater& updater, const CImageSpec& imageSpec)
@@ -86,7 +86,7 @@ TEST(SerialPortNames, ComNumberIsTheDecimalAfterCom)
 {
     EXPECT_EQ(platform::ParseComPortNumber("COM12"), 12);
     EXPECT_EQ(platform::ParseComPortNumber("COM1"), 1);
-    EXPECT_EQ(platform::ParseComPortNumber("COM7x"), 7);   // digits end the number, as atoi reads it
+    EXPECT_EQ(platform::ParseComPortNumber("COM7x"), 7); // digits end the number, as atoi reads it
     EXPECT_EQ(platform::ParseComPortNumber("COM"), std::nullopt);
     EXPECT_EQ(platform::ParseComPortNumber("COMx"), std::nullopt);
     EXPECT_EQ(platform::ParseComPortNumber("LPT1"), std::nullopt);
@@ -201,7 +201,8 @@ TEST(SerialPortMap, MapDirectoryEntryIsThePort)
 TEST(SerialPortMap, EveryBridgeIsListedInIndexOrder)
 {
     CTempDir dir;
-    for (const char* entry : {"Silabser10", "Silabser2", "Silabser0", "Silabser", "Silabser1234", "Silabser2x", "ttyUSB0"})
+    for (const char* entry :
+         {"Silabser10", "Silabser2", "Silabser0", "Silabser", "Silabser1234", "Silabser2x", "ttyUSB0"})
         std::filesystem::create_symlink("/dev/null", dir / entry);
     // A bridge that has gone leaves a gap.
     std::filesystem::create_symlink(dir / "gone", dir / "Silabser5");
@@ -211,9 +212,11 @@ TEST(SerialPortMap, EveryBridgeIsListedInIndexOrder)
 
     std::vector<std::string> listed;
     for (const platform::CBridgePort& bridge : bridges)
-        listed.push_back(std::to_string(bridge.m_nIndex) + " " + bridge.m_strDevice + " " + bridge.m_port.m_strPath);
-    EXPECT_EQ(listed, (std::vector<std::string>{"0 \\Device\\Silabser0 /dev/null", "2 \\Device\\Silabser2 /dev/null",
-                                                "10 \\Device\\Silabser10 /dev/null"}));
+        listed.push_back(std::to_string(bridge.m_nIndex) + " " + bridge.m_strDevice + " " +
+                         bridge.m_port.m_strPath);
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"0 \\Device\\Silabser0 /dev/null", "2 \\Device\\Silabser2 /dev/null",
+                                        "10 \\Device\\Silabser10 /dev/null"}));
 }
 #endif
 
@@ -446,8 +449,8 @@ TEST_F(DeviceLinkTest, EachBridgeIsProbedOnItsOwn)
     CTempDir dir;
     const std::string map = (dir / "map").string();
     fixtures::CBoxSim first(CORVALIN_BOXSIM_PATH, {"--map-dir", map, "--name", "FIRST", "--number", "1"});
-    fixtures::CBoxSim fourth(CORVALIN_BOXSIM_PATH,
-                             {"--map-dir", map, "--map-name", "Silabser3", "--name", "FOURTH", "--number", "4"});
+    fixtures::CBoxSim fourth(CORVALIN_BOXSIM_PATH, {"--map-dir", map, "--map-name", "Silabser3", "--name",
+                                                    "FOURTH", "--number", "4"});
     ASSERT_FALSE(first.Path().empty());
     ASSERT_FALSE(fourth.Path().empty());
     setenv("CORVALIN_SERIAL_MAP", map.c_str(), 1);
@@ -535,8 +538,9 @@ TEST_F(DeviceLinkTest, StopEndsAWriteTheLineDoesNotTake)
     ASSERT_TRUE(test.port.Open());
     Bytes big(4 << 20, 0x5A);
     std::size_t written = 0;
-    auto writing = std::async(std::launch::async,
-                              [&] { return test.port.Bytes().Write(big.data(), big.size(), written, test.stop); });
+    auto writing =
+        std::async(std::launch::async,
+                   [&] { return test.port.Bytes().Write(big.data(), big.size(), written, test.stop); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     test.stop.store(true);
     const bool ended = writing.wait_for(std::chrono::seconds(5)) == std::future_status::ready;

@@ -22,14 +22,14 @@ namespace
 
 class CRecordingStatus : public IStatusControl
 {
-public:
+  public:
     void SetText(const std::string& text) override { m_texts.push_back(text); }
     std::vector<std::string> m_texts;
 };
 
 class FirmwareImageTest : public ::testing::Test
 {
-protected:
+  protected:
     FirmwareImageTest() { m_updater.AttachControls(nullptr, &m_status); }
 
     std::filesystem::path WriteImage(const std::string& name, const Bytes& bytes)
@@ -159,10 +159,13 @@ TEST_F(FirmwareImageTest, UnreadableFileIsRefused)
     auto path = WriteImage("locked.img", BuildImageFile({}));
     auto readable = WriteImage("open.img", BuildImageFile({}));
     std::filesystem::permissions(path, std::filesystem::perms::none);
-    std::filesystem::permissions(readable, std::filesystem::perms::others_read, std::filesystem::perm_options::add);
-    std::filesystem::permissions(m_dir.Path(), std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+    std::filesystem::permissions(readable, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(m_dir.Path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
     // Root reads every file, so the load runs in a child that gives up root first.
-    auto loadWithoutPrivileges = [&] {
+    auto loadWithoutPrivileges = [&]
+    {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             std::exit(2);
         m_status.m_texts.clear();
@@ -281,7 +284,9 @@ TEST_F(FirmwareImageTest, StoreWritesNoPlantedLinkAndKeepsTheTargetsModeAndOwner
     EXPECT_EQ(Bytes(5, 0x11), ReadFileBytes(victim));
     // The target's name now leads to the new file; another hard link keeps the old one.
     EXPECT_EQ(Bytes(10, 0x42), ReadFileBytes(m_dir / "other-link.img"));
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(0, stat(target.c_str(), &info));
     EXPECT_EQ(0604u, info.st_mode & 07777);
     if (root)
@@ -306,7 +311,8 @@ TEST_F(FirmwareImageTest, StoreRefusesATargetTheUserMayNotWrite)
     // The folder itself is open to all, so only the target's mode can refuse.
     ASSERT_EQ(0, chmod(m_dir.Path().c_str(), 0777));
     // Root writes every file, so the store runs in a child that gives up root first.
-    auto storeWithoutPrivileges = [&] {
+    auto storeWithoutPrivileges = [&]
+    {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             std::exit(2);
         m_status.m_texts.clear();
@@ -331,7 +337,8 @@ TEST_F(FirmwareImageTest, ShortBodyWriteReportsAndKeepsTheOldFile)
     auto target = WriteImage("target.img", Bytes(10, 0x42));
 
     // In a child whose file-size limit lets the header through but not the body.
-    auto storeUnderLimit = [&] {
+    auto storeUnderLimit = [&]
+    {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{8 * 1024, 8 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);

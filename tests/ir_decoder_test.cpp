@@ -122,11 +122,11 @@ TEST(IrDecoder, ClassifiesByTheFirstPairAndTheEarlierRuleWins)
         int protocol;
     };
     const CCase cases[] = {
-        {342, 171, 1518, kIrNec},     {342, 171, 1019, kIrHitachi}, {342, 171, 1270, kIrHitachi},
-        {342, 171, 600, kIrEmpty},    {10, 70, 0, kIrSharp},        {10, 30, 0, kIrSharp},
-        {10, 50, 0, kIrEmpty},        {125, 100, 0, kIrRc5},        {126, 100, 0, kIrEmpty},
-        {0, 100, 0, kIrEmpty},        {100, 0, 0, kIrEmpty},        {96, 32, 0, kIrRc6},
-        {245, 100, 1518, kIrNec},     {345, 100, 0, kIrRc6}, // 2.45 is near 2 and 3; 3.45 near 3 and 4
+        {342, 171, 1518, kIrNec},  {342, 171, 1019, kIrHitachi}, {342, 171, 1270, kIrHitachi},
+        {342, 171, 600, kIrEmpty}, {10, 70, 0, kIrSharp},        {10, 30, 0, kIrSharp},
+        {10, 50, 0, kIrEmpty},     {125, 100, 0, kIrRc5},        {126, 100, 0, kIrEmpty},
+        {0, 100, 0, kIrEmpty},     {100, 0, 0, kIrEmpty},        {96, 32, 0, kIrRc6},
+        {245, 100, 1518, kIrNec},  {345, 100, 0, kIrRc6}, // 2.45 is near 2 and 3; 3.45 near 3 and 4
     };
     for (const CCase& c : cases)
     {
@@ -135,7 +135,8 @@ TEST(IrDecoder, ClassifiesByTheFirstPairAndTheEarlierRuleWins)
     }
     // Sony lengths come from the repeat count alone.
     Words sony = FirstPairCode(96, 24);
-    for (auto [repeat, protocol] : {std::pair{13, kIrSony12}, {16, kIrSony15}, {21, kIrSony20}, {14, kIrEmpty}})
+    for (auto [repeat, protocol] :
+         {std::pair{13, kIrSony12}, {16, kIrSony15}, {21, kIrSony20}, {14, kIrEmpty}})
     {
         sony[3] = uint16_t(repeat);
         EXPECT_EQ(protocol, ClassifyIrCode(sony.data(), sony.size())) << repeat;
@@ -229,8 +230,8 @@ TEST(IrDecoder, RunsOutOfWordsWithoutReadingPastThem)
     // Each code cut short: the copy holds exactly the words given, so a read past the
     // end is caught by the address sanitizer. A cut code is rejected, or decodes as the
     // whole one when it still holds every word its decoder reads.
-    const Words codes[] = {NecCode(4, 8), SonyCode(0x15, 1), Rc5Code(5, 0x35), Rc6Code(0x80, 0x0C),
-                           SharpCode(1, 0x5A), NecFrame(0x1234, 1019)};
+    const Words codes[] = {NecCode(4, 8),       SonyCode(0x15, 1),  Rc5Code(5, 0x35),
+                           Rc6Code(0x80, 0x0C), SharpCode(1, 0x5A), NecFrame(0x1234, 1019)};
     for (const Words& full : codes)
     {
         CIrDecodeResult whole = DecodeIrCode(full, nullptr);

@@ -34,10 +34,12 @@ TEST(IrCodeHandOff, NoIrButtonsNoDialog)
     ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}, {0x60150003, 0}});
     ImageHeader before = header;
     int shown = 0;
-    EXPECT_EQ(EIrHandOffResult::NoIrButtons, RunIrCodeHandOff(header, [&] {
-                  ++shown;
-                  return Accepted(Codes({{0, 5}}));
-              }));
+    EXPECT_EQ(EIrHandOffResult::NoIrButtons, RunIrCodeHandOff(header,
+                                                              [&]
+                                                              {
+                                                                  ++shown;
+                                                                  return Accepted(Codes({{0, 5}}));
+                                                              }));
     EXPECT_EQ(0, shown);
     EXPECT_EQ(before, header);
 }
@@ -47,10 +49,13 @@ TEST(IrCodeHandOff, CancelChangesNothing)
     ImageHeader header = fixtures::MakeImageHeader({{0x50160003, 7}, {0x5016000A, 8}});
     ImageHeader before = header;
     int shown = 0;
-    EXPECT_EQ(EIrHandOffResult::Cancelled, RunIrCodeHandOff(header, [&] {
-                  ++shown;
-                  return CIrDialogOutcome{false, Codes({{2, 0x11}}), 0};
-              }));
+    EXPECT_EQ(EIrHandOffResult::Cancelled,
+              RunIrCodeHandOff(header,
+                               [&]
+                               {
+                                   ++shown;
+                                   return CIrDialogOutcome{false, Codes({{2, 0x11}}), 0};
+                               }));
     EXPECT_EQ(1, shown);
     EXPECT_EQ(before, header);
 }
@@ -59,11 +64,17 @@ TEST(IrCodeHandOff, WritesOnlyTheSlotsThatExistAndAddsIrType)
 {
     // "IR.BTN3" twice and "IR.BTN0": the codes of "Vol +" and "Mute" land in every
     // slot of theirs; codes for keys without a slot are dropped.
-    ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}, {0x50160003, 0xAAAA}, {0x5016000A, 0xBBBB},
-                                     {0x50160003, 0xCCCC}, {0x50160002, 0xDDDD}});
-    EXPECT_EQ(EIrHandOffResult::Written, RunIrCodeHandOff(header, [] {
-                  return Accepted(Codes({{0, 0x10}, {2, 0xF708FB04}, {9, 0x95}, {13, 0x20}}));
-              }));
+    ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1},
+                                                    {0x50160003, 0xAAAA},
+                                                    {0x5016000A, 0xBBBB},
+                                                    {0x50160003, 0xCCCC},
+                                                    {0x50160002, 0xDDDD}});
+    EXPECT_EQ(
+        EIrHandOffResult::Written,
+        RunIrCodeHandOff(header,
+                         [] {
+                             return Accepted(Codes({{0, 0x10}, {2, 0xF708FB04}, {9, 0x95}, {13, 0x20}}));
+                         }));
     EXPECT_EQ(0xF708FB04u, GetParamValue(header, 1));
     EXPECT_EQ(0x95u, GetParamValue(header, 2));
     EXPECT_EQ(0xF708FB04u, GetParamValue(header, 3));

@@ -2,8 +2,8 @@
 // answers the file and value dialogs. The test's thread is the window's thread; jobs
 // the model posts run when the test pumps them, as a window's event loop would.
 
-#include "image/DisplayText.h"
 #include "gui/model/MainDialogModel.h"
+#include "image/DisplayText.h"
 #include "ir/CodeSelection.h"
 #include "params/DisplayList.h"
 #include "tests/FakeMainDialogView.h"

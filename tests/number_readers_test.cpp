@@ -18,10 +18,19 @@ struct NumberCase
 TEST(NumberReaders, Decimal)
 {
     const NumberCase cases[] = {
-        {"12abc", 12},        {"abc", 0},          {"-3", 0xFFFFFFFD}, {"", 0},
-        {"  \t+42", 42},      {"- 5", 0},          {"+-5", 0},         {"2147483647", 0x7FFFFFFF},
-        {"-2147483648", 0x80000000}, {"4294967295", 0xFFFFFFFF}, {"4294967296", 0}, // no overflow test
-        {"007", 7},           {"1 2", 1},
+        {"12abc", 12},
+        {"abc", 0},
+        {"-3", 0xFFFFFFFD},
+        {"", 0},
+        {"  \t+42", 42},
+        {"- 5", 0},
+        {"+-5", 0},
+        {"2147483647", 0x7FFFFFFF},
+        {"-2147483648", 0x80000000},
+        {"4294967295", 0xFFFFFFFF},
+        {"4294967296", 0}, // no overflow test
+        {"007", 7},
+        {"1 2", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.value, uint32_t(ReadDecimalNumber(c.text))) << '"' << c.text << '"';
@@ -30,11 +39,24 @@ TEST(NumberReaders, Decimal)
 TEST(NumberReaders, Hexadecimal)
 {
     const NumberCase cases[] = {
-        {"1f4", 0x1F4},          {"1F4", 0x1F4},           {"0x10", 0x10},       {"0X10", 0x10},
-        {"FFFFFFFF", 0x7FFFFFFF}, {"-1", 0xFFFFFFFF},       {"-0x10", 0xFFFFFFF0}, {"7FFFFFFF", 0x7FFFFFFF},
-        {"80000000", 0x7FFFFFFF}, {"-80000000", 0x80000000}, {"-80000001", 0x80000000},
-        {"123456789ABCDEF0123", 0x7FFFFFFF}, {"zz", 0},    {"", 0},              {"0x", 0},
-        {"0xg", 0},              {"  +a", 0xA},            {"12 34", 0x12},
+        {"1f4", 0x1F4},
+        {"1F4", 0x1F4},
+        {"0x10", 0x10},
+        {"0X10", 0x10},
+        {"FFFFFFFF", 0x7FFFFFFF},
+        {"-1", 0xFFFFFFFF},
+        {"-0x10", 0xFFFFFFF0},
+        {"7FFFFFFF", 0x7FFFFFFF},
+        {"80000000", 0x7FFFFFFF},
+        {"-80000000", 0x80000000},
+        {"-80000001", 0x80000000},
+        {"123456789ABCDEF0123", 0x7FFFFFFF},
+        {"zz", 0},
+        {"", 0},
+        {"0x", 0},
+        {"0xg", 0},
+        {"  +a", 0xA},
+        {"12 34", 0x12},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.value, uint32_t(ReadHexNumber(c.text))) << '"' << c.text << '"';

@@ -70,14 +70,22 @@ struct ValueCase
 TEST(ParameterLine, ValueTextByType)
 {
     const ValueCase cases[] = {
-        {0x10030001, 1, "ON"},           {0x10030001, 7, "ON"},
-        {0x10030001, 0, "off"},          {0x30120001, 5, "005"},
-        {0x30120001, 0xFFFFFFFB, "-005"}, {0x30120001, 1234, "1234"},
-        {0x30120001, 0, "000"},          {0x40120001, 0xAB, "$00AB"},
-        {0x40120001, 0x12345, "$12345"}, {0x50050003, 0x7D0, "$000007D0"},
-        {0x601A0001, 0, "C30"},          {0x601A0001, 11, "XC90"},
-        {0x601A0001, 12, "12"},          {0x601A0001, 0xFFFFFFFF, "-1"},
-        {0x60050001, 3, "$00000003"},    {0x60150003, 0, "$00000000"},
+        {0x10030001, 1, "ON"},
+        {0x10030001, 7, "ON"},
+        {0x10030001, 0, "off"},
+        {0x30120001, 5, "005"},
+        {0x30120001, 0xFFFFFFFB, "-005"},
+        {0x30120001, 1234, "1234"},
+        {0x30120001, 0, "000"},
+        {0x40120001, 0xAB, "$00AB"},
+        {0x40120001, 0x12345, "$12345"},
+        {0x50050003, 0x7D0, "$000007D0"},
+        {0x601A0001, 0, "C30"},
+        {0x601A0001, 11, "XC90"},
+        {0x601A0001, 12, "12"},
+        {0x601A0001, 0xFFFFFFFF, "-1"},
+        {0x60050001, 3, "$00000003"},
+        {0x60150003, 0, "$00000000"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.text, FormatParameterValue(c.id, c.value)) << std::hex << c.id << " " << c.value;
@@ -111,7 +119,8 @@ TEST(DisplayList, WalkRules)
 {
     CParameterTable table = Table();
     // Slot 0 holding 0 is handled (and matches nothing); slot 1 still shows.
-    EXPECT_EQ((std::vector<int>{1}), BuildDisplayList(table, fixtures::MakeImageHeader({{0, 0}, {0x10030001, 1}})).m_slots);
+    EXPECT_EQ((std::vector<int>{1}),
+              BuildDisplayList(table, fixtures::MakeImageHeader({{0, 0}, {0x10030001, 1}})).m_slots);
 
     // The terminator does not stop the walk; a 0 identifier does.
     ImageHeader header = fixtures::MakeImageHeader({{0x10030001, 1}});
@@ -121,7 +130,8 @@ TEST(DisplayList, WalkRules)
     EXPECT_EQ((std::vector<int>{0, 2}), BuildDisplayList(table, header).m_slots);
 
     // Only unknown identifiers: an empty list.
-    EXPECT_TRUE(BuildDisplayList(table, fixtures::MakeImageHeader({{0x70000001, 1}, {0x00000002, 2}})).m_lines.empty());
+    EXPECT_TRUE(BuildDisplayList(table, fixtures::MakeImageHeader({{0x70000001, 1}, {0x00000002, 2}}))
+                    .m_lines.empty());
 }
 
 TEST(DisplayList, FullListWithoutTerminatorShowsFiftyLines)

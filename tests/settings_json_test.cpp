@@ -27,7 +27,7 @@ void WriteText(const std::filesystem::path& path, const std::string& text)
 
 class SettingsJsonTest : public ::testing::Test
 {
-protected:
+  protected:
     SettingsJsonTest()
     {
         CImageSpec a;
@@ -44,9 +44,9 @@ protected:
         a.bodySeed = 1;
         CImageSpec b;
         b.params = {
-            {0x50050003, 0x7D0}, {0x50160003, 0}, {0x601A0001, 2},
-            {0x10030004, 1}, // Front view camera: only in B
-            {0x30120001, 20}, {0x10030001, 1},
+            {0x50050003, 0x7D0}, {0x50160003, 0},
+            {0x601A0001, 2},     {0x10030004, 1}, // Front view camera: only in B
+            {0x30120001, 20},    {0x10030001, 1},
         };
         b.bodySeed = 2;
         m_a = m_dir / "a.img";
@@ -124,8 +124,8 @@ TEST_F(SettingsJsonTest, SettingsGoByIdentifierAndReportWhatDoesNotMatch)
     EXPECT_TRUE(std::equal(m_bBytes.begin() + 444, m_bBytes.end(), stored.begin() + 444));
 
     // Assignments come after the settings and win over them.
-    CProcessResult both = Cli({"set", m_b.string(), "-o", out.string(), "--settings", settings.string(),
-                               "CH0.Volume=7"});
+    CProcessResult both =
+        Cli({"set", m_b.string(), "-o", out.string(), "--settings", settings.string(), "CH0.Volume=7"});
     ASSERT_EQ(0, both.exitCode) << both.err;
     ASSERT_EQ(1, check.LoadImageFile(out));
     EXPECT_EQ(7u, GetParamValue(check.Header(), 4));
@@ -146,17 +146,21 @@ TEST_F(SettingsJsonTest, BadDocumentsWriteNothing)
         {R"({"parameters": [)" + good, "not valid JSON"},
         {"", "not valid JSON"},
         {R"([{"identifier": "30120001", "value": 9}])", "no \"parameters\" list"},
-        {R"({"parameters": [)" + good + R"({"identifier": "1012000", "value": 1}]})", "parameters[1]: \"identifier\""},
+        {R"({"parameters": [)" + good + R"({"identifier": "1012000", "value": 1}]})",
+         "parameters[1]: \"identifier\""},
         {R"({"parameters": [)" + good + R"({"identifier": "1003000G", "value": 1}]})", "8 hex digits"},
         {R"({"parameters": [)" + good + R"({"identifier": 268632065, "value": 1}]})", "8 hex digits"},
         {R"({"parameters": [)" + good + R"({"identifier": "10030001", "value": "on"}]})",
          "parameters[1] (10030001 Rear view camera): \"value\" must be a whole number"},
         {R"({"parameters": [)" + good + R"({"identifier": "30120001", "value": 1.5}]})", "whole number"},
-        {R"({"parameters": [)" + good + R"({"identifier": "50050003", "value": 4294967296}]})", "whole number"},
-        {R"({"parameters": [)" + good + R"({"identifier": "30120001", "value": -2147483649}]})", "whole number"},
+        {R"({"parameters": [)" + good + R"({"identifier": "50050003", "value": 4294967296}]})",
+         "whole number"},
+        {R"({"parameters": [)" + good + R"({"identifier": "30120001", "value": -2147483649}]})",
+         "whole number"},
         {R"({"parameters": [)" + good + R"({"identifier": "10030001", "value": 2}]})",
          "parameters[1] (10030001 Rear view camera): a switch is 0 (off) or 1 (on), not 2"},
-        {R"({"parameters": [)" + good + R"({"identifier": "601A0001", "value": 12}]})", "a Volvo model is 0 to 11"},
+        {R"({"parameters": [)" + good + R"({"identifier": "601A0001", "value": 12}]})",
+         "a Volvo model is 0 to 11"},
     };
     for (const Case& c : cases)
     {

@@ -20,7 +20,7 @@ namespace
 
 class CRecordingListener : public IStationListener
 {
-public:
+  public:
     void OnText(const CStationSlot& slot, const std::string& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -37,7 +37,7 @@ public:
         return m_finished[device];
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::vector<std::string> m_texts;
     std::map<std::string, CStationSlot> m_finished;
@@ -45,7 +45,7 @@ private:
 
 class StationTest : public ::testing::Test
 {
-protected:
+  protected:
     StationTest()
     {
         m_spec.bodySize = 8 * 512;
@@ -60,11 +60,13 @@ protected:
     // `condition` holds.
     bool LookUntil(CStation& station, const std::function<bool()>& condition)
     {
-        return WaitUntil([&] {
-            station.Look();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            return condition();
-        });
+        return WaitUntil(
+            [&]
+            {
+                station.Look();
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                return condition();
+            });
     }
 
     CTempDir m_dir;
@@ -96,7 +98,8 @@ TEST_F(StationTest, BoxesAreUpdatedSideBySideAndFailuresLeaveTheOthersAlone)
     EXPECT_EQ(m_listener.Finished("\\Device\\Silabser0").m_strEntry, good.ShownName() + " | GOOD | 00000001");
     EXPECT_EQ(m_listener.Finished("\\Device\\Silabser1").m_strText.rfind("XFER Failed: ", 0), 0u);
     EXPECT_EQ(m_listener.Finished("\\Device\\Silabser2").m_strText.rfind("XFER Failed: ", 0), 0u);
-    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser4").m_strText, "Cannot communicate, try to replug the USB");
+    EXPECT_EQ(m_listener.Finished("\\Device\\Silabser4").m_strText,
+              "Cannot communicate, try to replug the USB");
     Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
     body.resize(9 * 512, 0);
     EXPECT_EQ(good.Record("body.bin"), body);
@@ -138,10 +141,12 @@ TEST_F(StationTest, TwoStationsOnOneMapUpdateEachBoxOnceAndTheOtherSaysTheBoxIsB
     CRecordingListener otherListener;
     CStation station(m_image, FastTiming(), m_listener);
     CStation other(m_image, FastTiming(), otherListener);
-    ASSERT_TRUE(LookUntil(station, [&] {
-        other.Look();
-        return station.Finished() == 2 && other.Finished() == 2;
-    }));
+    ASSERT_TRUE(LookUntil(station,
+                          [&]
+                          {
+                              other.Look();
+                              return station.Finished() == 2 && other.Finished() == 2;
+                          }));
 
     EXPECT_EQ(station.Completed() + other.Completed(), 2);
     EXPECT_EQ(first.LogOf("INIT").size(), 1u);
@@ -161,14 +166,18 @@ TEST_F(StationTest, AHubDroppingEveryBridgeFailsEachUpdateAndTheReturnedBoxesAre
 {
     std::vector<std::unique_ptr<CSimulatedBox>> boxes;
     for (int index = 0; index < 3; ++index)
-        boxes.push_back(std::make_unique<CSimulatedBox>(std::vector<std::string>{"--flash-ms", "100"}, Map(), index));
+        boxes.push_back(
+            std::make_unique<CSimulatedBox>(std::vector<std::string>{"--flash-ms", "100"}, Map(), index));
     CLinkTiming timing = FastTiming();
     timing.m_nReadConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
     // Each box is in its transfer.
-    ASSERT_TRUE(LookUntil(station, [&] {
-        return std::all_of(boxes.begin(), boxes.end(), [](const auto& box) { return !box->LogOf("XFER").empty(); });
-    }));
+    ASSERT_TRUE(LookUntil(station,
+                          [&]
+                          {
+                              return std::all_of(boxes.begin(), boxes.end(),
+                                                 [](const auto& box) { return !box->LogOf("XFER").empty(); });
+                          }));
 
     // Every port hangs up and every map entry goes in one moment.
     boxes.clear();
@@ -194,11 +203,13 @@ TEST_F(StationTest, StopEndsEveryUpdatePromptly)
     CLinkTiming timing = FastTiming();
     timing.m_nReadConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
-    ASSERT_TRUE(LookUntil(station, [&] {
-        std::vector<CStationSlot> slots = station.Slots();
-        return slots.size() == 2 && slots[0].m_eState == EStationState::Updating &&
-               slots[1].m_eState == EStationState::Updating;
-    }));
+    ASSERT_TRUE(LookUntil(station,
+                          [&]
+                          {
+                              std::vector<CStationSlot> slots = station.Slots();
+                              return slots.size() == 2 && slots[0].m_eState == EStationState::Updating &&
+                                     slots[1].m_eState == EStationState::Updating;
+                          }));
 
     const auto start = std::chrono::steady_clock::now();
     station.RequestStop();

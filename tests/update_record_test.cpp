@@ -55,7 +55,8 @@ TEST(Sha256, StandardVectors)
     // Pieces that straddle the 64-byte blocks give the same digest.
     CSha256 pieces;
     for (std::size_t done = 0; done < million.size(); done += 997)
-        pieces.Update(reinterpret_cast<const uint8_t*>(million.data()) + done, std::min<std::size_t>(997, million.size() - done));
+        pieces.Update(reinterpret_cast<const uint8_t*>(million.data()) + done,
+                      std::min<std::size_t>(997, million.size() - done));
     std::array<uint8_t, 32> digest = pieces.Finish();
     EXPECT_EQ(digest[0], 0xcd);
     EXPECT_EQ(digest[31], 0xd0);
@@ -79,7 +80,8 @@ TEST(UpdateRecord, LocalOffsetAcrossTheYearEnd)
 {
     const char* saved = std::getenv("TZ");
     const std::string kept = saved ? saved : "";
-    auto offsetIn = [](const char* zone, std::time_t when) {
+    auto offsetIn = [](const char* zone, std::time_t when)
+    {
         setenv("TZ", zone, 1);
         tzset();
         return LocalOffsetSeconds(when);
@@ -117,7 +119,8 @@ TEST(UpdateRecord, LineReadsBackAndOddLinesAreRefused)
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
     EXPECT_EQ(read.m_strBox, "Caf\xc3\xa9");
     EXPECT_FALSE(read.m_dSeconds);
-    made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", false, std::nullopt, 0);
+    made = MakeUpdateRecord(r, CPortRecord{"ttyUSB1", false, {}, 0}, "Cannot communicate", false,
+                            std::nullopt, 0);
     ASSERT_TRUE(ParseRecordLine(RecordLine(made), read));
     EXPECT_FALSE(read.m_strBox);
     EXPECT_FALSE(read.m_nNumber);
@@ -144,7 +147,8 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     failed.m_strBox.reset();
     failed.m_nNumber.reset();
     // A control character (from a box or a hand edit) is no escape sequence in the table.
-    failed.m_strProduct = "Product\x1b" "A";
+    failed.m_strProduct = "Product\x1b"
+                          "A";
     failed.m_strStatus = "Cannot communicate, try to replug the USB";
     failed.m_bSuccess = false;
     failed.m_dSeconds.reset();
@@ -156,13 +160,12 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     CProcessResult table = RunProcess(CORVALIN_CLI_PATH, {"log", log.string()});
     EXPECT_EQ(table.exitCode, 1);
     EXPECT_EQ(table.err, log.string() + ":2: not an update record, skipped\n");
-    EXPECT_EQ(table.out,
-              "TIME                       PORT      BOX  NUMBER    PRODUCT/IMAGE  BLOCKS  "
-              "RESULT                                     SECONDS\n"
-              "2026-12-09T20:01:02+01:00  ttyUSB3   BOX  00001234  fw, \"new\".img  5       "
-              "Update complete                            12.3\n"
-              "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product?A      5       "
-              "Cannot communicate, try to replug the USB  -\n");
+    EXPECT_EQ(table.out, "TIME                       PORT      BOX  NUMBER    PRODUCT/IMAGE  BLOCKS  "
+                         "RESULT                                     SECONDS\n"
+                         "2026-12-09T20:01:02+01:00  ttyUSB3   BOX  00001234  fw, \"new\".img  5       "
+                         "Update complete                            12.3\n"
+                         "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product?A      5       "
+                         "Cannot communicate, try to replug the USB  -\n");
 
     CProcessResult csv = RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv"});
     EXPECT_EQ(csv.exitCode, 1);
@@ -173,11 +176,12 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
 #else
     const std::string crlf = "\r\n";
 #endif
-    EXPECT_EQ(csv.out, "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds" + crlf +
-                           "2026-12-09T20:01:02+01:00,ttyUSB3,BOX,1234,\"fw, \"\"new\"\".img\",," + sha +
-                           ",00010000,5,Update complete,true,12.3" + crlf +
-                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product\x1b" "A," + sha +
-                           ",00010000,5,\"Cannot communicate, try to replug the USB\",false," + crlf);
+    EXPECT_EQ(csv.out, "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds" +
+                           crlf + "2026-12-09T20:01:02+01:00,ttyUSB3,BOX,1234,\"fw, \"\"new\"\".img\",," +
+                           sha + ",00010000,5,Update complete,true,12.3" + crlf +
+                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product\x1b"
+                           "A," +
+                           sha + ",00010000,5,\"Cannot communicate, try to replug the USB\",false," + crlf);
 
     std::filesystem::remove(log);
     {

@@ -19,7 +19,7 @@ namespace
 
 class UpdateWorkerTest : public ::testing::Test
 {
-protected:
+  protected:
     // Starts the box with `args`, finds it, loads an image of `bodySize` bytes.
     void Begin(std::vector<std::string> args, std::size_t bodySize = 1024)
     {
@@ -67,7 +67,8 @@ TEST_F(UpdateWorkerTest, SuccessfulUpdateReportsEachStepAndSendsEverything)
 {
     Begin({});
     RunUpdate();
-    EXPECT_EQ(m_controls.Texts(), (TextList{"Send INIT", "Start XFER", "Send PREP", "Send CLOSE", "Update complete"}));
+    EXPECT_EQ(m_controls.Texts(),
+              (TextList{"Send INIT", "Start XFER", "Send PREP", "Send CLOSE", "Update complete"}));
     // Block count 2: blocks 0, 1 and 2, then the full bar before PREP.
     EXPECT_EQ(m_controls.Positions(), (std::vector<int>{50, 100, 150, 100}));
     EXPECT_EQ(m_controls.Colors(), (std::vector<uint32_t>{kBarColorNavy, kBarColorGreen}));
@@ -75,7 +76,8 @@ TEST_F(UpdateWorkerTest, SuccessfulUpdateReportsEachStepAndSendsEverything)
     EXPECT_FALSE(Updater().IsPortOpen());
     EXPECT_EQ(Updater().State(), EUpdateState::Idle);
 
-    EXPECT_EQ(Box().Log(), (TextList{"QUERY", "INIT 00010000 2", "XFER 0", "XFER 1", "XFER 2", "PREP 520", "CLOSE"}));
+    EXPECT_EQ(Box().Log(),
+              (TextList{"QUERY", "INIT 00010000 2", "XFER 0", "XFER 1", "XFER 2", "PREP 520", "CLOSE"}));
     // The box got the body, padded with zeros to whole blocks, and the record.
     Bytes body = MakeBody(m_spec.bodySize, m_spec.bodySeed);
     body.resize(3 * 512, 0);
@@ -293,7 +295,7 @@ TEST_F(UpdateWorkerTest, StartUpdateChecksImageListAndPort)
 
     updater.UsePortPath("/dev/corvalin-no-such-port");
     m_controls.Clear();
-    updater.StartUpdate(1);   // index out of range
+    updater.StartUpdate(1); // index out of range
     EXPECT_EQ(m_controls.Texts(), TextList{"No device found"});
     updater.StartUpdate(0);
     EXPECT_EQ(m_controls.LastText(), "Unable to open the device");

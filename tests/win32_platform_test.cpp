@@ -116,9 +116,10 @@ TEST(Win32SerialMap, ComValuesGiveTheirPortAndAnythingElseNoBridge)
 TEST(Win32SerialMap, EveryBridgeValueIsListedInIndexOrder)
 {
     // Indices no other test uses; values that are not a bridge's COM port are left out.
-    const std::pair<const char*, const char*> values[] = {
-        {"\\Device\\Silabser41", "COM41"}, {"\\Device\\Silabser40", "COM40"},
-        {"\\Device\\Silabser42", "LPT1"},   {"\\Device\\Silabser4x", "COM43"}};
+    const std::pair<const char*, const char*> values[] = {{"\\Device\\Silabser41", "COM41"},
+                                                          {"\\Device\\Silabser40", "COM40"},
+                                                          {"\\Device\\Silabser42", "LPT1"},
+                                                          {"\\Device\\Silabser4x", "COM43"}};
     for (const auto& [device, port] : values)
         fixtures::SetSerialCommValue(device, port);
     std::vector<std::string> listed;

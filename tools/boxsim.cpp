@@ -16,9 +16,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <chrono>
 #include <csignal>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,16 +46,16 @@ constexpr std::size_t kBlockSize = 512;
 struct COptions
 {
     std::string strMapDir;
-    std::string strMapName = "Silabser0";  // the map entry: "Silabser<i>" is the i-th bridge
+    std::string strMapName = "Silabser0"; // the map entry: "Silabser<i>" is the i-th bridge
     std::string strRecordDir;
     uint32_t nMark = 0xABADCAFEu;
     std::string strName = "BOX";
     int32_t nNumber = 1234;
-    int nQueryBytes = -1;          // reply to QUERY cut to this many bytes
+    int nQueryBytes = -1; // reply to QUERY cut to this many bytes
     bool bSilent = false;
     int nSilentInits = 0;
     int nRestarts = 0;
-    std::string strInitScript;     // per INIT: s silent, r restart, o ready; then ready
+    std::string strInitScript; // per INIT: s silent, r restart, o ready; then ready
     int nXferFailBlock = -1;
     int nXferFailStatus = 0;
     int nPrepStatus = 0;
@@ -65,23 +65,23 @@ struct COptions
     bool bQueryAfterReopen = false;
     int nHangupBlock = -1;
     int nSlowMs = 0;
-    int nBaud = 0;                 // 0: no line pacing
+    int nBaud = 0; // 0: no line pacing
     int nFlashMs = 0;
-    int nWrongCodeFor = -1;        // command whose reply carries a wrong reply code
-    int nJunkFor = -1;             // command answered by junk only
+    int nWrongCodeFor = -1; // command whose reply carries a wrong reply code
+    int nJunkFor = -1;      // command answered by junk only
     int nJunkGapMs = 150;
-    bool bLieLength = false;       // replies announce more bytes than they carry
-    int nTailBytes = 0;            // bytes sent after every reply frame
+    bool bLieLength = false; // replies announce more bytes than they carry
+    int nTailBytes = 0;      // bytes sent after every reply frame
     int nTailGapMs = 2;
-    Bytes strayBytes;              // --stray-hex: the stray bytes' content
-    int nCutFor = -1;              // command whose reply frame is cut short
+    Bytes strayBytes; // --stray-hex: the stray bytes' content
+    int nCutFor = -1; // command whose reply frame is cut short
     int nCutBytes = 0;
-    int nQueryLength = -1;         // length field of the QUERY reply, when set
-    int nSplitMs = 0;              // pause after each reply's 5-byte frame header
-    bool bDeaf = false;            // never reads the line
-    bool bExitWithParent = false;  // for test harnesses that may die without cleaning up
-    std::string strLink;           // a symbolic link to the terminal while it runs
-    std::string strWhileFile;      // serves only while this file exists
+    int nQueryLength = -1;        // length field of the QUERY reply, when set
+    int nSplitMs = 0;             // pause after each reply's 5-byte frame header
+    bool bDeaf = false;           // never reads the line
+    bool bExitWithParent = false; // for test harnesses that may die without cleaning up
+    std::string strLink;          // a symbolic link to the terminal while it runs
+    std::string strWhileFile;     // serves only while this file exists
 };
 
 volatile std::sig_atomic_t g_bTerminate = 0;
@@ -93,20 +93,21 @@ void OnTerminate(int)
 
 [[noreturn]] void Usage(const char* message)
 {
-    std::fprintf(stderr,
-                 "corvalin-boxsim: %s\n"
-                 "usage: corvalin-boxsim [--map-dir DIR [--map-name Silabser<i>]] [--record DIR]\n"
-                 "  record:     [--mark configured|empty|erased|HEX] [--name TEXT] [--number N] [--query-bytes N]\n"
-                 "  scenarios:  [--silent] [--silent-inits N] [--restarts N] [--init-script sro...]\n"
-                 "              [--xfer-fail BLOCK:STATUS]\n"
-                 "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
-                 "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
-                 "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
-                 "              [--lie-length] [--tail N] [--tail-gap-ms MS] [--stray-hex HEX]\n"
-                 "              [--cut init|xfer|prep|close:N] [--query-length L] [--split-ms MS] [--deaf]\n"
-                 "  line:       [--baud RATE] [--flash-ms MS]\n"
-                 "  harness:    [--exit-with-parent] [--link PATH] [--while-file PATH]\n",
-                 message);
+    std::fprintf(
+        stderr,
+        "corvalin-boxsim: %s\n"
+        "usage: corvalin-boxsim [--map-dir DIR [--map-name Silabser<i>]] [--record DIR]\n"
+        "  record:     [--mark configured|empty|erased|HEX] [--name TEXT] [--number N] [--query-bytes N]\n"
+        "  scenarios:  [--silent] [--silent-inits N] [--restarts N] [--init-script sro...]\n"
+        "              [--xfer-fail BLOCK:STATUS]\n"
+        "              [--prep-status S] [--close-status S] [--stray N] [--stray-gap-ms MS]\n"
+        "              [--query-after-reopen] [--hangup-at BLOCK] [--slow-ms MS]\n"
+        "              [--wrong-code init|xfer|prep|close] [--junk init|xfer|prep|close] [--junk-gap-ms MS]\n"
+        "              [--lie-length] [--tail N] [--tail-gap-ms MS] [--stray-hex HEX]\n"
+        "              [--cut init|xfer|prep|close:N] [--query-length L] [--split-ms MS] [--deaf]\n"
+        "  line:       [--baud RATE] [--flash-ms MS]\n"
+        "  harness:    [--exit-with-parent] [--link PATH] [--while-file PATH]\n",
+        message);
     std::exit(2);
 }
 
@@ -141,7 +142,8 @@ COptions ParseOptions(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
     {
         std::string a = argv[i];
-        auto value = [&]() -> std::string {
+        auto value = [&]() -> std::string
+        {
             if (i + 1 >= argc)
                 Usage((a + " needs a value").c_str());
             return argv[++i];
@@ -264,7 +266,7 @@ COptions ParseOptions(int argc, char** argv)
 
 class CBox
 {
-public:
+  public:
     CBox(const COptions& options, int master) : m_o(options), m_nMaster(master) {}
 
     bool OpenRecords()
@@ -297,7 +299,8 @@ public:
         {
             // Bytes before a frame start belong to no command.
             std::size_t start = 0;
-            while (start + 1 < m_pending.size() && !(m_pending[start] == 0xAA && m_pending[start + 1] == 0x55))
+            while (start + 1 < m_pending.size() &&
+                   !(m_pending[start] == 0xAA && m_pending[start + 1] == 0x55))
                 ++start;
             if (start > 0)
                 m_pending.erase(m_pending.begin(), m_pending.begin() + long(start));
@@ -313,7 +316,7 @@ public:
         }
     }
 
-private:
+  private:
     Clock::duration LineTime(std::size_t bytes) const
     {
         // 8N1: ten bits per byte.
@@ -352,7 +355,8 @@ private:
 
     static Bytes Frame(uint8_t code, const Bytes& payload)
     {
-        Bytes frame{0xAA, 0x55, uint8_t((payload.size() + 1) & 0xFF), uint8_t((payload.size() + 1) >> 8), code};
+        Bytes frame{0xAA, 0x55, uint8_t((payload.size() + 1) & 0xFF), uint8_t((payload.size() + 1) >> 8),
+                    code};
         frame.insert(frame.end(), payload.begin(), payload.end());
         return frame;
     }
@@ -408,7 +412,8 @@ private:
     Bytes DeviceRecord() const
     {
         Bytes record(kRecordSize, 0);
-        auto put32 = [&](std::size_t at, uint32_t v) {
+        auto put32 = [&](std::size_t at, uint32_t v)
+        {
             for (int i = 0; i < 4; ++i)
                 record[at + std::size_t(i)] = uint8_t(v >> (8 * i));
         };
@@ -445,7 +450,8 @@ private:
         case kInit:
         {
             ++m_nInits;
-            uint32_t hardware = f.size() >= 9 ? uint32_t(f[5] | f[6] << 8 | f[7] << 16 | uint32_t(f[8]) << 24) : 0;
+            uint32_t hardware =
+                f.size() >= 9 ? uint32_t(f[5] | f[6] << 8 | f[7] << 16 | uint32_t(f[8]) << 24) : 0;
             unsigned blocks = f.size() >= 11 ? unsigned(f[9] | f[10] << 8) : 0;
             Log("INIT %08X %u", hardware, blocks);
             if (std::size_t(m_nInits) <= m_o.strInitScript.size())
@@ -563,8 +569,8 @@ int main(int argc, char** argv)
         fs::create_symlink(slavePath, dir / options.strMapName, error);
         if (error)
         {
-            std::fprintf(stderr, "corvalin-boxsim: cannot publish %s: %s\n", (dir / options.strMapName).c_str(),
-                         error.message().c_str());
+            std::fprintf(stderr, "corvalin-boxsim: cannot publish %s: %s\n",
+                         (dir / options.strMapName).c_str(), error.message().c_str());
             return 1;
         }
     }
@@ -596,7 +602,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnTerminate;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);

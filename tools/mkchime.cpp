@@ -43,7 +43,8 @@ double Bell(double t, double frequency)
         return 0;
     double attack = std::min(1.0, t / 0.004);
     double decay = std::exp(-t * 3.2);
-    double tone = std::sin(2 * kPi * frequency * t) + 0.35 * std::sin(2 * kPi * 2.01 * frequency * t) * std::exp(-t * 4) +
+    double tone = std::sin(2 * kPi * frequency * t) +
+                  0.35 * std::sin(2 * kPi * 2.01 * frequency * t) * std::exp(-t * 4) +
                   0.12 * std::sin(2 * kPi * 3.02 * frequency * t) * std::exp(-t * 6);
     return attack * decay * tone;
 }

@@ -69,12 +69,13 @@ int main(int argc, char** argv)
         // A bundle in the order an archiver might store it; the tool lists it sorted.
         // The P1 image is for other hardware and is not offered.
         std::string info = "Corvalin demo bundle\n";
-        WriteZip(dir / "demo-bundle.zip",
-                 {{"image.info", Bytes(info.begin(), info.end())},
-                  {"VOLVO_P3_enc_1.07.bin", DemoProduct("DEMO VOLVO P3 1.07", false, 8, 20, 0x00010000u, 3)},
-                  {"VOLVO_P2_IR_enc_1.02.bin", DemoProduct("DEMO VOLVO P2 IR 1.02", true, 3, 18, 0x00010000u, 4)},
-                  {"VOLVO_P1_enc_0.90.bin", DemoProduct("DEMO VOLVO P1 0.90", false, 1, 15, 0x00020000u, 5)},
-                  {"notes.txt", Bytes(info.begin(), info.end())}});
+        WriteZip(
+            dir / "demo-bundle.zip",
+            {{"image.info", Bytes(info.begin(), info.end())},
+             {"VOLVO_P3_enc_1.07.bin", DemoProduct("DEMO VOLVO P3 1.07", false, 8, 20, 0x00010000u, 3)},
+             {"VOLVO_P2_IR_enc_1.02.bin", DemoProduct("DEMO VOLVO P2 IR 1.02", true, 3, 18, 0x00010000u, 4)},
+             {"VOLVO_P1_enc_0.90.bin", DemoProduct("DEMO VOLVO P1 0.90", false, 1, 15, 0x00020000u, 5)},
+             {"notes.txt", Bytes(info.begin(), info.end())}});
         std::printf("%s\n", (dir / "demo-bundle.zip").string().c_str());
         // An image that carries IR button parameters, and a remote to take codes from.
         CImageSpec irSpec = imageSpec;

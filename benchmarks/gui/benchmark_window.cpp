@@ -31,10 +31,10 @@ double MsSince(Clock::time_point start)
 
 class CPaintWatch : public QObject
 {
-public:
+  public:
     bool m_bPainted = false;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint)
@@ -84,12 +84,14 @@ int main(int argc, char** argv)
     qint64 probeLongest = 0;
     QTimer beat;
     beat.setInterval(1);
-    QObject::connect(&beat, &QTimer::timeout, [&] {
-        const qint64 gap = sinceLast.restart();
-        longest = std::max(longest, gap);
-        if (window.Model().IsProbing())
-            probeLongest = std::max(probeLongest, gap);
-    });
+    QObject::connect(&beat, &QTimer::timeout,
+                     [&]
+                     {
+                         const qint64 gap = sinceLast.restart();
+                         longest = std::max(longest, gap);
+                         if (window.Model().IsProbing())
+                             probeLongest = std::max(probeLongest, gap);
+                     });
     sinceLast.start();
     beat.start();
     const Clock::time_point plugged = Clock::now();

@@ -11,7 +11,7 @@ namespace corvalin
 
 class CJobQueue
 {
-public:
+  public:
     void Push(std::function<void()> job)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -36,7 +36,7 @@ public:
         }
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_jobs;
 };

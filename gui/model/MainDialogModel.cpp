@@ -248,8 +248,9 @@ void CMainDialogModel::OnProbeDone(int generation, int entries, const std::strin
     // until the bridge is pulled out and plugged in again.
     m_bConnected = 1;
     // The box name is bytes from the box, in no known encoding: each shows as one character.
-    m_view.SetText(EMainControl::Device,
-                   entries > 0 ? Latin1ToUtf8Text(entry) : std::string(StatusText(EStatusText::CannotCommunicate)));
+    m_view.SetText(EMainControl::Device, entries > 0
+                                             ? Latin1ToUtf8Text(entry)
+                                             : std::string(StatusText(EStatusText::CannotCommunicate)));
     // The probe has let go of the port, and the worker uses it only during an update,
     // so its last opening failure can be read here.
     ShowDeviceHint(entries > 0 || m_updater.IsUpdating()
@@ -380,7 +381,8 @@ void CMainDialogModel::SaveSettings()
     const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
     if (!path)
         return;
-    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored : kUnableToWriteFile);
+    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored
+                                                                              : kUnableToWriteFile);
 }
 
 void CMainDialogModel::LoadSettings()
@@ -437,8 +439,9 @@ void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
     if (!outcome)
         return;
     const std::string text = OutcomeText(*outcome);
-    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->m_bCompleted,
-                                                  outcome->m_dSeconds, std::time(nullptr));
+    const CUpdateRecord record =
+        MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->m_bCompleted, outcome->m_dSeconds,
+                         std::time(nullptr));
     m_pendingRecord.reset();
     if (!platform::AppendLine(*m_recordFile, RecordLine(record)) && sayFailure)
         m_updater.SetStatus(text + kRecordNotWritten);
@@ -455,7 +458,8 @@ void CMainDialogModel::OnUpdate()
         {
             const std::optional<std::string> product =
                 !m_bundlePath.empty() && m_nProductIndex >= 0
-                    ? std::optional<std::string>(MemberNameText(m_products[std::size_t(m_nProductIndex)].m_strName))
+                    ? std::optional<std::string>(
+                          MemberNameText(m_products[std::size_t(m_nProductIndex)].m_strName))
                     : std::nullopt;
             m_pendingRecord = DescribeImage(PathText(m_sourcePath), product, m_updater.Image());
             m_pendingPort = m_updater.GetPortRecord(0);

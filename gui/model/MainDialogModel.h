@@ -13,11 +13,11 @@
 #include "device/UpdateRecord.h"
 #include "device/Updater.h"
 #include "device/UpdaterControls.h"
-#include "image/BundleLoader.h"
 #include "gui/model/JobQueue.h"
 #include "gui/model/MainDialogLayout.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/model/WindowTiming.h"
+#include "image/BundleLoader.h"
 #include "params/ParameterTable.h"
 #include "platform/DeviceHints.h"
 

@@ -237,10 +237,11 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, kStandardDpi); };
     m_sourceKeys.push_back(std::move(window));
     // Made after its look is in place: the new window draws at once.
-    m_sourceKeys.back().m_hWnd = CreateWindowExW(
-        0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, scaled(key.m_nLeft), scaled(key.m_nTop),
-        scaled(key.m_nRight) - scaled(key.m_nLeft), scaled(key.m_nBottom) - scaled(key.m_nTop), Handle(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
+    m_sourceKeys.back().m_hWnd =
+        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT,
+                        scaled(key.m_nLeft), scaled(key.m_nTop), scaled(key.m_nRight) - scaled(key.m_nLeft),
+                        scaled(key.m_nBottom) - scaled(key.m_nTop), Handle(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
     SendMessageW(m_sourceKeys.back().m_hWnd, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
 }
 

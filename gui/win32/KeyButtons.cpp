@@ -56,9 +56,9 @@ void DrawCaption(HDC dc, const RECT& rect, const CSourceKeyLook& look)
         return;
     // A missing font file leaves the caption to the system's stand-in for the face.
     CProntoFont pronto;
-    HFONT font = CreateFontW(-CaptionPixelHeight(look.m_nDpi, look.m_nPointSize), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, kProntoFace);
+    HFONT font = CreateFontW(-CaptionPixelHeight(look.m_nDpi, look.m_nPointSize), 0, 0, 0, FW_NORMAL, FALSE,
+                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kProntoFace);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     const BYTE grey = GreyOfLevel(look.m_nTextColor);

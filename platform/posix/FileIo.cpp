@@ -62,7 +62,9 @@ std::FILE* OpenFileForRead(const std::filesystem::path& path)
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0)
     {
         close(fd);
@@ -76,7 +78,9 @@ std::FILE* OpenFileForRead(const std::filesystem::path& path)
 
 std::FILE* CreateFileBeside(const std::filesystem::path& target, std::filesystem::path& created)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     bool exists = false;
     if (!ProbeTarget(target, info, exists))
         return nullptr;
@@ -145,7 +149,9 @@ int OpenForAppend(const std::filesystem::path& path)
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0)
         return -1;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, O_APPEND) != 0)
     {
         close(fd);

@@ -35,8 +35,8 @@ int corvalin_set_raw_line(int fd, int baud)
     if (ioctl(fd, TCGETS2, &settings) != 0)
         return -1;
 
-    settings.c_iflag &= ~(tcflag_t)(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                                    IXANY | INPCK);
+    settings.c_iflag &=
+        ~(tcflag_t)(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     settings.c_iflag |= IGNPAR;
     settings.c_oflag &= ~(tcflag_t)OPOST;
     settings.c_lflag &= ~(tcflag_t)(ECHO | ECHONL | ICANON | ISIG | IEXTEN);

@@ -2,8 +2,8 @@
 
 #include "platform/posix/LineSettings.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -26,9 +26,7 @@ struct CSerialPort::CImpl
     CPortTimeouts timeouts;
 };
 
-CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>())
-{
-}
+CSerialPort::CSerialPort() : m_pImpl(std::make_unique<CImpl>()) {}
 
 CSerialPort::~CSerialPort()
 {
@@ -86,7 +84,8 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
 
-    auto fail = [&](ESerialError kind) {
+    auto fail = [&](ESerialError kind)
+    {
         TakeSystemError(kind);
         ::close(fd);
         return false;

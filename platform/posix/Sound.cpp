@@ -17,9 +17,7 @@ namespace
 {
 
 // Without a sound card ALSA would explain so on stderr at every attempt.
-void SilentAlsaError(const char*, int, const char*, int, const char*, ...)
-{
-}
+void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 // Short enough that a stop request is heard within a tenth of a second.
 constexpr unsigned kLatencyMicroseconds = 100000;

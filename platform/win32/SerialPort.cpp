@@ -30,7 +30,8 @@ COMMTIMEOUTS MakeTimeouts(DWORD interval, DWORD multiplier, DWORD constant)
 // The port's own read time-outs, with no write time-out.
 bool SetPortTimeouts(HANDLE port, const CPortTimeouts& t)
 {
-    COMMTIMEOUTS timeouts = MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
+    COMMTIMEOUTS timeouts =
+        MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
     return SetCommTimeouts(port, &timeouts) != FALSE;
 }
 
@@ -110,11 +111,12 @@ bool CSerialPort::Open(const std::string& path, const CPortTimeouts& timeouts)
 
     // A bare port name ("COM12") is reached through the device namespace, since
     // Windows finds only COM1 to COM9 as plain file names.
-    const bool bareName = ParseComPortNumber(path).has_value() && path.find_first_of("\\/:") == std::string::npos;
+    const bool bareName =
+        ParseComPortNumber(path).has_value() && path.find_first_of("\\/:") == std::string::npos;
     const std::string device = bareName ? "\\\\.\\" + path : path;
     // Read and write, existing device, no sharing, no overlapped I/O.
-    HANDLE port =
-        CreateFileW(Widen(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE port = CreateFileW(Widen(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
     {
         TakeSystemError(ESerialError::Other);
@@ -253,7 +255,8 @@ bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count,
         {
             // A port that answers at once with nothing would otherwise be asked again
             // and again until the time-outs run out; the slice is waited out instead.
-            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sliceStart);
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sliceStart);
             const int64_t rest = int64_t(slice) - spent.count();
             if (rest > 0)
                 Sleep(DWORD(rest));
@@ -287,11 +290,12 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
     }
     // A write goes out in calls of at most nWriteCallBytes, each with a time-out of
     // its line time with room to spare plus a short slice, and is continued until the
-    // bytes are out, so that a line that does not take them is left soon after a stop. A call that ran out of time ends with
-    // fewer bytes written, or on some drivers with a time-out error; either way the
-    // next call goes on with the rest.
+    // bytes are out, so that a line that does not take them is left soon after a stop. A call that ran out of
+    // time ends with fewer bytes written, or on some drivers with a time-out error; either way the next call
+    // goes on with the rest.
     const CPortTimeouts& t = m_pImpl->timeouts;
-    COMMTIMEOUTS sliced = MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
+    COMMTIMEOUTS sliced =
+        MakeTimeouts(DWORD(t.m_nIntervalMs), DWORD(t.m_nMultiplierMs), DWORD(t.m_nConstantMs));
     sliced.WriteTotalTimeoutMultiplier = DWORD(std::max(0, t.m_nWriteMultiplierMs));
     sliced.WriteTotalTimeoutConstant = DWORD(std::max(1, t.m_nStopCheckMs));
     BOOL ok = SetCommTimeouts(port, &sliced);

@@ -77,7 +77,8 @@ std::vector<CBridgePort> ListBridgePorts()
         wchar_t value[kValueBufferBytes / sizeof(wchar_t) + 1] = {};
         DWORD type = 0;
         DWORD size = kValueBufferBytes;
-        LONG result = RegEnumValueW(key, i, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        LONG result =
+            RegEnumValueW(key, i, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
         if (result == ERROR_NO_MORE_ITEMS)
             break;
         if (result != ERROR_SUCCESS)
@@ -85,7 +86,8 @@ std::vector<CBridgePort> ListBridgePorts()
         std::wstring_view device(name, nameChars);
         if (device.substr(0, kDevicePrefix.size()) != kDevicePrefix)
             continue;
-        std::optional<int> index = ParseBridgeIndex(Narrow(std::wstring(device.substr(kDevicePrefix.size()))));
+        std::optional<int> index =
+            ParseBridgeIndex(Narrow(std::wstring(device.substr(kDevicePrefix.size()))));
         if (!index)
             continue;
         if (std::optional<CMappedPort> port = PortOfValue(type, value, size))

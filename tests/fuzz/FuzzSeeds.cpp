@@ -39,7 +39,8 @@ Bytes MixedCcf()
     uint32_t bits1 = ccf.Bitmap(0x0000, {0x01, 0xFC, 0x03, 0x55});
     uint32_t rle = ccf.Bitmap(0x0081, {0x83, 0x1B, 0x89, 0xFF, 0x80});
     uint32_t bits2 = ccf.Bitmap(0x0001, {0x1B, 0xC0, 0xFF, 0x3F});
-    uint32_t deep = ccf.Frame("Inner", {ButtonAt(1000, 100, ccf.IrButton("Mute", NecCode(4, 9), grey, 10, 4))});
+    uint32_t deep =
+        ccf.Frame("Inner", {ButtonAt(1000, 100, ccf.IrButton("Mute", NecCode(4, 9), grey, 10, 4))});
     uint32_t outer = ccf.Frame("Outer", {ButtonAt(1, 2, ccf.IrButton("Mute", Rc5Code(5, 0x35), bits1, 10, 2)),
                                          FrameAt(65000, 65500, deep)});
     CCcfButton macro;
@@ -49,7 +50,8 @@ Bytes MixedCcf()
     odd.kind = 2;
     uint32_t panel = ccf.Panel("Main", {ButtonAt(5, 6, ccf.IrButton("Vol+", Rc6Code(0x80, 0x0C), rle, 10, 2)),
                                         odd, ButtonAt(0, 0, ccf.Button(macro)), FrameAt(100, 200, outer)});
-    uint32_t second = ccf.Panel("More", {ButtonAt(0, 0, ccf.IrButton("\xAA", SharpCode(1, 0x5A), bits2, 5, 2))});
+    uint32_t second =
+        ccf.Panel("More", {ButtonAt(0, 0, ccf.IrButton("\xAA", SharpCode(1, 0x5A), bits2, 5, 2))});
     ccf.Chain({panel, second});
     uint32_t device = ccf.Device("TV", panel);
     ccf.Put32(device, device);
@@ -79,7 +81,8 @@ void WriteImageSeeds(const std::filesystem::path& dir)
 
     // Bundles: stored and deflated products, odd and repeated names, a ZIP64 member,
     // a damaged member, no marker, no members at all; and a bare image.
-    auto product = [](const std::string& name, uint32_t hardwareCode = 0x00010000u) {
+    auto product = [](const std::string& name, uint32_t hardwareCode = 0x00010000u)
+    {
         CImageSpec imageSpec;
         imageSpec.name = name;
         imageSpec.hardwareCode = hardwareCode;
@@ -132,10 +135,11 @@ void WriteDocumentSeeds(const std::filesystem::path& dir)
     const corvalin::CUpdateRecord described = corvalin::DescribeImage("fw, \"new\".img", "Product A", image);
     std::filesystem::create_directories(dir / "record");
     const std::pair<const char*, std::string> lines[] = {
-        {"complete", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, port, "Update complete", true, 71.4, 0))},
-        {"silent", corvalin::RecordLine(corvalin::MakeUpdateRecord(described, corvalin::CPortRecord{},
-                                                                   "Cannot communicate, try to replug the USB",
-                                                                   false, std::nullopt, 1800000000))},
+        {"complete",
+         corvalin::RecordLine(corvalin::MakeUpdateRecord(described, port, "Update complete", true, 71.4, 0))},
+        {"silent", corvalin::RecordLine(corvalin::MakeUpdateRecord(
+                       described, corvalin::CPortRecord{}, "Cannot communicate, try to replug the USB", false,
+                       std::nullopt, 1800000000))},
     };
     for (const auto& [name, line] : lines)
         WriteFileBytes(dir / "record" / name, Bytes(line.begin(), line.end()));
@@ -166,11 +170,16 @@ int main(int argc, char** argv)
         WriteFileBytes(dir / "ccf" / "huge-keys.ccf", BuildHugeKeysCcf());
 
         const std::pair<const char*, Words> codes[] = {
-            {"nec", NecCode(0x04, 0x08)},          {"nec-repeat", NecFrame(0x1FE, 1518, {342, 86, 21, 3700})},
-            {"hitachi", NecFrame(0x1234, 1019)},   {"sony12", SonyCode(0x15, 1)},
-            {"sony15", SonyCode(0x7F, 0xA5, 15)},  {"sony20", SonyCode(0x01, 0x1ABC, 20)},
-            {"rc5", Rc5Code(5, 0x35)},             {"rc6", Rc6Code(0x80, 0x0C)},
-            {"rc6-trailer0", Rc6Code(0x80, 0x0C, false)}, {"sharp", SharpCode(1, 0x5A)},
+            {"nec", NecCode(0x04, 0x08)},
+            {"nec-repeat", NecFrame(0x1FE, 1518, {342, 86, 21, 3700})},
+            {"hitachi", NecFrame(0x1234, 1019)},
+            {"sony12", SonyCode(0x15, 1)},
+            {"sony15", SonyCode(0x7F, 0xA5, 15)},
+            {"sony20", SonyCode(0x01, 0x1ABC, 20)},
+            {"rc5", Rc5Code(5, 0x35)},
+            {"rc6", Rc6Code(0x80, 0x0C)},
+            {"rc6-trailer0", Rc6Code(0x80, 0x0C, false)},
+            {"sharp", SharpCode(1, 0x5A)},
         };
         for (const auto& [name, words] : codes)
             WriteFileBytes(dir / "ir" / name, WordBytes(words));

@@ -7,7 +7,6 @@
 #include <QTest>
 #include <QTimer>
 
-
 namespace corvalin::guitest
 {
 
@@ -22,17 +21,19 @@ CModalDriver::CModalDriver(QWidget* below, std::function<void(QWidget* dialog)> 
     : m_pBelow(below), m_action(std::move(action)), m_pTimer(new QTimer)
 {
     m_pTimer->setInterval(10);
-    QObject::connect(m_pTimer, &QTimer::timeout, [this] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != m_pBelow && modal->isVisible())
-        {
-            m_pTimer->stop();
-            m_bActed = true;
-            m_action(modal);
-        }
-        else if (++m_nTicks > 500)
-            m_pTimer->stop();
-    });
+    QObject::connect(m_pTimer, &QTimer::timeout,
+                     [this]
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal && modal != m_pBelow && modal->isVisible())
+                         {
+                             m_pTimer->stop();
+                             m_bActed = true;
+                             m_action(modal);
+                         }
+                         else if (++m_nTicks > 500)
+                             m_pTimer->stop();
+                     });
     m_pTimer->start();
 }
 

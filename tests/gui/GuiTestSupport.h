@@ -16,8 +16,7 @@ namespace corvalin::guitest
 
 // The window's child control of that object name; a missing one ends the test
 // program, since every later step would only fail less clearly.
-template <typename T>
-T* Control(QWidget* window, const char* name)
+template <typename T> T* Control(QWidget* window, const char* name)
 {
     T* control = window->findChild<T*>(QString::fromLatin1(name));
     if (!control)
@@ -34,7 +33,7 @@ QString SaveScreenshot(QWidget* widget, const QString& name);
 // seconds; the destructor stops the watch, so the action never outlives its test.
 class CModalDriver
 {
-public:
+  public:
     CModalDriver(QWidget* below, std::function<void(QWidget* dialog)> action);
     ~CModalDriver();
     CModalDriver(const CModalDriver&) = delete;
@@ -42,7 +41,7 @@ public:
 
     bool Acted() const { return m_bActed; }
 
-private:
+  private:
     QWidget* m_pBelow;
     std::function<void(QWidget*)> m_action;
     QTimer* m_pTimer;

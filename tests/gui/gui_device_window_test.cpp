@@ -59,7 +59,7 @@ QStringList Texts(const QSignalSpy& spy)
 
 class CBench
 {
-public:
+  public:
     CBench()
     {
         m_mapDir = m_dir / "map";
@@ -169,11 +169,13 @@ void CDeviceWindowTest::updateRunsEndToEnd()
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return !window->Updater().IsUpdating() && Status(*window).contains("complete"); },
                     30000));
-    QCOMPARE(Texts(texts), (QStringList{"Send INIT", "Start XFER", "Send PREP", "Send CLOSE", "Update complete"}));
+    QCOMPARE(Texts(texts),
+             (QStringList{"Send INIT", "Start XFER", "Send PREP", "Send CLOSE", "Update complete"}));
     QCOMPARE(Bar(*window)->value(), 100);
     QCOMPARE(Bar(*window)->palette().color(QPalette::Highlight), QColor(0, 255, 0));
     const QColor painted = PaintedBarColor(Bar(*window));
-    QVERIFY2(painted.green() > 180 && painted.red() < 100 && painted.blue() < 100, qPrintable(painted.name()));
+    QVERIFY2(painted.green() > 180 && painted.red() < 100 && painted.blue() < 100,
+             qPrintable(painted.name()));
     SaveScreenshot(window.get(), QStringLiteral("main-window-update-complete"));
 }
 

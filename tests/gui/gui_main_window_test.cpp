@@ -70,7 +70,8 @@ struct CWindowUnderTest
     CWindowUnderTest()
     {
         window.SetFileChoosers([this](QWidget*) { return openPath; },
-                               [this](QWidget*) {
+                               [this](QWidget*)
+                               {
                                    ++saveAsked;
                                    return savePath;
                                });
@@ -132,7 +133,8 @@ void CMainWindowTest::startsIdle()
     QCOMPARE(Control<QPushButton>(w, "update")->text(), QStringLiteral("Update"));
     QCOMPARE(Control<QPushButton>(w, "close")->text(), QStringLiteral("Close"));
     QVERIFY(Control<QPushButton>(w, "close")->isDefault());
-    QCOMPARE(Control<QGroupBox>(w, "parameterGroup")->title(), QStringLiteral("Doubleclick parameters to change"));
+    QCOMPARE(Control<QGroupBox>(w, "parameterGroup")->title(),
+             QStringLiteral("Doubleclick parameters to change"));
     QStringList labels;
     for (QLabel* label : w->findChildren<QLabel*>())
         if (label->objectName().isEmpty())
@@ -167,8 +169,8 @@ void CMainWindowTest::layoutFollowsDialogUnits()
     QVERIFY(window.rect().contains(Control<QPushButton>(&window, "browse")->geometry()));
     // A parameter line of 46 label characters and its value fit without scrolling.
     auto* list = Control<QListWidget>(&window, "parameters");
-    const QString line = QString::fromStdString(FormatParameterLine(PadLabel("Network Shutdown delay in mSec (hex)"),
-                                                                    0x50050003, 0x7D0));
+    const QString line = QString::fromStdString(
+        FormatParameterLine(PadLabel("Network Shutdown delay in mSec (hex)"), 0x50050003, 0x7D0));
     QVERIFY(list->fontMetrics().horizontalAdvance(line) < list->viewport()->width() + 1);
 }
 
@@ -178,13 +180,15 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
     QVERIFY(QTest::qWaitForWindowExposed(&t.window));
     QString title;
     QString text;
-    CModalDriver driver(&t.window, [&](QWidget* about) {
-        title = about->windowTitle();
-        text = Control<QLabel>(about, "aboutText")->text();
-        QVERIFY(!Control<QLabel>(about, "aboutIcon")->pixmap().isNull());
-        SaveScreenshot(about, QStringLiteral("about-box"));
-        QTest::mouseClick(Control<QPushButton>(about, "aboutOk"), Qt::LeftButton);
-    });
+    CModalDriver driver(&t.window,
+                        [&](QWidget* about)
+                        {
+                            title = about->windowTitle();
+                            text = Control<QLabel>(about, "aboutText")->text();
+                            QVERIFY(!Control<QLabel>(about, "aboutIcon")->pixmap().isNull());
+                            SaveScreenshot(about, QStringLiteral("about-box"));
+                            QTest::mouseClick(Control<QPushButton>(about, "aboutOk"), Qt::LeftButton);
+                        });
     QTest::keyClick(&t.window, Qt::Key_F1);
     QVERIFY(driver.Acted());
     QCOMPARE(title, QStringLiteral("About Corvalin"));
@@ -192,20 +196,23 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
 
     // The context menu offers the same entry, and the service entries after it.
     QStringList entries;
-    QTimer::singleShot(50, [&] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
-        {
-            for (QAction* action : menu->actions())
-                entries << action->text();
-            SaveScreenshot(menu, QStringLiteral("context-menu"));
-            menu->close();
-        }
-    });
+    QTimer::singleShot(50,
+                       [&]
+                       {
+                           if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+                           {
+                               for (QAction* action : menu->actions())
+                                   entries << action->text();
+                               SaveScreenshot(menu, QStringLiteral("context-menu"));
+                               menu->close();
+                           }
+                       });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), t.window.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&t.window, &event);
-    QCOMPARE(entries, (QStringList{QStringLiteral("&About Corvalin..."), QStringLiteral("Fast transfer"), QString(),
-                                   QStringLiteral("Save settings..."), QStringLiteral("Load settings..."),
-                                   QStringLiteral("Keep an update record...")}));
+    QCOMPARE(entries,
+             (QStringList{QStringLiteral("&About Corvalin..."), QStringLiteral("Fast transfer"), QString(),
+                          QStringLiteral("Save settings..."), QStringLiteral("Load settings..."),
+                          QStringLiteral("Keep an update record...")}));
 }
 
 void CMainWindowTest::opensAndStoresAnImage()
@@ -240,27 +247,36 @@ void CMainWindowTest::editsEveryKindOfParameter_data()
     QTest::addColumn<QString>("prefill"); // edit text, or the chosen entry's text
     QTest::addColumn<QString>("action");  // "toggle", "type:TEXT", "choose:INDEX", "ok", "cancel"
     QTest::addColumn<uint>("expected");
-    QTest::addColumn<QString>("shown");   // the value text at the end of the list line
+    QTest::addColumn<QString>("shown"); // the value text at the end of the list line
 
     const uint rearCamera = 0x10030001, volume = 0x30120001, delay = 0x50050003;
     const uint volvo = 0x601A0001, make = 0x60050001;
-    QTest::newRow("switch 0 toggles to 1") << rearCamera << 0u << "" << "toggle" << 1u << "ON";
-    QTest::newRow("decimal 12abc") << volume << 20u << "20" << "type:12abc" << 12u << "012";
+    QTest::newRow("switch 0 toggles to 1") << rearCamera << 0u << ""
+                                           << "toggle" << 1u << "ON";
+    QTest::newRow("decimal 12abc") << volume << 20u << "20"
+                                   << "type:12abc" << 12u << "012";
     QTest::newRow("decimal abc") << volume << 20u << "20"
                                  << "type:abc" << 0u << "000";
     QTest::newRow("decimal negative prefill") << volume << 0xFFFFFFFEu << "-2"
                                               << "ok" << 0xFFFFFFFEu << "-002";
-    QTest::newRow("hex prefill 1F4") << delay << 0x1F4u << "1F4" << "ok" << 0x1F4u << "$000001F4";
-    QTest::newRow("hex 0x10") << delay << 0u << "0" << "type:0x10" << 0x10u << "$00000010";
-    QTest::newRow("hex FFFFFFFF saturates") << delay << 0u << "0" << "type:FFFFFFFF" << 0x7FFFFFFFu
-                                            << "$7FFFFFFF";
-    QTest::newRow("hex -1") << delay << 0u << "0" << "type:-1" << 0xFFFFFFFFu << "$FFFFFFFF";
-    QTest::newRow("volvo 12 opens at C30") << volvo << 12u << "C30" << "ok" << 0u << "C30";
-    QTest::newRow("volvo FFFFFFFF selects nothing") << volvo << 0xFFFFFFFFu << "" << "ok" << 0xFFFFFFFFu << "-1";
-    QTest::newRow("volvo V70 to XC90") << volvo << 8u << "V70" << "choose:11" << 11u << "XC90";
+    QTest::newRow("hex prefill 1F4") << delay << 0x1F4u << "1F4"
+                                     << "ok" << 0x1F4u << "$000001F4";
+    QTest::newRow("hex 0x10") << delay << 0u << "0"
+                              << "type:0x10" << 0x10u << "$00000010";
+    QTest::newRow("hex FFFFFFFF saturates") << delay << 0u << "0"
+                                            << "type:FFFFFFFF" << 0x7FFFFFFFu << "$7FFFFFFF";
+    QTest::newRow("hex -1") << delay << 0u << "0"
+                            << "type:-1" << 0xFFFFFFFFu << "$FFFFFFFF";
+    QTest::newRow("volvo 12 opens at C30") << volvo << 12u << "C30"
+                                           << "ok" << 0u << "C30";
+    QTest::newRow("volvo FFFFFFFF selects nothing") << volvo << 0xFFFFFFFFu << ""
+                                                    << "ok" << 0xFFFFFFFFu << "-1";
+    QTest::newRow("volvo V70 to XC90") << volvo << 8u << "V70"
+                                       << "choose:11" << 11u << "XC90";
     QTest::newRow("vehicle make typed in decimal") << make << 0xAu << "10"
                                                    << "type:12" << 12u << "$0000000C";
-    QTest::newRow("cancel keeps the value") << volume << 20u << "20" << "cancel" << 20u << "020";
+    QTest::newRow("cancel keeps the value") << volume << 20u << "20"
+                                            << "cancel" << 20u << "020";
 }
 
 void CMainWindowTest::editsEveryKindOfParameter()
@@ -281,27 +297,30 @@ void CMainWindowTest::editsEveryKindOfParameter()
     std::unique_ptr<CModalDriver> driver;
     if (action != QLatin1String("toggle"))
     {
-        driver = std::make_unique<CModalDriver>(&t.window, [&](QWidget* dialog) {
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("Please enter new value"));
-            auto* edit = Control<QLineEdit>(dialog, "valueEdit");
-            auto* choice = Control<QComboBox>(dialog, "valueChoice");
-            const bool choosing = choice->isVisible();
-            QCOMPARE(edit->isVisible(), !choosing);
-            seenPrefill = choosing ? choice->currentText() : edit->text();
-            const QString tag = QString::fromLatin1(QTest::currentDataTag());
-            if (tag == QLatin1String("hex prefill 1F4") || tag == QLatin1String("volvo V70 to XC90"))
-                SaveScreenshot(dialog, choosing ? QStringLiteral("value-entry-choice")
-                                                : QStringLiteral("value-entry-hex"));
-            if (action.startsWith(QLatin1String("type:")))
+        driver = std::make_unique<CModalDriver>(
+            &t.window,
+            [&](QWidget* dialog)
             {
-                edit->selectAll();
-                QTest::keyClicks(edit, action.mid(5));
-            }
-            else if (action.startsWith(QLatin1String("choose:")))
-                choice->setCurrentIndex(action.mid(7).toInt());
-            const char* button = action == QLatin1String("cancel") ? "valueCancel" : "valueOk";
-            QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
-        });
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Please enter new value"));
+                auto* edit = Control<QLineEdit>(dialog, "valueEdit");
+                auto* choice = Control<QComboBox>(dialog, "valueChoice");
+                const bool choosing = choice->isVisible();
+                QCOMPARE(edit->isVisible(), !choosing);
+                seenPrefill = choosing ? choice->currentText() : edit->text();
+                const QString tag = QString::fromLatin1(QTest::currentDataTag());
+                if (tag == QLatin1String("hex prefill 1F4") || tag == QLatin1String("volvo V70 to XC90"))
+                    SaveScreenshot(dialog, choosing ? QStringLiteral("value-entry-choice")
+                                                    : QStringLiteral("value-entry-hex"));
+                if (action.startsWith(QLatin1String("type:")))
+                {
+                    edit->selectAll();
+                    QTest::keyClicks(edit, action.mid(5));
+                }
+                else if (action.startsWith(QLatin1String("choose:")))
+                    choice->setCurrentIndex(action.mid(7).toInt());
+                const char* button = action == QLatin1String("cancel") ? "valueCancel" : "valueOk";
+                QTest::mouseClick(Control<QPushButton>(dialog, button), Qt::LeftButton);
+            });
     }
     DoubleClickRow(&t.window, 0);
     if (driver)
@@ -324,7 +343,8 @@ void CMainWindowTest::editsEveryKindOfParameter()
 void CMainWindowTest::opensBundlesAndChoosesProducts()
 {
     fixtures::CTempDir dir;
-    auto member = [](uint32_t hardwareCode, uint32_t volume) {
+    auto member = [](uint32_t hardwareCode, uint32_t volume)
+    {
         fixtures::CImageSpec imageSpec;
         imageSpec.hardwareCode = hardwareCode;
         imageSpec.params = {{0x30120001, volume}, {0x10030001, 1}};

@@ -26,7 +26,6 @@ int GreyAt(const QImage& image, int x, int y);
 
 QString ToQString(const std::filesystem::path& path);
 
-
 // A valid CCF file whose only button has no IR code: its key list is empty.
 fixtures::Bytes BuildRemoteWithoutCodes();
 
