@@ -13,7 +13,7 @@ packages=(
   desktop-file-utils appstream man-db groff-base bash-completion
   dpkg-dev file lintian
   fonts-dejavu-core fontconfig
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64
 )
 
