@@ -104,24 +104,10 @@ void CUpdateWorker::Run()
         }
         }
     }
-    // A stop in the middle of an update ends it as stopped, in the step it was in.
-    switch (State())
-    {
-    case EUpdateState::Idle:
-        break;
-    case EUpdateState::Init:
-        End(EUpdateStep::Init, EExchangeResult::Ok, false, true);
-        break;
-    case EUpdateState::Xfer:
-        End(EUpdateStep::Xfer, EExchangeResult::Ok, false, true);
-        break;
-    case EUpdateState::Prep:
-        End(EUpdateStep::Prep, EExchangeResult::Ok, false, true);
-        break;
-    case EUpdateState::Close:
-        End(EUpdateStep::Close, EExchangeResult::Ok, false, true);
-        break;
-    }
+    // A stop in the middle of an update ends it as stopped, in the step it was in:
+    // the busy states are numbered as the steps, one past them.
+    if (IsUpdating())
+        End(EUpdateStep(int(State()) - int(EUpdateState::Init)), EExchangeResult::Ok, false, true);
     m_bRunning.store(false);
 }
 

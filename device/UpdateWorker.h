@@ -25,7 +25,7 @@
 namespace corvalin
 {
 
-// Update states.
+// Update states; each busy state is the step of the same name (EUpdateStep).
 enum class EUpdateState : int
 {
     Idle = 0,
@@ -34,6 +34,7 @@ enum class EUpdateState : int
     Prep = 3,
     Close = 4,
 };
+static_assert(int(EUpdateState::Close) - int(EUpdateState::Init) == int(EUpdateStep::Close));
 
 // What one update sends: the header as it was at the start, the held body (which the
 // owner keeps unchanged until the update has ended) and its block count.

@@ -42,9 +42,9 @@ class CFixedDate : public IDateSource
 inline CLinkTiming FastTiming()
 {
     CLinkTiming timing;
-    timing.m_nReadIntervalMs = 20;
-    timing.m_nReadMultiplierMs = 0;
-    timing.m_nReadConstantMs = 40;
+    timing.m_port.m_nIntervalMs = 20;
+    timing.m_port.m_nMultiplierMs = 0;
+    timing.m_port.m_nConstantMs = 40;
     timing.m_nIdleStepMs = 20;
     timing.m_nRestartPauseMs = 30;
     return timing;

@@ -590,7 +590,7 @@ TEST_F(DeviceLinkTest, ExchangeResultsFollowTheReply)
     // Replies that come in pieces get a read time-out far above the pieces' spacing,
     // so each read surely catches its piece.
     CLinkTiming pieces = FastTiming();
-    pieces.m_nReadConstantMs = 400;
+    pieces.m_port.m_nConstantMs = 400;
     struct Case
     {
         std::vector<std::string> args;

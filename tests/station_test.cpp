@@ -169,7 +169,7 @@ TEST_F(StationTest, AHubDroppingEveryBridgeFailsEachUpdateAndTheReturnedBoxesAre
         boxes.push_back(
             std::make_unique<CSimulatedBox>(std::vector<std::string>{"--flash-ms", "100"}, Map(), index));
     CLinkTiming timing = FastTiming();
-    timing.m_nReadConstantMs = 1000; // slow flashing is no failure
+    timing.m_port.m_nConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
     // Each box is in its transfer.
     ASSERT_TRUE(LookUntil(station,
@@ -201,7 +201,7 @@ TEST_F(StationTest, StopEndsEveryUpdatePromptly)
     CSimulatedBox first({"--flash-ms", "200"}, Map(), 0);
     CSimulatedBox second({"--flash-ms", "200"}, Map(), 1);
     CLinkTiming timing = FastTiming();
-    timing.m_nReadConstantMs = 1000; // slow flashing is no failure
+    timing.m_port.m_nConstantMs = 1000; // slow flashing is no failure
     CStation station(m_image, timing, m_listener);
     ASSERT_TRUE(LookUntil(station,
                           [&]

@@ -250,7 +250,7 @@ TEST_F(UpdateWorkerTest, UpdateCannotBeStartedTwiceNorItsImageReplaced)
     // Slow flashing keeps the update running while the owner tries to interfere. Each
     // reply then comes 30 ms late, so the read waits longer than the shortened 40 ms,
     // which a loaded machine under Wine overran ("XFER Failed: 2").
-    m_timing.m_nReadConstantMs = 250;
+    m_timing.m_port.m_nConstantMs = 250;
     Begin({"--flash-ms", "30"}, 64 * 512);
     Updater().StartUpdate(0);
     ASSERT_TRUE(WaitUntil([&] { return Updater().Block() >= 2; }));

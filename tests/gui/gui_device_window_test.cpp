@@ -41,9 +41,9 @@ CWindowTiming ManualTicks()
 CLinkTiming FastLink()
 {
     CLinkTiming timing;
-    timing.m_nReadIntervalMs = 30;
-    timing.m_nReadMultiplierMs = 0;
-    timing.m_nReadConstantMs = 40;
+    timing.m_port.m_nIntervalMs = 30;
+    timing.m_port.m_nMultiplierMs = 0;
+    timing.m_port.m_nConstantMs = 40;
     timing.m_nIdleStepMs = 5;
     timing.m_nRestartPauseMs = 20;
     return timing;
