@@ -103,6 +103,8 @@ class CSerialPort : public IBytePort
   private:
     // Takes the error of the last failed system call (errno or GetLastError).
     void TakeSystemError(ESerialError fallback);
+    // A read or write on a closed port: zero bytes, and the error of a bad handle.
+    bool FailClosed(std::size_t& count);
 
     struct CImpl;
     std::unique_ptr<CImpl> m_pImpl;

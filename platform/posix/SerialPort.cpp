@@ -145,16 +145,20 @@ bool CSerialPort::IsOpen() const
     return m_pImpl->fd >= 0;
 }
 
+bool CSerialPort::FailClosed(std::size_t& count)
+{
+    count = 0;
+    errno = EBADF;
+    TakeSystemError(ESerialError::Io);
+    return false;
+}
+
 bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
                        const std::atomic<bool>& stop)
 {
     count = 0;
     if (m_pImpl->fd < 0)
-    {
-        errno = EBADF;
-        TakeSystemError(ESerialError::Io);
-        return false;
-    }
+        return FailClosed(count);
     const CPortTimeouts& t = m_pImpl->timeouts;
     // Once the buffer holds a whole message, a read with an end rule ends after a short
     // quiet tail instead of the long interval; bytes in that tail are still taken.
@@ -209,11 +213,7 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
 {
     count = 0;
     if (m_pImpl->fd < 0)
-    {
-        errno = EBADF;
-        TakeSystemError(ESerialError::Io);
-        return false;
-    }
+        return FailClosed(count);
     while (count < length)
     {
         ssize_t put = ::write(m_pImpl->fd, data + count, length - count);

@@ -195,17 +195,21 @@ bool CSerialPort::IsOpen() const
     return m_pImpl->hPort != INVALID_HANDLE_VALUE;
 }
 
+bool CSerialPort::FailClosed(std::size_t& count)
+{
+    count = 0;
+    SetLastError(ERROR_INVALID_HANDLE);
+    TakeSystemError(ESerialError::Io);
+    return false;
+}
+
 bool CSerialPort::Read(uint8_t* buffer, std::size_t maximum, std::size_t& count, MessageLengthFn endRule,
                        const std::atomic<bool>& stop)
 {
     count = 0;
     HANDLE port = m_pImpl->hPort;
     if (port == INVALID_HANDLE_VALUE)
-    {
-        SetLastError(ERROR_INVALID_HANDLE);
-        TakeSystemError(ESerialError::Io);
-        return false;
-    }
+        return FailClosed(count);
     if (stop.load())
         return true;
     const CPortTimeouts& t = m_pImpl->timeouts;
@@ -283,11 +287,7 @@ bool CSerialPort::Write(const uint8_t* data, std::size_t length, std::size_t& co
     count = 0;
     HANDLE port = m_pImpl->hPort;
     if (port == INVALID_HANDLE_VALUE)
-    {
-        SetLastError(ERROR_INVALID_HANDLE);
-        TakeSystemError(ESerialError::Io);
-        return false;
-    }
+        return FailClosed(count);
     // A write goes out in calls of at most nWriteCallBytes, each with a time-out of
     // its line time with room to spare plus a short slice, and is continued until the
     // bytes are out, so that a line that does not take them is left soon after a stop. A call that ran out of
