@@ -9,11 +9,8 @@ namespace corvalin
 
 struct CLinkTiming
 {
-    // The port's time-outs (platform::CPortTimeouts): a read of k bytes returns when k
-    // bytes have arrived, when more than 100 ms pass between two bytes, or after
-    // k + 1 ms; every wait inside a read or a write is at most 20 ms long, so that a
-    // stop is seen soon; on Windows each write call takes at most 256 bytes, which keeps
-    // a stop's wait near a quarter second when the line takes nothing.
+    // The port's read and write time-outs at the box's values; platform::CPortTimeouts
+    // says what each one does.
     platform::CPortTimeouts m_port;
     // Fast transfer, off unless chosen: an update's reads also end once they hold one
     // whole reply frame by its length field and the line has then been quiet for the

@@ -106,8 +106,9 @@ std::string StartResultText(EStartResult result)
         return StatusText(EStatusText::WaitForUpdate);
     case EStartResult::CannotOpen:
         return StatusText(EStatusText::UnableToOpen);
-    case EStartResult::Started:
     case EStartResult::Stopped:
+        return StatusText(EStatusText::StoppedBeforeStart);
+    case EStartResult::Started:
         break;
     }
     return "";

@@ -40,7 +40,7 @@ std::string StepFailedText(EUpdateStep step, EExchangeResult result);
 // stop "Stopped at block k of N" ("Stopped before the update started" before INIT was
 // accepted).
 std::string OutcomeText(const CUpdateOutcome& outcome);
-// What the status line says when StartUpdate refused; "" for a start that needs none.
+// Why StartUpdate refused, in words ("Unable to open the device"); "" for a start.
 std::string StartResultText(EStartResult result);
 
 } // namespace corvalin

@@ -169,7 +169,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
     }
 }
 
-// Enter closes the window wherever the focus is, as the other programs' window does,
+// Enter presses the default button, Close, wherever the focus is,
 // except in the open product list, which it closes.
 bool CMainDlg::PreTranslateMessage(MSG& msg)
 {
