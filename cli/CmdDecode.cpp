@@ -60,7 +60,7 @@ int RunDecode(Args args)
     switch (result.m_eOutcome)
     {
     case EIrDecodeOutcome::Accepted:
-        std::printf("%s 0x%X\n", IrProtocolName(result.m_nProtocol), unsigned(result.m_nCode));
+        std::printf("%s 0x%X\n", IrProtocolName(result.m_eProtocol), unsigned(result.m_nCode));
         break;
     case EIrDecodeOutcome::Rejected:
         std::printf("rejected\n");

@@ -139,9 +139,9 @@ int RunIrImport(Args args)
         for (int k = 0; k < kFunctionKeyCount; ++k)
         {
             const CFunctionKeyState& key = logic.FunctionKey(k);
-            if (kFunctionKeyShown[std::size_t(k)] && key.m_nProtocol != kIrEmpty)
+            if (kFunctionKeyShown[std::size_t(k)] && key.m_eProtocol != EIrProtocol::Empty)
                 std::fprintf(stderr, "%s: (%s)  0x%X\n", kFunctionNames[std::size_t(k)],
-                             IrProtocolName(key.m_nProtocol), unsigned(key.m_nCode));
+                             IrProtocolName(key.m_eProtocol), unsigned(key.m_nCode));
         }
         outcome.m_bAccepted = true;
         outcome.m_codes = logic.Codes();

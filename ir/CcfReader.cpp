@@ -306,7 +306,7 @@ void CcfReader::ReadFirstAction(uint32_t actionList)
         *m_pTrace << "---SIZE-" << m_keys.size() << '\n';
     if (result.m_eOutcome == EIrDecodeOutcome::Accepted)
     {
-        m_keys.back().protocol = result.m_nProtocol;
+        m_keys.back().protocol = result.m_eProtocol;
         m_keys.back().code = result.m_nCode;
     }
     else

@@ -26,6 +26,8 @@
 // at most kMaxFrameDepth levels, so the thread's stack size does not matter, and a walk
 // ends after kWalkBudget visits, keeping the keys found so far.
 
+#include "ir/IrProtocol.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -41,9 +43,9 @@ namespace corvalin
 // while that reader lives and holds the same image.
 struct CIrKeyRecord
 {
-    int32_t protocol = 0; // 1 to 8; 0 ("EMPTY") for a code whose frequency word is 0
-    std::string label;    // the button's name, up to its first NUL; empty without a name
-    uint16_t x = 0;       // the child entry's x plus those of the enclosing frames, mod 65536
+    EIrProtocol protocol = EIrProtocol::Empty; // EMPTY for a code whose frequency word is 0
+    std::string label;                         // the button's name, up to its first NUL; empty without a name
+    uint16_t x = 0; // the child entry's x plus those of the enclosing frames, mod 65536
     uint16_t y = 0;
     uint16_t width = 0;
     uint16_t height = 0;

@@ -139,7 +139,7 @@ void CCodeSelection::AddSourceKey(const CIrKeyRecord& record)
     key.m_nRight = key.m_nLeft + std::min<int>(record.width, kMaxKeySide);
     key.m_nBottom = key.m_nTop + std::min<int>(record.height, kMaxKeySide);
     key.m_pRecord = &record;
-    key.m_nProtocol = record.protocol;
+    key.m_eProtocol = record.protocol;
     key.m_nCode = record.code;
     if (m_pView)
         m_pView->AddSourceKey(key, record);
@@ -153,12 +153,12 @@ void CCodeSelection::OnSourceKey(int id)
     if (index >= m_sourceKeys.size())
         return;
     CSourceKeyState& key = m_sourceKeys[index];
-    m_nSelProtocol = key.m_nProtocol;
+    m_eSelProtocol = key.m_eProtocol;
     m_nSelCode = key.m_nCode;
     key.m_bToggled = !key.m_bToggled;
     if (key.m_bToggled)
     {
-        SetCodeText(Format(" (%s)  0x%X", IrProtocolName(m_nSelProtocol), nullptr, m_nSelCode));
+        SetCodeText(Format(" (%s)  0x%X", IrProtocolName(m_eSelProtocol), nullptr, m_nSelCode));
     }
     else
     {
@@ -174,27 +174,27 @@ void CCodeSelection::OnFunctionKey(int id)
     if (k < 0 || k >= kFunctionKeyCount)
         return;
     if (HasPendingSelection())
-        AssignCode(k, m_nSelProtocol, m_nSelCode);
+        AssignCode(k, m_eSelProtocol, m_nSelCode);
     const CFunctionKeyState& key = m_functionKeys[std::size_t(k)];
     const char* name = kFunctionNames[std::size_t(k)];
-    if (key.m_nProtocol != 0)
-        SetFunctionText(Format("%s: (%s)  0x%X", name, IrProtocolName(key.m_nProtocol), key.m_nCode));
+    if (key.m_eProtocol != EIrProtocol::Empty)
+        SetFunctionText(Format("%s: (%s)  0x%X", name, IrProtocolName(key.m_eProtocol), key.m_nCode));
     else
-        SetFunctionText(Format("%s: (%s)", name, IrProtocolName(kIrEmpty)));
+        SetFunctionText(Format("%s: (%s)", name, IrProtocolName(EIrProtocol::Empty)));
     SetCodeText("");
 }
 
 void CCodeSelection::OnErase()
 {
-    m_nSelProtocol = kIrEmpty;
+    m_eSelProtocol = EIrProtocol::Empty;
     m_nSelCode = 0;
-    SetCodeText(Format(" (%s) ", IrProtocolName(kIrEmpty)));
+    SetCodeText(Format(" (%s) ", IrProtocolName(EIrProtocol::Empty)));
 }
 
 void CCodeSelection::OnClearAll()
 {
     for (int k = 0; k < kFunctionKeyCount; ++k)
-        AssignCode(k, kIrEmpty, 0);
+        AssignCode(k, EIrProtocol::Empty, 0);
     SetFunctionText("");
 }
 
@@ -241,7 +241,7 @@ void CCodeSelection::SetFunctionText(const std::string& text)
         m_pView->SetFunctionText(text);
 }
 
-void CCodeSelection::AssignCode(int k, int protocol, uint32_t code)
+void CCodeSelection::AssignCode(int k, EIrProtocol protocol, uint32_t code)
 {
     m_functionKeys[std::size_t(k)] = {protocol, code};
     if (m_pView)

@@ -9,6 +9,7 @@
 // are made, each at most kMaxKeySide pixels wide and tall.
 
 #include "ir/CcfReader.h"
+#include "ir/IrProtocol.h"
 
 #include <array>
 #include <cstddef>
@@ -45,7 +46,7 @@ int FunctionIndexOf(const std::string& name);
 
 struct CFunctionKeyState
 {
-    int m_nProtocol = 0; // 0 ("EMPTY"): nothing assigned
+    EIrProtocol m_eProtocol = EIrProtocol::Empty; // nothing assigned
     uint32_t m_nCode = 0;
 };
 
@@ -58,7 +59,7 @@ struct CSourceKeyState
     int m_nRight = 0;
     int m_nBottom = 0;
     const CIrKeyRecord* m_pRecord = nullptr; // in the reader's key list
-    int m_nProtocol = 0;
+    EIrProtocol m_eProtocol = EIrProtocol::Empty;
     uint32_t m_nCode = 0;
     bool m_bToggled = false;
 };
@@ -117,7 +118,7 @@ class CCodeSelection
     const std::string& FunctionText() const { return m_strFunctionText; }
     const std::string& SourceText() const { return m_strSourceText; }
     bool HasPendingSelection() const { return !m_strCodeText.empty(); }
-    int SelProtocol() const { return m_nSelProtocol; }
+    EIrProtocol SelProtocol() const { return m_eSelProtocol; }
     uint32_t SelCode() const { return m_nSelCode; }
     const CFunctionKeyState& FunctionKey(int k) const { return m_functionKeys[std::size_t(k)]; }
     const std::vector<CSourceKeyState>& SourceKeys() const { return m_sourceKeys; }
@@ -127,7 +128,7 @@ class CCodeSelection
   private:
     void SetCodeText(const std::string& text);
     void SetFunctionText(const std::string& text);
-    void AssignCode(int k, int protocol, uint32_t code);
+    void AssignCode(int k, EIrProtocol protocol, uint32_t code);
     void RemoveSourceKeys();
     // Makes the next source key, placed and sized as the record says.
     void AddSourceKey(const CIrKeyRecord& record);
@@ -135,7 +136,7 @@ class CCodeSelection
     std::vector<uint32_t> m_codes;
     std::unique_ptr<CcfReader> m_pReader;
     uint32_t m_nSelCode = 0;
-    int m_nSelProtocol = 0;
+    EIrProtocol m_eSelProtocol = EIrProtocol::Empty;
     std::array<CFunctionKeyState, kFunctionKeyCount> m_functionKeys{};
     std::string m_strFunctionText;
     std::string m_strCodeText;

@@ -189,48 +189,48 @@ uint32_t PackBits(const uint8_t* bits, int n, bool msbFirst)
     return value;
 }
 
-int ClassifyIrCode(const uint16_t* words, std::size_t count)
+EIrProtocol ClassifyIrCode(const uint16_t* words, std::size_t count)
 {
     if (count <= kFirstSpaceWord)
-        return kIrEmpty;
+        return EIrProtocol::Empty;
     uint16_t mark = words[kFirstMarkWord];
     uint16_t space = words[kFirstSpaceWord];
     if (mark == 0 || space == 0)
-        return kIrEmpty;
+        return EIrProtocol::Empty;
     double q = double(mark) / double(space);
 
     if (IsNear(q, 1))
-        return kIrRc5;
+        return EIrProtocol::Rc5;
     if (IsNear(q, 2))
     {
         if (count <= kGapWord)
-            return kIrEmpty;
+            return EIrProtocol::Empty;
         uint16_t gap = words[kGapWord];
         if (IsNear(gap, kHitachiGap))
-            return kIrHitachi;
+            return EIrProtocol::Hitachi;
         if (IsNear(gap, kNecGap))
-            return kIrNec;
-        return kIrEmpty;
+            return EIrProtocol::Nec;
+        return EIrProtocol::Empty;
     }
     if (IsNear(q, 3))
-        return kIrRc6;
+        return EIrProtocol::Rc6;
     if (IsNear(q, 4))
     {
         switch (words[kRepeatCountWord])
         {
         case 13:
-            return kIrSony12;
+            return EIrProtocol::Sony12;
         case 16:
-            return kIrSony15;
+            return EIrProtocol::Sony15;
         case 21:
-            return kIrSony20;
+            return EIrProtocol::Sony20;
         default:
-            return kIrEmpty;
+            return EIrProtocol::Empty;
         }
     }
     if (IsNear(q, 1.0 / 7) || IsNear(q, 1.0 / 3))
-        return kIrSharp;
-    return kIrEmpty;
+        return EIrProtocol::Sharp;
+    return EIrProtocol::Empty;
 }
 
 CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostream* trace)
@@ -242,8 +242,8 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
         return result;
     }
     CTrace out(trace);
-    int protocol = ClassifyIrCode(words, count);
-    if (protocol == kIrEmpty)
+    const EIrProtocol protocol = ClassifyIrCode(words, count);
+    if (protocol == EIrProtocol::Empty)
     {
         out.Line("----Not know");
         return result;
@@ -257,9 +257,9 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
     uint32_t code = 0;
     switch (protocol)
     {
-    case kIrNec:
-    case kIrHitachi:
-        if (protocol == kIrNec) // HITACHI has no protocol line
+    case EIrProtocol::Nec:
+    case EIrProtocol::Hitachi:
+        if (protocol == EIrProtocol::Nec) // HITACHI has no protocol line
             out.Line("----NEC");
         if (once + repeat < kPulseFrameMinPairs)
         {
@@ -268,17 +268,18 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
         }
         decoded = RunPulseDecoder(
             words, count, 7, 32,
-            ReferencePeriods(kiloHertz, protocol == kIrNec ? kNecOneSpace : kHitachiOneSpace), out, code);
+            ReferencePeriods(kiloHertz, protocol == EIrProtocol::Nec ? kNecOneSpace : kHitachiOneSpace), out,
+            code);
         break;
-    case kIrRc5:
+    case EIrProtocol::Rc5:
         out.Line("----RC5");
         decoded = DecodeRc5(words, count, kiloHertz, out, code);
         break;
-    case kIrRc6:
+    case EIrProtocol::Rc6:
         out.Line("----RC6");
         decoded = DecodeRc6(words, count, kiloHertz, out, code);
         break;
-    case kIrSharp:
+    case EIrProtocol::Sharp:
         out.Line("----SHARP");
         if (repeat < kSharpMinRepeatPairs)
             break;
@@ -294,7 +295,7 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
     if (decoded)
     {
         result.m_eOutcome = EIrDecodeOutcome::Accepted;
-        result.m_nProtocol = protocol;
+        result.m_eProtocol = protocol;
         result.m_nCode = code;
     }
     return result;

@@ -24,7 +24,7 @@ namespace corvalin
 
 enum class EIrDecodeOutcome
 {
-    Accepted,   // m_nProtocol 1 to 8 and m_nCode are set
+    Accepted,   // m_eProtocol NEC to HITACHI and m_nCode are set
     Rejected,   // no protocol matched, or its decoder refused the code
     NotDecoded, // frequency word 0: the code carries no carrier and is not examined
 };
@@ -32,7 +32,7 @@ enum class EIrDecodeOutcome
 struct CIrDecodeResult
 {
     EIrDecodeOutcome m_eOutcome = EIrDecodeOutcome::Rejected;
-    int m_nProtocol = kIrEmpty;
+    EIrProtocol m_eProtocol = EIrProtocol::Empty;
     uint32_t m_nCode = 0;
 };
 
@@ -45,8 +45,8 @@ bool IsNear(double value, double reference);
 uint32_t PackBits(const uint8_t* bits, int n, bool msbFirst);
 
 // The protocol the first burst pair (and, for two branches, word 71 or the repeat
-// count) points to; kIrEmpty when none. Writes no trace.
-int ClassifyIrCode(const uint16_t* words, std::size_t count);
+// count) points to; EIrProtocol::Empty when none. Writes no trace.
+EIrProtocol ClassifyIrCode(const uint16_t* words, std::size_t count);
 
 // Classifies and decodes one code. The diagnostic trace goes to `trace` (standard
 // output by default; nullptr discards it).

@@ -6,17 +6,17 @@
 namespace corvalin
 {
 
-enum EIrProtocol : int
+enum class EIrProtocol : int
 {
-    kIrEmpty = 0, // no code: the state of a function nothing is assigned to
-    kIrNec = 1,
-    kIrRc5 = 2,
-    kIrRc6 = 3,
-    kIrSharp = 4,
-    kIrSony12 = 5,
-    kIrSony15 = 6,
-    kIrSony20 = 7,
-    kIrHitachi = 8,
+    Empty = 0, // no code: the state of a function nothing is assigned to
+    Nec = 1,
+    Rc5 = 2,
+    Rc6 = 3,
+    Sharp = 4,
+    Sony12 = 5,
+    Sony15 = 6,
+    Sony20 = 7,
+    Hitachi = 8,
 };
 
 constexpr int kIrProtocolCount = 9;
@@ -25,11 +25,12 @@ constexpr int kIrProtocolCount = 9;
 constexpr std::array<const char*, kIrProtocolCount> kIrProtocolNames = {
     "EMPTY", "NEC", "RC5", "RC6", "SHARP", "SONY12", "SONY15", "SONY20", "HITACHI"};
 
-// The name of a protocol value; "EMPTY" for a value outside 0 to 8, so a display
-// never indexes past the table.
-inline const char* IrProtocolName(int protocol)
+// The name of a protocol; "EMPTY" for a value outside 0 to 8, so a display never
+// indexes past the table.
+inline const char* IrProtocolName(EIrProtocol protocol)
 {
-    return protocol >= 0 && protocol < kIrProtocolCount ? kIrProtocolNames[std::size_t(protocol)] : "EMPTY";
+    const int value = int(protocol);
+    return value >= 0 && value < kIrProtocolCount ? kIrProtocolNames[std::size_t(value)] : "EMPTY";
 }
 
 } // namespace corvalin

@@ -128,7 +128,7 @@ TEST(CcfReader, WalksDeviceListsThenHeaderPanelsDepthFirst)
     const std::vector<CIrKeyRecord>& keys = walked.keys;
     ASSERT_EQ(8u, keys.size());
 
-    EXPECT_EQ(kIrNec, keys[0].protocol);
+    EXPECT_EQ(EIrProtocol::Nec, keys[0].protocol);
     EXPECT_EQ(0xFD02FB04u, keys[0].code);
     EXPECT_EQ(5, keys[0].x);
     EXPECT_EQ(6, keys[0].y);
@@ -146,18 +146,18 @@ TEST(CcfReader, WalksDeviceListsThenHeaderPanelsDepthFirst)
     EXPECT_EQ(0xF609FB04u, keys[2].code);
 
     // A code without a carrier keeps its key, with no protocol and no code.
-    EXPECT_EQ(kIrEmpty, keys[3].protocol);
+    EXPECT_EQ(EIrProtocol::Empty, keys[3].protocol);
     EXPECT_EQ(0u, keys[3].code);
 
-    EXPECT_EQ(kIrSony12, keys[4].protocol);
+    EXPECT_EQ(EIrProtocol::Sony12, keys[4].protocol);
     EXPECT_EQ(0x93u, keys[4].code);
-    EXPECT_EQ(kIrRc5, keys[5].protocol);
+    EXPECT_EQ(EIrProtocol::Rc5, keys[5].protocol);
     EXPECT_EQ(0x178u, keys[5].code);
     EXPECT_EQ(3, keys[5].fontSize);
     EXPECT_EQ(7, keys[5].textColor);
-    EXPECT_EQ(kIrRc6, keys[6].protocol);
+    EXPECT_EQ(EIrProtocol::Rc6, keys[6].protocol);
     EXPECT_EQ(0x4010u, keys[6].code);
-    EXPECT_EQ(kIrSharp, keys[7].protocol);
+    EXPECT_EQ(EIrProtocol::Sharp, keys[7].protocol);
     EXPECT_EQ(0x2B41u, keys[7].code);
 
     // Every device, panel and frame is traced; the entry of kind 2 is not.

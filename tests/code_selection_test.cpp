@@ -131,7 +131,7 @@ TEST_F(CodeSelectionTest, LoadingAssignsKeysWhoseLabelIsADefaultName)
     EXPECT_EQ(150, first.m_nTop);
     EXPECT_EQ(140, first.m_nRight);
     EXPECT_EQ(170, first.m_nBottom);
-    EXPECT_EQ(kIrNec, first.m_nProtocol);
+    EXPECT_EQ(EIrProtocol::Nec, first.m_eProtocol);
     EXPECT_EQ(0x1FEu, first.m_nCode);
     EXPECT_EQ(140, m_logic.SourceKeys()[1].m_nLeft);
 
@@ -145,8 +145,8 @@ TEST_F(CodeSelectionTest, LoadingAssignsKeysWhoseLabelIsADefaultName)
     EXPECT_EQ(0x160u, codes[11]);     // one-byte label BA
     for (int k : {1, 3, 5, 6, 7, 8, 12, 13})
         EXPECT_EQ(0u, codes[std::size_t(k)]) << k;
-    EXPECT_EQ(kIrSony12, m_logic.FunctionKey(0).m_nProtocol);
-    EXPECT_EQ(kIrRc5, m_logic.FunctionKey(10).m_nProtocol);
+    EXPECT_EQ(EIrProtocol::Sony12, m_logic.FunctionKey(0).m_eProtocol);
+    EXPECT_EQ(EIrProtocol::Rc5, m_logic.FunctionKey(10).m_eProtocol);
 }
 
 TEST_F(CodeSelectionTest, PickThenAssignShowsTheTexts)
@@ -206,7 +206,7 @@ TEST_F(CodeSelectionTest, ASecondClickOnTheToggledKeyWithdrawsThePick)
     EXPECT_EQ(" (NEC)  0x1FE", m_view.m_strCodeText);
     m_logic.OnFunctionKey(kPickUp);
     EXPECT_EQ(0x1FEu, m_logic.FunctionKey(12).m_nCode);
-    EXPECT_EQ(kIrNec, m_logic.FunctionKey(12).m_nProtocol);
+    EXPECT_EQ(EIrProtocol::Nec, m_logic.FunctionKey(12).m_eProtocol);
 }
 
 TEST_F(CodeSelectionTest, ClearAllAndDefault)

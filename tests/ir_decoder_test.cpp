@@ -52,7 +52,7 @@ struct CDecodeCase
 {
     const char* name;
     Words words;
-    int protocol;
+    EIrProtocol protocol;
     uint32_t code;
 };
 
@@ -61,26 +61,27 @@ struct CDecodeCase
 TEST(IrDecoder, DecodesStandardFrames)
 {
     const CDecodeCase cases[] = {
-        {"NEC address 04 command 08", NecCode(0x04, 0x08), kIrNec, 0xF708FB04},
-        {"NEC address 00 command FF", NecCode(0x00, 0xFF), kIrNec, 0x00FFFF00},
-        {"NEC frame with its repeat burst", NecFrame(0x1FE, 1518, {342, 86, 21, 3700}), kIrNec, 0x1FE},
-        {"HITACHI gap", NecFrame(0x12345678, 1019), kIrHitachi, 0x12345678},
-        {"Sony 12 command 15 address 1", SonyCode(0x15, 1), kIrSony12, 0x95},
-        {"Sony 15 command 7F address A5", SonyCode(0x7F, 0xA5, 15), kIrSony15, 0x52FF},
-        {"Sony 20 command 01 address 1ABC", SonyCode(0x01, 0x1ABC, 20), kIrSony20, 0xD5E01},
-        {"RC5 address 5 command 35", Rc5Code(5, 0x35), kIrRc5, 0x175},
-        {"RC5 with toggle set", Rc5Code(5, 0x35, true), kIrRc5, 0x175},
-        {"RC5 address 1F command 3F", Rc5Code(0x1F, 0x3F), kIrRc5, 0x7FF},
-        {"RC6 address 80 command 0C", Rc6Code(0x80, 0x0C), kIrRc6, 0x4006},
-        {"RC6 address A5 command 3C", Rc6Code(0xA5, 0x3C), kIrRc6, 0x529E},
-        {"SHARP address 1 command 5A", SharpCode(1, 0x5A), kIrSharp, 0x2B41},
-        {"SHARP address 2 command 11", SharpCode(2, 0x11), kIrSharp, 0x2222},
+        {"NEC address 04 command 08", NecCode(0x04, 0x08), EIrProtocol::Nec, 0xF708FB04},
+        {"NEC address 00 command FF", NecCode(0x00, 0xFF), EIrProtocol::Nec, 0x00FFFF00},
+        {"NEC frame with its repeat burst", NecFrame(0x1FE, 1518, {342, 86, 21, 3700}), EIrProtocol::Nec,
+         0x1FE},
+        {"HITACHI gap", NecFrame(0x12345678, 1019), EIrProtocol::Hitachi, 0x12345678},
+        {"Sony 12 command 15 address 1", SonyCode(0x15, 1), EIrProtocol::Sony12, 0x95},
+        {"Sony 15 command 7F address A5", SonyCode(0x7F, 0xA5, 15), EIrProtocol::Sony15, 0x52FF},
+        {"Sony 20 command 01 address 1ABC", SonyCode(0x01, 0x1ABC, 20), EIrProtocol::Sony20, 0xD5E01},
+        {"RC5 address 5 command 35", Rc5Code(5, 0x35), EIrProtocol::Rc5, 0x175},
+        {"RC5 with toggle set", Rc5Code(5, 0x35, true), EIrProtocol::Rc5, 0x175},
+        {"RC5 address 1F command 3F", Rc5Code(0x1F, 0x3F), EIrProtocol::Rc5, 0x7FF},
+        {"RC6 address 80 command 0C", Rc6Code(0x80, 0x0C), EIrProtocol::Rc6, 0x4006},
+        {"RC6 address A5 command 3C", Rc6Code(0xA5, 0x3C), EIrProtocol::Rc6, 0x529E},
+        {"SHARP address 1 command 5A", SharpCode(1, 0x5A), EIrProtocol::Sharp, 0x2B41},
+        {"SHARP address 2 command 11", SharpCode(2, 0x11), EIrProtocol::Sharp, 0x2222},
     };
     for (const CDecodeCase& c : cases)
     {
         CIrDecodeResult r = Decode(c.words);
         EXPECT_EQ(EIrDecodeOutcome::Accepted, r.m_eOutcome) << c.name;
-        EXPECT_EQ(c.protocol, r.m_nProtocol) << c.name;
+        EXPECT_EQ(c.protocol, r.m_eProtocol) << c.name;
         EXPECT_EQ(c.code, r.m_nCode) << c.name << ": " << std::hex << r.m_nCode;
     }
 }
@@ -92,24 +93,24 @@ TEST(IrDecoder, DecodesPrintedProntoCodes)
         {"Sony TV power",
          FromText("0000 0067 0000 000D 0060 0018 0030 0018 0018 0018 0030 0018 0018 0018 0030 0018 0018 0018 "
                   "0018 0018 0030 0018 0018 0018 0018 0018 0018 0018 0018 03DE"),
-         kIrSony12, 0x95},
+         EIrProtocol::Sony12, 0x95},
         {"Philips RC5 address 0 command 12",
          FromText("0000 0073 0000 000C 0020 0020 0040 0020 0020 0020 0020 0020 0020 0020 0020 0020 0020 0020 "
                   "0020 0020 0020 0040 0020 0020 0040 0020 0020 0CC8"),
-         kIrRc5, 0x0C},
+         EIrProtocol::Rc5, 0x0C},
         {"NEC with 0157/00AC leader and repeat",
          FromText("0000 006D 0022 0002 0157 00AC 0015 0016 0015 0016 0015 0041 0015 0016 0015 0016 0015 0016 "
                   "0015 0016 0015 0016 0015 0041 0015 0041 0015 0016 0015 0041 0015 0041 0015 0041 0015 0041 "
                   "0015 0041 0015 0016 0015 0016 0015 0016 0015 0041 0015 0016 0015 0016 0015 0016 0015 0016 "
                   "0015 0041 0015 0041 0015 0041 0015 0016 0015 0041 0015 0041 0015 0041 0015 0041 0015 0689 "
                   "0157 0056 0015 0E94"),
-         kIrNec, 0xF708FB04},
+         EIrProtocol::Nec, 0xF708FB04},
     };
     for (const CDecodeCase& c : cases)
     {
         CIrDecodeResult r = Decode(c.words);
         EXPECT_EQ(EIrDecodeOutcome::Accepted, r.m_eOutcome) << c.name;
-        EXPECT_EQ(c.protocol, r.m_nProtocol) << c.name;
+        EXPECT_EQ(c.protocol, r.m_eProtocol) << c.name;
         EXPECT_EQ(c.code, r.m_nCode) << c.name << ": " << std::hex << r.m_nCode;
     }
 }
@@ -119,14 +120,23 @@ TEST(IrDecoder, ClassifiesByTheFirstPairAndTheEarlierRuleWins)
     struct CCase
     {
         uint16_t mark, space, gap;
-        int protocol;
+        EIrProtocol protocol;
     };
     const CCase cases[] = {
-        {342, 171, 1518, kIrNec},  {342, 171, 1019, kIrHitachi}, {342, 171, 1270, kIrHitachi},
-        {342, 171, 600, kIrEmpty}, {10, 70, 0, kIrSharp},        {10, 30, 0, kIrSharp},
-        {10, 50, 0, kIrEmpty},     {125, 100, 0, kIrRc5},        {126, 100, 0, kIrEmpty},
-        {0, 100, 0, kIrEmpty},     {100, 0, 0, kIrEmpty},        {96, 32, 0, kIrRc6},
-        {245, 100, 1518, kIrNec},  {345, 100, 0, kIrRc6}, // 2.45 is near 2 and 3; 3.45 near 3 and 4
+        {342, 171, 1518, EIrProtocol::Nec},
+        {342, 171, 1019, EIrProtocol::Hitachi},
+        {342, 171, 1270, EIrProtocol::Hitachi},
+        {342, 171, 600, EIrProtocol::Empty},
+        {10, 70, 0, EIrProtocol::Sharp},
+        {10, 30, 0, EIrProtocol::Sharp},
+        {10, 50, 0, EIrProtocol::Empty},
+        {125, 100, 0, EIrProtocol::Rc5},
+        {126, 100, 0, EIrProtocol::Empty},
+        {0, 100, 0, EIrProtocol::Empty},
+        {100, 0, 0, EIrProtocol::Empty},
+        {96, 32, 0, EIrProtocol::Rc6},
+        {245, 100, 1518, EIrProtocol::Nec},
+        {345, 100, 0, EIrProtocol::Rc6}, // 2.45 is near 2 and 3; 3.45 near 3 and 4
     };
     for (const CCase& c : cases)
     {
@@ -135,16 +145,18 @@ TEST(IrDecoder, ClassifiesByTheFirstPairAndTheEarlierRuleWins)
     }
     // Sony lengths come from the repeat count alone.
     Words sony = FirstPairCode(96, 24);
-    for (auto [repeat, protocol] :
-         {std::pair{13, kIrSony12}, {16, kIrSony15}, {21, kIrSony20}, {14, kIrEmpty}})
+    for (auto [repeat, protocol] : {std::pair{13, EIrProtocol::Sony12},
+                                    {16, EIrProtocol::Sony15},
+                                    {21, EIrProtocol::Sony20},
+                                    {14, EIrProtocol::Empty}})
     {
         sony[3] = uint16_t(repeat);
         EXPECT_EQ(protocol, ClassifyIrCode(sony.data(), sony.size())) << repeat;
     }
     // Word 71 is looked for only when it exists.
     Words shortNec = FirstPairCode(342, 171, 1518, 71);
-    EXPECT_EQ(kIrEmpty, ClassifyIrCode(shortNec.data(), shortNec.size()));
-    EXPECT_EQ(kIrEmpty, ClassifyIrCode(shortNec.data(), 5));
+    EXPECT_EQ(EIrProtocol::Empty, ClassifyIrCode(shortNec.data(), shortNec.size()));
+    EXPECT_EQ(EIrProtocol::Empty, ClassifyIrCode(shortNec.data(), 5));
 }
 
 TEST(IrDecoder, RejectsWithTheTraceOfTheFailedStep)
@@ -152,7 +164,7 @@ TEST(IrDecoder, RejectsWithTheTraceOfTheFailedStep)
     std::string trace;
     CIrDecodeResult r = Decode(FirstPairCode(342, 171, 600), &trace);
     EXPECT_EQ(EIrDecodeOutcome::Rejected, r.m_eOutcome);
-    EXPECT_EQ(kIrEmpty, r.m_nProtocol);
+    EXPECT_EQ(EIrProtocol::Empty, r.m_eProtocol);
     EXPECT_EQ("----Not know\n", trace);
 
     Words tooFewPairs = FirstPairCode(342, 171, 1584);
@@ -241,7 +253,7 @@ TEST(IrDecoder, RunsOutOfWordsWithoutReadingPastThem)
             CIrDecodeResult r = DecodeIrCode(cut.data(), cut.size(), nullptr);
             if (r.m_eOutcome != EIrDecodeOutcome::Accepted)
                 continue;
-            EXPECT_EQ(whole.m_nProtocol, r.m_nProtocol) << n;
+            EXPECT_EQ(whole.m_eProtocol, r.m_eProtocol) << n;
             EXPECT_EQ(whole.m_nCode, r.m_nCode) << n;
         }
     }
@@ -286,10 +298,10 @@ TEST(IrDecoder, IsNearAndPackBits)
 
 TEST(IrDecoder, ProtocolNames)
 {
-    EXPECT_STREQ("EMPTY", IrProtocolName(kIrEmpty));
-    EXPECT_STREQ("NEC", IrProtocolName(kIrNec));
-    EXPECT_STREQ("SONY20", IrProtocolName(kIrSony20));
-    EXPECT_STREQ("HITACHI", IrProtocolName(kIrHitachi));
-    EXPECT_STREQ("EMPTY", IrProtocolName(9));
-    EXPECT_STREQ("EMPTY", IrProtocolName(-1));
+    EXPECT_STREQ("EMPTY", IrProtocolName(EIrProtocol::Empty));
+    EXPECT_STREQ("NEC", IrProtocolName(EIrProtocol::Nec));
+    EXPECT_STREQ("SONY20", IrProtocolName(EIrProtocol::Sony20));
+    EXPECT_STREQ("HITACHI", IrProtocolName(EIrProtocol::Hitachi));
+    EXPECT_STREQ("EMPTY", IrProtocolName(EIrProtocol(9)));
+    EXPECT_STREQ("EMPTY", IrProtocolName(EIrProtocol(-1)));
 }

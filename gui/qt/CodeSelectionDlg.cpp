@@ -297,10 +297,10 @@ void CCodeSelectionDlg::FunctionKeyChanged(int k)
 {
     const CFunctionKeyState& state = m_logic.FunctionKey(k);
     CFunctionKeyButton* key = m_functionKeys[std::size_t(k)];
-    if (state.m_nProtocol == 0 && state.m_nCode == 0)
+    if (state.m_eProtocol == EIrProtocol::Empty && state.m_nCode == 0)
         key->ClearCode();
     else
-        key->AssignCode(state.m_nProtocol, state.m_nCode);
+        key->AssignCode(state.m_eProtocol, state.m_nCode);
 }
 
 void CCodeSelectionDlg::FocusCodeText()

@@ -14,23 +14,23 @@ CFunctionKeyButton::CFunctionKeyButton(const QString& caption, QWidget* parent) 
 
 CFunctionKeyButton::~CFunctionKeyButton() = default;
 
-void CFunctionKeyButton::AssignCode(int protocol, uint32_t code)
+void CFunctionKeyButton::AssignCode(EIrProtocol protocol, uint32_t code)
 {
-    m_nProtocol = protocol;
+    m_eProtocol = protocol;
     m_nCode = code;
     update();
 }
 
 void CFunctionKeyButton::ClearCode()
 {
-    AssignCode(0, 0);
+    AssignCode(EIrProtocol::Empty, 0);
 }
 
 void CFunctionKeyButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    // The protocol, not the code, decides the look: protocol 0 is "nothing assigned".
-    DrawPushFrame(painter, *this, m_nProtocol != 0);
+    // The protocol, not the code, decides the look: EMPTY is "nothing assigned".
+    DrawPushFrame(painter, *this, m_eProtocol != EIrProtocol::Empty);
     if (hasFocus())
     {
         painter.setPen(Qt::black);

@@ -3,6 +3,8 @@
 // box, holding the IR protocol and code assigned to it. It looks flat while it holds
 // a code of a real protocol.
 
+#include "ir/IrProtocol.h"
+
 #include <QAbstractButton>
 
 #include <cstdint>
@@ -19,17 +21,17 @@ class CFunctionKeyButton : public QAbstractButton
     ~CFunctionKeyButton() override;
 
     // Both store the pair and have the key drawn anew.
-    void AssignCode(int protocol, uint32_t code);
+    void AssignCode(EIrProtocol protocol, uint32_t code);
     void ClearCode();
 
-    int Protocol() const { return m_nProtocol; }
+    EIrProtocol Protocol() const { return m_eProtocol; }
     uint32_t Code() const { return m_nCode; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    int m_nProtocol = 0; // 0 ("EMPTY"): nothing assigned
+    EIrProtocol m_eProtocol = EIrProtocol::Empty; // nothing assigned
     uint32_t m_nCode = 0;
 };
 

@@ -40,9 +40,9 @@ void CSourceKeyButton::SetCaption(const QString& label, uint8_t textColor, int f
     m_nPointSize = 2 * fontSize + 6;
 }
 
-void CSourceKeyButton::SetCode(int protocol, uint32_t code)
+void CSourceKeyButton::SetCode(EIrProtocol protocol, uint32_t code)
 {
-    m_nProtocol = protocol;
+    m_eProtocol = protocol;
     m_nCode = code;
 }
 

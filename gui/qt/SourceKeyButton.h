@@ -3,6 +3,8 @@
 // as a push button with the record's bitmap and its caption in the Pronto font, and
 // carrying the record's IR protocol and code.
 
+#include "ir/IrProtocol.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
@@ -33,9 +35,9 @@ class CSourceKeyButton : public QAbstractButton
     void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture = QSize());
     // The caption is drawn at 2 * fontSize + 6 points in the grey level textColor & 3.
     void SetCaption(const QString& label, uint8_t textColor, int fontSize);
-    void SetCode(int protocol, uint32_t code);
+    void SetCode(EIrProtocol protocol, uint32_t code);
 
-    int Protocol() const { return m_nProtocol; }
+    EIrProtocol Protocol() const { return m_eProtocol; }
     uint32_t Code() const { return m_nCode; }
     const QString& Label() const { return m_strLabel; }
     int PointSize() const { return m_nPointSize; }
@@ -56,7 +58,7 @@ class CSourceKeyButton : public QAbstractButton
 
     int m_nPointSize = 0;
     uint8_t m_nTextColor = 0;
-    int m_nProtocol = 0;
+    EIrProtocol m_eProtocol = EIrProtocol::Empty;
     uint32_t m_nCode = 0;
     QString m_strLabel;
     int m_nWidth = 0;

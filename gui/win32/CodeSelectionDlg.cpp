@@ -175,7 +175,7 @@ void CCodeSelectionDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
     const int id = int(item.CtlID);
     if (IsFunctionKey(id))
     {
-        DrawFunctionKey(item, m_logic.FunctionKey(id - kFirstFunctionKeyId).m_nProtocol);
+        DrawFunctionKey(item, m_logic.FunctionKey(id - kFirstFunctionKeyId).m_eProtocol);
         return;
     }
     for (const CSourceKeyWindow& key : m_sourceKeys)

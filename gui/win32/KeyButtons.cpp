@@ -95,15 +95,15 @@ int WindowDpi(HWND window)
     return dpi > 0 ? dpi : kStandardDpi;
 }
 
-void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol)
+void DrawFunctionKey(const DRAWITEMSTRUCT& item, EIrProtocol protocol)
 {
     HDC dc = item.hDC;
     RECT rect = item.rcItem;
     UINT state = DFCS_BUTTONPUSH;
     if (item.itemState & ODS_SELECTED)
         state |= DFCS_PUSHED;
-    // The protocol, not the code, decides the look: protocol 0 is "nothing assigned".
-    if (protocol != 0)
+    // The protocol, not the code, decides the look: EMPTY is "nothing assigned".
+    if (protocol != EIrProtocol::Empty)
         state |= DFCS_FLAT;
     DrawFrameControl(dc, &rect, DFC_BUTTON, state);
     const int w = rect.right - rect.left;

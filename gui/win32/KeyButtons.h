@@ -8,6 +8,7 @@
 // directory is added for this process while the caption is drawn and removed after.
 // Both draw a one-pixel outline round the key while it has the keyboard focus.
 
+#include "ir/IrProtocol.h"
 #include "ir/KeyBitmap.h"
 
 #include <windows.h>
@@ -39,7 +40,7 @@ struct CSourceKeyLook
     int m_nDpi = kStandardDpi;
 };
 
-void DrawFunctionKey(const DRAWITEMSTRUCT& item, int protocol);
+void DrawFunctionKey(const DRAWITEMSTRUCT& item, EIrProtocol protocol);
 // Returns whether the key had the keyboard focus while it was drawn.
 bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look);
 

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const uint8_t* end = begin + reader.Image().size();
     for (const CIrKeyRecord& key : reader.Keys())
     {
-        if (key.protocol < 0 || key.protocol > 8)
+        if (int(key.protocol) < 0 || int(key.protocol) > 8)
             std::abort();
     }
     const std::size_t shown = std::min(reader.Keys().size(), kMaxSourceKeys);

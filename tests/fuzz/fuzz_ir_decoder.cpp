@@ -25,17 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     std::ostringstream trace;
     CIrDecodeResult result = DecodeIrCode(words.data(), words.size(), &trace);
-    int classified = ClassifyIrCode(words.data(), words.size());
+    const EIrProtocol classified = ClassifyIrCode(words.data(), words.size());
     switch (result.m_eOutcome)
     {
     case EIrDecodeOutcome::Accepted:
-        if (result.m_nProtocol < 1 || result.m_nProtocol > 8 || result.m_nProtocol != classified)
+    {
+        const int protocol = int(result.m_eProtocol);
+        if (protocol < 1 || protocol > 8 || result.m_eProtocol != classified)
             std::abort();
-        if (kCodeBits[result.m_nProtocol] < 32 && (result.m_nCode >> kCodeBits[result.m_nProtocol]) != 0)
+        if (kCodeBits[protocol] < 32 && (result.m_nCode >> kCodeBits[protocol]) != 0)
             std::abort();
         break;
+    }
     case EIrDecodeOutcome::Rejected:
-        if (result.m_nProtocol != kIrEmpty || result.m_nCode != 0)
+        if (result.m_eProtocol != EIrProtocol::Empty || result.m_nCode != 0)
             std::abort();
         break;
     case EIrDecodeOutcome::NotDecoded:

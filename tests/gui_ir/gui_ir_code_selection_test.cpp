@@ -219,7 +219,7 @@ void CodeSelectionDlgTest::SourceKeysLieAtTheirProntoPositionPlusTheOffset()
     for (std::size_t n = 0; n < keys.size(); ++n)
         QCOMPARE(keys[n]->objectName(), QStringLiteral("control%1").arg(2000 + int(n)));
     QCOMPARE(keys[6]->Label(), QString(QChar(0xAA)));
-    QCOMPARE(keys[0]->Protocol(), 1);
+    QCOMPARE(keys[0]->Protocol(), EIrProtocol::Nec);
     QCOMPARE(keys[0]->Code(), 0x1FEu);
 
     // Reading the file again makes the keys anew, numbered from 2000 again.
@@ -236,10 +236,10 @@ void CodeSelectionDlgTest::DefaultNamesAssignOnLoad()
     // "Vol+" reaches "Vol +"; "vol+" and "Vol +" do not; the later "Mute" wins.
     QCOMPARE(dialog->FunctionKey(2)->Code(), 0xFD02FB04u);
     QCOMPARE(dialog->FunctionKey(9)->Code(), 0xF50AFB04u);
-    QCOMPARE(dialog->FunctionKey(0)->Protocol(), 5);   // "Vol-", SONY12
-    QCOMPARE(dialog->FunctionKey(10)->Code(), 0x161u); // AA hex
-    QCOMPARE(dialog->FunctionKey(11)->Code(), 0x160u); // BA hex
-    QCOMPARE(dialog->FunctionKey(4)->Protocol(), 0);   // no "Source" in the file
+    QCOMPARE(dialog->FunctionKey(0)->Protocol(), EIrProtocol::Sony12); // "Vol-", SONY12
+    QCOMPARE(dialog->FunctionKey(10)->Code(), 0x161u);                 // AA hex
+    QCOMPARE(dialog->FunctionKey(11)->Code(), 0x160u);                 // BA hex
+    QCOMPARE(dialog->FunctionKey(4)->Protocol(), EIrProtocol::Empty);  // no "Source" in the file
 
     dialog.Click(kOkId);
     QCOMPARE(dialog->result(), kCodeSelectionOk);
@@ -264,7 +264,7 @@ void CodeSelectionDlgTest::PickAndAssignShowTheTexts()
     dialog.Click(kMute);
     QCOMPARE(dialog.FunctionText(), QStringLiteral("Mute: (NEC)  0x1FE"));
     QCOMPARE(dialog.CodeText(), QString());
-    QCOMPARE(dialog->FunctionKey(9)->Protocol(), 1);
+    QCOMPARE(dialog->FunctionKey(9)->Protocol(), EIrProtocol::Nec);
     // Without a pick a function key only shows what it holds.
     dialog.Click(kTrackUp);
     QCOMPARE(dialog.FunctionText(), QStringLiteral("Track Up: (EMPTY)"));
@@ -323,7 +323,7 @@ void CodeSelectionDlgTest::EraseThenAFunctionKeyClearsIt()
     dialog.Click(kVolMinus);
     QCOMPARE(dialog.FunctionText(), QStringLiteral("Vol -: (EMPTY)"));
     QCOMPARE(dialog.CodeText(), QString());
-    QCOMPARE(dialog->FunctionKey(0)->Protocol(), 0);
+    QCOMPARE(dialog->FunctionKey(0)->Protocol(), EIrProtocol::Empty);
     dialog.Click(kOkId);
     QCOMPARE(dialog->Codes()[0], 0u);
     QCOMPARE(dialog->Codes()[2], 0xFD02FB04u); // the other keys keep theirs
@@ -345,7 +345,7 @@ void CodeSelectionDlgTest::ClearAllAndDefault()
     QCOMPARE(dialog.FunctionText(), QString());
     QCOMPARE(dialog.CodeText(), QStringLiteral(" (EMPTY) ")); // the pending pick stays
     for (int k = 0; k < kFunctionKeyCount; ++k)
-        QCOMPARE(dialog->FunctionKey(k)->Protocol(), 0);
+        QCOMPARE(dialog->FunctionKey(k)->Protocol(), EIrProtocol::Empty);
 
     // DEFAULT with a file: cleared, read again, the default names assigned anew;
     // a hand assignment to a key without a default name is gone.
@@ -533,7 +533,7 @@ void CodeSelectionDlgTest::EnterOnAFocusedPushButtonPressesIt()
     dialog->Button(kClearAllId)->setFocus();
     QTest::keyClick(dialog->Button(kClearAllId), Qt::Key_Return);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->FunctionKey(2)->Protocol(), 0);
+    QCOMPARE(dialog->FunctionKey(2)->Protocol(), EIrProtocol::Empty);
     // "...": the file dialog opens; cancelling it leaves the dialog open.
     bool bBrowsed = false;
     QTimer::singleShot(0,

@@ -305,21 +305,21 @@ void KeyButtonsTest::FunctionKeyIsFlatOnlyForARealProtocol()
     key.resize(80, 30);
     const QImage raised = GrabPixels(&key);
 
-    // Protocol 0 is "nothing assigned", whatever the code.
-    key.AssignCode(0, 0x1234);
+    // EMPTY is "nothing assigned", whatever the code.
+    key.AssignCode(EIrProtocol::Empty, 0x1234);
     QCOMPARE(GrabPixels(&key), raised);
 
     for (int protocol = 1; protocol <= 8; ++protocol)
     {
-        key.AssignCode(protocol, 0x1FE);
+        key.AssignCode(EIrProtocol(protocol), 0x1FE);
         QVERIFY2(GrabPixels(&key) != raised, qPrintable(QString::number(protocol)));
     }
     const QImage flat = GrabPixels(&key);
-    key.AssignCode(1, 0);
+    key.AssignCode(EIrProtocol::Nec, 0);
     QCOMPARE(GrabPixels(&key), flat);
 
     key.ClearCode();
-    QCOMPARE(key.Protocol(), 0);
+    QCOMPARE(key.Protocol(), EIrProtocol::Empty);
     QCOMPARE(key.Code(), 0u);
     QCOMPARE(GrabPixels(&key), raised);
 }
@@ -333,7 +333,7 @@ void KeyButtonsTest::KeysAreDrawnSunkenWhilePressed()
     raisedKey.resize(60, 24);
     CFunctionKeyButton flatKey(QStringLiteral("Mute"));
     flatKey.resize(60, 24);
-    flatKey.AssignCode(1, 0x1FE);
+    flatKey.AssignCode(EIrProtocol::Nec, 0x1FE);
     for (QAbstractButton* key : std::initializer_list<QAbstractButton*>{&source, &raisedKey, &flatKey})
     {
         const QImage up = GrabPixels(key);

@@ -618,7 +618,7 @@ class Win32CodeSelection : public ::testing::Test
     static std::wstring CodeText(const CSourceKeyState& key)
     {
         wchar_t text[64];
-        std::swprintf(text, 64, L" (%hs)  0x%X", IrProtocolName(key.m_nProtocol), key.m_nCode);
+        std::swprintf(text, 64, L" (%hs)  0x%X", IrProtocolName(key.m_eProtocol), key.m_nCode);
         return text;
     }
 
@@ -740,7 +740,7 @@ TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
     EXPECT_NE(Corner(IDC_FUNCTION_KEY_2), Corner(kPickUpId));
     Click(IDC_CLEAR_ALL);
     for (int k = 0; k < kFunctionKeyCount; ++k)
-        EXPECT_EQ(m_dialog.Logic().FunctionKey(k).m_nProtocol, 0) << k;
+        EXPECT_EQ(m_dialog.Logic().FunctionKey(k).m_eProtocol, EIrProtocol::Empty) << k;
     EXPECT_EQ(Text(IDC_FUNCTION_TEXT), L"");
     EXPECT_EQ(Corner(IDC_FUNCTION_KEY_2), Corner(kPickUpId));
 
@@ -780,7 +780,7 @@ TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
     EXPECT_EQ(Text(IDC_CODE_TEXT), L" (EMPTY) ");
     Click(kVolMinusId);
     EXPECT_EQ(Text(IDC_FUNCTION_TEXT), L"Vol -: (EMPTY)");
-    EXPECT_EQ(m_dialog.Logic().FunctionKey(0).m_nProtocol, 0);
+    EXPECT_EQ(m_dialog.Logic().FunctionKey(0).m_eProtocol, EIrProtocol::Empty);
 
     // DEFAULT reads the file again: new key windows, the default names assigned anew,
     // the hand assignment gone.
@@ -839,7 +839,7 @@ TEST_F(Win32CodeSelection, EnterOnAFocusedPushButtonPressesIt)
     PressKey(m_dialog.Item(IDC_CLEAR_ALL), VK_RETURN);
     Pump(50);
     EXPECT_FALSE(m_dialog.IsEnded());
-    EXPECT_EQ(m_dialog.Logic().FunctionKey(2).m_nProtocol, 0);
+    EXPECT_EQ(m_dialog.Logic().FunctionKey(2).m_eProtocol, EIrProtocol::Empty);
     SetFocus(m_dialog.Item(IDC_ERASE));
     PressKey(m_dialog.Item(IDC_ERASE), VK_RETURN);
     Pump(50);
