@@ -118,8 +118,6 @@ void CUpdater::OnUpdateEnded(const CUpdateOutcome& outcome)
         m_bOutcomePending = false;
     }
     m_outcomeReady.notify_all();
-    if (m_onOutcome)
-        m_onOutcome(outcome);
 }
 
 std::optional<CUpdateOutcome> CUpdater::WaitForOutcome(std::chrono::milliseconds timeout)
@@ -127,12 +125,6 @@ std::optional<CUpdateOutcome> CUpdater::WaitForOutcome(std::chrono::milliseconds
     std::unique_lock<std::mutex> lock(m_outcomeMutex);
     if (!m_outcomeReady.wait_for(lock, timeout, [this] { return !m_bOutcomePending; }))
         return std::nullopt;
-    return m_lastOutcome;
-}
-
-std::optional<CUpdateOutcome> CUpdater::LastOutcome() const
-{
-    std::lock_guard<std::mutex> lock(m_outcomeMutex);
     return m_lastOutcome;
 }
 

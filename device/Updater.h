@@ -26,7 +26,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -109,17 +108,9 @@ class CUpdater : public IImageHolder, private IUpdateReporter
     // The owner's answer to IUpdateNotices::ShowMessage: the user closed the box.
     void DismissMessage() { m_worker.DismissMessage(); }
 
-    // Called on the worker's thread once per update, as it ends (the port is closed).
-    // Set it before the first StartUpdate.
-    void SetOutcomeHandler(std::function<void(const CUpdateOutcome&)> handler)
-    {
-        m_onOutcome = std::move(handler);
-    }
     // Blocks until the update StartUpdate last began has ended, or `timeout` passed;
     // its outcome, or none yet.
     std::optional<CUpdateOutcome> WaitForOutcome(std::chrono::milliseconds timeout);
-    // The outcome of the last update that ended; none before.
-    std::optional<CUpdateOutcome> LastOutcome() const;
 
     // True from StartUpdate's hand-over until the worker has closed the port at the
     // end of the update.
@@ -171,7 +162,6 @@ class CUpdater : public IImageHolder, private IUpdateReporter
     std::atomic<bool> m_bFastChoice{false};
     std::atomic<EProbeResult> m_nLastProbe{EProbeResult::NoBridge};
 
-    std::function<void(const CUpdateOutcome&)> m_onOutcome;
     mutable std::mutex m_outcomeMutex;
     std::condition_variable m_outcomeReady;
     std::optional<CUpdateOutcome> m_lastOutcome;
