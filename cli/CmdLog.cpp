@@ -1,4 +1,4 @@
-// corvalin-cli log LOG [--csv]
+// corvalin-cli log LOG [--csv [--excel] [--separator C]] [--verify]
 
 #include "cli/Commands.h"
 #include "cli/Latin1.h"
@@ -19,9 +19,29 @@ namespace corvalin::cli
 
 int RunLog(Args args)
 {
+    bool missing = false;
+    const std::optional<std::string> separator = TakeOption(args, "--separator", missing);
+    if (missing)
+        return UsageError("--separator needs a character");
+    CCsvOptions csvOptions;
+    csvOptions.m_bExcel = TakeFlag(args, "--excel");
     const bool csv = TakeFlag(args, "--csv");
+    const bool verify = TakeFlag(args, "--verify");
     if (args.size() != 1)
         return UsageError("log takes one LOG");
+    if ((csvOptions.m_bExcel || separator) && !csv)
+        return UsageError("--excel and --separator go with --csv");
+    if (separator)
+    {
+        // A quote, a line end or a letter cannot part fields a spreadsheet reads back.
+        const std::string allowed = ",;\t|";
+        std::string choice = *separator == "\\t" || *separator == "tab" ? "\t" : *separator;
+        if (choice.size() != 1 || allowed.find(choice[0]) == std::string::npos)
+            return UsageError("--separator takes one of , ; | or tab");
+        csvOptions.m_cSeparator = choice[0];
+    }
+    if (verify && csv)
+        return UsageError("--verify prints no records; give it without --csv");
     if (!CheckReadableFile(args[0]))
         return kExitFailure;
     std::FILE* file = platform::OpenFileForRead(platform::PathFromUtf8(args[0]));
@@ -34,6 +54,7 @@ int RunLog(Args args)
     // A line that is no record (cut short by a full disk, edited by hand) is named
     // and skipped, so the rest of the record can still be read.
     std::vector<CUpdateRecord> records;
+    std::vector<std::string> lines;
     bool skipped = false;
     std::string line;
     int lineNumber = 0;
@@ -42,7 +63,8 @@ int RunLog(Args args)
         ++lineNumber;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos)
+        lines.push_back(line);
+        if (verify || line.find_first_not_of(" \t") == std::string::npos)
             return;
         CUpdateRecord record;
         if (ParseRecordLine(line, record))
@@ -73,6 +95,18 @@ int RunLog(Args args)
         return kExitFailure;
     }
 
+    if (verify)
+    {
+        // Texts from the file are shown as printable text: a line may hold anything.
+        const std::vector<CRecordProblem> problems = VerifyRecordLines(lines);
+        for (const CRecordProblem& problem : problems)
+            std::fprintf(stderr, "%s:%d: %s\n", args[0].c_str(), problem.m_nLine,
+                         PrintableText(problem.m_strText).c_str());
+        std::printf("%s: %s lines, %s problems\n", args[0].c_str(), std::to_string(lines.size()).c_str(),
+                    std::to_string(problems.size()).c_str());
+        return problems.empty() ? kExitOk : kExitFailure;
+    }
+
     std::string text;
     if (csv)
     {
@@ -80,7 +114,7 @@ int RunLog(Args args)
         // The CSV's own CRLF line ends must not gain a second CR.
         static_cast<void>(_setmode(_fileno(stdout), _O_BINARY));
 #endif
-        text = RecordsAsCsv(records);
+        text = RecordsAsCsv(records, csvOptions);
     }
     else
     {

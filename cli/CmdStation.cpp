@@ -1,9 +1,11 @@
-// corvalin-cli station FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast] [--log LOG]
+// corvalin-cli station FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast]
+//                      [--log LOG] [--bay LOCATION=LABEL]... [--operator NAME]
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
 #include "cli/Latin1.h"
+#include "cli/RecordWriter.h"
 #include "device/PresenceTiming.h"
 #include "device/Station.h"
 #include "platform/Terminal.h"
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -27,22 +30,37 @@ constexpr int kWatchStepMs = 20;
 constexpr int kRedrawMs = 100;
 constexpr int kBarWidth = 20;
 
-// The box's list entry as printed, or its port before the box has answered.
+constexpr const char* kGreen = "\033[32m";
+constexpr const char* kRed = "\033[31m";
+constexpr const char* kYellow = "\033[33m";
+constexpr const char* kPlain = "\033[0m";
+
+// "ttyUSB3 (USB 1-2.3, Bay 3) | BOX | 00000013": the port, where it is plugged, and the
+// box once it has answered.
 std::string Who(const CStationSlot& slot)
 {
-    return slot.m_strEntry.empty() ? slot.m_strPort : BoxText(slot.m_strEntry);
+    const std::string place = PlaceText(slot);
+    std::string who = slot.m_strPort + (place.empty() ? "" : " (" + place + ")");
+    if (!slot.m_strEntry.empty())
+    {
+        const std::string entry = BoxText(slot.m_strEntry);
+        who += entry.compare(0, slot.m_strPort.size(), slot.m_strPort) == 0
+                   ? entry.substr(slot.m_strPort.size())
+                   : " " + entry;
+    }
+    return who;
 }
 
 // The station's output. Every box's status texts go to stderr: on a terminal as one
-// live line per port, redrawn in place, otherwise one line per text with the port in
-// front. Each ended turn is one line on stdout: the box's list entry (or its port)
-// and its final text. With a record file, each ended turn is also a line there, boxes
-// that never answered included (without name, number and duration).
+// live line per port, redrawn in place under a running count, otherwise one line per
+// text naming the port, its place and the box. Each ended turn is one line on stdout
+// with its result, and a line in the update record when there is one, boxes that never
+// answered included (without name, number and duration).
 class CStationOutput : public IStationListener
 {
   public:
-    CStationOutput(bool live, const std::optional<std::string>& log, const CUpdateRecord& image)
-        : m_bLive(live), m_log(log), m_image(image)
+    CStationOutput(bool live, bool colour, CRecordWriter* record, const CUpdateRecord& image)
+        : m_bLive(live), m_bColour(colour), m_pRecord(record), m_image(image)
     {
     }
 
@@ -52,7 +70,7 @@ class CStationOutput : public IStationListener
         if (m_bLive || text.empty())
             return;
         std::lock_guard<std::mutex> lock(m_mutex);
-        std::fprintf(stderr, "%s: %s\n", slot.m_strPort.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n", Who(slot).c_str(), text.c_str());
     }
     void OnFinished(const CStationSlot& slot) override
     {
@@ -60,29 +78,40 @@ class CStationOutput : public IStationListener
         EraseLive();
         std::printf("%s: %s\n", Who(slot).c_str(), slot.m_strText.c_str());
         std::fflush(stdout);
+        if (!slot.m_bCompleted)
+            m_unfinished.push_back(slot);
         if (!slot.m_strHint.empty())
             std::fprintf(stderr, "%s: hint: %s\n", slot.m_strPort.c_str(), slot.m_strHint.c_str());
-        if (m_log && !AppendUpdateRecord(*m_log, MakeUpdateRecord(m_image, slot.m_record, slot.m_strText,
-                                                                  slot.m_bCompleted, slot.m_dSeconds,
-                                                                  std::time(nullptr))))
-            m_bRecordFailed = true;
+        if (m_pRecord)
+        {
+            CUpdateTurn turn;
+            turn.m_port = slot.m_record;
+            turn.m_strPlace = slot.m_strPlace;
+            turn.m_strBay = slot.m_strBay;
+            turn.m_strStatus = slot.m_strText;
+            turn.m_bSuccess = slot.m_bCompleted;
+            turn.m_bStopped = slot.m_bStopped;
+            turn.m_dSeconds = slot.m_dSeconds;
+            turn.m_tStart = slot.m_tStart;
+            turn.m_nFailedBlock = slot.m_nFailedBlock;
+            m_pRecord->Append(MakeUpdateRecord(m_image, turn, std::time(nullptr)));
+        }
     }
-    bool RecordFailed() const { return m_bRecordFailed; }
 
-    void Redraw(const std::vector<CStationSlot>& slots)
+    void Redraw(const std::vector<CStationSlot>& slots, int updated, int failed)
     {
         if (!m_bLive)
             return;
         std::lock_guard<std::mutex> lock(m_mutex);
         EraseLive();
+        int running = 0;
         for (const CStationSlot& slot : slots)
         {
-            std::string bar(std::size_t(slot.m_nPercent * kBarWidth / 100), '#');
-            bar.resize(kBarWidth, '.');
-            std::fprintf(stderr, "%-36.36s [%s] %3d%% %s\n", Who(slot).c_str(), bar.c_str(), slot.m_nPercent,
-                         StateText(slot).c_str());
+            running += slot.m_eState == EStationState::Probing || slot.m_eState == EStationState::Updating;
+            std::fprintf(stderr, "%-44.44s %s\n", Who(slot).c_str(), StateText(slot).c_str());
         }
-        m_nLiveLines = int(slots.size());
+        std::fprintf(stderr, "updated %d, failed %d, in progress %d\n", updated, failed, running);
+        m_nLiveLines = int(slots.size()) + 1;
         std::fflush(stderr);
     }
     // Leaves the terminal without the live lines.
@@ -91,9 +120,21 @@ class CStationOutput : public IStationListener
         std::lock_guard<std::mutex> lock(m_mutex);
         EraseLive();
     }
+    // The turns that did not complete, in the order they ended.
+    std::vector<CStationSlot> Unfinished()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_unfinished;
+    }
 
   private:
-    static std::string StateText(const CStationSlot& slot)
+    std::string Coloured(const char* colour, const std::string& text) const
+    {
+        return m_bColour ? colour + text + kPlain : text;
+    }
+    // A running box shows its bar; an ended one says DONE, FAILED or STOPPED and why
+    // where the bar was, so a failure cannot pass for a full bar.
+    std::string StateText(const CStationSlot& slot) const
     {
         switch (slot.m_eState)
         {
@@ -101,8 +142,20 @@ class CStationOutput : public IStationListener
             return "plugged in";
         case EStationState::Probing:
             return "asking the box";
+        case EStationState::Done:
+            if (slot.m_bCompleted)
+                return Coloured(kGreen, "DONE") + " " + slot.m_strText;
+            if (slot.m_bStopped)
+                return Coloured(kYellow, "STOPPED") + " " + slot.m_strText;
+            return Coloured(kRed, "FAILED") + " " + slot.m_strText;
         default:
-            return slot.m_strText;
+        {
+            std::string bar(std::size_t(slot.m_nPercent * kBarWidth / 100), '#');
+            bar.resize(kBarWidth, '.');
+            char percent[8];
+            std::snprintf(percent, sizeof percent, "%3d%%", slot.m_nPercent);
+            return "[" + bar + "] " + percent + " " + slot.m_strText;
+        }
         }
     }
     void EraseLive()
@@ -112,12 +165,26 @@ class CStationOutput : public IStationListener
     }
 
     const bool m_bLive;
-    const std::optional<std::string> m_log;
+    const bool m_bColour;
+    CRecordWriter* m_pRecord;
     const CUpdateRecord m_image;
-    bool m_bRecordFailed = false;
     std::mutex m_mutex;
     int m_nLiveLines = 0;
+    std::vector<CStationSlot> m_unfinished;
 };
+
+// --bay LOCATION=LABEL, as the station's map from places to names.
+bool ParseBay(const std::string& text, std::map<std::string, std::string>& bays, std::string& error)
+{
+    const std::size_t equals = text.find('=');
+    if (equals == 0 || equals == std::string::npos || equals + 1 == text.size())
+    {
+        error = "--bay takes LOCATION=LABEL, such as 1-2.3=\"Bay 1\"";
+        return false;
+    }
+    bays[text.substr(0, equals)] = text.substr(equals + 1);
+    return true;
+}
 
 } // namespace
 
@@ -131,18 +198,32 @@ int RunStation(Args args)
     if (missing)
         return UsageError("--count needs a number");
     std::vector<CAssignment> assignments;
+    std::vector<std::string> assignmentTexts;
     for (std::optional<std::string> text; (text = TakeOption(args, "--set", missing));)
     {
         std::string error;
         assignments.emplace_back();
+        assignmentTexts.push_back(*text);
         if (!ParseAssignment(*text, assignments.back(), error))
             return UsageError(error);
     }
     if (missing)
         return UsageError("--set needs an assignment");
+    std::map<std::string, std::string> bays;
+    for (std::optional<std::string> text; (text = TakeOption(args, "--bay", missing));)
+    {
+        std::string error;
+        if (!ParseBay(*text, bays, error))
+            return UsageError(error);
+    }
+    if (missing)
+        return UsageError("--bay needs LOCATION=LABEL");
     std::optional<std::string> log = TakeOption(args, "--log", missing);
     if (missing)
         return UsageError("--log needs a file");
+    std::optional<std::string> operatorName = TakeOption(args, "--operator", missing);
+    if (missing)
+        return UsageError("--operator needs a name");
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("station takes one FILE");
@@ -155,7 +236,8 @@ int RunStation(Args args)
             return UsageError("--count takes a number of updates from 1 up");
         turns = int(value);
     }
-    if (log && !CheckUpdateRecord(*log))
+    std::optional<CRecordWriter> record;
+    if (log && !record.emplace(*log).Check())
         return kExitFailure;
 
     // The image is loaded and changed once; every box gets the same bytes.
@@ -171,12 +253,21 @@ int RunStation(Args args)
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
     // The record names the bytes every box gets: the image after the assignments.
-    CStationOutput output(platform::IsTerminal(platform::EStdStream::Error), log,
-                          log ? DescribeImage(args[0], product, source.Image()) : CUpdateRecord{});
+    CUpdateRecord image;
+    if (log)
+    {
+        image = DescribeImage(args[0], product, source.Image());
+        image.m_assignments = assignmentTexts;
+        image.m_strOperator = operatorName;
+    }
+    const bool live = platform::IsTerminal(platform::EStdStream::Error);
+    const char* noColour = std::getenv("NO_COLOR");
+    CStationOutput output(live, live && !(noColour && *noColour), record ? &*record : nullptr, image);
     CLinkTiming timing;
     timing.m_bFastTransfer = fast;
     CStation station(source.Image().FileBytes(), timing, output);
     station.SetTurnLimit(turns);
+    station.SetBays(bays);
     const std::string goal = turns ? ", " + std::to_string(turns) + " updates" : std::string();
     std::fprintf(stderr, "station: waiting for boxes%s (Ctrl-C ends)\n", goal.c_str());
 
@@ -184,6 +275,7 @@ int RunStation(Args args)
     Clock::time_point nextLook = Clock::now();
     Clock::time_point nextRedraw = Clock::now();
     bool stopped = false;
+    auto failedCount = [&] { return station.Finished() - station.Completed() - station.Stopped(); };
     while (true)
     {
         if (interrupted.load() && !stopped)
@@ -195,25 +287,34 @@ int RunStation(Args args)
         if (stopped || Clock::now() >= nextLook)
         {
             station.Look();
+            if (record)
+                record->Watch();
             nextLook += std::chrono::milliseconds(kPresencePollMs);
         }
         if ((stopped || (turns && station.Finished() >= turns)) && !station.IsBusy())
             break;
         if (Clock::now() >= nextRedraw)
         {
-            output.Redraw(station.Slots());
+            output.Redraw(station.Slots(), station.Completed(), failedCount());
             nextRedraw = Clock::now() + std::chrono::milliseconds(kRedrawMs);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kWatchStepMs));
     }
     output.Finish();
 
-    const int failed = station.Finished() - station.Completed() - station.Stopped();
+    // Every box that did not complete, so that it can be updated again.
+    for (const CStationSlot& slot : output.Unfinished())
+        std::fprintf(stderr, "station: %s %s: %s\n", slot.m_bStopped ? "stopped" : "failed",
+                     Who(slot).c_str(), slot.m_strText.c_str());
+    const bool recorded = !record || record->Retry();
+    const int failed = failedCount();
     const std::string stoppedText =
         station.Stopped() ? ", " + std::to_string(station.Stopped()) + " stopped" : "";
-    std::fprintf(stderr, "station: %d updated, %d failed%s%s\n", station.Completed(), failed,
-                 stoppedText.c_str(), interrupted.load() ? " (interrupted)" : "");
-    return failed == 0 && station.Stopped() == 0 && !output.RecordFailed() ? kExitOk : kExitFailure;
+    const std::string missingText =
+        recorded ? "" : ", " + std::to_string(record->Missing()) + " missing from the update record";
+    std::fprintf(stderr, "station: %d updated, %d failed%s%s%s\n", station.Completed(), failed,
+                 stoppedText.c_str(), missingText.c_str(), interrupted.load() ? " (interrupted)" : "");
+    return failed == 0 && station.Stopped() == 0 && recorded ? kExitOk : kExitFailure;
 }
 
 } // namespace corvalin::cli

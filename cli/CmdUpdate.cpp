@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
+#include "cli/RecordWriter.h"
 #include "device/CompletionSound.h"
 #include "device/StatusTexts.h"
 #include "platform/Terminal.h"
@@ -156,7 +157,8 @@ int RunUpdate(Args args)
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("update takes one FILE");
-    if (log && !CheckUpdateRecord(*log))
+    std::optional<CRecordWriter> recordFile;
+    if (log && !recordFile.emplace(*log).Check())
         return kExitFailure;
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
@@ -181,16 +183,20 @@ int RunUpdate(Args args)
     // start that failed (the port would not open), without a duration.
     const CUpdateRecord image = log ? DescribeImage(args[0], product, updater.Image()) : CUpdateRecord{};
     bool recorded = true;
-    auto record = [&](const std::string& text, bool success, std::optional<double> seconds)
+    auto record = [&](CUpdateTurn turn)
     {
-        if (log)
-            recorded = AppendUpdateRecord(*log, MakeUpdateRecord(image, updater.GetPortRecord(0), text,
-                                                                 success, seconds, std::time(nullptr)));
+        turn.m_port = updater.GetPortRecord(0);
+        if (recordFile)
+            recorded = recordFile->Append(MakeUpdateRecord(image, turn, std::time(nullptr)));
     };
     const EStartResult started = updater.StartUpdate(0);
+    const std::time_t startTime = std::time(nullptr);
     if (started != EStartResult::Started)
     {
-        record(StartResultText(started), false, std::nullopt);
+        CUpdateTurn turn;
+        turn.m_strStatus = StartResultText(started);
+        turn.m_bStopped = started == EStartResult::Stopped;
+        record(turn);
         PrintPortHint(updater);
         return kExitFailure;
     }
@@ -212,7 +218,9 @@ int RunUpdate(Args args)
     output.Finish();
     if (outcome->m_bStopped)
         output.SetText(OutcomeText(*outcome));
-    record(OutcomeText(*outcome), outcome->m_bCompleted, outcome->m_dSeconds);
+    CUpdateTurn turn = TurnOfOutcome(*outcome);
+    turn.m_tStart = startTime;
+    record(turn);
 
     if (interrupted.load())
     {

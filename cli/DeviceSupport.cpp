@@ -93,20 +93,4 @@ const std::atomic<bool>& CatchInterrupts()
     return g_bInterrupted;
 }
 
-bool CheckUpdateRecord(const std::string& file)
-{
-    if (platform::CanAppendTo(platform::PathFromUtf8(file)))
-        return true;
-    PrintError("cannot write the update record " + file);
-    return false;
-}
-
-bool AppendUpdateRecord(const std::string& file, const CUpdateRecord& record)
-{
-    if (platform::AppendLine(platform::PathFromUtf8(file), RecordLine(record)))
-        return true;
-    PrintError("could not add to the update record " + file);
-    return false;
-}
-
 } // namespace corvalin::cli

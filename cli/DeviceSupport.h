@@ -26,10 +26,4 @@ void PrintPortHint(const CUpdater& updater);
 // From now on SIGINT and SIGTERM no longer end the program but set the returned flag.
 const std::atomic<bool>& CatchInterrupts();
 
-// --log LOG: whether the update record can be written, checked before any box is
-// touched (the file is created if missing). Says why not on stderr.
-bool CheckUpdateRecord(const std::string& file);
-// Appends one record line to LOG; says on stderr when that fails.
-bool AppendUpdateRecord(const std::string& file, const CUpdateRecord& record);
-
 } // namespace corvalin::cli

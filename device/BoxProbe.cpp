@@ -5,15 +5,25 @@ namespace corvalin
 
 void CBoxProbe::Start(const std::string& driverDevice, std::function<void(int)> onDone)
 {
+    Run([this, driverDevice] { return m_updater.FindDeviceAt(driverDevice); }, std::move(onDone));
+}
+
+void CBoxProbe::Start(const platform::CBridgePort& bridge)
+{
+    Run([this, bridge] { return m_updater.FindDeviceOn(bridge); }, {});
+}
+
+void CBoxProbe::Run(std::function<int()> probe, std::function<void(int)> onDone)
+{
     Join();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_entries.reset();
     }
     m_thread = std::thread(
-        [this, driverDevice, onDone = std::move(onDone)]
+        [this, probe = std::move(probe), onDone = std::move(onDone)]
         {
-            const int entries = m_updater.FindDeviceAt(driverDevice);
+            const int entries = probe();
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_entries = entries;

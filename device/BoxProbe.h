@@ -29,6 +29,8 @@ class CBoxProbe
     // Probes the bridge `driverDevice` (CUpdater::FindDeviceAt) after the last probe has
     // been joined. `onDone` gets the number of list entries, on the probe's thread.
     void Start(const std::string& driverDevice, std::function<void(int)> onDone = {});
+    // Probes a bridge as a look saw it (CUpdater::FindDeviceOn).
+    void Start(const platform::CBridgePort& bridge);
     // The number of entries once the probe has ended; none while it runs, or when
     // `timeout` passes first.
     std::optional<int> Wait(std::chrono::milliseconds timeout);
@@ -36,6 +38,9 @@ class CBoxProbe
     void Join();
 
   private:
+    // Runs `probe` on the probe's thread and keeps its number of entries.
+    void Run(std::function<int()> probe, std::function<void(int)> onDone);
+
     CUpdater& m_updater;
     std::mutex m_mutex;
     std::condition_variable m_ended;

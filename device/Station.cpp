@@ -3,6 +3,7 @@
 #include "device/BoxProbe.h"
 #include "device/PresenceTiming.h"
 #include "device/StatusTexts.h"
+#include "device/UpdateRecord.h"
 #include "device/Updater.h"
 #include "platform/DeviceHints.h"
 #include "platform/SerialPortMap.h"
@@ -20,11 +21,15 @@ namespace corvalin
 class CStation::CBridge : public IStatusControl, public IProgressControl, public IUpdateNotices
 {
   public:
-    CBridge(const platform::CBridgePort& port, const CLinkTiming& timing, IStationListener& listener)
-        : m_updater(timing), m_listener(listener)
+    CBridge(const platform::CBridgePort& port, const std::string& bay, const CLinkTiming& timing,
+            IStationListener& listener)
+        : m_port(port), m_updater(timing), m_listener(listener)
     {
         m_slot.m_strDevice = port.m_strDevice;
         m_slot.m_strPort = port.m_port.m_strName;
+        if (!port.m_strLocation.empty())
+            m_slot.m_strPlace = "USB " + port.m_strLocation;
+        m_slot.m_strBay = bay;
         // From the probe to the end of the update the port stays this station's.
         m_updater.SetHoldProbedPort(true);
         m_slot.m_record.m_strPort = port.m_port.m_strName;
@@ -43,7 +48,13 @@ class CStation::CBridge : public IStatusControl, public IProgressControl, public
         m_updater.LoadImageBuffer(image.data(), image.size());
         m_updater.AttachControls(this, this, this);
         SetState(EStationState::Probing);
-        m_probe.Start(Slot().m_strDevice);
+        m_probe.Start(m_port);
+    }
+
+    // Whether `port` is this bridge plugged in anew: same place, other enumeration.
+    bool IsReplugOf(const platform::CBridgePort& port) const
+    {
+        return port.m_strInstance != m_port.m_strInstance || port.m_port.m_strPath != m_port.m_port.m_strPath;
     }
 
     void SetText(const std::string& text) override
@@ -93,10 +104,21 @@ class CStation::CBridge : public IStatusControl, public IProgressControl, public
         m_slot.m_strEntry = entry;
         m_slot.m_record = record;
     }
-    void SetSeconds(double seconds)
+    void SetStarted(std::time_t when)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_slot.m_dSeconds = seconds;
+        m_slot.m_tStart = when;
+    }
+    // The update's end as the outcome tells it.
+    void SetOutcome(const CUpdateOutcome& outcome)
+    {
+        const CUpdateTurn turn = TurnOfOutcome(outcome);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_slot.m_strText = turn.m_strStatus;
+        m_slot.m_bCompleted = turn.m_bSuccess;
+        m_slot.m_bStopped = turn.m_bStopped;
+        m_slot.m_dSeconds = turn.m_dSeconds;
+        m_slot.m_nFailedBlock = turn.m_nFailedBlock;
     }
     void SetHint(const std::string& hint)
     {
@@ -112,6 +134,7 @@ class CStation::CBridge : public IStatusControl, public IProgressControl, public
         m_slot.m_bStopped = stopped;
     }
 
+    const platform::CBridgePort m_port;
     CUpdater m_updater;
     CBoxProbe m_probe{m_updater};
     std::atomic<bool> m_bMessage{false};
@@ -138,15 +161,22 @@ CStation::~CStation()
 
 void CStation::Look()
 {
-    for (auto& [index, bridge] : m_bridges)
+    for (auto& [identity, bridge] : m_bridges)
         bridge->m_bSeen = false;
     if (!m_bStopped)
     {
         for (const platform::CBridgePort& port : platform::ListBridgePorts())
         {
-            std::unique_ptr<CBridge>& bridge = m_bridges[port.m_nIndex];
+            std::unique_ptr<CBridge>& bridge = m_bridges[platform::BridgeIdentity(port)];
+            // Plugged in anew between two looks: a new turn, once the old one has ended.
+            if (bridge && bridge->IsReplugOf(port))
+            {
+                const EStationState state = bridge->Slot().m_eState;
+                if (state == EStationState::Waiting || state == EStationState::Done)
+                    bridge.reset();
+            }
             if (!bridge)
-                bridge = std::make_unique<CBridge>(port, m_timing, m_listener);
+                bridge = std::make_unique<CBridge>(port, BayOf(port), m_timing, m_listener);
             bridge->m_bSeen = true;
             if (bridge->Slot().m_eState == EStationState::Waiting &&
                 ++bridge->m_nLooks > kPresenceCountTicks && (m_nTurnLimit == 0 || m_nStarted < m_nTurnLimit))
@@ -203,6 +233,7 @@ void CStation::Advance(CBridge& bridge)
             Finish(bridge);
             return;
         }
+        bridge.SetStarted(std::time(nullptr));
         bridge.SetState(EStationState::Updating);
         return;
     }
@@ -214,8 +245,7 @@ void CStation::Advance(CBridge& bridge)
             bridge.m_updater.WaitForOutcome(std::chrono::milliseconds(0));
         if (!outcome)
             return;
-        bridge.SetResult(OutcomeText(*outcome), outcome->m_bCompleted, outcome->m_bStopped);
-        bridge.SetSeconds(outcome->m_dSeconds);
+        bridge.SetOutcome(*outcome);
         Finish(bridge);
         return;
     }
@@ -238,13 +268,13 @@ void CStation::Finish(CBridge& bridge)
 void CStation::RequestStop()
 {
     m_bStopped = true;
-    for (auto& [index, bridge] : m_bridges)
+    for (auto& [identity, bridge] : m_bridges)
         bridge->m_updater.RequestStop();
 }
 
 bool CStation::IsBusy() const
 {
-    for (const auto& [index, bridge] : m_bridges)
+    for (const auto& [identity, bridge] : m_bridges)
     {
         EStationState state = bridge->Slot().m_eState;
         if (state == EStationState::Probing || state == EStationState::Updating)
@@ -256,9 +286,27 @@ bool CStation::IsBusy() const
 std::vector<CStationSlot> CStation::Slots() const
 {
     std::vector<CStationSlot> slots;
-    for (const auto& [index, bridge] : m_bridges)
+    for (const auto& [identity, bridge] : m_bridges)
         slots.push_back(bridge->Slot());
     return slots;
+}
+
+std::string CStation::BayOf(const platform::CBridgePort& port) const
+{
+    for (const std::string* key : {&port.m_strLocation, &port.m_port.m_strName})
+    {
+        auto found = key->empty() ? m_bays.end() : m_bays.find(*key);
+        if (found != m_bays.end())
+            return found->second;
+    }
+    return {};
+}
+
+std::string PlaceText(const CStationSlot& slot)
+{
+    if (slot.m_strPlace.empty() || slot.m_strBay.empty())
+        return slot.m_strPlace + slot.m_strBay;
+    return slot.m_strPlace + ", " + slot.m_strBay;
 }
 
 } // namespace corvalin

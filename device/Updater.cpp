@@ -193,13 +193,22 @@ int CUpdater::EndProbe(EProbeResult result)
 
 int CUpdater::FindDeviceAt(const std::string& driverDevice)
 {
+    return ProbePort(driverDevice, platform::LookupSerialPort(driverDevice));
+}
+
+int CUpdater::FindDeviceOn(const platform::CBridgePort& bridge)
+{
+    return ProbePort(bridge.m_strDevice, bridge.m_port);
+}
+
+int CUpdater::ProbePort(const std::string& driverDevice, const std::optional<platform::CMappedPort>& mapped)
+{
     CPortClaim claim(m_nPortUser, kPortDiscovery);
     // An update (or another probe) owns the port; the list it works on stays.
     if (!claim.IsHeld())
         return EndProbe(EProbeResult::Busy);
 
     m_ports.Clear();
-    std::optional<platform::CMappedPort> mapped = platform::LookupSerialPort(driverDevice);
     if (!mapped)
         return EndProbe(EProbeResult::NoBridge);
     m_port.SetPath(mapped->m_strPath);

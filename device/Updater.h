@@ -20,6 +20,7 @@
 #include "device/UpdaterControls.h"
 #include "image/FirmwareImage.h"
 #include "image/ImageHolder.h"
+#include "platform/SerialPortMap.h"
 
 #include <atomic>
 #include <chrono>
@@ -74,6 +75,9 @@ class CUpdater : public IImageHolder, private IUpdateReporter
     // The same for the bridge `driverDevice` ("\\Device\\Silabser3"), as listed by
     // platform::ListBridgePorts: with one updater per bridge, a station serves them all.
     int FindDeviceAt(const std::string& driverDevice);
+    // The same for a bridge as a look at the map saw it: its port is opened by the path
+    // seen then, so that bridges that come and go meanwhile cannot move it elsewhere.
+    int FindDeviceOn(const platform::CBridgePort& bridge);
     // With `hold`, a probe that lists the box keeps its port open, and the next
     // StartUpdate on that port sends over the same opening: no other program can take
     // the port between the two, so two stations on one map never update one box twice.
@@ -146,6 +150,8 @@ class CUpdater : public IImageHolder, private IUpdateReporter
     std::optional<CDeviceRecord> AskForRecord();
     // Records what the probe found; the number of list entries.
     int EndProbe(EProbeResult result);
+    // Asks the box on the mapped port and lists it under `driverDevice`.
+    int ProbePort(const std::string& driverDevice, const std::optional<platform::CMappedPort>& mapped);
 
     const CLinkTiming m_timing;
     bool m_bHoldProbedPort = false;

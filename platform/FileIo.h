@@ -4,9 +4,13 @@
 // replacing a file in one step.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <system_error>
 
 namespace corvalin::platform
 {
@@ -57,5 +61,27 @@ bool AppendLine(const std::filesystem::path& path, const std::string& line);
 // Whether AppendLine can write to `path`: opens it the same way (creating an empty
 // file if it is missing) without writing.
 bool CanAppendTo(const std::filesystem::path& path);
+
+// Appends a line that depends on the file's last line, such as one that carries a hash
+// of it. Under an exclusive advisory lock (flock on POSIX; on Windows LockFileEx on a
+// byte far past any data, so readers are never blocked) the last line is read (without
+// its line end; "" for an empty file), `makeLine` makes the new line from it and that
+// is written at the end in one write; programs appending this way at once form one
+// sequence. A file whose last line was cut short first gets the line end it lacks, so
+// the new line starts a line of its own. The regular file at `path` is created if
+// missing. On failure `error` says why (the system's error code).
+bool AppendAfterLastLine(const std::filesystem::path& path,
+                         const std::function<std::string(const std::string& lastLine)>& makeLine,
+                         std::error_code& error);
+
+// A file's identity on its disk: another file put in its place has another one.
+struct CFileIdentity
+{
+    uint64_t m_nVolume = 0;
+    uint64_t m_nFile = 0;
+    bool operator==(const CFileIdentity& other) const = default;
+};
+// The identity of the file at `path`, or nothing when there is none.
+std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path);
 
 } // namespace corvalin::platform

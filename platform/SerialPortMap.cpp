@@ -33,4 +33,11 @@ std::string BridgeDeviceName(int index)
     return "\\Device\\" + std::string(kBridgeName) + std::to_string(index);
 }
 
+std::string BridgeIdentity(const CBridgePort& bridge)
+{
+    if (!bridge.m_strLocation.empty())
+        return "usb:" + bridge.m_strLocation;
+    return bridge.m_port.m_strName.empty() ? bridge.m_strDevice : bridge.m_port.m_strName;
+}
+
 } // namespace corvalin::platform

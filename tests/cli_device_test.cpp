@@ -258,14 +258,22 @@ TEST_F(CliDeviceTest, UpdateLogAppendsOneRecordPerUpdate)
     {
         // A record that cannot be written is said before any box is touched.
         CSimulatedBox box;
-        for (const std::filesystem::path& bad : {m_dir / "missing" / "record.jsonl", m_dir.Path()})
+        // The reason is named: the folder that is missing, or a directory given as the file.
+        const std::filesystem::path missingFolder = m_dir / "missing";
+        const std::map<std::filesystem::path, std::string> reasons = {
+            {missingFolder / "record.jsonl", " (the folder " + missingFolder.string() + " does not exist)\n"},
+            {m_dir.Path(), ": is a directory\n"}};
+        for (const auto& [bad, reason] : reasons)
         {
-            CProcessResult r = Cli({"update", m_image.string(), "--log", bad.string()});
-            EXPECT_EQ(r.exitCode, 1);
-            EXPECT_EQ(r.err, "corvalin-cli: cannot write the update record " + bad.string() + "\n");
-            r = Cli({"station", m_image.string(), "--count", "1", "--log", bad.string()});
-            EXPECT_EQ(r.exitCode, 1);
-            EXPECT_EQ(r.err, "corvalin-cli: cannot write the update record " + bad.string() + "\n");
+            for (const std::string command : {"update", "station"})
+            {
+                CProcessResult r = Cli({command, m_image.string(), "--log", bad.string()});
+                EXPECT_EQ(r.exitCode, 1);
+                EXPECT_TRUE(
+                    r.err.starts_with("corvalin-cli: cannot write the update record " + bad.string() + ": "))
+                    << r.err;
+                EXPECT_TRUE(r.err.ends_with(reason)) << r.err;
+            }
         }
         EXPECT_TRUE(box.Log().empty());
         EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
@@ -308,6 +316,14 @@ TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailu
     EXPECT_EQ(goodLine["success"], true);
     EXPECT_EQ(failedLine["status"], "XFER Failed: 5");
     EXPECT_EQ(failedLine["success"], false);
+    // The box refused its block 2 (as it counts them, from 0); the record says which
+    // settings the boxes got and is one chain.
+    EXPECT_EQ(failedLine["failed_block"], 2);
+    EXPECT_EQ(goodLine["failed_block"], nullptr);
+    EXPECT_EQ(goodLine["assignments"], nlohmann::json::array({"CH0.Volume=25"}));
+    EXPECT_EQ(goodLine["image_path"], std::filesystem::absolute(m_image).string());
+    EXPECT_EQ(lines[0]["prev"], nullptr);
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", "--verify", log.string()}).exitCode, 0);
     ASSERT_EQ(
         Cli({"set", m_image.string(), "-o", (m_dir / "changed.img").string(), "CH0.Volume=25"}).exitCode, 0);
     const Bytes changed = ReadFileBytes(m_dir / "changed.img");
@@ -319,8 +335,12 @@ TEST_F(CliDeviceTest, StationUpdatesEveryBoxWithTheChangedImageAndCountsTheFailu
         << r.out;
     EXPECT_NE(r.out.find(failing.ShownName() + " | BOX | 00001234: XFER Failed: 5\n"), std::string::npos)
         << r.out;
-    EXPECT_NE(r.err.find(good.ShownName() + ": Send PREP\n"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.err.ends_with("station: 1 updated, 1 failed\n")) << r.err;
+    // Without a terminal each text names the port and the box; the tally names the
+    // failed box again, so that it can be updated again.
+    EXPECT_NE(r.err.find(good.ShownName() + " | GOOD | 00000007: Send PREP\n"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.err.ends_with("station: failed " + failing.ShownName() +
+                                " | BOX | 00001234: XFER Failed: 5\nstation: 1 updated, 1 failed\n"))
+        << r.err;
     EXPECT_EQ(ReadLe32(&good.Record("prep.bin")[320]), 25u);
 
     EXPECT_EQ(Cli({"station", m_image.string(), "--count", "0"}).exitCode, 2);

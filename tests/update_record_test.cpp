@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <thread>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -167,6 +169,7 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
                          "2026-12-09T20:01:02+01:00  ttyUSB10  -    -         Product?A      5       "
                          "Cannot communicate, try to replug the USB  -\n");
 
+    // Every field; a text that a spreadsheet would take for a formula stays text.
     CProcessResult csv = RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv"});
     EXPECT_EQ(csv.exitCode, 1);
     const std::string sha(64, 'a');
@@ -176,13 +179,16 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
 #else
     const std::string crlf = "\r\n";
 #endif
-    EXPECT_EQ(csv.out, "time,port,box,number,image,product,sha256,hardware,blocks,status,success,seconds" +
-                           crlf + "2026-12-09T20:01:02+01:00,ttyUSB3,BOX,1234,\"fw, \"\"new\"\".img\",," +
-                           sha + ",00010000,5,Update complete,true,12.3" + crlf +
-                           "2026-12-09T20:01:02+01:00,ttyUSB10,,,\"fw, \"\"new\"\".img\",Product\x1b"
-                           "A," +
-                           sha + ",00010000,5,\"Cannot communicate, try to replug the USB\",false," + crlf);
-
+    const std::string header =
+        "time,start,station,operator,version,port,place,bay,box,number,image,image_path,"
+        "product,sha256,hardware,blocks,assignments,settings_sha256,status,success,"
+        "stopped,failed_block,seconds";
+    EXPECT_EQ(csv.out,
+              header + crlf + "2026-12-09T20:01:02+01:00,,,,,ttyUSB3,,,BOX,1234,\"fw, \"\"new\"\".img\",,," +
+                  sha + ",00010000,5,,,Update complete,true,false,,12.3" + crlf +
+                  "2026-12-09T20:01:02+01:00,,,,,ttyUSB10,,,,,\"fw, \"\"new\"\".img\",,Product\x1b"
+                  "A," +
+                  sha + ",00010000,5,,,\"Cannot communicate, try to replug the USB\",false,false,," + crlf);
     std::filesystem::remove(log);
     {
         std::ofstream out(log, std::ios::binary);
@@ -191,4 +197,152 @@ TEST(UpdateRecord, LogCommandPrintsTableAndCsvAndNamesBrokenLines)
     EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", log.string()}).exitCode, 0);
     EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", (dir / "missing").string()}).exitCode, 1);
     EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log"}).exitCode, 2);
+}
+
+TEST(UpdateRecord, SpreadsheetOutputRunsNoFormulasAndSuitsDecimalCommaLocales)
+{
+    CUpdateRecord r = SampleRecord();
+    r.m_strBox = "+SUM(1,2)";
+    r.m_strImage = "=HYPERLINK(\"http://x\")";
+    r.m_strOperator = "@ann";
+    r.m_strPlace = "-1";
+    r.m_strBay = "\tBay";
+    r.m_assignments = {"CH0.Volume=25", "Cam=ON"};
+    const std::string plain = RecordsAsCsv({r});
+    const std::string row = plain.substr(plain.find("\r\n") + 2);
+    EXPECT_NE(row.find(",\"'+SUM(1,2)\","), std::string::npos) << row;
+    EXPECT_NE(row.find(",\"'=HYPERLINK(\"\"http://x\"\")\","), std::string::npos) << row;
+    EXPECT_NE(row.find(",'@ann,"), std::string::npos) << row;
+    EXPECT_NE(row.find(",'-1,'\tBay,"), std::string::npos) << row;
+    EXPECT_NE(row.find(",CH0.Volume=25 Cam=ON,"), std::string::npos) << row;
+
+    CCsvOptions excel;
+    excel.m_bExcel = true;
+    excel.m_cSeparator = ';';
+    const std::string sheet = RecordsAsCsv({r}, excel);
+    ASSERT_TRUE(sheet.starts_with("\xEF\xBB\xBFtime;start;time_zone;station;")) << sheet;
+    // A date a spreadsheet reads, its offset apart, a decimal comma, and a comma inside a
+    // field that no longer needs quotes.
+    EXPECT_NE(sheet.find("\r\n2026-12-09 20:01:02;;+01:00;"), std::string::npos) << sheet;
+    EXPECT_TRUE(sheet.ends_with(";12,3\r\n")) << sheet;
+    EXPECT_NE(sheet.find(";'+SUM(1,2);"), std::string::npos) << sheet;
+
+    CTempDir dir;
+    const std::filesystem::path log = dir / "record.jsonl";
+    std::ofstream(log, std::ios::binary) << RecordLine(r);
+    CProcessResult cli =
+        RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv", "--excel", "--separator", ";"});
+    EXPECT_EQ(cli.exitCode, 0) << cli.err;
+    EXPECT_TRUE(cli.out.starts_with("\xEF\xBB\xBFtime;")) << cli.out;
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--csv", "--separator", "\""}).exitCode, 2);
+    EXPECT_EQ(RunProcess(CORVALIN_CLI_PATH, {"log", log.string(), "--excel"}).exitCode, 2);
+}
+
+namespace
+{
+
+std::vector<std::string> FileLines(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+void WriteLines(const std::filesystem::path& path, const std::vector<std::string>& lines)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : lines)
+        out << line << "\n";
+}
+
+std::vector<int> ProblemLines(const std::vector<std::string>& lines)
+{
+    std::vector<int> numbers;
+    for (const CRecordProblem& problem : VerifyRecordLines(lines))
+        numbers.push_back(problem.m_nLine);
+    return numbers;
+}
+
+} // namespace
+
+TEST(UpdateRecord, TheChainShowsChangedRemovedAndContradictoryLines)
+{
+    CTempDir dir;
+    const std::filesystem::path log = dir / "record.jsonl";
+    // Two lines from before the chain existed, then chained ones after them; a line cut
+    // short by a crash gets its line end before the next line.
+    CUpdateRecord old = SampleRecord();
+    WriteLines(log, {RecordLine(old).substr(0, RecordLine(old).size() - 1), RecordLine(old).substr(0, 40)});
+    std::filesystem::resize_file(log, std::filesystem::file_size(log) - 1);
+    for (int i = 0; i < 4; ++i)
+    {
+        CUpdateRecord r = SampleRecord();
+        r.m_nNumber = 100 + i;
+        std::string line;
+        std::error_code error;
+        ASSERT_TRUE(AppendRecord(log, r, line, error)) << error.message();
+    }
+    std::vector<std::string> lines = FileLines(log);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({2})); // the cut line, and nothing else
+
+    lines.erase(lines.begin() + 1);
+    ASSERT_EQ(ProblemLines(lines), std::vector<int>({2}));
+    const std::vector<std::string> whole = lines;
+
+    // A changed result, a changed box number, a success that contradicts its status.
+    lines[2].replace(lines[2].find("\"success\":true"), 14, "\"success\":false");
+    lines[2].replace(lines[2].find("\"status\":\"Update complete\""), 26, "\"status\":\"XFER Failed: 5\"");
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({2, 4}));
+    lines = whole;
+    lines[3].replace(lines[3].find("\"number\":102"), 12, "\"number\":103");
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({2, 5}));
+    lines = whole;
+    lines[4].replace(lines[4].find("\"status\":\"Update complete\""), 26, "\"status\":\"XFER Failed: 5\"");
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({2, 5}));
+    // A removed line, and a first line removed.
+    lines = whole;
+    lines.erase(lines.begin() + 3);
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({2, 4}));
+    lines = whole;
+    lines.erase(lines.begin(), lines.begin() + 2);
+    EXPECT_EQ(ProblemLines(lines), std::vector<int>({1}));
+
+    WriteLines(log, whole);
+    CProcessResult verify = RunProcess(CORVALIN_CLI_PATH, {"log", "--verify", log.string()});
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_EQ(verify.err,
+              log.string() +
+                  ":2: chain broken: the line before is not the one this line was appended after\n");
+}
+
+TEST(UpdateRecord, AppendsFromManyWritersAtOnceFormOneChain)
+{
+    CTempDir dir;
+    const std::filesystem::path log = dir / "record.jsonl";
+    constexpr int kWriters = 4;
+    constexpr int kLines = 50;
+    std::vector<std::thread> writers;
+    std::atomic<int> failures{0};
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back(
+            [&, w]
+            {
+                for (int i = 0; i < kLines; ++i)
+                {
+                    CUpdateRecord r = SampleRecord();
+                    r.m_nNumber = w * 1000 + i;
+                    std::string line;
+                    std::error_code error;
+                    failures += !AppendRecord(log, r, line, error);
+                }
+            });
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(failures.load(), 0);
+    const std::vector<std::string> lines = FileLines(log);
+    EXPECT_EQ(lines.size(), std::size_t(kWriters * kLines));
+    EXPECT_TRUE(VerifyRecordLines(lines).empty());
 }

@@ -438,13 +438,15 @@ void CMainDialogModel::RecordEndedUpdate(bool sayFailure)
     const std::optional<CUpdateOutcome> outcome = m_updater.WaitForOutcome(std::chrono::milliseconds(0));
     if (!outcome)
         return;
-    const std::string text = OutcomeText(*outcome);
-    const CUpdateRecord record =
-        MakeUpdateRecord(*m_pendingRecord, m_pendingPort, text, outcome->m_bCompleted, outcome->m_dSeconds,
-                         std::time(nullptr));
+    CUpdateTurn turn = TurnOfOutcome(*outcome);
+    turn.m_port = m_pendingPort;
+    turn.m_tStart = m_tPendingStart;
+    const CUpdateRecord record = MakeUpdateRecord(*m_pendingRecord, turn, std::time(nullptr));
     m_pendingRecord.reset();
-    if (!platform::AppendLine(*m_recordFile, RecordLine(record)) && sayFailure)
-        m_updater.SetStatus(text + kRecordNotWritten);
+    std::string line;
+    std::error_code error;
+    if (!AppendRecord(*m_recordFile, record, line, error) && sayFailure)
+        m_updater.SetStatus(turn.m_strStatus + kRecordNotWritten);
 }
 
 void CMainDialogModel::OnUpdate()
@@ -463,6 +465,7 @@ void CMainDialogModel::OnUpdate()
                     : std::nullopt;
             m_pendingRecord = DescribeImage(PathText(m_sourcePath), product, m_updater.Image());
             m_pendingPort = m_updater.GetPortRecord(0);
+            m_tPendingStart = std::time(nullptr);
         }
     }
     else if (!m_bProbing)

@@ -21,6 +21,7 @@
 #include "params/ParameterTable.h"
 #include "platform/DeviceHints.h"
 
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -167,6 +168,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::optional<std::filesystem::path> m_recordFile;
     std::optional<CUpdateRecord> m_pendingRecord;
     CPortRecord m_pendingPort;
+    std::time_t m_tPendingStart = 0;
 
     // The worker's notices not yet closed, the open one first; the view shows one at
     // a time, so a second waits for the first to be closed.

@@ -1,6 +1,7 @@
 #include "platform/FileIo.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,6 +183,133 @@ bool CanAppendTo(const std::filesystem::path& path)
         return false;
     close(fd);
     return true;
+}
+
+namespace
+{
+
+// Reads `size` bytes at `offset`; false on a read error or a short read.
+bool ReadAt(int fd, std::string& buffer, off_t offset, std::size_t size)
+{
+    buffer.resize(size);
+    std::size_t done = 0;
+    while (done < size)
+    {
+        const ssize_t got = pread(fd, buffer.data() + done, size - done, offset + off_t(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += std::size_t(got);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size())
+    {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += std::size_t(written);
+    }
+    return true;
+}
+
+// The last line of the open file (without its line end) and whether the file ends
+// with a line end; reads back from the end a piece at a time.
+bool ReadLastLine(int fd, std::string& line, bool& ended)
+{
+    struct stat info
+    {
+    };
+    if (fstat(fd, &info) != 0)
+        return false;
+    line.clear();
+    ended = true;
+    off_t end = info.st_size;
+    if (end == 0)
+        return true;
+    std::string piece;
+    if (!ReadAt(fd, piece, end - 1, 1))
+        return false;
+    ended = piece[0] == '\n';
+    if (ended)
+        --end;
+    constexpr off_t kPiece = 4096;
+    while (end > 0)
+    {
+        const off_t start = end > kPiece ? end - kPiece : 0;
+        if (!ReadAt(fd, piece, start, std::size_t(end - start)))
+            return false;
+        const std::size_t newline = piece.rfind('\n');
+        line.insert(0, newline == std::string::npos ? piece : piece.substr(newline + 1));
+        if (newline != std::string::npos)
+            break;
+        end = start;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+} // namespace
+
+bool AppendAfterLastLine(const std::filesystem::path& path,
+                         const std::function<std::string(const std::string& lastLine)>& makeLine,
+                         std::error_code& error)
+{
+    auto fail = [&error](int fd)
+    {
+        error = std::error_code(errno ? errno : EIO, std::generic_category());
+        if (fd >= 0)
+            close(fd);
+        return false;
+    };
+    errno = 0;
+    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fail(fd);
+    struct stat info
+    {
+    };
+    if (fstat(fd, &info) != 0)
+        return fail(fd);
+    if (!S_ISREG(info.st_mode))
+    {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return fail(fd);
+    }
+    int locked = -1;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR)
+    {
+    }
+    std::string last;
+    bool ended = true;
+    if (locked != 0 || !ReadLastLine(fd, last, ended))
+        return fail(fd);
+    const std::string line = (ended ? "" : "\n") + makeLine(last);
+    if (!WriteAll(fd, line))
+        return fail(fd);
+    // Closing lets the lock go.
+    if (close(fd) != 0)
+        return fail(-1);
+    error.clear();
+    return true;
+}
+
+std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
+{
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return CFileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
 }
 
 } // namespace corvalin::platform

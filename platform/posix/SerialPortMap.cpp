@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -16,8 +17,9 @@ namespace
 namespace fs = std::filesystem;
 
 constexpr std::string_view kDevicePrefix = "\\Device\\";
-constexpr const char* kCp210xDriverDir = "/sys/bus/usb-serial/drivers/cp210x";
+constexpr const char* kCp210xDriverDir = "sys/bus/usb-serial/drivers/cp210x";
 constexpr std::string_view kUsbTtyName = "ttyUSB";
+constexpr std::size_t kMaxTtyDigits = 6;
 
 // "/dev/pts/7" is shown as "pts/7", "/dev/ttyUSB0" as "ttyUSB0".
 std::string ShownName(const fs::path& device)
@@ -29,36 +31,111 @@ std::string ShownName(const fs::path& device)
     return device.filename().string();
 }
 
-std::optional<CMappedPort> LookupInDirectory(const fs::path& directory, const std::string& entry)
+std::optional<CMappedPort> LookupInDirectory(const fs::path& directory, const std::string& entry,
+                                             std::string* target = nullptr)
 {
     std::error_code error;
     fs::path link = directory / entry;
     if (!fs::exists(link, error))
         return std::nullopt;
-    fs::path target = fs::is_symlink(link, error) ? fs::canonical(link, error) : link;
+    fs::path resolved = fs::is_symlink(link, error) ? fs::canonical(link, error) : link;
     if (error)
         return std::nullopt;
-    return CMappedPort{target.string(), ShownName(target)};
+    if (target)
+        *target = resolved.string();
+    return CMappedPort{resolved.string(), ShownName(resolved)};
 }
 
-// The n of each ttyUSB<n> bound to the cp210x driver, in ascending order.
-std::vector<int> BoundUsbTtys()
+// "/" or the folder CORVALIN_SYSTEM_ROOT names.
+fs::path SystemRoot()
 {
-    std::vector<int> numbers;
+    const char* root = std::getenv(kSystemRootVariable);
+    return root && *root ? fs::path(root) : fs::path("/");
+}
+
+// The first line of a small sysfs attribute file, or "" when it cannot be read.
+std::string ReadAttribute(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Whether `name` is a USB device's name in sysfs: "1-2", "1-2.3", "3-10.4.1".
+bool IsUsbDeviceName(const std::string& name)
+{
+    const std::size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == name.size())
+        return false;
+    bool lastWasDigit = false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+    {
+        const char c = name[i];
+        if (c >= '0' && c <= '9')
+            lastWasDigit = true;
+        else if ((c == '.' && i > dash) || i == dash)
+        {
+            if (!lastWasDigit)
+                return false;
+            lastWasDigit = false;
+        }
+        else
+            return false;
+    }
+    return lastWasDigit;
+}
+
+// One cp210x ttyUSB<n> and the USB device it belongs to.
+struct CUsbTty
+{
+    int m_nNumber = 0;
+    std::string m_strLocation; // the USB device's sysfs name, "1-2.3"
+    std::string m_strInstance; // "busnum:devnum", new at each enumeration
+};
+
+// The USB device of a tty in sysfs: the tty's folder lies in an interface folder
+// ("1-2.3:1.0") inside the device's folder ("1-2.3"), which holds busnum and devnum.
+void FindUsbDevice(const fs::path& ttyLink, CUsbTty& tty)
+{
     std::error_code error;
-    for (fs::directory_iterator it(kCp210xDriverDir, error), end; !error && it != end; it.increment(error))
+    const fs::path ttyDir = fs::canonical(ttyLink, error);
+    if (error)
+        return;
+    const fs::path deviceDir = ttyDir.parent_path().parent_path();
+    const std::string name = deviceDir.filename().string();
+    if (!IsUsbDeviceName(name) || ttyDir.parent_path().filename().string().rfind(name + ":", 0) != 0)
+        return;
+    tty.m_strLocation = name;
+    const std::string bus = ReadAttribute(deviceDir / "busnum");
+    const std::string device = ReadAttribute(deviceDir / "devnum");
+    if (!bus.empty() && !device.empty())
+        tty.m_strInstance = bus + ":" + device;
+}
+
+// Each ttyUSB<n> bound to the cp210x driver, in ascending order of n.
+std::vector<CUsbTty> BoundUsbTtys(const fs::path& root)
+{
+    std::vector<CUsbTty> ttys;
+    std::error_code error;
+    for (fs::directory_iterator it(root / kCp210xDriverDir, error), end; !error && it != end;
+         it.increment(error))
     {
         std::string name = it->path().filename().string();
         if (name.compare(0, kUsbTtyName.size(), kUsbTtyName) != 0 || name.size() == kUsbTtyName.size())
             continue;
         std::string_view digits = std::string_view(name).substr(kUsbTtyName.size());
         if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-            digits.size() > 6)
+            digits.size() > kMaxTtyDigits)
             continue;
-        numbers.push_back(std::atoi(std::string(digits).c_str()));
+        CUsbTty tty;
+        tty.m_nNumber = std::atoi(std::string(digits).c_str());
+        FindUsbDevice(it->path(), tty);
+        ttys.push_back(tty);
     }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    std::sort(ttys.begin(), ttys.end(),
+              [](const CUsbTty& a, const CUsbTty& b) { return a.m_nNumber < b.m_nNumber; });
+    return ttys;
 }
 
 // The map directory CORVALIN_SERIAL_MAP names, when it names one.
@@ -71,12 +148,11 @@ std::optional<fs::path> MapDirectory()
     return fs::path(mapDir);
 }
 
-std::optional<CMappedPort> UsbTtyPort(const std::vector<int>& ttys, int index)
+// The device node of ttyUSB<n> under the system root; shown by its own name.
+CMappedPort UsbTtyPort(const fs::path& root, const CUsbTty& tty)
 {
-    if (index < 0 || std::size_t(index) >= ttys.size())
-        return std::nullopt;
-    fs::path device = "/dev/" + std::string(kUsbTtyName) + std::to_string(ttys[std::size_t(index)]);
-    return CMappedPort{device.string(), ShownName(device)};
+    const std::string name = std::string(kUsbTtyName) + std::to_string(tty.m_nNumber);
+    return CMappedPort{(root / "dev" / name).string(), name};
 }
 
 } // namespace
@@ -93,7 +169,11 @@ std::optional<CMappedPort> LookupSerialPort(const std::string& driverDevice)
     std::optional<int> index = ParseBridgeIndex(entry);
     if (!index)
         return std::nullopt;
-    return UsbTtyPort(BoundUsbTtys(), *index);
+    const fs::path root = SystemRoot();
+    const std::vector<CUsbTty> ttys = BoundUsbTtys(root);
+    if (std::size_t(*index) >= ttys.size())
+        return std::nullopt;
+    return UsbTtyPort(root, ttys[std::size_t(*index)]);
 }
 
 std::vector<CBridgePort> ListBridgePorts()
@@ -108,19 +188,22 @@ std::vector<CBridgePort> ListBridgePorts()
             std::optional<int> index = ParseBridgeIndex(entry);
             if (!index)
                 continue;
-            if (std::optional<CMappedPort> port = LookupInDirectory(*mapDir, entry))
-                bridges.push_back(CBridgePort{*index, std::string(kDevicePrefix) + entry, *port});
+            std::string target;
+            if (std::optional<CMappedPort> port = LookupInDirectory(*mapDir, entry, &target))
+                bridges.push_back(CBridgePort{*index, std::string(kDevicePrefix) + entry, *port, {}, target});
         }
         std::sort(bridges.begin(), bridges.end(),
                   [](const CBridgePort& a, const CBridgePort& b) { return a.m_nIndex < b.m_nIndex; });
         return bridges;
     }
 
-    std::vector<int> ttys = BoundUsbTtys();
+    const fs::path root = SystemRoot();
+    const std::vector<CUsbTty> ttys = BoundUsbTtys(root);
     for (std::size_t i = 0; i < ttys.size(); ++i)
     {
-        int index = int(i);
-        bridges.push_back(CBridgePort{index, BridgeDeviceName(index), *UsbTtyPort(ttys, index)});
+        const int index = int(i);
+        bridges.push_back(CBridgePort{index, BridgeDeviceName(index), UsbTtyPort(root, ttys[i]),
+                                      ttys[i].m_strLocation, ttys[i].m_strInstance});
     }
     return bridges;
 }

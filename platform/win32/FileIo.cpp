@@ -168,4 +168,125 @@ bool CanAppendTo(const std::filesystem::path& path)
     return true;
 }
 
+namespace
+{
+
+// The byte locked to order appends: far past any data a record reaches, so the lock
+// never keeps a reader from the file's bytes.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+bool ReadAt(HANDLE handle, std::string& buffer, int64_t offset, DWORD size)
+{
+    buffer.resize(size);
+    OVERLAPPED at{};
+    at.Offset = DWORD(uint64_t(offset) & 0xFFFFFFFFu);
+    at.OffsetHigh = DWORD(uint64_t(offset) >> 32);
+    DWORD got = 0;
+    return ReadFile(handle, buffer.data(), size, &got, &at) && got == size;
+}
+
+// The last line of the open file (without its line end) and whether the file ends
+// with a line end; reads back from the end a piece at a time.
+bool ReadLastLine(HANDLE handle, std::string& line, bool& ended)
+{
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle, &size))
+        return false;
+    line.clear();
+    ended = true;
+    int64_t end = size.QuadPart;
+    if (end == 0)
+        return true;
+    std::string piece;
+    if (!ReadAt(handle, piece, end - 1, 1))
+        return false;
+    ended = piece[0] == '\n';
+    if (ended)
+        --end;
+    constexpr int64_t kPiece = 4096;
+    while (end > 0)
+    {
+        const int64_t start = end > kPiece ? end - kPiece : 0;
+        if (!ReadAt(handle, piece, start, DWORD(end - start)))
+            return false;
+        const std::size_t newline = piece.rfind('\n');
+        line.insert(0, newline == std::string::npos ? piece : piece.substr(newline + 1));
+        if (newline != std::string::npos)
+            break;
+        end = start;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+} // namespace
+
+bool AppendAfterLastLine(const std::filesystem::path& path,
+                         const std::function<std::string(const std::string& lastLine)>& makeLine,
+                         std::error_code& error)
+{
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    auto fail = [&error, &handle]
+    {
+        error = std::error_code(int(GetLastError()), std::system_category());
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        return false;
+    };
+    if (handle == INVALID_HANDLE_VALUE)
+        return fail();
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+    {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return fail();
+    }
+    OVERLAPPED lockAt{};
+    lockAt.OffsetHigh = kLockOffsetHigh;
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt))
+        return fail();
+    std::string last;
+    bool ended = true;
+    bool ok = ReadLastLine(handle, last, ended);
+    std::string line;
+    if (ok)
+        line = (ended ? "" : "\n") + makeLine(last);
+    DWORD written = 0;
+    LARGE_INTEGER zero{};
+    ok = ok && line.size() <= 0xFFFFFFFFu && SetFilePointerEx(handle, zero, nullptr, FILE_END) &&
+         WriteFile(handle, line.data(), DWORD(line.size()), &written, nullptr) &&
+         written == DWORD(line.size());
+    const DWORD lastError = GetLastError();
+    UnlockFileEx(handle, 0, 1, 0, &lockAt);
+    if (!ok)
+    {
+        SetLastError(lastError ? lastError : ERROR_WRITE_FAULT);
+        return fail();
+    }
+    if (!CloseHandle(handle))
+    {
+        handle = INVALID_HANDLE_VALUE;
+        return fail();
+    }
+    error.clear();
+    return true;
+}
+
+std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
+{
+    HANDLE handle = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL ok = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!ok)
+        return std::nullopt;
+    return CFileIdentity{info.dwVolumeSerialNumber,
+                         (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 } // namespace corvalin::platform

@@ -6,7 +6,11 @@
 
 #include <windows.h>
 
+#include <devguid.h>
+#include <setupapi.h>
+
 #include <algorithm>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -44,6 +48,41 @@ std::optional<CMappedPort> PortOfValue(DWORD type, wchar_t* value, DWORD size)
         return std::nullopt;
     std::string name = "COM" + std::to_string(*number);
     return CMappedPort{"\\\\.\\" + name, name};
+}
+
+// The USB location SetupAPI gives each present port ("Port_#0003.Hub_#0001"), by its
+// COM name. Drivers need not give one, and Wine gives none: such ports are missing.
+std::map<std::string, std::string> PortLocations()
+{
+    std::map<std::string, std::string> locations;
+    HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return locations;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(devices, i, &device); ++i)
+    {
+        HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+        if (key == INVALID_HANDLE_VALUE)
+            continue;
+        wchar_t portName[kNameChars] = {};
+        DWORD type = 0;
+        DWORD size = sizeof portName - sizeof(wchar_t);
+        const LONG read =
+            RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(portName), &size);
+        RegCloseKey(key);
+        if (read != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        wchar_t location[kNameChars] = {};
+        if (!SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_LOCATION_INFORMATION, nullptr,
+                                               reinterpret_cast<BYTE*>(location),
+                                               sizeof location - sizeof(wchar_t), nullptr) ||
+            location[0] == L'\0')
+            continue;
+        locations[Narrow(portName)] = Narrow(location);
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return locations;
 }
 
 } // namespace
@@ -91,9 +130,19 @@ std::vector<CBridgePort> ListBridgePorts()
         if (!index)
             continue;
         if (std::optional<CMappedPort> port = PortOfValue(type, value, size))
-            bridges.push_back(CBridgePort{*index, Narrow(std::wstring(device)), *port});
+            bridges.push_back(CBridgePort{*index, Narrow(std::wstring(device)), *port, {}, {}});
     }
     RegCloseKey(key);
+    if (!bridges.empty())
+    {
+        const std::map<std::string, std::string> locations = PortLocations();
+        for (CBridgePort& bridge : bridges)
+        {
+            auto found = locations.find(bridge.m_port.m_strName);
+            if (found != locations.end())
+                bridge.m_strLocation = found->second;
+        }
+    }
     std::sort(bridges.begin(), bridges.end(),
               [](const CBridgePort& a, const CBridgePort& b) { return a.m_nIndex < b.m_nIndex; });
     return bridges;
