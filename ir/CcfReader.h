@@ -61,8 +61,8 @@ struct CCcfLayout
     bool m_bUdb = false;    // bit 18
 };
 
-// The capability bits the reader places: 0 and 9 (set in every file seen, changing
-// nothing read here), 8 colour, 17 timers, 18 UDB.
+// The capability bits the reader places: 8 colour, 17 timers, 18 UDB, and 0 and 9,
+// which the known grey and colour files carry and on which nothing read here depends.
 constexpr uint32_t kKnownCcfCapabilities = 0x00060301u;
 
 CCcfLayout CcfLayoutOf(uint32_t capability);
