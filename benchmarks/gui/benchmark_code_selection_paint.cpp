@@ -92,6 +92,7 @@ int main(int argc, char** argv)
         const QString previous = QDir::currentPath();
         QDir::setCurrent(QString::fromStdString(dir.Path().string()));
         Measure("whole dialog, Pronto.ttf present", dialog);
+        MeasureFile("colour, 101 keys, Pronto.ttf present", dir / "colour.ccf", BuildColourCcf(101));
         QDir::setCurrent(previous);
     }
     return 0;
