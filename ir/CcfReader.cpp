@@ -17,23 +17,60 @@ namespace
 
 constexpr std::size_t kSignatureOffset = 8;
 constexpr uint8_t kSignature[8] = {0x40, 0xA5, 0x5A, 0x40, 0x5F, 0x43, 0x43, 0x46};
+constexpr std::size_t kCapabilityOffset = 36;
 constexpr std::size_t kDeviceListOffsets[3] = {48, 52, 56};
-constexpr std::size_t kHeaderPanelsOffset = 68;
 constexpr uint32_t kNameOffsetMask = 0x7FFFFFFFu;
 
-constexpr std::size_t kDeviceNext = 0, kDeviceName = 4, kDeviceFirstPanel = 60, kDeviceSize = 64;
+constexpr uint32_t kCapabilityColour = 1u << 8;
+constexpr uint32_t kCapabilityTimers = 1u << 17;
+constexpr uint32_t kCapabilityUdb = 1u << 18;
+
+constexpr std::size_t kDeviceNext = 0, kDeviceName = 4;
 constexpr std::size_t kPanelNext = 0, kPanelName = 4, kPanelCount = 8, kPanelEntries = 10;
-constexpr std::size_t kFrameName = 4, kFrameCount = 18, kFrameEntries = 20;
+constexpr std::size_t kFrameName = 4;
 constexpr std::size_t kEntrySize = 9, kEntryX = 0, kEntryY = 2, kEntryRecord = 4, kEntryKind = 8;
 constexpr uint8_t kKindFrame = 0, kKindButton = 1;
 constexpr std::size_t kButtonWidth = 0, kButtonHeight = 2, kButtonActions = 4, kButtonName = 8,
-                      kButtonFontSize = 16, kButtonBitmap = 26, kButtonTextColor = 36, kButtonSize = 37;
+                      kButtonFontSize = 16, kButtonBitmap = 26;
 constexpr std::size_t kActionCount = 0, kFirstAction = 2, kActionIrCode = 5;
 constexpr uint8_t kActionKindIrCode = 1;
-constexpr std::size_t kIrCodeHead = 6, kIrCodeName = 2;
+constexpr std::size_t kIrCodeName = 2;
+constexpr std::size_t kUdbHeadSize = 6;
 constexpr std::size_t kBitmapFlags = 6, kBitmapPixels = 8;
 
 } // namespace
+
+CCcfLayout CcfLayoutOf(uint32_t capability)
+{
+    CCcfLayout layout;
+    layout.m_nCapability = capability;
+    if ((capability & ~kKnownCcfCapabilities) != 0)
+    {
+        layout.m_bKnown = false;
+        return layout;
+    }
+    layout.m_bColour = (capability & kCapabilityColour) != 0;
+    layout.m_bTimers = (capability & kCapabilityTimers) != 0;
+    layout.m_bUdb = (capability & kCapabilityUdb) != 0;
+    return layout;
+}
+
+std::string DescribeCcfLayout(const CCcfLayout& layout)
+{
+    if (!layout.m_bKnown)
+    {
+        char text[64];
+        std::snprintf(text, sizeof text, "unknown (capability %08X), read as grey",
+                      unsigned(layout.m_nCapability));
+        return text;
+    }
+    std::string text = layout.m_bColour ? "colour" : "grey";
+    if (layout.m_bColour && layout.m_bTimers)
+        text += ", timers";
+    if (layout.m_bUdb)
+        text += ", UDB";
+    return text;
+}
 
 CcfReader::CcfReader() : m_pTrace(&std::cout) {}
 
@@ -81,6 +118,8 @@ bool CcfReader::TakeImage(std::vector<uint8_t> image)
 {
     m_keys.clear();
     m_image = std::move(image);
+    m_layout = CCcfLayout();
+    m_at = COffsets();
     if (!Has(kSignatureOffset, sizeof kSignature))
         return false;
     for (std::size_t i = 0; i < sizeof kSignature; ++i)
@@ -88,6 +127,23 @@ bool CcfReader::TakeImage(std::vector<uint8_t> image)
         if (m_image[kSignatureOffset + i] != kSignature[i])
             return false;
     }
+    // A file that ends before its capability word is read as the grey files are.
+    m_layout = CcfLayoutOf(Has(kCapabilityOffset, 4) ? U32(kCapabilityOffset) : 0);
+    if (m_layout.m_bColour)
+    {
+        m_at.m_nHeaderPanels = m_layout.m_bTimers ? 68 : 64;
+        // Two more key action lists and two more key names come before the first panel.
+        m_at.m_nDeviceFirstPanel = 76;
+        m_at.m_nDeviceSize = 80;
+        // The frame's colour takes 4 bytes instead of 1.
+        m_at.m_nFrameCount = 21;
+        m_at.m_nFrameEntries = 23;
+        // Four bytes of text colour, the first a palette index.
+        m_at.m_nButtonTextColor = 42;
+        m_at.m_nButtonSize = 46;
+    }
+    if (m_layout.m_bUdb)
+        m_at.m_nIrCodeWords = 6 + kUdbHeadSize;
     return true;
 }
 
@@ -127,12 +183,14 @@ void CcfReader::Walk()
 {
     m_nVisits = 0;
     m_bBudgetSpent = false;
+    if (m_pTrace)
+        *m_pTrace << "Layout: " << DescribeCcfLayout(m_layout) << '\n';
     for (std::size_t listOffset : kDeviceListOffsets)
     {
         // The devices of this list so far: one met again would lead round for ever.
         std::unordered_set<uint32_t> listed;
         uint32_t device = Has(listOffset, 4) ? U32(listOffset) : 0;
-        while (device != 0 && Has(device, kDeviceSize) && Spend())
+        while (device != 0 && Has(device, m_at.m_nDeviceSize) && Spend())
         {
             if (!listed.insert(device).second)
             {
@@ -141,11 +199,11 @@ void CcfReader::Walk()
                 break;
             }
             TraceNamed("Device: ", U32(device + kDeviceName));
-            WalkPanelList(U32(device + kDeviceFirstPanel));
+            WalkPanelList(U32(device + m_at.m_nDeviceFirstPanel));
             device = U32(device + kDeviceNext);
         }
     }
-    WalkPanelList(Has(kHeaderPanelsOffset, 4) ? U32(kHeaderPanelsOffset) : 0);
+    WalkPanelList(Has(m_at.m_nHeaderPanels, 4) ? U32(m_at.m_nHeaderPanels) : 0);
 }
 
 bool CcfReader::Spend()
@@ -211,7 +269,7 @@ void CcfReader::VisitPanel(uint32_t offset)
 
 void CcfReader::EnterFrame(uint32_t offset, uint16_t ox, uint16_t oy)
 {
-    if (offset == 0 || !Has(offset, kFrameEntries))
+    if (offset == 0 || !Has(offset, m_at.m_nFrameEntries))
         return;
     uint32_t name = U32(offset + kFrameName);
     if (m_framesOnPath.count(offset) != 0)
@@ -227,14 +285,14 @@ void CcfReader::EnterFrame(uint32_t offset, uint16_t ox, uint16_t oy)
     }
     TraceNamed("Frame: ", name);
     m_framesOnPath.insert(offset);
-    m_path.push_back({offset, offset + std::size_t(kFrameEntries), U8(offset + kFrameCount), 0, ox, oy});
+    m_path.push_back({offset, offset + m_at.m_nFrameEntries, U8(offset + m_at.m_nFrameCount), 0, ox, oy});
 }
 
 void CcfReader::ReadButton(uint32_t offset, uint16_t x, uint16_t y)
 {
     if (m_pTrace)
         *m_pTrace << "ParseButton\n";
-    if (offset == 0 || !Has(offset, kButtonSize))
+    if (offset == 0 || !Has(offset, m_at.m_nButtonSize))
         return;
     CIrKeyRecord& record = m_keys.emplace_back();
     record.x = x;
@@ -250,7 +308,8 @@ void CcfReader::ReadButton(uint32_t offset, uint16_t x, uint16_t y)
 
     record.width = U16(offset + kButtonWidth);
     record.height = U16(offset + kButtonHeight);
-    record.textColor = U8(offset + kButtonTextColor);
+    record.textColor = U8(offset + m_at.m_nButtonTextColor);
+    record.colour = m_layout.m_bColour;
     record.fontSize = U8(offset + kButtonFontSize);
 
     uint32_t bitmap = U32(offset + kButtonBitmap);
@@ -274,22 +333,24 @@ void CcfReader::ReadFirstAction(uint32_t actionList)
         return;
     }
     uint32_t irCode = U32(action + kActionIrCode);
-    if (irCode == 0 || !Has(irCode, kIrCodeHead) || !Has(irCode, U16(irCode)))
+    // The size counts the head, and in a UDB file the UDB head after it as well.
+    const std::size_t head = m_at.m_nIrCodeWords;
+    if (irCode == 0 || !Has(irCode, head) || !Has(irCode, U16(irCode)))
     {
         m_keys.pop_back();
         return;
     }
     std::size_t size = U16(irCode);
-    std::size_t wordCount = size > kIrCodeHead ? (size - kIrCodeHead) / 2 : 0;
+    std::size_t wordCount = size > head ? (size - head) / 2 : 0;
     std::vector<uint16_t> words(wordCount);
     for (std::size_t i = 0; i < wordCount; ++i)
-        words[i] = U16(irCode + kIrCodeHead + 2 * i);
+        words[i] = U16(irCode + head + 2 * i);
 
     if (m_pTrace)
     {
         *m_pTrace << "irCode size: " << size << '\n';
         TraceNamed("Name: ", U32(irCode + kIrCodeName));
-        *m_pTrace << "u16Len: " << (size > kIrCodeHead ? size - kIrCodeHead : 0) << '\n';
+        *m_pTrace << "u16Len: " << (size > head ? size - head : 0) << '\n';
         char hex[8];
         for (uint16_t word : words)
         {

@@ -5,8 +5,9 @@
 // bitmap flags word. An offset counts from the start of the file; 0 ends a list. A name
 // is one length byte and that many characters; a name offset's top bit is not part of it.
 //
-//   file header   +8 signature 40 A5 5A 40 5F 43 43 46, +48/+52/+56 first device of
-//                 device lists 1-3, +68 first panel of the header's panel list
+//   file header   +8 signature 40 A5 5A 40 5F 43 43 46, +36 capability word (u32),
+//                 +48/+52/+56 first device of device lists 1-3, +68 first panel of the
+//                 header's panel list
 //   device        +0 next device, +4 name, +60 first panel
 //   panel         +0 next panel, +4 name, +8 child count (u8), +10 child entries
 //   frame         +4 name, +18 child count (u8), +20 child entries
@@ -17,6 +18,17 @@
 //                 +5 IR code record
 //   IR code       +0 record size (u16, counting the 6-byte head), +2 name, +6 code words
 //   bitmap        +6 flags (low byte first), +8 pixel data
+//
+// That is the grey models' layout. The capability word's bits choose others:
+//   bit 8 (colour)   the header's panel list at +68 with a timer list (bit 17), else
+//                    at +64; device first panel at +76; frame child count at +21 and
+//                    child entries at +23; button text colour at +42, 4 bytes, the
+//                    first a palette index; one-byte-per-pixel bitmaps hold palette
+//                    indexes (CcfPalette.h) instead of grey values
+//   bit 18 (UDB)     an IR code record has 6 more bytes after its head: the code words
+//                    start at +12 and number (size - 12) / 2
+// A capability with a bit the reader cannot place (outside kKnownCcfCapabilities) is
+// read as grey, and the trace says the layout is unknown.
 //
 // Files come from anywhere, so every read is checked against the image's end: a
 // record, name, child list, action, IR code or bitmap that reaches past it is treated
@@ -39,6 +51,25 @@
 namespace corvalin
 {
 
+// The record layout a file's capability word selects.
+struct CCcfLayout
+{
+    uint32_t m_nCapability = 0;
+    bool m_bKnown = true;   // false: read as grey, whatever the bits say
+    bool m_bColour = false; // bit 8
+    bool m_bTimers = false; // bit 17: only the colour layout places records by it
+    bool m_bUdb = false;    // bit 18
+};
+
+// The capability bits the reader places: 8 colour, 17 timers, 18 UDB, and 0 and 9,
+// which the known grey and colour files carry and on which nothing read here depends.
+constexpr uint32_t kKnownCcfCapabilities = 0x00060301u;
+
+CCcfLayout CcfLayoutOf(uint32_t capability);
+// "grey", "grey, UDB", "colour, timers, UDB", ... or "unknown (capability 00810001),
+// read as grey": the text after "Layout: " in the trace.
+std::string DescribeCcfLayout(const CCcfLayout& layout);
+
 // One importable CCF button. `bitmap` points into the reader's CCF image and is valid
 // while that reader lives and holds the same image.
 struct CIrKeyRecord
@@ -52,9 +83,12 @@ struct CIrKeyRecord
     uint32_t code = 0;
     uint16_t bitmapFlags = 0;
     const uint8_t* bitmap = nullptr; // pixel data; null when the button has no bitmap
-    uint8_t textColor = 0;
+    uint8_t textColor = 0; // grey file: the grey level in its low two bits; colour file: a palette index
     uint8_t fontSize = 0;
     std::size_t bitmapSize = 0; // bytes from `bitmap` to the end of the CCF image
+    // From a colour file: textColor and the pixels of a one-byte-per-pixel bitmap are
+    // indexes into the 256-colour palette.
+    bool colour = false;
 };
 
 class CcfReader
@@ -89,6 +123,8 @@ class CcfReader
     // Whether the last walk ran out of its budget before it reached the file's end.
     bool WalkCutShort() const { return m_bBudgetSpent; }
     const std::vector<uint8_t>& Image() const { return m_image; }
+    // The layout of the image held, from its capability word (grey before a Load).
+    const CCcfLayout& Layout() const { return m_layout; }
 
   private:
     bool TakeImage(std::vector<uint8_t> image);
@@ -113,6 +149,20 @@ class CcfReader
 
     std::ostream* m_pTrace;
     std::vector<uint8_t> m_image;
+    CCcfLayout m_layout;
+    // Where the records' fields lie in the held image's layout.
+    struct COffsets
+    {
+        std::size_t m_nHeaderPanels = 68;
+        std::size_t m_nDeviceFirstPanel = 60;
+        std::size_t m_nDeviceSize = 64;
+        std::size_t m_nFrameCount = 18;
+        std::size_t m_nFrameEntries = 20;
+        std::size_t m_nButtonTextColor = 36;
+        std::size_t m_nButtonSize = 37;
+        std::size_t m_nIrCodeWords = 6;
+    };
+    COffsets m_at;
     std::vector<CIrKeyRecord> m_keys;
 
     // A frame being walked: its child entries, the next one to visit and its origin.

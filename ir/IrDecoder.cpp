@@ -216,7 +216,10 @@ EIrProtocol ClassifyIrCode(const uint16_t* words, std::size_t count)
         return EIrProtocol::Rc6;
     if (IsNear(q, 4))
     {
-        switch (words[kRepeatCountWord])
+        // A Sony frame is read from the repeat sequence, or from the once sequence when
+        // the repeat sequence is empty (some remotes learn the frame as sent once).
+        const uint16_t repeat = words[kRepeatCountWord];
+        switch (repeat != 0 ? repeat : words[kOnceCountWord])
         {
         case 13:
             return EIrProtocol::Sony12;
@@ -288,8 +291,14 @@ CIrDecodeResult DecodeIrCode(const uint16_t* words, std::size_t count, std::ostr
         break;
     default: // the three Sony lengths
         out.Line("----Sony");
-        decoded = RunPulseDecoder(words, count, 2 * once + 6, int(repeat) - 1,
-                                  ReferencePeriods(kiloHertz, kSonyOneMark), out, code);
+        // Without a repeat sequence the frame is the whole once sequence (classification
+        // saw to its length): its first pair is the leader, as in the repeat sequence.
+        if (repeat == 0)
+            decoded = RunPulseDecoder(words, count, 6, int(once) - 1,
+                                      ReferencePeriods(kiloHertz, kSonyOneMark), out, code);
+        else
+            decoded = RunPulseDecoder(words, count, 2 * once + 6, int(repeat) - 1,
+                                      ReferencePeriods(kiloHertz, kSonyOneMark), out, code);
         break;
     }
     if (decoded)

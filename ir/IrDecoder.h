@@ -9,8 +9,10 @@
 //   word 4...   burst pairs (mark, space) in carrier periods, once sequence first
 //
 // The code is classified by the mark/space ratio of its first burst pair, then the
-// protocol's pulse or bi-phase decoder reads the durations. Nothing is read past the
-// last word: a decoder whose words run out rejects the code.
+// protocol's pulse or bi-phase decoder reads the durations. A Sony frame is read from
+// the repeat sequence, or from the once sequence when that holds exactly the frame and
+// the repeat sequence is empty. Nothing is read past the last word: a decoder whose
+// words run out rejects the code.
 
 #include "ir/IrProtocol.h"
 
@@ -45,7 +47,8 @@ bool IsNear(double value, double reference);
 uint32_t PackBits(const uint8_t* bits, int n, bool msbFirst);
 
 // The protocol the first burst pair (and, for two branches, word 71 or the repeat
-// count) points to; EIrProtocol::Empty when none. Writes no trace.
+// count, or the once count when there is no repeat sequence) points to;
+// EIrProtocol::Empty when none. Writes no trace.
 EIrProtocol ClassifyIrCode(const uint16_t* words, std::size_t count);
 
 // Classifies and decodes one code. The diagnostic trace goes to `trace` (standard

@@ -1,5 +1,7 @@
 #include "ir/KeyBitmap.h"
 
+#include "ir/CcfPalette.h"
+
 #include <algorithm>
 
 namespace corvalin
@@ -137,6 +139,20 @@ void DecodeRunLength(CGreyImage& image, const CLayout& layout, const uint8_t* da
 
 } // namespace
 
+uint32_t CGreyImage::Rgb(int x, int y) const
+{
+    const uint32_t v = Grey(x, y);
+    return m_bPalette ? CcfPaletteRgb(uint8_t(v)) : v << 16 | v << 8 | v;
+}
+
+uint32_t KeyCaptionRgb(uint8_t textColor, bool colourFile)
+{
+    if (colourFile)
+        return CcfPaletteRgb(textColor);
+    const uint32_t v = GreyOfLevel(textColor);
+    return v << 16 | v << 8 | v;
+}
+
 EKeyBitmapForm KeyBitmapForm(uint16_t flags)
 {
     if (flags & kFlagGrey8)
@@ -148,13 +164,14 @@ EKeyBitmapForm KeyBitmapForm(uint16_t flags)
     return EKeyBitmapForm::Bits2;
 }
 
-CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height)
+CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height,
+                           bool colourFile)
 {
-    return DecodeKeyBitmap(flags, data, available, width, height, width, height);
+    return DecodeKeyBitmap(flags, data, available, width, height, width, height, colourFile);
 }
 
 CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t available, int width, int height,
-                           int keepWidth, int keepHeight)
+                           int keepWidth, int keepHeight, bool colourFile)
 {
     CGreyImage image;
     keepWidth = std::min(keepWidth, width);
@@ -172,6 +189,7 @@ CGreyImage DecodeKeyBitmap(uint16_t flags, const uint8_t* data, std::size_t avai
     {
     case EKeyBitmapForm::Grey8:
         DecodeGrey8(image, layout, data, available);
+        image.m_bPalette = colourFile;
         break;
     case EKeyBitmapForm::Bits1:
         DecodeBits1(image, layout, data, available);

@@ -161,8 +161,9 @@ TEST(CcfReader, WalksDeviceListsThenHeaderPanelsDepthFirst)
     EXPECT_EQ(0x2B41u, keys[7].code);
 
     // Every device, panel and frame is traced; the entry of kind 2 is not.
-    EXPECT_EQ(0u, walked.trace.find("Device: TV\nPanel: TV Main\nParseButton\nButton: Vol+\nlength: 4\n"
-                                    "---------Vol+\nirCode size: 150\nName: Vol+ code\nu16Len: 144\n"));
+    EXPECT_EQ(0u, walked.trace.find(
+                      "Layout: grey\nDevice: TV\nPanel: TV Main\nParseButton\nButton: Vol+\nlength: 4\n"
+                      "---------Vol+\nirCode size: 150\nName: Vol+ code\nu16Len: 144\n"));
     EXPECT_NE(std::string::npos, walked.trace.find("FD02FB04 \n---SIZE-1\n---SIZE-1\nFrame: Outer\n"));
     for (const char* line : {"Device: TV\n", "Device: Amp\n", "Device: No Name\n", "Device: Dvd2\n",
                              "Panel: TV More\n", "Panel: No Name\n", "Panel: Home 2\n", "Frame: Outer\n",
@@ -236,12 +237,13 @@ TEST(CcfReader, WritesTheTraceOfAButton)
         std::snprintf(hex, sizeof hex, "%04X ", unsigned(w));
         wordsLine += hex;
     }
-    EXPECT_EQ("Panel: Main\nFrame: No Name\nParseButton\nButton: Vol+\nlength: 4\n---------Vol+\n"
-              "irCode size: " +
-                  std::to_string(6 + 2 * words.size()) +
-                  "\nName: Vol+ code\nu16Len: " + std::to_string(2 * words.size()) + "\n" + wordsLine +
-                  "\n----RC5\n11000101110101\n---SIZE-1\n---SIZE-1\n",
-              Walk(ccf.Build()).trace);
+    EXPECT_EQ(
+        "Layout: grey\nPanel: Main\nFrame: No Name\nParseButton\nButton: Vol+\nlength: 4\n---------Vol+\n"
+        "irCode size: " +
+            std::to_string(6 + 2 * words.size()) +
+            "\nName: Vol+ code\nu16Len: " + std::to_string(2 * words.size()) + "\n" + wordsLine +
+            "\n----RC5\n11000101110101\n---SIZE-1\n---SIZE-1\n",
+        Walk(ccf.Build()).trace);
 }
 
 TEST(CcfReader, LabelsStopAtANulAndNamesMayBeMissing)
@@ -566,6 +568,254 @@ TEST(CcfReader, EveryCutOfAFileIsReadSafely)
             {
                 EXPECT_LE(key.bitmap + key.bitmapSize, reader.Image().data() + reader.Image().size());
                 DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height);
+            }
+        }
+    }
+}
+
+namespace
+{
+
+struct CLayoutCase
+{
+    const char* name;
+    CCcfFileLayout layout;
+    const char* traceLine;
+};
+
+const CLayoutCase kLayouts[] = {
+    {"grey", kCcfGrey, "Layout: grey\n"},
+    {"grey+UDB", kCcfGreyUdb, "Layout: grey, UDB\n"},
+    {"colour+UDB", kCcfColourUdb, "Layout: colour, UDB\n"},
+    {"colour+timers", kCcfColourTimers, "Layout: colour, timers\n"},
+    {"colour+timers+UDB", kCcfColourTimersUdb, "Layout: colour, timers, UDB\n"},
+};
+
+// A key as the user meets it: the text colour as the colour it is drawn in, the bitmap
+// as the pixels it decodes to (an 8-bit picture as its bytes, grey values or indexes).
+struct CKeySeen
+{
+    EIrProtocol protocol;
+    std::string label;
+    uint16_t x, y, width, height;
+    uint32_t code;
+    uint16_t bitmapFlags;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> set;
+    uint32_t captionRgb;
+    uint8_t fontSize;
+
+    bool operator==(const CKeySeen& other) const
+    {
+        return protocol == other.protocol && label == other.label && x == other.x && y == other.y &&
+               width == other.width && height == other.height && code == other.code &&
+               bitmapFlags == other.bitmapFlags && pixels == other.pixels && set == other.set &&
+               captionRgb == other.captionRgb && fontSize == other.fontSize;
+    }
+};
+
+std::vector<CKeySeen> KeysSeen(const CcfReader& reader)
+{
+    std::vector<CKeySeen> seen;
+    for (const CIrKeyRecord& key : reader.Keys())
+    {
+        CGreyImage image =
+            DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height, key.colour);
+        // A colour file's caption in palette colour 215, 245, 251 or 0 is a grey file's
+        // level 3, 2, 1 or 0; the tests compare the level each stands for.
+        uint32_t caption = KeyCaptionRgb(key.textColor, key.colour);
+        if (key.colour)
+        {
+            for (uint8_t level = 0; level < 4; ++level)
+            {
+                if (key.textColor == kCcfPaletteOfGreyLevel[level])
+                    caption = KeyCaptionRgb(level, false);
+            }
+        }
+        seen.push_back({key.protocol, key.label, key.x, key.y, key.width, key.height, key.code,
+                        key.bitmapFlags, image.m_grey, image.m_set, caption, key.fontSize});
+    }
+    return seen;
+}
+
+} // namespace
+
+// The same remote written in each layout gives the same keys, field for field, and the
+// trace names the layout first.
+TEST(CcfReader, TheSameRemoteGivesTheSameKeysInEveryLayout)
+{
+    std::vector<CKeySeen> grey;
+    for (const CLayoutCase& c : kLayouts)
+    {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = BuildLayoutRemote(c.layout);
+        std::ostringstream trace;
+        CcfReader reader(&trace);
+        ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+        EXPECT_EQ(c.layout.Colour(), reader.Layout().m_bColour);
+        EXPECT_EQ(c.layout.Udb(), reader.Layout().m_bUdb);
+        reader.Walk();
+        EXPECT_EQ(0u,
+                  trace.str().find(std::string(c.traceLine) + "Device: TV\nPanel: TV Main\nFrame: Outer\n"));
+        ASSERT_EQ(22u, reader.Keys().size());
+        for (const CIrKeyRecord& key : reader.Keys())
+        {
+            EXPECT_EQ(c.layout.Colour(), key.colour);
+            // Only the key whose code has no carrier stays EMPTY.
+            EXPECT_EQ(key.label == "Silent", key.protocol == EIrProtocol::Empty) << key.label;
+        }
+        std::vector<CKeySeen> seen = KeysSeen(reader);
+        if (grey.empty())
+        {
+            grey = seen;
+            continue;
+        }
+        ASSERT_EQ(grey.size(), seen.size());
+        for (std::size_t k = 0; k < seen.size(); ++k)
+            EXPECT_TRUE(grey[k] == seen[k]) << k << " " << seen[k].label;
+    }
+    // A few keys of the grey remote, so that "the same" is not "the same nothing".
+    ASSERT_EQ(22u, grey.size());
+    EXPECT_EQ("Vol+", grey[1].label);
+    EXPECT_EQ(45, grey[1].x); // 45 + 0 + 0
+    EXPECT_EQ(20, grey[1].y); // 0 + 20 + 0
+    EXPECT_EQ(EIrProtocol::Nec, grey[1].protocol);
+    EXPECT_EQ(0xFD02FB04u, grey[1].code);
+    EXPECT_EQ("Sony once", grey[11].label);
+    EXPECT_EQ(EIrProtocol::Sony12, grey[11].protocol);
+    EXPECT_EQ(0x117u, grey[11].code);
+    EXPECT_EQ("Corner", grey[14].label);
+    EXPECT_EQ(65535, grey[14].x);
+    EXPECT_EQ(EIrProtocol::Hitachi, grey[13].protocol);
+}
+
+TEST(CcfReader, ColourFilesGiveTheirColoursAndTheirTextColour)
+{
+    CCcfBuilder ccf(kCcfColourTimersUdb);
+    CCcfButton button;
+    button.name = ccf.Name("Red");
+    button.actions = ccf.Actions({{kCcfActionIrCode, ccf.IrCode(NecCode(4, 8))}});
+    button.bitmap = ccf.Bitmap(0x0100, {5, 180, 215, 0, 0, 0, 0, 0});
+    button.width = 3;
+    button.height = 1;
+    button.textColor = 5;
+    const uint32_t record = ccf.Button(button);
+    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, record)}));
+    // The bytes after the colour's index are not part of it.
+    Bytes bytes = ccf.Build();
+    const std::size_t textColour = record + 42;
+    ASSERT_EQ(5, bytes[textColour]);
+    bytes[textColour + 1] = 0x77;
+    bytes[textColour + 3] = 0x99;
+    CcfReader reader(nullptr);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    ASSERT_EQ(1u, reader.Keys().size());
+    const CIrKeyRecord& key = reader.Keys()[0];
+    EXPECT_TRUE(key.colour);
+    EXPECT_EQ(5, key.textColor);
+    EXPECT_EQ(0xFF0000u, KeyCaptionRgb(key.textColor, key.colour));
+    CGreyImage image =
+        DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height, true);
+    EXPECT_EQ(0xFF0000u, image.Rgb(0, 0));
+    EXPECT_EQ(0x0000FFu, image.Rgb(1, 0));
+    EXPECT_EQ(0xFFFFFFu, image.Rgb(2, 0));
+}
+
+TEST(CcfReader, UdbCodeRecordsCountTheirUdbHeadInTheirSize)
+{
+    CCcfBuilder ccf(kCcfGreyUdb);
+    Words words = Rc5Code(5, 0x35);
+    ccf.SetHeaderPanels(ccf.Panel("P", {ButtonAt(0, 0, ccf.IrButton("Vol+", words))}));
+    CWalked walked = Walk(ccf.Build());
+    ASSERT_EQ(1u, walked.keys.size());
+    EXPECT_EQ(EIrProtocol::Rc5, walked.keys[0].protocol);
+    EXPECT_EQ(0x175u, walked.keys[0].code);
+    EXPECT_NE(std::string::npos, walked.trace.find("irCode size: " + std::to_string(12 + 2 * words.size()) +
+                                                   "\nName: Vol+ code\nu16Len: " +
+                                                   std::to_string(2 * words.size()) + "\n0000 0073 "));
+
+    // Read as a grey file, the UDB head's bytes would be code words.
+    Bytes asGrey = ccf.Build();
+    asGrey[36 + 1] = 0x00; // capability 00000001
+    EXPECT_TRUE(Walk(asGrey).keys.empty());
+
+    // A UDB record too short for its UDB head has no words: rejected, nothing read.
+    CCcfBuilder cut(kCcfGreyUdb);
+    uint32_t code = cut.IrCode(words);
+    cut.Put16(code, 10);
+    CCcfButton button;
+    button.name = cut.Name("Cut");
+    button.actions = cut.Actions({{kCcfActionIrCode, code}});
+    cut.SetHeaderPanels(cut.Panel("P", {ButtonAt(0, 0, cut.Button(button))}));
+    CWalked cutWalked = Walk(cut.Build());
+    EXPECT_TRUE(cutWalked.keys.empty());
+    EXPECT_NE(std::string::npos, cutWalked.trace.find("u16Len: 0\n\n----Not know\n"));
+}
+
+TEST(CcfReader, TheCapabilityWordChoosesTheLayout)
+{
+    EXPECT_EQ("grey", DescribeCcfLayout(CcfLayoutOf(0)));
+    EXPECT_EQ("grey", DescribeCcfLayout(CcfLayoutOf(0x00000001)));
+    EXPECT_EQ("grey", DescribeCcfLayout(CcfLayoutOf(0x00020001))); // a grey header's timers move nothing
+    EXPECT_EQ("grey, UDB", DescribeCcfLayout(CcfLayoutOf(0x00060001)));
+    EXPECT_EQ("colour, timers, UDB", DescribeCcfLayout(CcfLayoutOf(0x00060301)));
+    EXPECT_EQ("colour", DescribeCcfLayout(CcfLayoutOf(0x00000101)));
+    const corvalin::CCcfLayout unknown = CcfLayoutOf(0x00860301);
+    EXPECT_FALSE(unknown.m_bKnown);
+    EXPECT_FALSE(unknown.m_bColour);
+    EXPECT_FALSE(unknown.m_bUdb);
+    EXPECT_EQ("unknown (capability 00860301), read as grey", DescribeCcfLayout(unknown));
+
+    // A grey remote with a bit the reader cannot place is read as grey, and says so.
+    Bytes bytes = BuildLayoutRemote(kCcfGrey);
+    bytes[36] = 0x10;
+    std::ostringstream trace;
+    CcfReader reader(&trace);
+    ASSERT_TRUE(reader.LoadBytes(bytes.data(), bytes.size()));
+    reader.Walk();
+    EXPECT_EQ(0u, trace.str().find("Layout: unknown (capability 10020001), read as grey\nDevice: TV\n"));
+    CcfReader grey(nullptr);
+    const Bytes greyBytes = BuildLayoutRemote(kCcfGrey);
+    ASSERT_TRUE(grey.LoadBytes(greyBytes.data(), greyBytes.size()));
+    grey.Walk();
+    EXPECT_TRUE(KeysSeen(reader) == KeysSeen(grey));
+
+    // A colour remote with such a bit is read as grey too: whatever that gives, it is
+    // read safely (the address sanitizer watches) and the trace names the capability.
+    Bytes colour = BuildLayoutRemote(kCcfColourTimersUdb);
+    colour[39] |= 0x80;
+    Walk(colour);
+    EXPECT_EQ(0u, Walk(colour).trace.find("Layout: unknown (capability 00060381), read as grey\n"));
+
+    // A file that ends before the capability word is a grey one.
+    Bytes shortFile(20, 0);
+    const uint8_t signature[8] = {0x40, 0xA5, 0x5A, 0x40, 0x5F, 0x43, 0x43, 0x46};
+    std::copy(signature, signature + 8, shortFile.begin() + 8);
+    CcfReader shortReader(nullptr);
+    ASSERT_TRUE(shortReader.LoadBytes(shortFile.data(), shortFile.size()));
+    EXPECT_EQ("grey", DescribeCcfLayout(shortReader.Layout()));
+    shortReader.Walk();
+    EXPECT_TRUE(shortReader.Keys().empty());
+}
+
+TEST(CcfReader, EveryCutOfEachLayoutIsReadSafely)
+{
+    for (const CLayoutCase& c : kLayouts)
+    {
+        SCOPED_TRACE(c.name);
+        const Bytes full = BuildLayoutRemote(c.layout);
+        for (std::size_t n = 16; n <= full.size(); ++n)
+        {
+            CcfReader reader(nullptr);
+            ASSERT_TRUE(reader.LoadBytes(full.data(), n));
+            reader.Walk();
+            EXPECT_LE(reader.Keys().size(), 22u);
+            for (const CIrKeyRecord& key : reader.Keys())
+            {
+                if (key.bitmap)
+                    DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height,
+                                    key.colour);
             }
         }
     }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace corvalin;
 using namespace corvalin::fixtures;
 using namespace corvalin::testing;
@@ -74,7 +76,7 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
 
     CProcessResult traced = Cli({"ccf", "--trace", (dir / "r.ccf").string()});
     EXPECT_EQ(r.out, traced.out);
-    EXPECT_EQ(0u, traced.err.find("Panel: P\nParseButton\nButton: Vol+\n"));
+    EXPECT_EQ(0u, traced.err.find("Layout: grey\nPanel: P\nParseButton\nButton: Vol+\n"));
 
     CCcfBuilder empty;
     WriteFileBytes(dir / "e.ccf", empty.Build());
@@ -85,6 +87,56 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
     EXPECT_EQ("CAN NOT OPEN\n", missing.err);
     EXPECT_EQ("", missing.out);
     EXPECT_EQ(2, Cli({"ccf"}).exitCode);
+}
+
+// The same remote in the grey, grey with UDB, colour with UDB and colour with timers
+// layouts: the same key list, but for the text colour, which a colour file gives as a
+// palette index; --trace names the layout first.
+TEST(CliCcf, ListsTheSameKeysForEveryLayoutAndTracesTheLayout)
+{
+    CTempDir dir;
+    struct CCase
+    {
+        const char* file;
+        CCcfFileLayout layout;
+        const char* traceLine;
+    };
+    const CCase cases[] = {
+        {"grey.ccf", kCcfGrey, "Layout: grey\n"},
+        {"grey-udb.ccf", kCcfGreyUdb, "Layout: grey, UDB\n"},
+        {"colour-udb.ccf", kCcfColourUdb, "Layout: colour, UDB\n"},
+        {"colour-timers.ccf", kCcfColourTimers, "Layout: colour, timers\n"},
+    };
+    // The text colours of the colour files are the palette's equivalents of the grey
+    // levels; put back as levels, the lists are the same byte for byte.
+    auto asGrey = [](std::string json)
+    {
+        const std::pair<const char*, const char*> colours[] = {{"\"textColor\": 215,", "\"textColor\": 3,"},
+                                                               {"\"textColor\": 245,", "\"textColor\": 2,"},
+                                                               {"\"textColor\": 251,", "\"textColor\": 1,"}};
+        for (auto [from, to] : colours)
+        {
+            for (std::size_t at = json.find(from); at != std::string::npos; at = json.find(from, at))
+                json.replace(at, std::string(from).size(), to);
+        }
+        return json;
+    };
+    std::string grey;
+    for (const CCase& c : cases)
+    {
+        WriteFileBytes(dir / c.file, BuildLayoutRemote(c.layout));
+        CProcessResult r = Cli({"ccf", (dir / c.file).string()});
+        EXPECT_EQ(0, r.exitCode) << c.file;
+        EXPECT_EQ(22, std::count(r.out.begin(), r.out.end(), '{')) << c.file;
+        if (grey.empty())
+            grey = r.out;
+        EXPECT_EQ(grey, asGrey(r.out)) << c.file;
+        CProcessResult traced = Cli({"ccf", "--trace", (dir / c.file).string()});
+        EXPECT_EQ(r.out, traced.out) << c.file;
+        EXPECT_EQ(0u, traced.err.find(std::string(c.traceLine) + "Device: TV\n")) << c.file;
+    }
+    EXPECT_NE(std::string::npos, grey.find("\"label\": \"Sony once\", \"x\": 0, \"y\": 60, \"width\": 40, "
+                                           "\"height\": 16, \"code\": 279,"));
 }
 
 class CliIrImportTest : public ::testing::Test

@@ -143,7 +143,8 @@ TEST(IrDecoder, ClassifiesByTheFirstPairAndTheEarlierRuleWins)
         Words words = FirstPairCode(c.mark, c.space, c.gap);
         EXPECT_EQ(c.protocol, ClassifyIrCode(words.data(), words.size())) << c.mark << "/" << c.space;
     }
-    // Sony lengths come from the repeat count alone.
+    // Sony lengths come from the repeat count (the once count only when there is no
+    // repeat sequence: SonyFrameInTheOnceSequence).
     Words sony = FirstPairCode(96, 24);
     for (auto [repeat, protocol] : {std::pair{13, EIrProtocol::Sony12},
                                     {16, EIrProtocol::Sony15},
@@ -194,6 +195,69 @@ TEST(IrDecoder, RejectsWithTheTraceOfTheFailedStep)
     r = Decode(silent, &trace);
     EXPECT_EQ(EIrDecodeOutcome::NotDecoded, r.m_eOutcome);
     EXPECT_EQ("", trace);
+}
+
+// A Sony frame learned into the once sequence, with an empty repeat sequence, is read
+// there with the repeat sequence's checks; with a repeat sequence present, or a once
+// sequence that is not exactly one frame long, nothing changes.
+TEST(IrDecoder, SonyFrameInTheOnceSequence)
+{
+    struct CCase
+    {
+        Words words;
+        EIrProtocol protocol;
+        uint32_t code;
+    };
+    const CCase cases[] = {
+        {SonyOnceCode(0x15, 1), EIrProtocol::Sony12, 0x95},
+        {SonyOnceCode(0x7F, 0xA5, 15), EIrProtocol::Sony15, 0x52FF},
+        {SonyOnceCode(0x01, 0x1ABC, 20), EIrProtocol::Sony20, 0xD5E01},
+    };
+    for (const CCase& c : cases)
+    {
+        ASSERT_EQ(0, c.words[3]);
+        std::string trace;
+        CIrDecodeResult r = Decode(c.words, &trace);
+        EXPECT_EQ(EIrDecodeOutcome::Accepted, r.m_eOutcome) << c.words[2];
+        EXPECT_EQ(c.protocol, r.m_eProtocol) << c.words[2];
+        EXPECT_EQ(c.code, r.m_nCode) << c.words[2];
+        EXPECT_EQ(c.protocol, ClassifyIrCode(c.words.data(), c.words.size()));
+        // The same trace as the frame in the repeat sequence gives.
+        Words repeated = c.words;
+        std::swap(repeated[2], repeated[3]);
+        std::string repeatTrace;
+        Decode(repeated, &repeatTrace);
+        EXPECT_EQ(repeatTrace, trace);
+    }
+    std::string trace;
+    Decode(SonyOnceCode(0x15, 1), &trace);
+    EXPECT_EQ("----Sony\n---\n0030 0018 0030 0018 0030 0018 0018 0030 0018 0018 0018 0018 95 \n", trace);
+
+    // A once sequence one pair longer than a frame: no Sony length.
+    Words longer = SonyOnceCode(0x15, 1);
+    longer[2] = 14;
+    longer.insert(longer.end(), {24, 24});
+    EXPECT_EQ(EIrDecodeOutcome::Rejected, Decode(longer, &trace).m_eOutcome);
+    EXPECT_EQ("----Not know\n", trace);
+    // With a repeat sequence, its count decides, as before: an NEC repeat burst after a
+    // 13-pair once sequence is not Sony.
+    Words withRepeat = SonyOnceCode(0x15, 1);
+    withRepeat[3] = 1;
+    withRepeat.insert(withRepeat.end(), {96, 1000});
+    EXPECT_EQ(EIrDecodeOutcome::Rejected, Decode(withRepeat, &trace).m_eOutcome);
+    EXPECT_EQ("----Not know\n", trace);
+    // A once sequence that promises more pairs than there are words.
+    Words cut = SonyOnceCode(0x15, 1);
+    cut.resize(cut.size() - 4);
+    EXPECT_EQ(EIrDecodeOutcome::Rejected, Decode(cut, &trace).m_eOutcome);
+    EXPECT_EQ("----Sony\n", trace);
+    // The reference durations are those of the repeat sequence's decoder: at F = 103
+    // (R = 48) a mark of 61 is no 1.
+    Words slow = SonyOnceCode(0x01, 0);
+    slow[4 + 2] = 61;
+    CIrDecodeResult r = Decode(slow);
+    EXPECT_EQ(EIrDecodeOutcome::Accepted, r.m_eOutcome);
+    EXPECT_EQ(0u, r.m_nCode);
 }
 
 TEST(IrDecoder, WritesTheDecodersTraceLines)

@@ -157,3 +157,47 @@ TEST(KeyBitmap, GreyLevels)
     EXPECT_EQ(255, GreyOfLevel(3));
     EXPECT_EQ(170, GreyOfLevel(6)); // only the low two bits count
 }
+
+// A colour file's one-byte-per-pixel bitmap holds palette indexes; its other forms and
+// every bitmap of a grey file are grey.
+TEST(KeyBitmap, ColourFilesIndexThePaletteInTheirEightBitForm)
+{
+    const Bytes data = {0, 5, 30, 180, 215, 240, 251, 255, 1, 2};
+    CGreyImage colour = DecodeKeyBitmap(kGrey8, data.data(), data.size(), 8, 1, true);
+    EXPECT_TRUE(colour.m_bPalette);
+    const uint32_t expected[8] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                  0xFFFFFF, 0xFFFFFF, 0x505050, 0x101010};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(expected[x], colour.Rgb(x, 0)) << x;
+    // The same bytes in a grey file are grey values.
+    CGreyImage grey = Decode(kGrey8, data, 8, 1);
+    EXPECT_FALSE(grey.m_bPalette);
+    EXPECT_EQ(0x050505u, grey.Rgb(1, 0));
+    EXPECT_EQ(0xB4B4B4u, grey.Rgb(3, 0));
+    // The other forms read as in grey files, in either kind of file.
+    for (uint16_t flags : {kBits1, kRunLength, kBits2})
+    {
+        CGreyImage a = DecodeKeyBitmap(flags, data.data(), data.size(), 8, 2, true);
+        CGreyImage b = Decode(flags, data, 8, 2);
+        EXPECT_FALSE(a.m_bPalette) << flags;
+        EXPECT_EQ(b.m_grey, a.m_grey) << flags;
+        EXPECT_EQ(b.m_set, a.m_set) << flags;
+    }
+    const Bytes level1 = {0x55};
+    EXPECT_EQ(0x555555u, DecodeKeyBitmap(kBits2, level1.data(), 1, 4, 1, true).Rgb(0, 0));
+}
+
+TEST(KeyBitmap, CaptionColours)
+{
+    // Grey files: the grey level of the low two bits, as before.
+    EXPECT_EQ(0x000000u, KeyCaptionRgb(0, false));
+    EXPECT_EQ(0xAAAAAAu, KeyCaptionRgb(2, false));
+    EXPECT_EQ(0xFFFFFFu, KeyCaptionRgb(7, false));
+    // Colour files: the palette colour; the grey levels' own indexes are near them.
+    EXPECT_EQ(0xFF0000u, KeyCaptionRgb(5, true));
+    EXPECT_EQ(0x000000u, KeyCaptionRgb(0, true));
+    EXPECT_EQ(0x505050u, KeyCaptionRgb(251, true));
+    EXPECT_EQ(0xB0B0B0u, KeyCaptionRgb(245, true));
+    EXPECT_EQ(0xFFFFFFu, KeyCaptionRgb(215, true));
+    EXPECT_EQ(0x0000FFu, KeyCaptionRgb(180, true));
+}

@@ -278,9 +278,9 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     // The key may be smaller than its CCF button (see kMaxKeySide); the bitmap keeps
     // the button's size, so its rows are read as the file lays them out.
     button->SetBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize,
-                      QSize(record.width, record.height));
+                      QSize(record.width, record.height), record.colour);
     // CCF labels are single bytes per character; the Pronto font maps them one to one.
-    button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize);
+    button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize, record.colour);
     button->SetCode(record.protocol, record.code);
     button->setObjectName(QStringLiteral("control%1").arg(key.m_nId));
     button->setGeometry(key.m_nLeft, key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop);

@@ -51,8 +51,7 @@ QImage ToQImage(const CGreyImage& grey)
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < grey.m_nWidth; ++x)
         {
-            const int v = grey.Grey(x, y);
-            line[x] = grey.IsSet(x, y) ? qRgb(v, v, v) : qRgba(0, 0, 0, 0);
+            line[x] = grey.IsSet(x, y) ? 0xFF000000u | grey.Rgb(x, y) : qRgba(0, 0, 0, 0);
         }
     }
     return image;

@@ -19,8 +19,9 @@ void DrawPushFrame(QPainter& painter, const QAbstractButton& button, bool bFlat)
 // A one-pixel line round the w x h rectangle from (0, 0), in the painter's pen.
 void DrawFocusOutline(QPainter& painter, int w, int h);
 
-// The decoded pixels as an image of the same size; pixels the bitmap data did not
-// reach stay transparent, so the frame underneath shows there.
+// The decoded pixels (grey, or palette colours from a colour file) as an image of the
+// same size; pixels the bitmap data did not reach stay transparent, so the frame
+// underneath shows there.
 QImage ToQImage(const CGreyImage& grey);
 
 } // namespace corvalin

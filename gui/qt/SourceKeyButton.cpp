@@ -22,21 +22,23 @@ CSourceKeyButton::CSourceKeyButton(QWidget* parent) : QAbstractButton(parent) {}
 
 CSourceKeyButton::~CSourceKeyButton() = default;
 
-void CSourceKeyButton::SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture)
+void CSourceKeyButton::SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture,
+                                 bool colourFile)
 {
     m_wBitmapFlags = flags;
     m_pBitmap = pBitmap;
     if (!picture.isValid())
         picture = size();
     const CGreyImage grey = DecodeKeyBitmap(flags, pBitmap, available, picture.width(), picture.height(),
-                                            kMaxKeySide, kMaxKeySide);
+                                            kMaxKeySide, kMaxKeySide, colourFile);
     m_picture = grey.m_nWidth > 0 ? ToQImage(grey) : QImage();
 }
 
-void CSourceKeyButton::SetCaption(const QString& label, uint8_t textColor, int fontSize)
+void CSourceKeyButton::SetCaption(const QString& label, uint8_t textColor, int fontSize, bool colourFile)
 {
     m_strLabel = label;
     m_nTextColor = textColor;
+    m_bColourFile = colourFile;
     m_nPointSize = 2 * fontSize + 6;
 }
 
@@ -48,8 +50,7 @@ void CSourceKeyButton::SetCode(EIrProtocol protocol, uint32_t code)
 
 QColor CSourceKeyButton::CaptionColor() const
 {
-    const int grey = GreyOfLevel(m_nTextColor);
-    return QColor(grey, grey, grey);
+    return QColor(QRgb(KeyCaptionRgb(m_nTextColor, m_bColourFile)));
 }
 
 QFont CSourceKeyButton::CaptionFont() const

@@ -31,10 +31,12 @@ class CSourceKeyButton : public QAbstractButton
     // The picture is `picture` pixels large (the CCF button's size), or as large as
     // the key is now when `picture` is not given. It is decoded here, once, and only its
     // top-left kMaxKeySide x kMaxKeySide pixels are kept: painting draws the result.
-    // No redraw.
-    void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture = QSize());
-    // The caption is drawn at 2 * fontSize + 6 points in the grey level textColor & 3.
-    void SetCaption(const QString& label, uint8_t textColor, int fontSize);
+    // `colourFile`: the bitmap comes from a colour CCF file. No redraw.
+    void SetBitmap(uint16_t flags, const uint8_t* pBitmap, std::size_t available, QSize picture = QSize(),
+                   bool colourFile = false);
+    // The caption is drawn at 2 * fontSize + 6 points in the grey level textColor & 3,
+    // or, from a colour file, in the palette colour textColor.
+    void SetCaption(const QString& label, uint8_t textColor, int fontSize, bool colourFile = false);
     void SetCode(EIrProtocol protocol, uint32_t code);
 
     EIrProtocol Protocol() const { return m_eProtocol; }
@@ -58,6 +60,7 @@ class CSourceKeyButton : public QAbstractButton
 
     int m_nPointSize = 0;
     uint8_t m_nTextColor = 0;
+    bool m_bColourFile = false; // m_nTextColor is a palette index
     EIrProtocol m_eProtocol = EIrProtocol::Empty;
     uint32_t m_nCode = 0;
     QString m_strLabel;

@@ -224,11 +224,13 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     CSourceKeyWindow window;
     window.m_nId = key.m_nId;
     // The key may be smaller than its CCF button; the picture keeps the button's rows.
-    window.m_look.m_picture = DecodeKeyBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize,
-                                              record.width, record.height, kMaxKeySide, kMaxKeySide);
+    window.m_look.m_picture =
+        DecodeKeyBitmap(record.bitmapFlags, record.bitmap, record.bitmapSize, record.width, record.height,
+                        kMaxKeySide, kMaxKeySide, record.colour);
     // CCF labels are single bytes per character; the Pronto font maps them one to one.
     window.m_look.m_strLabel = FromLatin1(record.label);
     window.m_look.m_nTextColor = record.textColor;
+    window.m_look.m_bColourFile = record.colour;
     window.m_look.m_nPointSize = 2 * record.fontSize + 6;
     // The dialog's template grows with the screen's density; the keys' pixel places,
     // given for 96 dots per inch, grow with it, so they stay inside "Source".

@@ -61,8 +61,8 @@ void DrawCaption(HDC dc, const RECT& rect, const CSourceKeyLook& look)
                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kProntoFace);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
-    const BYTE grey = GreyOfLevel(look.m_nTextColor);
-    SetTextColor(dc, RGB(grey, grey, grey));
+    const uint32_t rgb = KeyCaptionRgb(look.m_nTextColor, look.m_bColourFile);
+    SetTextColor(dc, RGB(BYTE(rgb >> 16), BYTE(rgb >> 8), BYTE(rgb)));
     RECT box = rect;
     // A label's "&" is a character of the remote, not a mnemonic.
     DrawTextW(dc, look.m_strLabel.c_str(), int(look.m_strLabel.size()), &box,
@@ -173,10 +173,7 @@ bool DrawSourceKey(const DRAWITEMSTRUCT& item, const CSourceKeyLook& look)
         {
             const int px = std::min(look.m_picture.m_nWidth - 1, x * kStandardDpi / dpi);
             if (look.m_picture.IsSet(px, py))
-            {
-                const uint32_t v = look.m_picture.Grey(px, py);
-                pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] = v << 16 | v << 8 | v;
-            }
+                pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] = look.m_picture.Rgb(px, py);
         }
     }
     if (bFocus)

@@ -3,7 +3,7 @@
 //
 // A function key is a push-button frame, flat while it holds a code (a protocol other
 // than 0), with its window text centred in the font the drawing context comes with.
-// A source key is a push-button frame with the CCF button's grey picture over it and
+// A source key is a push-button frame with the CCF button's picture over it and
 // its label centred in the face "Pronto": the font file Pronto.ttf of the working
 // directory is added for this process while the caption is drawn and removed after.
 // Both draw a one-pixel outline round the key while it has the keyboard focus.
@@ -33,8 +33,11 @@ struct CSourceKeyLook
 {
     CGreyImage m_picture; // decoded once when the key is made
     std::wstring m_strLabel;
-    uint8_t m_nTextColor = 0; // the caption's grey level is its low two bits
-    int m_nPointSize = 0;     // 2 x fontSize + 6
+    // The caption's colour: the grey level of the low two bits, or from a colour file
+    // the palette colour it indexes (KeyCaptionRgb).
+    uint8_t m_nTextColor = 0;
+    bool m_bColourFile = false;
+    int m_nPointSize = 0; // 2 x fontSize + 6
     // The window's dots per inch: the picture's pixels and the caption are drawn
     // dpi / 96 times as large, as the key's place and size are.
     int m_nDpi = kStandardDpi;

@@ -1,5 +1,5 @@
 // corvalin-fuzz-seeds DIR: writes seed inputs for the fuzz targets into DIR/ccf and
-// DIR/ir, from the same CCF files and Pronto codes the tests build, and into
+// DIR/ir, from the same CCF files (in every layout) and Pronto codes the tests build, and into
 // DIR/image and DIR/bundle, from the images and archives the tests build, and into
 // DIR/settings and DIR/record, a settings document and update record lines.
 
@@ -168,6 +168,13 @@ int main(int argc, char** argv)
         WriteFileBytes(dir / "ccf" / "deep.ccf", BuildDeepCcf(300));
         WriteFileBytes(dir / "ccf" / "fan-out.ccf", BuildFanOutCcf(3));
         WriteFileBytes(dir / "ccf" / "huge-keys.ccf", BuildHugeKeysCcf());
+        // One remote in the layouts the capability word selects, and 256-colour keys.
+        WriteFileBytes(dir / "ccf" / "layout-grey.ccf", BuildLayoutRemote(kCcfGrey));
+        WriteFileBytes(dir / "ccf" / "layout-grey-udb.ccf", BuildLayoutRemote(kCcfGreyUdb));
+        WriteFileBytes(dir / "ccf" / "layout-colour-udb.ccf", BuildLayoutRemote(kCcfColourUdb));
+        WriteFileBytes(dir / "ccf" / "layout-colour-timers.ccf", BuildLayoutRemote(kCcfColourTimers));
+        WriteFileBytes(dir / "ccf" / "layout-colour-timers-udb.ccf", BuildLayoutRemote(kCcfColourTimersUdb));
+        WriteFileBytes(dir / "ccf" / "colour-keys.ccf", BuildColourCcf(20));
 
         const std::pair<const char*, Words> codes[] = {
             {"nec", NecCode(0x04, 0x08)},
@@ -176,6 +183,7 @@ int main(int argc, char** argv)
             {"sony12", SonyCode(0x15, 1)},
             {"sony15", SonyCode(0x7F, 0xA5, 15)},
             {"sony20", SonyCode(0x01, 0x1ABC, 20)},
+            {"sony12-once", SonyOnceCode(0x15, 1)},
             {"rc5", Rc5Code(5, 0x35)},
             {"rc6", Rc6Code(0x80, 0x0C)},
             {"rc6-trailer0", Rc6Code(0x80, 0x0C, false)},

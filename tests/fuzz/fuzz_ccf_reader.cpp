@@ -56,10 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (key.bitmap < begin || key.bitmap + key.bitmapSize != end)
             std::abort();
         CGreyImage image = DecodeKeyBitmap(key.bitmapFlags, key.bitmap, key.bitmapSize, key.width, key.height,
-                                           kMaxKeySide, kMaxKeySide);
+                                           kMaxKeySide, kMaxKeySide, key.colour);
         if (image.m_grey.size() != std::size_t(image.m_nWidth) * std::size_t(image.m_nHeight) ||
             image.m_nWidth > kMaxKeySide || image.m_nHeight > kMaxKeySide)
             std::abort();
+        // A grey file's picture is grey whatever its bytes; a colour one's may not be.
+        if (image.m_nWidth > 0 && !key.colour)
+        {
+            const uint32_t rgb = image.Rgb(0, 0);
+            if (((rgb >> 16) & 0xFF) != (rgb & 0xFF) || ((rgb >> 8) & 0xFF) != (rgb & 0xFF))
+                std::abort();
+        }
     }
     return 0;
 }

@@ -122,6 +122,7 @@ class CodeSelectionDlgTest : public QObject
     void BrowseOffersCcfFilesAndLoadsTheChoice();
     void MessagesAreOkBoxesCaptionedCorvalin();
     void F1ShowsTheAboutBox();
+    void ColourAndUdbFilesShowTheKeysOfTheirGreyTwin();
     void Screenshots();
 
   private:
@@ -631,6 +632,62 @@ void CodeSelectionDlgTest::F1ShowsTheAboutBox()
     QCOMPARE(title, QStringLiteral("About Corvalin"));
 }
 
+void CodeSelectionDlgTest::ColourAndUdbFilesShowTheKeysOfTheirGreyTwin()
+{
+    // Each source key as the dialog shows it: place, size, caption, code, and whether
+    // the default names assigned it.
+    auto keys = [this](const CCcfFileLayout& layout, const char* file)
+    {
+        const auto path = *m_pDir / file;
+        WriteFileBytes(path, BuildLayoutRemote(layout));
+        CTestDialog dialog;
+        dialog.Load(path);
+        QStringList seen;
+        for (CSourceKeyButton* key : dialog->SourceKeys())
+            seen << QStringLiteral("%1 %2,%3 %4x%5 %6 %7 %8")
+                        .arg(key->Label())
+                        .arg(key->x())
+                        .arg(key->y())
+                        .arg(key->width())
+                        .arg(key->height())
+                        .arg(int(key->Protocol()))
+                        .arg(key->Code(), 0, 16)
+                        .arg(key->PointSize());
+        for (int k = 0; k < 14; ++k)
+            seen << QStringLiteral("function %1: %2")
+                        .arg(k)
+                        .arg(dialog->Logic().FunctionKey(k).m_nCode, 0, 16);
+        if (!dialog.m_messages.isEmpty())
+            seen << dialog.m_messages;
+        return seen;
+    };
+    const QStringList grey = keys(kCcfGrey, "grey.ccf");
+    QCOMPARE(grey.size(), 22 + 14);
+    QCOMPARE(keys(kCcfGreyUdb, "grey-udb.ccf"), grey);
+    QCOMPARE(keys(kCcfColourUdb, "colour-udb.ccf"), grey);
+    QCOMPARE(keys(kCcfColourTimers, "colour-timers.ccf"), grey);
+    QCOMPARE(keys(kCcfColourTimersUdb, "colour-timers-udb.ccf"), grey);
+
+    // The colour file's keys are drawn in colour: the 8-bit picture of "Vol+" (bytes
+    // 0, 4, 8, ...) in palette colours, its caption in white (palette 215 is a grey
+    // file's level 3).
+    const auto path = *m_pDir / "colour.ccf";
+    WriteFileBytes(path, BuildColourCcf(101));
+    CTestDialog dialog;
+    dialog.Load(path);
+    QCOMPARE(dialog->SourceKeys().size(), std::size_t(101));
+    CSourceKeyButton* first = dialog->SourceKeys()[0];
+    QCOMPARE(first->CaptionColor(), QColor(0, 0, 0));
+    QCOMPARE(dialog->SourceKeys()[2]->CaptionColor(), QColor(255, 0, 0));
+    const QImage image = GrabPixels(first);
+    // Key 0's pixel (x, y) is palette index x * 6 / 28 + 6 * (y * 6 / 20): black at
+    // the top left, (51, 0, 0) from x = 5, (51, 51, 0) from y = 4.
+    QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(5, 0), qRgb(51, 0, 0));
+    QCOMPARE(image.pixel(5, 4), qRgb(51, 51, 0));
+    QVERIFY(GreyAt(image, 5, 0) < 0);
+}
+
 void CodeSelectionDlgTest::Screenshots()
 {
     CTestDialog dialog;
@@ -642,6 +699,25 @@ void CodeSelectionDlgTest::Screenshots()
     dialog.Click(kPickUp);
     dialog.ClickWithFocus(dialog->SourceKeys()[6]); // "Power"
     QVERIFY(!SaveScreenshot(&*dialog, QStringLiteral("code_selection_picked")).isEmpty());
+
+    // A colour file: 101 keys of 256-colour bitmaps with coloured captions; and the
+    // grey layout remote beside the same remote in the colour layout.
+    const auto colour = *m_pDir / "colour.ccf";
+    WriteFileBytes(colour, BuildColourCcf(101));
+    CTestDialog colourDialog;
+    colourDialog.Load(colour);
+    colourDialog.Show();
+    QVERIFY(!SaveScreenshot(&*colourDialog, QStringLiteral("code_selection_colour")).isEmpty());
+    for (const auto& [layout, name] : {std::pair{kCcfGrey, "code_selection_layout_grey"},
+                                       std::pair{kCcfColourTimersUdb, "code_selection_layout_colour"}})
+    {
+        const auto path = *m_pDir / (std::string(name) + ".ccf");
+        WriteFileBytes(path, BuildLayoutRemote(layout));
+        CTestDialog twin;
+        twin.Load(path);
+        twin.Show();
+        QVERIFY(!SaveScreenshot(&*twin, QString::fromLatin1(name)).isEmpty());
+    }
 }
 
 QTEST_MAIN(CodeSelectionDlgTest)

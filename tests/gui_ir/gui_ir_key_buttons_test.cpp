@@ -68,6 +68,7 @@ class KeyButtonsTest : public QObject
     void BitmapIsDecodedOnceAtItsButtonSize();
     void CaptionGreyLevelUsesTheLowTwoBits();
     void CaptionPointSizeFollowsTheFontSize();
+    void ColourFilesPaintPaletteColours();
     void FocusOutlineRunsRoundTheKey();
     void DrawingWithoutFocusIsReported();
     void FunctionKeyIsFlatOnlyForARealProtocol();
@@ -343,6 +344,44 @@ void KeyButtonsTest::KeysAreDrawnSunkenWhilePressed()
         key->setDown(false);
         QCOMPARE(GrabPixels(key), up);
     }
+}
+
+void KeyButtonsTest::ColourFilesPaintPaletteColours()
+{
+    // A key from a colour file: its 8-bit bytes are palette indexes (5 red, 30 green,
+    // 180 blue, 215 white), and its caption takes the palette colour of its text colour.
+    std::vector<uint8_t> pixels(64 * 32, 180);
+    for (int x = 0; x < 8; ++x)
+    {
+        pixels[std::size_t(x)] = 5;
+        pixels[std::size_t(64 + x)] = 30;
+        pixels[std::size_t(128 + x)] = 215;
+    }
+    CSourceKeyButton key;
+    key.resize(64, 32);
+    key.SetBitmap(0x0100, pixels.data(), pixels.size(), QSize(), true);
+    key.SetCaption(QStringLiteral("HIH"), 5, 3, true);
+    QCOMPARE(key.CaptionColor(), QColor(255, 0, 0));
+    const QImage image = GrabPixels(&key);
+    QCOMPARE(image.pixel(2, 0), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(2, 1), qRgb(0, 255, 0));
+    QCOMPARE(image.pixel(2, 2), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(2, 20), qRgb(0, 0, 255));
+    // The caption's full-strength pixels are red on the blue ground.
+    bool red = false;
+    for (int y = 4; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red = red || image.pixel(x, y) == qRgb(255, 0, 0);
+    QVERIFY(red);
+
+    // The same bytes from a grey file are grey values, the caption a grey level.
+    CSourceKeyButton grey;
+    grey.resize(64, 32);
+    grey.SetBitmap(0x0100, pixels.data(), pixels.size());
+    grey.SetCaption(QStringLiteral("HIH"), 5, 3);
+    QCOMPARE(grey.CaptionColor(), QColor(kDark, kDark, kDark));
+    QCOMPARE(GrabPixels(&grey).pixel(2, 0), qRgb(5, 5, 5));
+    QCOMPARE(GrabPixels(&grey).pixel(2, 20), qRgb(180, 180, 180));
 }
 
 QTEST_MAIN(KeyButtonsTest)

@@ -702,6 +702,56 @@ TEST_F(Win32CodeSelection, FollowsItsTemplate)
     EXPECT_FALSE(m_dialog.IsEnded());
 }
 
+// The same remote in the grey, grey+UDB, colour+UDB and colour+timers layouts makes
+// the same source keys, places and codes; a colour file's keys are drawn in colour.
+TEST_F(Win32CodeSelection, ColourAndUdbFilesShowTheKeysOfTheirGreyTwin)
+{
+    HWND dialog = Show();
+    auto keys = [&](const CCcfFileLayout& layout, const char* file)
+    {
+        const auto path = m_dir / file;
+        WriteFileBytes(path, BuildLayoutRemote(layout));
+        Load(path);
+        std::vector<std::string> seen;
+        for (const CSourceKeyState& key : m_dialog.Logic().SourceKeys())
+        {
+            const RECT rect = ClientRectOf(dialog, m_dialog.SourceKey(key.m_nId));
+            char line[160];
+            std::snprintf(line, sizeof line, "%s %ld,%ld,%ld,%ld %d %X", key.m_pRecord->label.c_str(),
+                          rect.left, rect.top, rect.right, rect.bottom, int(key.m_eProtocol), key.m_nCode);
+            seen.push_back(line);
+        }
+        for (int k = 0; k < kFunctionKeyCount; ++k)
+            seen.push_back("function " + std::to_string(m_dialog.Logic().FunctionKey(k).m_nCode));
+        return seen;
+    };
+    const std::vector<std::string> grey = keys(kCcfGrey, "grey.ccf");
+    EXPECT_EQ(grey.size(), std::size_t(22 + kFunctionKeyCount));
+    EXPECT_EQ(keys(kCcfGreyUdb, "grey-udb.ccf"), grey);
+    EXPECT_EQ(keys(kCcfColourUdb, "colour-udb.ccf"), grey);
+    EXPECT_EQ(keys(kCcfColourTimers, "colour-timers.ccf"), grey);
+    EXPECT_TRUE(SaveScreenshot(dialog, "code-selection-layout-colour"));
+    EXPECT_TRUE(m_messages.empty());
+
+    // 101 keys of 256-colour bitmaps: key 0's pixel (x, y) is palette index
+    // x * 6 / 28 + 6 * (y * 6 / 20), so (5, 0) is (51, 0, 0) and (5, 4) is (51, 51, 0).
+    const auto colour = m_dir / "colour.ccf";
+    WriteFileBytes(colour, BuildColourCcf(101));
+    Load(colour);
+    ASSERT_EQ(m_dialog.SourceKeyCount(), 101u);
+    SetForegroundWindow(dialog);
+    Pump(50);
+    const CCapture shot = CaptureWindow(dialog);
+    POINT key = {80, 150};
+    ClientToScreen(dialog, &key);
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    EXPECT_EQ(shot.At(key.x - frame.left, key.y - frame.top), 0x000000u);
+    EXPECT_EQ(shot.At(key.x - frame.left + 5, key.y - frame.top), 0x330000u);
+    EXPECT_EQ(shot.At(key.x - frame.left + 5, key.y - frame.top + 4), 0x333300u);
+    EXPECT_TRUE(SaveScreenshot(dialog, "code-selection-colour"));
+}
+
 TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
 {
     HWND dialog = Show();
