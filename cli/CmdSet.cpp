@@ -43,6 +43,8 @@ int RunSet(Args args)
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "set", options, usageExit))
         return usageExit;
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.empty() || (args.size() < 2 && !settings))
         return UsageError("set takes FILE and --settings SETTINGS or at least one ASSIGNMENT");
 
@@ -91,7 +93,7 @@ int RunSet(Args args)
     for (const auto& [slot, value] : changes)
         SetParamValue(image.Header(), slot, value);
 
-    if (!image.StoreImageFile(platform::PathFromUtf8(options.m_strOut)))
+    if (!StoreOutputImage(image, options.m_strOut))
         return kExitFailure;
     PrintDisplayList(image.Header());
     return kExitOk;

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace corvalin;
 using namespace corvalin::fixtures;
 using namespace corvalin::testing;
@@ -82,7 +85,10 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
 
     CProcessResult missing = Cli({"ccf", (dir / "nope.ccf").string()});
     EXPECT_EQ(1, missing.exitCode);
-    EXPECT_EQ("CAN NOT OPEN\n", missing.err);
+    // The dialog's text, then why.
+    EXPECT_EQ("CAN NOT OPEN\ncorvalin-cli: " + (dir / "nope.ccf").string() + ": " + std::strerror(ENOENT) +
+                  "\n",
+              missing.err);
     EXPECT_EQ("", missing.out);
     EXPECT_EQ(2, Cli({"ccf"}).exitCode);
 }
