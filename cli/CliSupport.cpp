@@ -265,11 +265,14 @@ bool StoreOutputImage(const CImageHolder& holder, const std::string& out)
     return false;
 }
 
-bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product)
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product,
+                     std::string* productName)
 {
     if (!CheckReadableFile(file))
         return false;
     const std::filesystem::path path = platform::PathFromUtf8(file);
+    if (productName != nullptr)
+        productName->clear();
     if (!product)
         return holder.LoadImageFile(path) == 1;
 
@@ -279,6 +282,8 @@ bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::o
     switch (outcome.m_nResult)
     {
     case EProductLoad::Loaded:
+        if (productName != nullptr)
+            *productName = outcome.m_strProductName;
         return true;
     case EProductLoad::Refused:
         return false;

@@ -95,9 +95,11 @@ std::string DescribeFileProblem(const std::string& file, EFileUse use);
 bool CheckReadableFile(const std::string& file);
 
 // Loads FILE into `holder` (a bundle's product when `product` is set). Explains a
-// file that cannot be opened on stderr. True when the image was accepted.
-bool LoadSourceImage(IImageHolder& holder, const std::string& file,
-                     const std::optional<std::string>& product);
+// file that cannot be opened on stderr. True when the image was accepted; then
+// `productName`, when given, is set to the loaded product's member name as the
+// product list shows it (empty for a bare image file).
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product,
+                     std::string* productName = nullptr);
 
 // Stores the held image as OUT; on failure, after the status texts, says on stderr
 // why OUT cannot be written when the cause is found. True when it was stored.

@@ -1,5 +1,6 @@
 // corvalin-cli params FILE [--product NAME] [--json]
 
+#include "BuildVersion.h"
 #include "cli/Commands.h"
 #include "params/SettingsDocument.h"
 
@@ -21,13 +22,15 @@ int RunParams(Args args)
         return UsageError("params takes one FILE");
 
     CStderrImage image;
-    if (!LoadSourceImage(image, args[0], product))
+    CSettingsSource source;
+    if (!LoadSourceImage(image, args[0], product, &source.m_strProduct))
         return kExitFailure;
     if (json)
     {
         CParameterTable table;
         BuildParameterTable(table);
-        std::fputs(BuildSettingsDocument(table, image.Header()).c_str(), stdout);
+        source.m_strVersion = kVersion;
+        std::fputs(BuildSettingsDocument(table, image.Header(), source).c_str(), stdout);
     }
     else
         PrintDisplayList(image.Header());
