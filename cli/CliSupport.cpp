@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "image/BundleLoader.h"
+#include "image/DisplayText.h"
 #include "platform/FileIo.h"
 
 #include <algorithm>
@@ -33,6 +34,9 @@ void PrintError(const std::string& message)
 
 namespace
 {
+
+// The usage a usage error prints; set once by main() before the command runs.
+const CCommandUsage* g_pRunningCommand = nullptr;
 
 // "params FILE [--product NAME]", or just the name for a command without arguments.
 void PrintSynopsis(std::FILE* out, const CCommandUsage& usage)
@@ -72,11 +76,32 @@ void PrintCommandUsage(std::FILE* out, const CCommandUsage& usage)
     PrintSynopsis(out, usage);
 }
 
+void SetRunningCommand(std::string_view name)
+{
+    g_pRunningCommand = FindCommandUsage(name);
+}
+
 int UsageError(const std::string& message)
 {
     PrintError(message);
-    PrintUsage(stderr);
+    if (g_pRunningCommand == nullptr)
+    {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    PrintCommandUsage(stderr, *g_pRunningCommand);
+    std::fputs("'corvalin-cli help' lists every command.\n", stderr);
     return kExitUsage;
+}
+
+std::string FirstUnknownOption(const Args& args)
+{
+    for (const std::string& arg : args)
+    {
+        if (arg.size() > 1 && arg[0] == '-')
+            return arg;
+    }
+    return "";
 }
 
 std::optional<std::string> TakeOption(Args& args, const std::string& name, bool& missing)
@@ -121,37 +146,133 @@ bool TakeFlag(Args& args, const std::string& name)
     return true;
 }
 
-bool CheckReadableFile(const std::string& file)
+namespace
+{
+
+std::string SystemText(int error)
+{
+    return std::strerror(error);
+}
+
+// Why the folder that would hold `path` is not there to hold it: the nearest folder
+// above it that exists is a file, or a folder on the way is missing. Empty when the
+// folder is there.
+std::string FolderProblem(const std::filesystem::path& path)
+{
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty() || folder == path)
+        return "";
+    std::error_code error;
+    if (std::filesystem::is_directory(std::filesystem::status(folder, error)))
+        return "";
+    // The first folder up the path that exists says whether one is missing or a file
+    // stands where a folder should.
+    for (std::filesystem::path above = folder; !above.empty(); above = above.parent_path())
+    {
+        const std::filesystem::file_status found = std::filesystem::status(above, error);
+        if (std::filesystem::exists(found))
+        {
+            if (!std::filesystem::is_directory(found))
+                return SystemText(ENOTDIR) + " (" + PathText(above) + " is not a folder)";
+            break;
+        }
+        if (above == above.parent_path())
+            break;
+    }
+    return SystemText(ENOENT) + " (the folder " + PathText(folder) + " does not exist)";
+}
+
+// Makes the attempt the use would make and undoes what it created; true when it worked.
+bool TryUse(const std::filesystem::path& path, EFileUse use, bool existed)
+{
+    std::error_code error;
+    switch (use)
+    {
+    case EFileUse::Read:
+        if (std::FILE* probe = platform::OpenFileForRead(path))
+        {
+            std::fclose(probe);
+            return true;
+        }
+        return false;
+    case EFileUse::Store:
+    {
+        std::filesystem::path created;
+        std::FILE* probe = platform::CreateFileBeside(path, created);
+        if (probe == nullptr)
+            return false;
+        std::fclose(probe);
+        std::filesystem::remove(created, error);
+        return true;
+    }
+    case EFileUse::Append:
+        if (!platform::CanAppendTo(path))
+            return false;
+        if (!existed)
+            std::filesystem::remove(path, error);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string DescribeFileProblem(const std::string& file, EFileUse use)
 {
     const std::filesystem::path path = platform::PathFromUtf8(file);
     std::error_code error;
     const std::filesystem::file_status found = std::filesystem::status(path, error);
     if (std::filesystem::is_directory(found))
+        return "is a directory";
+    // A folder on the way that may not be searched, a loop of links...: the system says.
+    if (error && error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory)
+        return error.message();
+    const bool exists = std::filesystem::exists(found);
+    if (exists && !std::filesystem::is_regular_file(found))
+        return "not a regular file";
+    if (!exists)
     {
-        PrintError(file + ": is a directory");
-        return false;
+        std::string problem = FolderProblem(path);
+        if (!problem.empty())
+            return problem;
+        if (use == EFileUse::Read)
+            return SystemText(ENOENT);
     }
-    // Opened as the loaders open it: a FIFO or a device is refused rather than waited on.
+    // What remains shows only in an attempt: permissions, a read-only file system...
+    // Win32 calls leave errno alone, and refused access is then the likely cause.
     errno = 0;
-    if (std::FILE* probe = platform::OpenFileForRead(path))
-    {
-        std::fclose(probe);
+    if (TryUse(path, use, exists))
+        return "";
+    return SystemText(errno != 0 ? errno : EACCES);
+}
+
+bool CheckReadableFile(const std::string& file)
+{
+    const std::string problem = DescribeFileProblem(file, EFileUse::Read);
+    if (problem.empty())
         return true;
-    }
-    if (error)
-        PrintError(file + ": " + error.message());
-    else if (std::filesystem::exists(found) && !std::filesystem::is_regular_file(found))
-        PrintError(file + ": not a regular file");
-    else
-        PrintError(file + ": " + std::strerror(errno != 0 ? errno : EACCES));
+    PrintError(file + ": " + problem);
     return false;
 }
 
-bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product)
+bool StoreOutputImage(const CImageHolder& holder, const std::string& out)
+{
+    if (holder.StoreImageFile(platform::PathFromUtf8(out)))
+        return true;
+    const std::string problem = DescribeFileProblem(out, EFileUse::Store);
+    if (!problem.empty())
+        PrintError(out + ": " + problem);
+    return false;
+}
+
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product,
+                     std::string* productName)
 {
     if (!CheckReadableFile(file))
         return false;
     const std::filesystem::path path = platform::PathFromUtf8(file);
+    if (productName != nullptr)
+        productName->clear();
     if (!product)
         return holder.LoadImageFile(path) == 1;
 
@@ -161,6 +282,8 @@ bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::o
     switch (outcome.m_nResult)
     {
     case EProductLoad::Loaded:
+        if (productName != nullptr)
+            *productName = outcome.m_strProductName;
         return true;
     case EProductLoad::Refused:
         return false;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvalin::cli
@@ -37,8 +38,17 @@ using Args = std::vector<std::string>;
 // Prints "corvalin-cli: <message>" on stderr.
 void PrintError(const std::string& message);
 
-// Usage error: prints the message and the usage text, returns kExitUsage.
+// The command being run, named by main() before it runs it; a usage error prints the
+// usage of that command only. An unknown name leaves none chosen.
+void SetRunningCommand(std::string_view name);
+
+// Usage error: prints the message and the usage of the running command (of every
+// command while none runs), returns kExitUsage.
 int UsageError(const std::string& message);
+
+// The first argument left that looks like an option ("-x", "--name"), once a command
+// has taken out the options it knows; empty when there is none. A lone "-" is no option.
+std::string FirstUnknownOption(const Args& args);
 
 // The usage of every command; PrintCommandUsage prints that of one.
 void PrintUsage(std::FILE* out);
@@ -63,13 +73,37 @@ bool TakeOutputOptions(Args& args, const std::string& command, COutputOptions& o
 // Takes a flag such as "--trace" out of args.
 bool TakeFlag(Args& args, const std::string& name);
 
+// How a command uses a file it names.
+enum class EFileUse
+{
+    Read,   // read whole (an image, a settings document)
+    Store,  // written anew beside the old one and put in its place (-o OUT)
+    Append, // appended to, created when missing (a record)
+};
+
+// Why FILE cannot be used that way, as a text to follow "FILE: ", or empty when nothing
+// is found in the way: "is a directory", "not a regular file", "No such file or
+// directory (the folder /x/y does not exist)", "Not a directory (/x/y is not a
+// folder)", or the system's text for a failed attempt ("Permission denied", ...). The
+// attempt is made as the use would make it: Read opens FILE; Store creates and removes
+// a file beside it; Append opens FILE for appending, creating it when missing and
+// removing it again. Called after a failure, it tells the likely cause; a failure it
+// cannot reproduce (a full disk, say) gives an empty text.
+std::string DescribeFileProblem(const std::string& file, EFileUse use);
+
 // Explains on stderr why FILE cannot be read (missing, a directory...); true when it can.
 bool CheckReadableFile(const std::string& file);
 
 // Loads FILE into `holder` (a bundle's product when `product` is set). Explains a
-// file that cannot be opened on stderr. True when the image was accepted.
-bool LoadSourceImage(IImageHolder& holder, const std::string& file,
-                     const std::optional<std::string>& product);
+// file that cannot be opened on stderr. True when the image was accepted; then
+// `productName`, when given, is set to the loaded product's member name as the
+// product list shows it (empty for a bare image file).
+bool LoadSourceImage(IImageHolder& holder, const std::string& file, const std::optional<std::string>& product,
+                     std::string* productName = nullptr);
+
+// Stores the held image as OUT; on failure, after the status texts, says on stderr
+// why OUT cannot be written when the cause is found. True when it was stored.
+bool StoreOutputImage(const CImageHolder& holder, const std::string& out);
 
 // Prints the display list of `header` on stdout, one line per list line.
 void PrintDisplayList(const ImageHeader& header);

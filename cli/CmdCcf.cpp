@@ -15,6 +15,8 @@ namespace corvalin::cli
 int RunCcf(Args args)
 {
     bool trace = TakeFlag(args, "--trace");
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.size() != 1)
         return UsageError("ccf takes one FILE");
 
@@ -22,6 +24,8 @@ int RunCcf(Args args)
     if (!reader.Load(platform::PathFromUtf8(args[0])))
     {
         std::fprintf(stderr, "CAN NOT OPEN\n");
+        if (const std::string problem = DescribeFileProblem(args[0], EFileUse::Read); !problem.empty())
+            PrintError(args[0] + ": " + problem);
         return kExitFailure;
     }
     reader.Walk();

@@ -9,7 +9,6 @@
 #include "ir/CodeSelection.h"
 #include "ir/IrProtocol.h"
 #include "params/IrCodeHandOff.h"
-#include "platform/FileIo.h"
 
 #include <cstdio>
 
@@ -87,6 +86,8 @@ int RunIrImport(Args args)
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "ir-import", options, usageExit))
         return usageExit;
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.size() < 2)
         return UsageError("ir-import takes FILE and CCF");
 
@@ -111,6 +112,8 @@ int RunIrImport(Args args)
         logic.OnSourceTextChanged(args[1]);
         if (view.m_bCannotOpen)
         {
+            if (const std::string problem = DescribeFileProblem(args[1], EFileUse::Read); !problem.empty())
+                PrintError(args[1] + ": " + problem);
             failed = true;
             return outcome;
         }
@@ -158,7 +161,7 @@ int RunIrImport(Args args)
     if (failed)
         return kExitFailure;
 
-    if (!image.StoreImageFile(platform::PathFromUtf8(options.m_strOut)))
+    if (!StoreOutputImage(image, options.m_strOut))
         return kExitFailure;
     PrintDisplayList(image.Header());
     return kExitOk;

@@ -1,5 +1,6 @@
 // corvalin-cli params FILE [--product NAME] [--json]
 
+#include "BuildVersion.h"
 #include "cli/Commands.h"
 #include "params/SettingsDocument.h"
 
@@ -15,17 +16,21 @@ int RunParams(Args args)
     if (missing)
         return UsageError("--product needs a name");
     const bool json = TakeFlag(args, "--json");
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.size() != 1)
         return UsageError("params takes one FILE");
 
     CStderrImage image;
-    if (!LoadSourceImage(image, args[0], product))
+    CSettingsSource source;
+    if (!LoadSourceImage(image, args[0], product, &source.m_strProduct))
         return kExitFailure;
     if (json)
     {
         CParameterTable table;
         BuildParameterTable(table);
-        std::fputs(BuildSettingsDocument(table, image.Header()).c_str(), stdout);
+        source.m_strVersion = kVersion;
+        std::fputs(BuildSettingsDocument(table, image.Header(), source).c_str(), stdout);
     }
     else
         PrintDisplayList(image.Header());

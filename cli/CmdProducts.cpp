@@ -11,6 +11,8 @@ namespace corvalin::cli
 
 int RunProducts(Args args)
 {
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.size() != 1)
         return UsageError("products takes one FILE");
     if (!CheckReadableFile(args[0]))

@@ -1,37 +1,11 @@
-// corvalin-cli set FILE -o OUT [--product NAME] [--settings SETTINGS] [ASSIGNMENT...]
+// corvalin-cli set FILE -o OUT [--product NAME] [--settings SETTINGS [--strict]] [ASSIGNMENT...]
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
-#include "params/SettingsDocument.h"
-#include "platform/FileIo.h"
-
-#include <cstdio>
+#include "cli/SettingsSupport.h"
 
 namespace corvalin::cli
 {
-
-namespace
-{
-
-// Reads FILE as a settings document, saying on stderr why it cannot be.
-bool ReadSettingsDocument(const std::string& file, std::string& text)
-{
-    if (!CheckReadableFile(file))
-        return false;
-    switch (ReadSettingsFile(platform::PathFromUtf8(file), text))
-    {
-    case ESettingsFileRead::Ok:
-        return true;
-    case ESettingsFileRead::TooLarge:
-        PrintError(file + ": too large for a settings document");
-        return false;
-    default:
-        PrintError(file + ": cannot be read");
-        return false;
-    }
-}
-
-} // namespace
 
 int RunSet(Args args)
 {
@@ -39,10 +13,15 @@ int RunSet(Args args)
     std::optional<std::string> settings = TakeOption(args, "--settings", missing);
     if (missing)
         return UsageError("--settings needs a file");
+    const bool strict = TakeFlag(args, "--strict");
+    if (strict && !settings)
+        return UsageError("--strict goes with --settings");
     COutputOptions options;
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "set", options, usageExit))
         return usageExit;
+    if (const std::string option = FirstUnknownOption(args); !option.empty())
+        return UsageError("unknown option '" + option + "'");
     if (args.empty() || (args.size() < 2 && !settings))
         return UsageError("set takes FILE and --settings SETTINGS or at least one ASSIGNMENT");
 
@@ -63,25 +42,8 @@ int RunSet(Args args)
     CParameterTable table;
     BuildParameterTable(table);
     std::vector<std::pair<int, uint32_t>> changes;
-    if (settings)
-    {
-        std::string text;
-        if (!ReadSettingsDocument(*settings, text))
-            return kExitFailure;
-        CSettingsPlan plan;
-        std::string error;
-        if (!PlanSettings(table, image.Header(), text, plan, error))
-        {
-            PrintError(*settings + ": " + error);
-            return kExitFailure;
-        }
-        for (const std::string& name : plan.m_notInImage)
-            std::fprintf(stderr, "not in the image, left out: %s\n", name.c_str());
-        for (const std::string& name : plan.m_notInDocument)
-            std::fprintf(stderr, "not in the settings, kept as it is: %s\n", name.c_str());
-        for (const CSettingsPlan::CChange& change : plan.m_changes)
-            changes.emplace_back(change.m_nSlot, change.m_nValue);
-    }
+    if (settings && !PlanSettingsFile(*settings, image.Header(), strict, changes))
+        return kExitFailure;
     std::string error;
     if (!ResolveAssignments(table, image.Header(), assignments, changes, error))
     {
@@ -91,7 +53,7 @@ int RunSet(Args args)
     for (const auto& [slot, value] : changes)
         SetParamValue(image.Header(), slot, value);
 
-    if (!image.StoreImageFile(platform::PathFromUtf8(options.m_strOut)))
+    if (!StoreOutputImage(image, options.m_strOut))
         return kExitFailure;
     PrintDisplayList(image.Header());
     return kExitOk;

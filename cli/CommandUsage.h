@@ -17,11 +17,15 @@ struct CCommandUsage
 inline constexpr CCommandUsage kCommandUsages[] = {
     {"params", "FILE [--product NAME] [--json]",
      "      print the parameter list of an image (or a bundle's product);\n"
-     "      --json prints it as a settings document, IR buttons included\n"},
-    {"set", "FILE -o OUT [--product NAME] [--settings SETTINGS] [ASSIGNMENT...]",
+     "      --json prints it as a settings document, IR buttons included,\n"
+     "      naming the image's hardware code, the product and this version\n"},
+    {"set", "FILE -o OUT [--product NAME] [--settings SETTINGS [--strict]] [ASSIGNMENT...]",
      "      change parameters, store the image to OUT, print the new list;\n"
-     "      --settings applies a document of 'params --json' by identifier,\n"
-     "      ASSIGNMENT is LABEL=VALUE or #SLOT=VALUE\n"},
+     "      --settings applies a document of 'params --json' by identifier and\n"
+     "      notes what does not fit; --strict refuses other hardware, a\n"
+     "      document without a hardware code, entries the image lacks and\n"
+     "      parameters the document lacks; ASSIGNMENT is LABEL=VALUE or\n"
+     "      #SLOT=VALUE\n"},
     {"diff", "A B [--product NAME]",
      "      list the parameters whose values differ between two images (or\n"
      "      two bundles' products) and whether their bodies differ; exit 0\n"

@@ -84,7 +84,10 @@ int Run(const corvalin::cli::Args& args)
     for (const Command& command : kCommands)
     {
         if (args[0] == command.m_strName)
+        {
+            SetRunningCommand(command.m_strName);
             return command.m_pRun(Args(args.begin() + 1, args.end()));
+        }
     }
     return UsageError("unknown command '" + args[0] + "'");
 }

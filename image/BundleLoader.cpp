@@ -1,6 +1,7 @@
 #include "image/BundleLoader.h"
 
 #include "image/BundleArchive.h"
+#include "image/DisplayText.h"
 
 #include <algorithm>
 #include <functional>
@@ -136,6 +137,7 @@ void LoadChosenMember(IImageHolder& holder, BundleArchive& archive, int index, C
     outcome.m_bImageLoaded = holder.LoadImageBuffer(buffer.get(), std::size_t(entry.m_nSize));
     outcome.m_nResult = outcome.m_bImageLoaded ? EProductLoad::Loaded : EProductLoad::Refused;
     outcome.m_bRefreshWindow = outcome.m_bImageLoaded != 0;
+    outcome.m_strProductName = MemberNameText(entry.m_strName);
 }
 
 } // namespace

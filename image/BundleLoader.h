@@ -78,6 +78,7 @@ struct CProductSelectOutcome
     EProductLoad m_nResult = EProductLoad::NotFound;
     int m_bImageLoaded = 0;        // the window's image-loaded flag from now on
     bool m_bRefreshWindow = false; // rebuild the parameter list: a product was loaded
+    std::string m_strProductName;  // the loaded member's name as the product list shows it
 };
 
 // A product of the list was chosen: opens `bundlePath` afresh and loads the member

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace corvalin
@@ -18,13 +19,6 @@ namespace
 {
 
 using Json = nlohmann::ordered_json;
-
-std::string HexId(uint32_t id)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", unsigned(id));
-    return text;
-}
 
 // Reads exactly 8 hex digits; the document's identifiers are written that way.
 bool ReadHexId(const std::string& text, uint32_t& id)
@@ -46,6 +40,125 @@ bool ReadHexId(const std::string& text, uint32_t& id)
         result = result << 4 | uint32_t(digit);
     }
     id = result;
+    return true;
+}
+
+// "[json.exception.parse_error.101] parse error at line 2, ..." without its tag.
+std::string WithoutTag(const std::string& message)
+{
+    const std::size_t tagEnd = message.find("] ");
+    return tagEnd == std::string::npos ? message : message.substr(tagEnd + 2);
+}
+
+// Walks the text once for what the parsed value would hide or the parser would throw:
+// a syntax error with its place, and a key given twice in one object, of which the
+// parsed value keeps only one. It stops at the first of either.
+class CDocumentChecker : public nlohmann::json_sax<Json>
+{
+  public:
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t, const string_t&) override { return Value(); }
+    bool string(string_t&) override { return Value(); }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override { return Open(false); }
+    bool start_array(std::size_t) override { return Open(true); }
+    bool end_object() override { return Close(); }
+    bool end_array() override { return Close(); }
+
+    bool key(string_t& name) override
+    {
+        CFrame& frame = m_frames.back();
+        if (!frame.m_keys.insert(name).second)
+        {
+            const std::string where = Path(m_frames.size());
+            m_strError = "the key \"" + name + "\" is given twice " +
+                         (where.empty() ? std::string("at the top of the document") : "in " + where);
+            return false;
+        }
+        frame.m_strKey = name;
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override
+    {
+        m_strError = "not valid JSON: " + WithoutTag(error.what());
+        return false;
+    }
+
+    const std::string& Error() const { return m_strError; }
+
+  private:
+    struct CFrame
+    {
+        bool m_bArray = false;
+        std::size_t m_nCount = 0; // the elements of an array begun so far
+        std::string m_strKey;     // the member of an object being read
+        std::set<std::string> m_keys;
+    };
+
+    bool Value()
+    {
+        if (!m_frames.empty())
+            ++m_frames.back().m_nCount;
+        return true;
+    }
+    bool Open(bool array)
+    {
+        Value();
+        m_frames.push_back({array, 0, {}, {}});
+        return true;
+    }
+    bool Close()
+    {
+        m_frames.pop_back();
+        return true;
+    }
+
+    // "parameters[3]": where the value opened by the first `depth` frames lies.
+    std::string Path(std::size_t depth) const
+    {
+        std::string path;
+        for (std::size_t i = 1; i < depth; ++i)
+        {
+            const CFrame& outer = m_frames[i - 1];
+            if (outer.m_bArray)
+                path += "[" + std::to_string(outer.m_nCount - 1) + "]";
+            else
+                path += (path.empty() ? "" : ".") + outer.m_strKey;
+        }
+        return path;
+    }
+
+    std::vector<CFrame> m_frames;
+    std::string m_strError;
+};
+
+// Reads an optional whole number field of an entry within [minimum, maximum]; false
+// when it is there but is no such number.
+bool ReadWholeNumber(const Json& item, const char* name, int64_t minimum, int64_t maximum,
+                     std::optional<int64_t>& number)
+{
+    number.reset();
+    if (!item.contains(name))
+        return true;
+    const Json& field = item[name];
+    if (field.is_number_unsigned())
+    {
+        const uint64_t value = field.get<uint64_t>();
+        if (value > uint64_t(maximum))
+            return false;
+        number = int64_t(value);
+    }
+    else if (field.is_number_integer())
+        number = field.get<int64_t>();
+    if (!number || *number < minimum || *number > maximum)
+    {
+        number.reset();
+        return false;
+    }
     return true;
 }
 
@@ -103,14 +216,22 @@ std::vector<CParameterEntry> CollectParameters(const CParameterTable& table, con
     return entries;
 }
 
-std::string BuildSettingsDocument(const CParameterTable& table, const ImageHeader& header)
+std::string HexWord(uint32_t word)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", unsigned(word));
+    return text;
+}
+
+std::string BuildSettingsDocument(const CParameterTable& table, const ImageHeader& header,
+                                  const CSettingsSource& source)
 {
     Json parameters = Json::array();
     for (const CParameterEntry& entry : CollectParameters(table, header))
     {
         Json item;
         item["slot"] = entry.m_nSlot;
-        item["identifier"] = HexId(entry.m_nId);
+        item["identifier"] = HexWord(entry.m_nId);
         item["label"] = entry.m_strLabel;
         item["type"] = ParameterType(entry.m_nId);
         item["value"] = entry.m_nValue;
@@ -122,42 +243,61 @@ std::string BuildSettingsDocument(const CParameterTable& table, const ImageHeade
         parameters.push_back(std::move(item));
     }
     Json document;
+    document["hardware"] = HexWord(GetHardwareCode(header));
+    if (source.m_strProduct.empty())
+        document["product"] = nullptr;
+    else
+        document["product"] = source.m_strProduct;
+    document["corvalinVersion"] = source.m_strVersion;
     document["parameters"] = std::move(parameters);
-    return document.dump(2) + "\n";
+    // A member name that is not UTF-8 would make the library throw; its bytes are replaced.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string ParameterName(uint32_t id, const std::string& label)
 {
-    return label.empty() ? HexId(id) : HexId(id) + " " + label;
+    return label.empty() ? HexWord(id) : HexWord(id) + " " + label;
 }
 
 bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const std::string& text,
                   CSettingsPlan& plan, std::string& error)
 {
-    // The library reports by exception; they end here and become an error text.
-    Json document;
-    try
+    CDocumentChecker checker;
+    if (!Json::sax_parse(text, &checker))
     {
-        document = Json::parse(text);
-    }
-    catch (const Json::exception& e)
-    {
-        error = "not valid JSON: " + std::string(e.what());
-        // "[json.exception.parse_error.101] parse error at line 2, ..." without its tag.
-        std::size_t tagEnd = error.find("] ");
-        if (tagEnd != std::string::npos)
-            error = "not valid JSON: " + error.substr(tagEnd + 2);
+        error = checker.Error();
         return false;
     }
+    // The text is known to be valid JSON by now; the non-throwing form is used all the same.
+    Json document = Json::parse(text, nullptr, false);
     if (!document.is_object() || !document.contains("parameters") || !document["parameters"].is_array())
     {
         error = "not a settings document: no \"parameters\" list";
         return false;
     }
 
+    CSettingsPlan result;
+    if (document.contains("hardware") && !document["hardware"].is_null())
+    {
+        uint32_t code = 0;
+        if (!document["hardware"].is_string() || !ReadHexId(document["hardware"].get<std::string>(), code))
+        {
+            error = "\"hardware\" must be 8 hex digits";
+            return false;
+        }
+        result.m_hardwareCode = code;
+        result.m_bOtherHardware = code != GetHardwareCode(header);
+    }
+    // Only for telling the user where the settings came from; anything else is ignored.
+    if (document.contains("product") && document["product"].is_string())
+        result.m_strProduct = document["product"].get<std::string>();
+    if (document.contains("corvalinVersion") && document["corvalinVersion"].is_string())
+        result.m_strVersion = document["corvalinVersion"].get<std::string>();
+
     const Json& items = document["parameters"];
     std::vector<uint32_t> ids;
     std::vector<uint32_t> values;
+    std::vector<std::optional<int64_t>> slots;
     for (std::size_t i = 0; i < items.size(); ++i)
     {
         const Json& item = items[i];
@@ -170,33 +310,43 @@ bool PlanSettings(const CParameterTable& table, const ImageHeader& header, const
             return false;
         }
         where += " (" + ParameterName(id, LabelOf(table, id)) + ")";
-        const Json* value = item.contains("value") ? &item["value"] : nullptr;
-        bool inRange = false;
-        uint32_t word = 0;
-        if (value != nullptr && value->is_number_unsigned())
-        {
-            const uint64_t number = value->get<uint64_t>();
-            inRange = number <= 0xFFFFFFFFu;
-            word = uint32_t(number);
-        }
-        else if (value != nullptr && value->is_number_integer())
-        {
-            const int64_t number = value->get<int64_t>();
-            inRange = number >= INT32_MIN && number <= int64_t(0xFFFFFFFFu);
-            word = uint32_t(number);
-        }
-        if (!inRange)
+        std::optional<int64_t> value;
+        if (!ReadWholeNumber(item, "value", INT32_MIN, int64_t(0xFFFFFFFFu), value) || !value)
         {
             error = where + ": \"value\" must be a whole number from -2147483648 to 4294967295";
             return false;
         }
+        std::optional<int64_t> slot;
+        if (!ReadWholeNumber(item, "slot", 0, kParamSlots - 1, slot))
+        {
+            error = where + ": \"slot\" must be a whole number from 0 to 49";
+            return false;
+        }
         ids.push_back(id);
-        values.push_back(word);
+        values.push_back(uint32_t(*value));
+        slots.push_back(slot);
+    }
+
+    // The same parameter twice: the identifier with the same slot, or without a slot
+    // that would tell a second occurrence from a copy.
+    std::map<uint32_t, std::vector<std::size_t>> entriesOf;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+    {
+        for (std::size_t earlier : entriesOf[ids[i]])
+        {
+            if (slots[earlier] && slots[i] && *slots[earlier] != *slots[i])
+                continue;
+            error = "parameters[" + std::to_string(earlier) + "] and parameters[" + std::to_string(i) +
+                    "]: both set " + ParameterName(ids[i], LabelOf(table, ids[i]));
+            if (!slots[earlier] || !slots[i])
+                error += " (an image that carries it more than once needs a \"slot\" in each)";
+            return false;
+        }
+        entriesOf[ids[i]].push_back(i);
     }
 
     const std::vector<CParameterEntry> parameters = CollectParameters(table, header);
     const std::vector<int> partners = MatchByIdentifier(ids, Ids(parameters));
-    CSettingsPlan result;
     for (std::size_t i = 0; i < ids.size(); ++i)
     {
         if (partners[i] < 0)
@@ -273,9 +423,9 @@ ESettingsFileRead ReadSettingsFile(const std::filesystem::path& path, std::strin
 }
 
 bool StoreSettingsFile(const std::filesystem::path& path, const CParameterTable& table,
-                       const ImageHeader& header)
+                       const ImageHeader& header, const CSettingsSource& source)
 {
-    const std::string document = BuildSettingsDocument(table, header);
+    const std::string document = BuildSettingsDocument(table, header, source);
     return platform::StoreFileSafely(path, document.data(), document.size());
 }
 

@@ -2,6 +2,7 @@
 
 #include "CliTestSupport.h"
 
+#include "BuildVersion.h"
 #include "device/Updater.h"
 #include "params/ParameterTable.h"
 #include "tools/fixtures/ImageBuilder.h"
@@ -9,6 +10,7 @@
 #include "tools/fixtures/ZipWriter.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -103,6 +105,41 @@ TEST_F(CliBundleTest, ParamsAndSetWorkOnAProduct)
     ASSERT_EQ(1, updater.LoadImageFile(out));
     EXPECT_EQ("P1", GetImageName(updater.Header()));
     EXPECT_EQ(30u, GetParamValue(updater.Header(), 0));
+}
+
+TEST_F(CliBundleTest, SettingsSayWhichProductAndHardwareTheyCameFrom)
+{
+    // A member named exactly, though its hardware code keeps it off the product list.
+    CProcessResult r = Cli({"params", "--json", "--product", "foreign.enc", m_bundle});
+    ASSERT_EQ(0, r.exitCode) << r.err;
+    const nlohmann::json document = nlohmann::json::parse(r.out);
+    EXPECT_EQ("00020000", document.at("hardware"));
+    EXPECT_EQ("foreign.enc", document.at("product"));
+    const auto settings = m_dir / "foreign.json";
+    WriteFileBytes(settings, Bytes(r.out.begin(), r.out.end()));
+
+    // Applied to other hardware: said, and refused under --strict.
+    const auto out = m_dir / "out.img";
+    r = Cli({"set", m_bundle, "--product", "p1.enc", "-o", out.string(), "--settings", settings.string()});
+    ASSERT_EQ(0, r.exitCode) << r.err;
+    const std::string source = "hardware code 00020000 (product foreign.enc, Corvalin " +
+                               std::string(kVersion) + "), the image's is 00010000\n";
+    EXPECT_EQ("Loading bundle\nImage loaded\nsettings from other hardware: " + source +
+                  "Writing image\nImage stored\n",
+              r.err);
+    EXPECT_EQ(VolumeLine("023"), r.out);
+    std::filesystem::remove(out);
+    r = Cli({"set", m_bundle, "--product", "p1.enc", "-o", out.string(), "--settings", settings.string(),
+             "--strict"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("Loading bundle\nImage loaded\ncorvalin-cli: " + settings.string() + ": " + source, r.err);
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    // The product is named as the list shows it, whatever name --product used.
+    r = Cli({"params", "--json", "--product", "/root.enc", m_bundle});
+    EXPECT_EQ("root.enc", nlohmann::json::parse(r.out).at("product"));
+    r = Cli({"params", "--json", "--product", "P3.ENC", m_bundle});
+    EXPECT_EQ("p3.enc", nlohmann::json::parse(r.out).at("product"));
 }
 
 TEST_F(CliBundleTest, ProductOptionFailures)

@@ -39,6 +39,29 @@ TEST(CliHelpTest, HelpCoversEveryCommand)
     }
 }
 
+TEST(CliHelpTest, AUsageErrorPrintsTheUsageOfItsCommandOnly)
+{
+    const std::string hint = "'corvalin-cli help' lists every command.\n";
+    CProcessResult r = Cli({"params", "--jsn", "in.img"});
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_EQ("corvalin-cli: unknown option '--jsn'\n" + Cli({"help", "params"}).out + hint, r.err);
+
+    // Also for a command that names its own errors.
+    r = Cli({"station"});
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("\n" + Cli({"help", "station"}).out + hint)) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("commands:")) << r.err;
+
+    // Without a known command there is no one usage to print.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"frobnicate"}, std::vector<std::string>{}})
+    {
+        r = Cli(args);
+        EXPECT_EQ(2, r.exitCode);
+        EXPECT_NE(std::string::npos, r.err.find("commands:")) << r.err;
+    }
+}
+
 TEST(CliHelpTest, HelpOnAnUnknownCommandIsAUsageError)
 {
     CProcessResult r = Cli({"help", "flash"});

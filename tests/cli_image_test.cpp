@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace corvalin;
@@ -141,10 +145,55 @@ TEST_F(CliImageTest, SetRefusesBadAssignmentsAndWritesNothing)
     }
     EXPECT_EQ(2, Cli({"set", m_image.string(), "CH0.Volume=9"}).exitCode);
     EXPECT_EQ(2, Cli({"set", m_image.string(), "-o", out.string()}).exitCode);
+}
 
-    // A store that fails says so.
+TEST_F(CliImageTest, FilesThatCannotBeUsedSayWhy)
+{
+    // A store that fails says so with the status line's text, then why.
+    const std::string stored = "Loading image\nImage loaded\nWriting image\nUnable to write the file\n";
+    const auto noDir = m_dir / "no-dir";
     CProcessResult r =
-        Cli({"set", m_image.string(), "-o", (m_dir / "no-dir" / "out.img").string(), "CH0.Volume=9"});
+        Cli({"set", m_image.string(), "-o", (noDir / "sub" / "out.img").string(), "CH0.Volume=9"});
     EXPECT_EQ(1, r.exitCode);
-    EXPECT_EQ("Loading image\nImage loaded\nWriting image\nUnable to write the file\n", r.err);
+    EXPECT_EQ(stored + "corvalin-cli: " + (noDir / "sub" / "out.img").string() + ": " +
+                  std::strerror(ENOENT) + " (the folder " + (noDir / "sub").string() + " does not exist)\n",
+              r.err);
+
+    r = Cli({"set", m_image.string(), "-o", m_dir.Path().string(), "CH0.Volume=9"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(stored + "corvalin-cli: " + m_dir.Path().string() + ": is a directory\n", r.err);
+
+    // A file where a folder should be.
+    r = Cli({"set", m_image.string(), "-o", (m_image / "out.img").string(), "CH0.Volume=9"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ(stored + "corvalin-cli: " + (m_image / "out.img").string() + ": " + std::strerror(ENOTDIR) +
+                  " (" + m_image.string() + " is not a folder)\n",
+              r.err);
+
+    // Files read: the image and the settings.
+    r = Cli({"params", (noDir / "in.img").string()});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("corvalin-cli: " + (noDir / "in.img").string() + ": " + std::strerror(ENOENT) +
+                  " (the folder " + noDir.string() + " does not exist)\n",
+              r.err);
+    r = Cli(
+        {"set", m_image.string(), "-o", (m_dir / "out.img").string(), "--settings", m_dir.Path().string()});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("Loading image\nImage loaded\ncorvalin-cli: " + m_dir.Path().string() + ": is a directory\n",
+              r.err);
+#ifndef _WIN32
+    // Not as root, whom no permission stops.
+    if (geteuid() != 0)
+    {
+        const auto locked = m_dir / "locked";
+        std::filesystem::create_directory(locked);
+        std::filesystem::permissions(locked,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        r = Cli({"set", m_image.string(), "-o", (locked / "out.img").string(), "CH0.Volume=9"});
+        EXPECT_EQ(stored + "corvalin-cli: " + (locked / "out.img").string() + ": " + std::strerror(EACCES) +
+                      "\n",
+                  r.err);
+        std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+    }
+#endif
 }

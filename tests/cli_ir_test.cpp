@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -84,7 +86,10 @@ TEST(CliCcf, PrintsTheKeyListAsJson)
 
     CProcessResult missing = Cli({"ccf", (dir / "nope.ccf").string()});
     EXPECT_EQ(1, missing.exitCode);
-    EXPECT_EQ("CAN NOT OPEN\n", missing.err);
+    // The dialog's text, then why.
+    EXPECT_EQ("CAN NOT OPEN\ncorvalin-cli: " + (dir / "nope.ccf").string() + ": " + std::strerror(ENOENT) +
+                  "\n",
+              missing.err);
     EXPECT_EQ("", missing.out);
     EXPECT_EQ(2, Cli({"ccf"}).exitCode);
 }

@@ -3,6 +3,7 @@
 
 #include "CliTestSupport.h"
 
+#include "BuildVersion.h"
 #include "device/Updater.h"
 #include "params/ParameterTable.h"
 #include "tools/fixtures/ImageBuilder.h"
@@ -74,6 +75,9 @@ class SettingsJsonTest : public ::testing::Test
 TEST_F(SettingsJsonTest, DocumentHoldsEveryParameterWithTheListsText)
 {
     const nlohmann::json document = nlohmann::json::parse(SettingsOfA());
+    EXPECT_EQ("00010000", document.at("hardware"));
+    EXPECT_TRUE(document.at("product").is_null()); // an image file, no bundle member
+    EXPECT_EQ(kVersion, document.at("corvalinVersion"));
     const nlohmann::json& items = document.at("parameters");
     ASSERT_EQ(7u, items.size()); // the unknown identifier is left out
 
@@ -161,6 +165,23 @@ TEST_F(SettingsJsonTest, BadDocumentsWriteNothing)
          "parameters[1] (10030001 Rear view camera): a switch is 0 (off) or 1 (on), not 2"},
         {R"({"parameters": [)" + good + R"({"identifier": "601A0001", "value": 12}]})",
          "a Volvo model is 0 to 11"},
+        // Keys given twice, of which a parser would quietly keep one.
+        {R"({"parameters": [{"identifier": "30120001", "value": 9}], "parameters": []})",
+         "the key \"parameters\" is given twice at the top of the document"},
+        {R"({"parameters": [)" + good + R"({"identifier": "10030001", "value": 1, "value": 0}]})",
+         "the key \"value\" is given twice in parameters[1]"},
+        // The same parameter twice: by its slot, or without one to tell them apart.
+        {R"({"parameters": [{"slot": 4, "identifier": "30120001", "value": 9}, {"identifier": "10030001", "value": 1},
+                            {"slot": 4, "identifier": "30120001", "value": 7}]})",
+         "parameters[0] and parameters[2]: both set 30120001 CH0.Volume\n"},
+        {R"({"parameters": [)" + good + R"({"identifier": "30120001", "value": 7}]})",
+         "parameters[0] and parameters[1]: both set 30120001 CH0.Volume (an image that carries it more than "
+         "once "
+         "needs a \"slot\" in each)"},
+        {R"({"parameters": [)" + good + R"({"slot": 50, "identifier": "10030001", "value": 1}]})",
+         "parameters[1] (10030001 Rear view camera): \"slot\" must be a whole number from 0 to 49"},
+        {R"({"hardware": "0001000", "parameters": [{"identifier": "30120001", "value": 9}]})",
+         "\"hardware\" must be 8 hex digits"},
     };
     for (const Case& c : cases)
     {
@@ -185,6 +206,57 @@ TEST_F(SettingsJsonTest, BadDocumentsWriteNothing)
     EXPECT_EQ(1, Cli({"set", m_b.string(), "-o", out.string(), "--settings", (m_dir / "none.json").string()})
                      .exitCode);
     EXPECT_EQ(2, Cli({"set", m_b.string(), "-o", out.string(), "--settings"}).exitCode);
+}
+
+TEST_F(SettingsJsonTest, OldDocumentsStillReadAndStrictRefusesWhatDoesNotFit)
+{
+    const auto settings = m_dir / "a.json";
+    const auto out = m_dir / "out.img";
+    const std::string path = settings.string();
+
+    // Written before documents named their source.
+    nlohmann::ordered_json old = nlohmann::ordered_json::parse(SettingsOfA());
+    old.erase("hardware");
+    old.erase("product");
+    old.erase("corvalinVersion");
+    WriteText(settings, old.dump(2));
+    CProcessResult r = Cli({"set", m_b.string(), "-o", out.string(), "--settings", path});
+    ASSERT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(
+        0u,
+        r.err.find("Loading image\nImage loaded\nsettings without a hardware code (written before documents "
+                   "named their source): not checked against the image's 00010000\nnot in the image"))
+        << r.err;
+    CUpdater check;
+    ASSERT_EQ(1, check.LoadImageFile(out));
+    EXPECT_EQ(25u, GetParamValue(check.Header(), 4));
+    std::filesystem::remove(out);
+
+    r = Cli({"set", m_b.string(), "-o", out.string(), "--settings", path, "--strict"});
+    EXPECT_EQ(1, r.exitCode);
+    EXPECT_EQ("Loading image\nImage loaded\n"
+              "corvalin-cli: " +
+                  path +
+                  ": no hardware code, so the settings cannot be checked against the image's "
+                  "00010000\n"
+                  "corvalin-cli: " +
+                  path +
+                  ": not in the image: parameters[5] 30170001 TV System 0-NTSC 1-PAL\n"
+                  "corvalin-cli: " +
+                  path +
+                  ": not in the image: parameters[6] 30120001 CH0.Volume\n"
+                  "corvalin-cli: " +
+                  path + ": not in the settings: slot 3 10030004 Front view camera\n",
+              r.err);
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    // With its source named, a document that covers the image exactly passes.
+    WriteText(settings, Cli({"params", "--json", m_b.string()}).out);
+    r = Cli({"set", m_b.string(), "-o", out.string(), "--settings", path, "--strict"});
+    EXPECT_EQ(0, r.exitCode);
+    EXPECT_EQ("Loading image\nImage loaded\nWriting image\nImage stored\n", r.err);
+
+    EXPECT_EQ(2, Cli({"set", m_b.string(), "-o", out.string(), "--strict", "CH0.Volume=1"}).exitCode);
 }
 
 TEST_F(SettingsJsonTest, DiffListsChangedValuesAndBodies)

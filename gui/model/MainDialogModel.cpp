@@ -1,5 +1,6 @@
 #include "gui/model/MainDialogModel.h"
 
+#include "BuildVersion.h"
 #include "device/CompletionSound.h"
 #include "device/StatusTexts.h"
 #include "image/DisplayText.h"
@@ -381,8 +382,12 @@ void CMainDialogModel::SaveSettings()
     const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
     if (!path)
         return;
-    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header()) ? kSettingsStored
-                                                                              : kUnableToWriteFile);
+    CSettingsSource source;
+    source.m_strVersion = kVersion;
+    if (!m_bundlePath.empty() && m_nProductIndex >= 0)
+        source.m_strProduct = MemberNameText(m_products[std::size_t(m_nProductIndex)].m_strName);
+    m_updater.SetStatus(StoreSettingsFile(*path, m_table, m_updater.Header(), source) ? kSettingsStored
+                                                                                      : kUnableToWriteFile);
 }
 
 void CMainDialogModel::LoadSettings()

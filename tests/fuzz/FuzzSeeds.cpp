@@ -123,7 +123,8 @@ void WriteDocumentSeeds(const std::filesystem::path& dir)
     image.LoadBuffer(file.data(), file.size(), [](const std::string&) {});
     corvalin::CParameterTable table;
     corvalin::BuildParameterTable(table);
-    const std::string document = corvalin::BuildSettingsDocument(table, image.Header());
+    const std::string document =
+        corvalin::BuildSettingsDocument(table, image.Header(), {"main_enc.bin", "1.0"});
     std::filesystem::create_directories(dir / "settings");
     WriteFileBytes(dir / "settings" / "ir.json", Bytes(document.begin(), document.end()));
 

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         SetParamValue(changed, change.m_nSlot, change.m_nValue);
     }
     CSettingsPlan again;
-    if (!PlanSettings(table, changed, BuildSettingsDocument(table, changed), again, error))
+    if (!PlanSettings(table, changed, BuildSettingsDocument(table, changed, {"product", "1.0"}), again,
+                      error))
         std::abort();
     return 0;
 }
