@@ -1,13 +1,17 @@
-// corvalin-cli station FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast]
-//                      [--log LOG] [--bay LOCATION=LABEL]... [--operator NAME]
+// corvalin-cli station FILE [--product NAME] [--settings SETTINGS [--strict]] [--set ASSIGNMENT]...
+//                      [--count N] [--fast] [--log LOG] [--bay LOCATION=LABEL]... [--operator NAME]
 
 #include "cli/Assignment.h"
 #include "cli/Commands.h"
 #include "cli/DeviceSupport.h"
 #include "cli/Latin1.h"
 #include "cli/RecordWriter.h"
+#include "cli/SettingsSupport.h"
 #include "device/PresenceTiming.h"
 #include "device/Station.h"
+#include "image/Sha256.h"
+#include "params/SettingsDocument.h"
+#include "platform/FileIo.h"
 #include "platform/Terminal.h"
 
 #include <chrono>
@@ -224,6 +228,12 @@ int RunStation(Args args)
     std::optional<std::string> operatorName = TakeOption(args, "--operator", missing);
     if (missing)
         return UsageError("--operator needs a name");
+    std::optional<std::string> settings = TakeOption(args, "--settings", missing);
+    if (missing)
+        return UsageError("--settings needs a file");
+    const bool strict = TakeFlag(args, "--strict");
+    if (strict && !settings)
+        return UsageError("--strict goes with --settings");
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("station takes one FILE");
@@ -244,12 +254,28 @@ int RunStation(Args args)
     CStderrImage source;
     if (!LoadSourceImage(source, args[0], product))
         return kExitFailure;
+    // The settings first, then the assignments, which win over them; every change is
+    // checked before the first is made.
+    std::vector<std::pair<int, uint32_t>> changes;
+    std::optional<std::string> settingsSha256;
+    if (settings)
+    {
+        if (!PlanSettingsFile(*settings, source.Header(), strict, changes))
+            return kExitFailure;
+        std::string text;
+        if (ReadSettingsFile(platform::PathFromUtf8(*settings), text) == ESettingsFileRead::Ok)
+            settingsSha256 = Sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    }
+    CParameterTable table;
+    BuildParameterTable(table);
     std::string error;
-    if (!ApplyAssignments(source.Header(), assignments, error))
+    if (!ResolveAssignments(table, source.Header(), assignments, changes, error))
     {
         PrintError(error);
         return kExitFailure;
     }
+    for (const auto& [slot, value] : changes)
+        SetParamValue(source.Header(), slot, value);
 
     const std::atomic<bool>& interrupted = CatchInterrupts();
     // The record names the bytes every box gets: the image after the assignments.
@@ -259,6 +285,7 @@ int RunStation(Args args)
         image = DescribeImage(args[0], product, source.Image());
         image.m_assignments = assignmentTexts;
         image.m_strOperator = operatorName;
+        image.m_strSettingsSha256 = settingsSha256;
     }
     const bool live = platform::IsTerminal(platform::EStdStream::Error);
     const char* noColour = std::getenv("NO_COLOR");
