@@ -375,3 +375,131 @@ TEST_F(CliDeviceTest, InterruptEndsTheProbeOfASilentBox)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
 }
 #endif
+
+#ifndef _WIN32 // POSIX signals and a map directory the simulators share
+namespace
+{
+
+// corvalin-cli started in the background with stdout and stderr in files and the map
+// directory `map`; the test ends it with a signal or waits for it.
+class CBackgroundCli
+{
+  public:
+    CBackgroundCli(std::vector<std::string> args, const std::filesystem::path& map,
+                   const std::filesystem::path& dir)
+        : m_out(dir / "out.txt"), m_err(dir / "err.txt")
+    {
+        args.insert(args.begin(), CORVALIN_CLI_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env = {"CORVALIN_SERIAL_MAP=" + map.string(), "PATH=/usr/bin:/bin"};
+        std::vector<char*> envp;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CBackgroundCli()
+    {
+        if (m_pid > 0 && waitpid(m_pid, &m_nStatus, WNOHANG) == 0)
+        {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, &m_nStatus, 0);
+        }
+    }
+    // The exit code once it ends within `seconds`, else -1.
+    int Wait(int seconds)
+    {
+        if (!WaitUntil([&] { return waitpid(m_pid, &m_nStatus, WNOHANG) == m_pid; }, seconds))
+            return -1;
+        m_pid = 0;
+        return WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+    }
+    void Interrupt() { kill(m_pid, SIGINT); }
+    std::string Out() const { return ReadText(m_out); }
+    std::string Err() const { return ReadText(m_err); }
+
+  private:
+    static std::string ReadText(const std::filesystem::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::filesystem::path m_out;
+    std::filesystem::path m_err;
+    pid_t m_pid = 0;
+    int m_nStatus = 0;
+};
+
+} // namespace
+
+TEST_F(CliDeviceTest, StationStopIsAResultInTheRecordAndTheTally)
+{
+    const std::filesystem::path map = m_dir / "map";
+    CSimulatedBox flashing({"--name", "SLOW", "--number", "5", "--flash-ms", "300"}, map, 0);
+    CSimulatedBox silent({"--silent"}, map, 1);
+    const std::filesystem::path log = m_dir / "record.jsonl";
+    CBackgroundCli cli({"station", m_image.string(), "--log", log.string(), "--operator", "Ann"}, map,
+                       m_dir.Path());
+    ASSERT_TRUE(
+        WaitUntil([&] { return flashing.LogOf("XFER").size() >= 2 && !silent.LogOf("QUERY").empty(); }, 20))
+        << cli.Err();
+    cli.Interrupt();
+    ASSERT_EQ(cli.Wait(5), 1) << cli.Err();
+
+    // The transfer cut short and the probe cut short are both stops, never failures.
+    std::vector<nlohmann::json> lines = RecordLines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    const nlohmann::json& cut = lines[0]["box"] == "SLOW" ? lines[0] : lines[1];
+    const nlohmann::json& asked = lines[0]["box"] == "SLOW" ? lines[1] : lines[0];
+    EXPECT_TRUE(std::string(cut["status"]).starts_with("Stopped at block ")) << cut;
+    EXPECT_EQ(cut["stopped"], true);
+    EXPECT_EQ(cut["operator"], "Ann");
+    EXPECT_FALSE(cut["start"].is_null());
+    EXPECT_EQ(asked["status"], "Stopped before the update started");
+    EXPECT_EQ(asked["stopped"], true);
+    const std::string err = cli.Err();
+    EXPECT_NE(err.find("station: stopped " + flashing.ShownName() + " | SLOW | 00000005: Stopped at block "),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("station: stopped " + silent.ShownName() + ": Stopped before the update started\n"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(err.ends_with("station: 0 updated, 0 failed, 2 stopped (interrupted)\n")) << err;
+}
+
+TEST_F(CliDeviceTest, StationKeepsARecordLineItCannotWriteAndSaysTheRecordHasGone)
+{
+    const std::filesystem::path map = m_dir / "map";
+    const std::filesystem::path folder = m_dir / "records";
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path log = folder / "record.jsonl";
+    CSimulatedBox quick({"--name", "QUICK", "--number", "1"}, map, 0);
+    CSimulatedBox slow({"--name", "SLOW", "--number", "2", "--flash-ms", "250"}, map, 1);
+    CBackgroundCli cli({"station", m_image.string(), "--count", "2", "--log", log.string()}, map,
+                       m_dir.Path());
+    ASSERT_TRUE(WaitUntil([&] { return RecordLines(log).size() == 1; }, 20)) << cli.Err();
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(cli.Wait(20), 1) << cli.Err();
+
+    // The missing line is on stderr whole, ready to be added by hand, and counted.
+    const std::string err = cli.Err();
+    EXPECT_NE(err.find("the update record " + log.string() + " has gone"), std::string::npos) << err;
+    const std::size_t kept = err.find("tried again:\n");
+    ASSERT_NE(kept, std::string::npos) << err;
+    const std::string line = err.substr(kept + 13, err.find('\n', kept + 13) - kept - 13);
+    CUpdateRecord record;
+    ASSERT_TRUE(ParseRecordLine(line, record)) << line;
+    EXPECT_EQ(record.m_strBox, "SLOW");
+    EXPECT_TRUE(record.m_bSuccess);
+    EXPECT_TRUE(err.ends_with("station: 2 updated, 0 failed, 1 missing from the update record\n")) << err;
+}
+#endif
