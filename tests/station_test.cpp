@@ -3,11 +3,14 @@
 // a hub that drops every bridge at once, and a stop that ends every update.
 
 #include "DeviceTestSupport.h"
+#include "device/PresenceTiming.h"
 #include "device/Station.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <memory>
 
 using namespace corvalin;
@@ -217,5 +220,134 @@ TEST_F(StationTest, StopEndsEveryUpdatePromptly)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(station.Finished(), 2);
     EXPECT_EQ(station.Completed(), 0);
+}
+
+namespace
+{
+
+// A system of the test's own making for the serial-port map to read: the cp210x
+// driver's ttys in sys/, each in the folder of the USB device it belongs to, and dev/
+// nodes that lead to simulated boxes. Plugging takes the lowest free ttyUSB number and
+// a new device number, as the kernel does.
+class CUsbSystem
+{
+  public:
+    CUsbSystem() : m_driver(Root() / "sys/bus/usb-serial/drivers/cp210x")
+    {
+        std::filesystem::create_directories(m_driver);
+        std::filesystem::create_directories(Root() / "dev");
+        setenv("CORVALIN_SYSTEM_ROOT", Root().c_str(), 1);
+    }
+    ~CUsbSystem() { unsetenv("CORVALIN_SYSTEM_ROOT"); }
+
+    std::filesystem::path Root() const { return m_dir.Path(); }
+
+    void Plug(const std::string& location, const std::string& port)
+    {
+        int tty = 0;
+        while (m_plugged.count(tty))
+            ++tty;
+        m_plugged[tty] = location;
+        const std::string name = "ttyUSB" + std::to_string(tty);
+        const std::filesystem::path device = Root() / "sys/devices/pci0000:00/usb1" / location;
+        std::filesystem::remove_all(device);
+        std::filesystem::create_directories(device / (location + ":1.0") / name);
+        std::ofstream(device / "busnum") << "1\n";
+        std::ofstream(device / "devnum") << ++m_nDevice << "\n";
+        std::filesystem::create_directory_symlink(device / (location + ":1.0") / name, m_driver / name);
+        std::filesystem::create_symlink(port, Root() / "dev" / name);
+    }
+    void Unplug(const std::string& location)
+    {
+        for (auto it = m_plugged.begin(); it != m_plugged.end(); ++it)
+        {
+            if (it->second != location)
+                continue;
+            const std::string name = "ttyUSB" + std::to_string(it->first);
+            std::filesystem::remove(m_driver / name);
+            std::filesystem::remove(Root() / "dev" / name);
+            m_plugged.erase(it);
+            return;
+        }
+    }
+
+  private:
+    CTempDir m_dir;
+    std::filesystem::path m_driver;
+    std::map<int, std::string> m_plugged; // ttyUSB number -> USB location
+    int m_nDevice = 1;
+};
+
+} // namespace
+
+TEST_F(StationTest, EachBoxIsKnownByItsPlaceInEveryOrderOfUnpluggingAndReplugging)
+{
+    unsetenv("CORVALIN_SERIAL_MAP");
+    CUsbSystem system;
+    std::vector<std::unique_ptr<CSimulatedBox>> boxes;
+    std::vector<std::string> places;
+    for (int i = 0; i < 4; ++i)
+    {
+        boxes.push_back(std::make_unique<CSimulatedBox>(
+            std::vector<std::string>{"--number", std::to_string(i + 10)}, Map(), i));
+        places.push_back("1-1." + std::to_string(i + 1));
+        system.Plug(places.back(), std::filesystem::read_symlink(Map() / ("Silabser" + std::to_string(i))));
+    }
+    auto plugBack = [&](int box)
+    { system.Plug(places[box], std::filesystem::read_symlink(Map() / ("Silabser" + std::to_string(box)))); };
+    CStation station(m_image, FastTiming(), m_listener);
+    station.SetBays({{"1-1.1", "Bay 1"}});
+    ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() == 4 && !station.IsBusy(); }));
+    EXPECT_EQ(station.Slots()[0].m_strPlace, "USB 1-1.1");
+    EXPECT_EQ(PlaceText(station.Slots()[0]), "USB 1-1.1, Bay 1");
+
+    // In every order of the four, the first two are unplugged and put back (in the
+    // reverse order, or in the same order every other time) while the other two stay,
+    // with enough looks after each step for a bridge taken for a new plug-in to be
+    // asked: the boxes that stay are never asked again, and each box put back is
+    // updated exactly once.
+    auto settle = [&]
+    {
+        for (int look = 0; look <= kPresenceCountTicks + 1; ++look)
+            station.Look();
+    };
+    std::vector<int> order = {0, 1, 2, 3};
+    std::vector<std::size_t> inits(4, 1);
+    int orders = 0;
+    do
+    {
+        const std::vector<int> moved = {order[0], order[1]};
+        for (int box : moved)
+        {
+            system.Unplug(places[std::size_t(box)]);
+            settle();
+        }
+        const std::vector<int> back = orders % 2 ? moved : std::vector<int>{moved[1], moved[0]};
+        for (int box : back)
+        {
+            plugBack(box);
+            settle();
+            ++inits[std::size_t(box)];
+        }
+        const int turns = int(inits[0] + inits[1] + inits[2] + inits[3]);
+        ASSERT_TRUE(LookUntil(station, [&] { return station.Finished() >= turns && !station.IsBusy(); }))
+            << "order " << orders;
+        settle();
+        for (std::size_t box = 0; box < boxes.size(); ++box)
+            ASSERT_EQ(boxes[box]->LogOf("INIT").size(), inits[box]) << "order " << orders << ", box " << box;
+        ++orders;
+    } while (std::next_permutation(order.begin(), order.end()));
+    EXPECT_EQ(orders, 24);
+
+    // A box unplugged and plugged back between two looks is a new plug-in; its
+    // neighbours are left alone.
+    system.Unplug(places[2]);
+    plugBack(2);
+    ++inits[2];
+    ASSERT_TRUE(
+        LookUntil(station, [&] { return boxes[2]->LogOf("INIT").size() == inits[2] && !station.IsBusy(); }));
+    settle();
+    for (std::size_t box = 0; box < boxes.size(); ++box)
+        EXPECT_EQ(boxes[box]->LogOf("INIT").size(), inits[box]);
 }
 #endif
