@@ -44,14 +44,19 @@ inline constexpr CCommandUsage kCommandUsages[] = {
      "      send the image to the box (found through the serial-port map,\n"
      "      or on the port PATH); --fast chooses fast transfer; --log appends\n"
      "      the update's record to LOG\n"},
-    {"station", "FILE [--product NAME] [--set ASSIGNMENT]... [--count N] [--fast] [--log LOG]",
+    {"station",
+     "FILE [--product NAME] [--settings SETTINGS [--strict]] [--set ASSIGNMENT]... [--count N] [--fast]\n"
+     "      [--log LOG] [--bay LOCATION=LABEL]... [--operator NAME]",
      "      update every box plugged in through any CP210x bridge, each once\n"
      "      per plug-in and all at the same time, with the image after the\n"
-     "      assignments; --count N ends after N updates, Ctrl-C at once;\n"
-     "      --log appends a record line per box to LOG\n"},
-    {"log", "LOG [--csv]",
+     "      settings and assignments; --count N ends after N updates, Ctrl-C at\n"
+     "      once; --log appends a record line per box to LOG; --bay names a USB\n"
+     "      place (1-2.3=\"Bay 1\"); --operator names who runs it in the record\n"},
+    {"log", "LOG [--csv [--excel] [--separator C]] [--verify]",
      "      print an update record written with --log as a table, or with\n"
-     "      --csv as CSV for a spreadsheet\n"},
+     "      --csv as CSV for a spreadsheet (--excel: byte order mark and dates;\n"
+     "      --separator: , ; | or tab); --verify reports broken chain links and\n"
+     "      contradicting fields\n"},
 };
 
 // The command's usage entry, or nullptr when there is no such command.
