@@ -297,6 +297,7 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
               (std::vector<int>{IDC_BUNDLE_PATH, IDC_BROWSE, IDC_DEVICE, IDC_STORE, IDC_PARAMETERS, IDOK}));
     EXPECT_TRUE(StyleOf(window.Item(IDC_BUNDLE_PATH)) & ES_READONLY);
     EXPECT_TRUE(StyleOf(window.Item(IDC_DEVICE)) & ES_MULTILINE);
+    EXPECT_TRUE(StyleOf(window.Item(IDC_DEVICE)) & ES_READONLY);
     // The products come sorted; the list keeps their order, so its indexes are theirs.
     EXPECT_EQ(StyleOf(window.Item(IDC_PRODUCT)) & (CBS_DROPDOWNLIST | CBS_SORT), CBS_DROPDOWNLIST);
     EXPECT_EQ(StyleOf(window.Item(IDC_PARAMETERS)) & (LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT),
@@ -327,6 +328,20 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
                   [&](HWND about)
                   {
                       bShown = true;
+                      // F1 in the box opens no second one.
+                      PressKey(GetDlgItem(about, IDOK), VK_F1);
+                      Pump(100);
+                      int shown = 0;
+                      EnumThreadWindows(
+                          GetCurrentThreadId(),
+                          [](HWND top, LPARAM count) -> BOOL
+                          {
+                              *reinterpret_cast<int*>(count) +=
+                                  IsWindowVisible(top) && TextOf(top) == L"About Corvalin";
+                              return TRUE;
+                          },
+                          reinterpret_cast<LPARAM>(&shown));
+                      EXPECT_EQ(shown, 1);
                       PressKey(GetDlgItem(about, IDOK), VK_RETURN);
                   });
         if (way == 0)
@@ -359,9 +374,22 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     Pump(50);
     EXPECT_TRUE(window.Model()->IsFastTransfer());
 
-    // Enter closes wherever the focus is, even on "...".
+    // Enter presses the push button that has the focus, and "Close" elsewhere.
+    int asked = 0;
+    window.SetFileChoosers(
+        [&](HWND, const CFileDialog&)
+        {
+            ++asked;
+            return std::wstring();
+        },
+        [](HWND, const CFileDialog&) { return std::wstring(); });
     SetFocus(window.Item(IDC_BROWSE));
     PressKey(window.Item(IDC_BROWSE), VK_RETURN);
+    Pump(50);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(window.IsEnded());
+    SetFocus(window.Item(IDC_BUNDLE_PATH));
+    PressKey(window.Item(IDC_BUNDLE_PATH), VK_RETURN);
     Pump(50);
     EXPECT_TRUE(window.IsEnded());
     EXPECT_EQ(window.Result(), IDOK);
