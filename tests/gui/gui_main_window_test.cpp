@@ -12,17 +12,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -106,6 +110,7 @@ class CMainWindowTest : public QObject
     void layoutFollowsDialogUnits();
     void aboutBoxFromF1AndContextMenu();
     void keysFollowTheFocusedControl();
+    void droppedFileOpensAsWithBrowse();
     void opensAndStoresAnImage();
     void editsEveryKindOfParameter_data();
     void editsEveryKindOfParameter();
@@ -272,6 +277,34 @@ void CMainWindowTest::keysFollowTheFocusedControl()
     path->setFocus();
     QTest::keyClick(path, Qt::Key_Return);
     QTRY_VERIFY(!t.window.isVisible());
+}
+
+void CMainWindowTest::droppedFileOpensAsWithBrowse()
+{
+    fixtures::CTempDir dir;
+    const auto image = WriteImage(dir / "dropped.img", OneParameter(0x10030001, 0));
+    CWindowUnderTest t;
+    auto drop = [&](const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = t.window.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&t.window, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&t.window, &dropped);
+        return true;
+    };
+    // A folder, two files or a web address are refused.
+    QVERIFY(!drop({QUrl::fromLocalFile(ToQString(dir.Path()))}));
+    QVERIFY(!drop({QUrl::fromLocalFile(ToQString(image)), QUrl::fromLocalFile(ToQString(image))}));
+    QVERIFY(!drop({QUrl(QStringLiteral("https://example.com/x.img"))}));
+    QVERIFY(drop({QUrl::fromLocalFile(ToQString(image))}));
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(image));
+    QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    QCOMPARE(ListLines(&t.window).size(), 1);
 }
 
 void CMainWindowTest::opensAndStoresAnImage()
