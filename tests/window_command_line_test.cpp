@@ -1,9 +1,14 @@
 // The window program's command line: a file to open, --help and --version anywhere
-// before "--", and the mistakes that end it with its usage.
+// before "--", and the mistakes that end it with its usage; and where the window looks
+// for the Pronto font.
 
 #include "gui/model/CommandLine.h"
+#include "gui/model/ProntoFont.h"
+#include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace corvalin;
 
@@ -30,4 +35,23 @@ TEST(WindowCommandLine, OpensOneFileAnswersHelpAndRefusesTheRest)
     EXPECT_EQ(ParseCommandLine({P("a.img"), P("b.img")}).m_eAction, ECommandLineAction::Error);
 
     EXPECT_EQ(CommandLineUsage().rfind("usage: corvalin [FILE]\n", 0), 0u);
+}
+
+TEST(ProntoFontPlace, BesideTheProgramThenItsDataFolderNeverTheCurrentFolder)
+{
+    const fixtures::CTempDir dir;
+    const std::filesystem::path root = dir.Path();
+    std::filesystem::create_directories(root / "bin");
+    std::filesystem::create_directories(root / "share" / "corvalin");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(root);
+    // A font in the current folder is not taken.
+    std::ofstream(root / "Pronto.ttf") << "font";
+    EXPECT_FALSE(FindProntoFont(root / "bin"));
+    std::ofstream(root / "share" / "corvalin" / "Pronto.ttf") << "font";
+    EXPECT_EQ(FindProntoFont(root / "bin"), root / "share" / "corvalin" / "Pronto.ttf");
+    std::ofstream(root / "bin" / "Pronto.ttf") << "font";
+    EXPECT_EQ(FindProntoFont(root / "bin"), root / "bin" / "Pronto.ttf");
+    EXPECT_FALSE(FindProntoFont({}));
+    std::filesystem::current_path(before);
 }

@@ -344,7 +344,11 @@ void CMainWindow::SetText(EMainControl control, const std::string& text)
     else if (auto* label = qobject_cast<QLabel*>(ControlOf(control)))
         label->setText(shown);
     if (control == EMainControl::Status)
+    {
+        // The field is narrow; its tooltip shows a long text whole.
+        ControlOf(control)->setToolTip(shown);
         emit StatusShown(shown);
+    }
 }
 
 void CMainWindow::SetDeviceHint(const std::string& text)

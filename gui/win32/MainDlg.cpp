@@ -12,6 +12,8 @@
 #include <uxtheme.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace corvalin::win32
 {
 
@@ -119,7 +121,8 @@ BOOL CMainDlg::OnInitDialog()
     // Its border is drawn again, now without the style.
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    m_hDeviceTip = nullptr;
+    m_hToolTips = nullptr;
+    m_toolControls.clear();
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
     m_pModel->OnInitDialog();
@@ -228,7 +231,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
         return true;
     case WM_DESTROY:
         DropModel();
-        m_hDeviceTip = nullptr;
+        m_hToolTips = nullptr;
+        m_toolControls.clear();
         return false;
     default:
         return false;
@@ -317,38 +321,49 @@ void CMainDlg::SetTitle(const std::string& text)
 void CMainDlg::SetText(EMainControl control, const std::string& text)
 {
     SetWindowTextW(ControlOf(control), FromUtf8(text).c_str());
+    // The status field is narrow; its tooltip shows a long text whole.
+    if (control == EMainControl::Status)
+        SetToolTip(ControlOf(control), text);
 }
 
 void CMainDlg::SetDeviceHint(const std::string& text)
 {
-    HWND field = ControlOf(EMainControl::Device);
+    SetToolTip(ControlOf(EMainControl::Device), text);
+}
+
+void CMainDlg::SetToolTip(HWND control, const std::string& text)
+{
     // The size without the last member, which common controls before version 6 refuse.
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(field);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
     std::wstring shown = FromUtf8(text);
     tool.lpszText = shown.data();
-    if (!m_hDeviceTip)
+    if (!m_hToolTips)
     {
         if (text.empty())
             return;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
         InitCommonControlsEx(&controls);
-        m_hDeviceTip =
+        m_hToolTips =
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
-        if (!m_hDeviceTip)
+        if (!m_hToolTips)
             return;
         // A hint is a long sentence: it wraps at about a third of a screen.
-        SendMessageW(m_hDeviceTip, TTM_SETMAXTIPWIDTH, 0, 400);
-        SendMessageW(m_hDeviceTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(m_hToolTips, TTM_SETMAXTIPWIDTH, 0, 400);
+    }
+    // A control's tool is made with its first text and emptied, not removed, after.
+    if (std::find(m_toolControls.begin(), m_toolControls.end(), control) == m_toolControls.end())
+    {
+        SendMessageW(m_hToolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        m_toolControls.push_back(control);
     }
     else
-        SendMessageW(m_hDeviceTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(m_hDeviceTip, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
+        SendMessageW(m_hToolTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CMainDlg::EnableControl(EMainControl control, bool enabled)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvalin::win32
 {
@@ -72,6 +73,8 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // The template's control ids are the model's, as MainDlg.cpp asserts.
     HWND ControlOf(EMainControl control) const { return Item(int(control)); }
     void ShowContextMenu(LPARAM screenPoint);
+    // Shows `text` as the control's tooltip; "" shows none.
+    void SetToolTip(HWND control, const std::string& text);
     // Files dropped from the shell: the drop's handle, released here.
     void OnDropFiles(HDROP drop);
     int SelectedParameterRow() const;
@@ -83,8 +86,10 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
     std::optional<std::filesystem::path> m_openAtStart;
-    // The device field's tooltip, made with the first hint; it goes with the window.
-    HWND m_hDeviceTip = nullptr;
+    // The tooltips of the device field and the status line, made with the first text
+    // either gets; it goes with the window.
+    HWND m_hToolTips = nullptr;
+    std::vector<HWND> m_toolControls;
     std::unique_ptr<CMainDialogModel> m_pModel;
 };
 

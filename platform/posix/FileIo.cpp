@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace corvalin::platform
 {
@@ -182,6 +183,13 @@ bool CanAppendTo(const std::filesystem::path& path)
         return false;
     close(fd);
     return true;
+}
+
+std::filesystem::path ProgramFolder()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program.parent_path();
 }
 
 } // namespace corvalin::platform

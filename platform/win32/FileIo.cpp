@@ -168,4 +168,14 @@ bool CanAppendTo(const std::filesystem::path& path)
     return true;
 }
 
+std::filesystem::path ProgramFolder()
+{
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0 || length >= path.size())
+        return {};
+    path.resize(length);
+    return std::filesystem::path(path).parent_path();
+}
+
 } // namespace corvalin::platform

@@ -317,6 +317,8 @@ void CMainWindowTest::opensAndStoresAnImage()
     CWindowUnderTest t;
     t.Open(good);
     QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    // The narrow status field's tooltip holds the whole text.
+    QCOMPARE(Control<QLabel>(&t.window, "status")->toolTip(), t.Status());
     QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(good));
     CParameterTable table;
     BuildParameterTable(table);

@@ -348,7 +348,9 @@ TEST_F(Win32MainWindowDevice, DeviceFieldTooltipHoldsTheDriverHint)
 
 TEST_F(Win32MainWindowDevice, ClosingDuringAnUpdateStopsIt)
 {
-    Start({"--flash-ms", "300"});
+    // Slow enough that the update is still in its transfer when the second question
+    // is answered.
+    Start({"--flash-ms", "1000"});
     m_openAnswer = m_image;
     Click(IDC_BROWSE);
     ASSERT_TRUE(Connect());
