@@ -311,6 +311,12 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     EXPECT_EQ(title.size(), 30u);
     CheckClientSize(dialog, kMainDialogWidth, kMainDialogHeight);
     CheckMainWindowControls(dialog);
+    // Centred on the screen's work area.
+    RECT work{}, placed{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(dialog, &placed);
+    EXPECT_NEAR((placed.left + placed.right) / 2, (work.left + work.right) / 2, 2);
+    EXPECT_NEAR((placed.top + placed.bottom) / 2, (work.top + work.bottom) / 2, 2);
     // Emptied when the worker takes the status line.
     EXPECT_EQ(TextOf(window.Item(IDC_STATUS)), L"");
     EXPECT_EQ(TabOrder(dialog, IDC_BUNDLE_PATH),

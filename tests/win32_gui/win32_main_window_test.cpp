@@ -348,9 +348,11 @@ TEST_F(Win32MainWindowDevice, DeviceFieldTooltipHoldsTheDriverHint)
 
 TEST_F(Win32MainWindowDevice, ClosingDuringAnUpdateStopsIt)
 {
-    // Slow enough that the update is still in its transfer when the second question
+    // Long enough that the update is still in its transfer when the second question
     // is answered.
-    Start({"--flash-ms", "1000"});
+    m_spec.bodySize = 40 * 512;
+    WriteFileBytes(m_image, BuildImageFile(m_spec));
+    Start({"--flash-ms", "300"});
     m_openAnswer = m_image;
     Click(IDC_BROWSE);
     ASSERT_TRUE(Connect());
