@@ -381,6 +381,7 @@ TEST_F(MainDialogModelTest, FilesComeFromDropsTheCommandLineAndRememberedFolders
     m_model->StoreImage();
     EXPECT_EQ(m_view.m_lastDialog.m_eKind, EFileKind::StoredImage);
     EXPECT_TRUE(m_view.m_lastDialog.m_bConfirmReplace);
+    EXPECT_STREQ(m_view.m_lastDialog.m_pDefaultExtension, "img");
     EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "in");
     m_model->StoreImage();
     EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "out");

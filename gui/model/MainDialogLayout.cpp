@@ -53,8 +53,9 @@ CFileDialog FileDialogFor(EFileKind kind, const std::filesystem::path& folder)
         dialog.m_filters = {{"Update bundles and firmware images", "*.zip *.bin *.img"}, kAllFiles};
         break;
     case EFileKind::StoredImage:
-        dialog.m_filters = {{"Firmware images", "*.bin *.img"}, kAllFiles};
+        dialog.m_filters = {{"Firmware images", "*.img *.bin"}, kAllFiles};
         dialog.m_bConfirmReplace = true;
+        dialog.m_pDefaultExtension = "img";
         break;
     case EFileKind::Settings:
         dialog.m_filters = {{"Settings documents", "*.json"}, kAllFiles};

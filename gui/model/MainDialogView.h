@@ -60,6 +60,8 @@ struct CFileDialog
     std::filesystem::path m_folder;
     // A save dialog asks before it names a file that exists.
     bool m_bConfirmReplace = false;
+    // The extension a save dialog adds to a name typed without one; "" adds none.
+    const char* m_pDefaultExtension = "";
 };
 
 // The icon of a message box: what kind of news it brings.

@@ -67,9 +67,14 @@ QString AskOpenFile(QWidget* parent, const CFileDialog& dialog)
 
 QString AskSaveFile(QWidget* parent, const CFileDialog& dialog)
 {
-    return QFileDialog::getSaveFileName(
-        parent, QString(), ToQString(dialog.m_folder), NameFilters(dialog), nullptr,
-        dialog.m_bConfirmReplace ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
+    QFileDialog files(parent, QString(), ToQString(dialog.m_folder));
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.setNameFilters(NameFilters(dialog).split(QStringLiteral(";;")));
+    files.setDefaultSuffix(QString::fromUtf8(dialog.m_pDefaultExtension));
+    files.setOption(QFileDialog::DontConfirmOverwrite, !dialog.m_bConfirmReplace);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return QString();
+    return files.selectedFiles().front();
 }
 
 // The local files of a drag; none when it carries anything else.

@@ -25,6 +25,7 @@ std::wstring AskPath(HWND owner, const wchar_t* filter, DWORD flags, bool bSave,
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter;
     dialog.lpstrInitialDir = folder;
+    dialog.lpstrDefExt = extension;
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = kPathBufferLength;
     dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | flags;
@@ -67,9 +68,10 @@ std::wstring AskSaveFile(HWND owner, const CFileDialog& dialog)
 {
     const std::wstring filter = FilterText(dialog);
     const std::wstring folder = dialog.m_folder.wstring();
-    return AskPath(owner, filter.c_str(),
-                   OFN_HIDEREADONLY | (dialog.m_bConfirmReplace ? OFN_OVERWRITEPROMPT : 0), true,
-                   folder.empty() ? nullptr : folder.c_str());
+    const std::wstring extension = FromUtf8(dialog.m_pDefaultExtension);
+    return AskPath(
+        owner, filter.c_str(), OFN_HIDEREADONLY | (dialog.m_bConfirmReplace ? OFN_OVERWRITEPROMPT : 0), true,
+        folder.empty() ? nullptr : folder.c_str(), extension.empty() ? nullptr : extension.c_str());
 }
 
 std::wstring AskOpenCcf(HWND owner)

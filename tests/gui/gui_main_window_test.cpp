@@ -14,12 +14,14 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -111,6 +113,7 @@ class CMainWindowTest : public QObject
     void aboutBoxFromF1AndContextMenu();
     void keysFollowTheFocusedControl();
     void droppedFileOpensAsWithBrowse();
+    void storeProposesImgAndAsksBeforeReplacing();
     void opensAndStoresAnImage();
     void editsEveryKindOfParameter_data();
     void editsEveryKindOfParameter();
@@ -305,6 +308,47 @@ void CMainWindowTest::droppedFileOpensAsWithBrowse()
     QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(image));
     QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
     QCOMPARE(ListLines(&t.window).size(), 1);
+}
+
+void CMainWindowTest::storeProposesImgAndAsksBeforeReplacing()
+{
+    fixtures::CTempDir dir;
+    const auto image = WriteImage(dir / "source.img", OneParameter(0x10030001, 0));
+    WriteImage(dir / "stored.img", OneParameter(0x10030001, 1));
+    CMainWindow window; // the real file dialogs
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Model().OpenFile(image);
+
+    // "stored" typed without an extension names stored.img, which exists: the dialog asks.
+    QString question;
+    QString folder;
+    CModalDriver save(&window,
+                      [&](QWidget* dialog)
+                      {
+                          auto* files = qobject_cast<QFileDialog*>(dialog);
+                          QVERIFY(files);
+                          folder = files->directory().absolutePath();
+                          files->selectFile(QStringLiteral("stored"));
+                          CModalDriver no(
+                              files,
+                              [&](QWidget* box)
+                              {
+                                  question = qobject_cast<QMessageBox*>(box)->text();
+                                  qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+                              });
+                          static_cast<QDialog*>(files)->accept();
+                          QVERIFY(no.Acted());
+                          files->reject();
+                      });
+    QTest::mouseClick(Control<QPushButton>(&window, "store"), Qt::LeftButton);
+    QVERIFY(save.Acted());
+    QVERIFY2(question.contains(QStringLiteral("stored.img")), qPrintable(question));
+    QCOMPARE(folder, ToQString(dir.Path()));
+    // Not replaced.
+    CUpdater reader;
+    QCOMPARE(reader.LoadImageFile(dir / "stored.img"), 1);
+    QCOMPARE(GetParamValue(reader.Header(), 0), 1u);
 }
 
 void CMainWindowTest::opensAndStoresAnImage()
