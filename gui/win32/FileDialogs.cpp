@@ -17,7 +17,7 @@ namespace
 constexpr DWORD kPathBufferLength = 32768;
 
 std::wstring AskPath(HWND owner, const wchar_t* filter, DWORD flags, bool bSave,
-                     const wchar_t* folder = nullptr)
+                     const wchar_t* folder = nullptr, const wchar_t* extension = nullptr)
 {
     std::vector<wchar_t> path(kPathBufferLength, L'\0');
     OPENFILENAMEW dialog{};
