@@ -34,6 +34,10 @@ const std::array<const char*, kFunctionKeyCount> kFunctionDefaultNames = {
 const std::array<bool, kFunctionKeyCount> kFunctionKeyShown = {true,  false, true, false, true, false, false,
                                                                false, false, true, true,  true, true,  true};
 
+const std::array<int, 16> kCodeSelectionTabOrder = {
+    1000, 1001, kFirstSourceKeyId, 1022, 1014, 1015, 1004, 1013, 1002, 1012, 1011, 1006, 1016, 1020,
+    1018, 1017};
+
 namespace
 {
 
@@ -217,6 +221,46 @@ void CCodeSelection::ClearToggled(int id)
     std::size_t index = std::size_t(id - kFirstSourceKeyId);
     if (id >= kFirstSourceKeyId && index < m_sourceKeys.size())
         m_sourceKeys[index].m_bToggled = false;
+}
+
+std::string SourceKeyName(const CIrKeyRecord& record, int id)
+{
+    const std::string label = Trim(record.label);
+    return label.empty() ? "IR key " + std::to_string(id - kFirstSourceKeyId + 1) : label;
+}
+
+bool IsCcfDrop(const std::vector<std::string>& paths)
+{
+    if (paths.size() != 1 || paths.front().size() <= 4)
+        return false;
+    std::string extension = paths.front().substr(paths.front().size() - 4);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".ccf";
+}
+
+std::vector<int> CCodeSelection::SourceKeysInReadingOrder() const
+{
+    std::vector<const CSourceKeyState*> keys;
+    for (const CSourceKeyState& key : m_sourceKeys)
+        keys.push_back(&key);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const CSourceKeyState* a, const CSourceKeyState* b)
+                     { return a->m_nTop != b->m_nTop ? a->m_nTop < b->m_nTop : a->m_nLeft < b->m_nLeft; });
+    std::vector<int> ids;
+    for (const CSourceKeyState* key : keys)
+        ids.push_back(key->m_nId);
+    return ids;
+}
+
+int CCodeSelection::NeighbourSourceKey(int id, bool bForward) const
+{
+    const std::vector<int> order = SourceKeysInReadingOrder();
+    const auto at = std::find(order.begin(), order.end(), id);
+    if (at == order.end())
+        return 0;
+    const std::size_t n = std::size_t(at - order.begin());
+    return order[bForward ? (n + 1) % order.size() : (n + order.size() - 1) % order.size()];
 }
 
 const CSourceKeyState* CCodeSelection::FindSourceKey(int id) const

@@ -44,6 +44,20 @@ extern const std::array<bool, kFunctionKeyCount> kFunctionKeyShown;
 // The function index of a function name ("Vol -", "Mute", ...); -1 when unknown.
 int FunctionIndexOf(const std::string& name);
 
+// The dialog's tab stops by control id in the order of its layout: the source file box
+// and "...", then the "Source" part, then "Destination" row by row, then the buttons
+// along the bottom. kFirstSourceKeyId stands for the source keys, which Tab reaches
+// as one group.
+extern const std::array<int, 16> kCodeSelectionTabOrder;
+
+// What a screen reader calls a source key: its label, or "IR key" and its number when
+// the label is blank. Bytes as in the label (one character of the remote's font each).
+std::string SourceKeyName(const CIrKeyRecord& record, int id);
+
+// Whether `paths` (UTF-8) is a drop the dialog takes as its source file: one file
+// named *.ccf, in any letter case.
+bool IsCcfDrop(const std::vector<std::string>& paths);
+
 struct CFunctionKeyState
 {
     EIrProtocol m_eProtocol = EIrProtocol::Empty; // nothing assigned
@@ -123,6 +137,12 @@ class CCodeSelection
     const CFunctionKeyState& FunctionKey(int k) const { return m_functionKeys[std::size_t(k)]; }
     const std::vector<CSourceKeyState>& SourceKeys() const { return m_sourceKeys; }
     const CSourceKeyState* FindSourceKey(int id) const;
+    // The source keys' ids in reading order: by top edge, then by left edge. Tab enters
+    // the group at the first.
+    std::vector<int> SourceKeysInReadingOrder() const;
+    // The key an arrow key moves to from source key `id`: the next one in reading order,
+    // or the previous one, round at the ends; 0 when `id` is no source key.
+    int NeighbourSourceKey(int id, bool bForward) const;
     const CcfReader* Reader() const { return m_pReader.get(); }
 
   private:

@@ -20,6 +20,9 @@ namespace corvalin::platform
 // cannot spell most names; on POSIX the bytes are the path as they are.
 std::filesystem::path PathFromUtf8(const std::string& text);
 
+// The folder the running program's file lies in; empty when the system does not say.
+std::filesystem::path ProgramFolder();
+
 // Opens an existing regular file for reading in binary mode; null when that fails
 // or when the path names a directory.
 std::FILE* OpenFileForRead(const std::filesystem::path& path);

@@ -42,19 +42,39 @@ class CFakeView : public IMainDialogView
     void SetProgressColor(uint32_t color) override { m_colors.push_back(color); }
     void StartTimer(int periodMs) override { m_nTimerMs = periodMs; }
     void StopTimer() override { m_nTimerMs = 0; }
-    std::optional<std::filesystem::path> ChooseOpenFile() override
+    std::optional<std::filesystem::path> ChooseOpenFile(const CFileDialog& dialog) override
     {
         ++m_nOpenAsked;
+        m_lastDialog = dialog;
         return m_openAnswer;
     }
-    std::optional<std::filesystem::path> ChooseSaveFile() override
+    std::optional<std::filesystem::path> ChooseSaveFile(const CFileDialog& dialog) override
     {
         ++m_nSaveAsked;
+        m_lastDialog = dialog;
         return m_saveAnswer;
     }
-    void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
-    void OpenNotice(const std::string& text) override { m_notices.push_back(text); }
-    void ShowAbout() override {}
+    void ShowMessage(const std::string& text, EMessageIcon icon) override
+    {
+        m_messages.push_back(text);
+        m_messageIcons.push_back(icon);
+    }
+    void OpenNotice(const std::string& text, EMessageIcon icon) override
+    {
+        m_notices.push_back(text);
+        m_noticeIcons.push_back(icon);
+    }
+    bool AskYesNo(const std::string& text) override
+    {
+        m_questions.push_back(text);
+        return m_bYes;
+    }
+    void ShowAbout() override
+    {
+        ++m_nAboutShown;
+        if (m_onAbout)
+            m_onAbout();
+    }
     bool RunValueEntry(CValueEntry& entry) override
     {
         m_lastEntry = entry;
@@ -106,9 +126,19 @@ class CFakeView : public IMainDialogView
     std::optional<std::filesystem::path> m_openAnswer;
     std::optional<std::filesystem::path> m_saveAnswer;
     int m_nOpenAsked = 0;
+    // The file dialog asked for last.
+    CFileDialog m_lastDialog;
     int m_nSaveAsked = 0;
     std::vector<std::string> m_messages;
+    std::vector<EMessageIcon> m_messageIcons;
     std::vector<std::string> m_notices;
+    std::vector<EMessageIcon> m_noticeIcons;
+    std::vector<std::string> m_questions;
+    // The answer to every question.
+    bool m_bYes = false;
+    int m_nAboutShown = 0;
+    // Runs while the About box is open.
+    std::function<void()> m_onAbout;
     // The value entry's answer: typed text and chosen index; none cancels.
     std::optional<std::pair<std::string, int>> m_valueAnswer;
     CValueEntry m_lastEntry;

@@ -339,3 +339,29 @@ TEST_F(CodeSelectionTest, OnlyTheFirst101KeysAreOfferedAndNoneIsHuge)
     logic.OnFunctionKey(1016);
     EXPECT_TRUE(logic.HasPendingSelection()); // ids outside the function keys do nothing
 }
+
+TEST_F(CodeSelectionTest, KeyboardWalksTheSourceKeysInReadingOrder)
+{
+    // Listed out of reading order: the file's second key lies left of its first.
+    CCcfBuilder ccf;
+    ccf.SetHeaderPanels(ccf.Panel("Main", {ButtonAt(60, 0, ccf.IrButton("B", NecCode(4, 2))),
+                                           ButtonAt(0, 0, ccf.IrButton("A", NecCode(4, 1))),
+                                           ButtonAt(0, 20, ccf.IrButton(" ", NecCode(4, 3)))}));
+    const std::string path = (m_dir / "shuffled.ccf").string();
+    WriteFileBytes(path, ccf.Build());
+    m_logic.OnSourceTextChanged(path);
+    EXPECT_EQ(m_logic.SourceKeysInReadingOrder(), (std::vector<int>{2001, 2000, 2002}));
+    EXPECT_EQ(m_logic.NeighbourSourceKey(2001, true), 2000);
+    EXPECT_EQ(m_logic.NeighbourSourceKey(2002, true), 2001);
+    EXPECT_EQ(m_logic.NeighbourSourceKey(2001, false), 2002);
+    EXPECT_EQ(m_logic.NeighbourSourceKey(kMute, true), 0);
+
+    // A key is named by its label, a blank one by its number.
+    EXPECT_EQ(SourceKeyName(*m_logic.FindSourceKey(2000)->m_pRecord, 2000), "B");
+    EXPECT_EQ(SourceKeyName(*m_logic.FindSourceKey(2002)->m_pRecord, 2002), "IR key 3");
+
+    EXPECT_TRUE(IsCcfDrop({"/remotes/Living Room.CCF"}));
+    EXPECT_FALSE(IsCcfDrop({"/remotes/a.ccf", "/remotes/b.ccf"}));
+    EXPECT_FALSE(IsCcfDrop({"/remotes/bundle.zip"}));
+    EXPECT_FALSE(IsCcfDrop({".ccf"}));
+}

@@ -271,8 +271,16 @@ TEST_F(MainDialogModelDeviceTest, RefusesChangesDuringAnUpdateAndClosesCleanly)
     EXPECT_TRUE(m_model->Updater().IsUpdating());
     EXPECT_EQ(m_box->LogOf("INIT").size(), 1u);
 
-    // Closing in the middle of the transfer: the timer stops, the worker stops and
-    // the model's end joins it.
+    // Closing in the middle of the transfer asks first; No keeps the update going.
+    m_view.m_bYes = false;
+    EXPECT_FALSE(m_model->CanClose());
+    ASSERT_EQ(m_view.m_questions, std::vector<std::string>{kCloseDuringUpdateQuestion});
+    EXPECT_TRUE(m_model->Updater().IsUpdating());
+    EXPECT_NE(m_view.m_nTimerMs, 0);
+    m_view.m_bYes = true;
+    EXPECT_TRUE(m_model->CanClose());
+
+    // Then the timer stops, the worker stops and the model's end joins it.
     m_model->OnClose();
     EXPECT_EQ(m_view.m_nTimerMs, 0);
     EXPECT_TRUE(m_view.PumpUntil([&] { return !m_model->Updater().IsWorkerRunning(); }, 10));
@@ -354,6 +362,7 @@ TEST_F(MainDialogModelDeviceTest, NotCompatibleNoticeWaitsForTheUser)
     ASSERT_TRUE(m_view.PumpUntil([&] { return !m_view.m_notices.empty(); }));
     EXPECT_EQ(m_view.m_notices,
               std::vector<std::string>{"Error: The image file is not compatible with the hardware"});
+    EXPECT_EQ(m_view.m_noticeIcons, std::vector<EMessageIcon>{EMessageIcon::Error});
     EXPECT_EQ(Status(), "PREP Failed: 5");
     // The worker waits for the user.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

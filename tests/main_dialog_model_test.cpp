@@ -81,8 +81,73 @@ TEST_F(MainDialogModelTest, StartsIdle)
     EXPECT_EQ(m_view.m_positions, std::vector<int>{0});
     EXPECT_EQ(m_view.m_statusTexts, std::vector<std::string>{""});
 
+    // With no update running the window closes without a question.
+    EXPECT_TRUE(m_model->CanClose());
+    EXPECT_TRUE(m_view.m_questions.empty());
     m_model->OnClose();
     EXPECT_EQ(m_view.m_nTimerMs, 0);
+}
+
+TEST(MainDialogKeys, EnterSpaceF1AndF2GoByTheFocusedControl)
+{
+    struct CKeyCase
+    {
+        EWindowKey key;
+        std::optional<EMainControl> focused;
+        bool listOpen;
+        EKeyAction expected;
+    };
+    const CKeyCase cases[] = {
+        // Enter presses the push button that has the focus, the default one elsewhere.
+        {EWindowKey::Enter, EMainControl::Browse, false, EKeyAction::PressFocused},
+        {EWindowKey::Enter, EMainControl::Store, false, EKeyAction::PressFocused},
+        {EWindowKey::Enter, EMainControl::Update, false, EKeyAction::PressFocused},
+        {EWindowKey::Enter, EMainControl::Close, false, EKeyAction::PressFocused},
+        {EWindowKey::Enter, EMainControl::BundlePath, false, EKeyAction::PressDefault},
+        {EWindowKey::Enter, std::nullopt, false, EKeyAction::PressDefault},
+        {EWindowKey::Enter, EMainControl::Product, false, EKeyAction::PressDefault},
+        {EWindowKey::Enter, EMainControl::Product, true, EKeyAction::None},
+        // In the parameter list Enter, Space and F2 change the selected line.
+        {EWindowKey::Enter, EMainControl::Parameters, false, EKeyAction::ChangeParameter},
+        {EWindowKey::Space, EMainControl::Parameters, false, EKeyAction::ChangeParameter},
+        {EWindowKey::F2, EMainControl::Parameters, false, EKeyAction::ChangeParameter},
+        {EWindowKey::Space, EMainControl::Browse, false, EKeyAction::None},
+        {EWindowKey::F2, EMainControl::BundlePath, false, EKeyAction::None},
+        {EWindowKey::F1, EMainControl::Parameters, false, EKeyAction::ShowAbout},
+        {EWindowKey::F1, std::nullopt, false, EKeyAction::ShowAbout},
+    };
+    for (const CKeyCase& c : cases)
+        EXPECT_EQ(MainDialogKeyAction(c.key, c.focused, c.listOpen), c.expected)
+            << int(c.key) << " on " << (c.focused ? int(*c.focused) : 0) << (c.listOpen ? " open" : "");
+}
+
+TEST_F(MainDialogModelTest, AboutShowsOnceAndChangeIsInTheContextMenu)
+{
+    // F1 inside the About box, or a second F1, opens no box over it.
+    m_view.m_onAbout = [&] { m_model->ShowAbout(); };
+    m_model->OnMenuCommand(EMenuCommand::About);
+    EXPECT_EQ(m_view.m_nAboutShown, 1);
+    m_model->ShowAbout();
+    EXPECT_EQ(m_view.m_nAboutShown, 2);
+
+    const uint32_t rearCamera = 0x10030001;
+    CImageSpec imageSpec;
+    imageSpec.params = {{rearCamera, 0}};
+    Open(WriteImage("one.img", imageSpec));
+    auto changeEntry = [&](int row)
+    {
+        for (const CMenuEntry& entry : m_model->ContextMenu(row))
+            if (entry.m_command == EMenuCommand::ChangeParameter)
+                return entry;
+        return CMenuEntry{};
+    };
+    EXPECT_FALSE(changeEntry(-1).m_bEnabled);
+    EXPECT_STREQ(changeEntry(0).m_pText, "Change...");
+    EXPECT_TRUE(changeEntry(0).m_bEnabled);
+    m_model->OnMenuCommand(EMenuCommand::ChangeParameter, 0);
+    EXPECT_EQ(GetParamValue(Header(), 0), 1u);
+    m_model->OnMenuCommand(EMenuCommand::ChangeParameter, -1);
+    EXPECT_EQ(GetParamValue(Header(), 0), 1u);
 }
 
 TEST_F(MainDialogModelTest, OpensImagesAndKeepsWhatIsShownOnCancel)
@@ -285,6 +350,52 @@ TEST_F(MainDialogModelTest, EditsEveryKindOfParameter)
     EXPECT_EQ(m_view.m_lastEntry.m_nValue, -77);
 }
 
+TEST_F(MainDialogModelTest, FilesComeFromDropsTheCommandLineAndRememberedFolders)
+{
+    std::filesystem::create_directories(m_dir / "in");
+    std::filesystem::create_directories(m_dir / "out");
+    const auto image = WriteImage("in/one.img", Realistic(false));
+
+    // A drop of one file opens it as "..." would; a folder or two files change nothing.
+    m_model->OnDrop({m_dir / "in"});
+    m_model->OnDrop({image, image});
+    EXPECT_FALSE(m_model->IsImageLoaded());
+    EXPECT_EQ(m_view.Text(EMainControl::BundlePath), "");
+    m_model->OnDrop({image});
+    EXPECT_TRUE(m_model->IsImageLoaded());
+    EXPECT_EQ(m_view.Text(EMainControl::BundlePath), PathText(image));
+    EXPECT_EQ(m_view.m_nOpenAsked, 0);
+
+    // "..." then opens where that file lay, offering bundles and images first.
+    m_view.m_openAnswer = std::nullopt;
+    m_model->OpenBundleOrImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_eKind, EFileKind::BundleOrImage);
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "in");
+    ASSERT_EQ(m_view.m_lastDialog.m_filters.size(), 2u);
+    EXPECT_STREQ(m_view.m_lastDialog.m_filters[0].m_pPatterns, "*.zip *.bin *.img");
+    EXPECT_STREQ(m_view.m_lastDialog.m_filters[1].m_pPatterns, "*");
+
+    // "Wr" asks before replacing and starts beside the opened file, then where it stored last.
+    m_model->OpenFile(image);
+    m_view.m_saveAnswer = m_dir / "out" / "stored.img";
+    m_model->StoreImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_eKind, EFileKind::StoredImage);
+    EXPECT_TRUE(m_view.m_lastDialog.m_bConfirmReplace);
+    EXPECT_STREQ(m_view.m_lastDialog.m_pDefaultExtension, "img");
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "in");
+    m_model->StoreImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "out");
+    // ...while "..." keeps its own folder.
+    m_model->OpenBundleOrImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, m_dir / "in");
+
+    // A record is appended to, so choosing an existing one asks nothing.
+    m_view.m_saveAnswer = std::nullopt;
+    m_model->KeepUpdateRecord();
+    EXPECT_EQ(m_view.m_lastDialog.m_eKind, EFileKind::UpdateRecord);
+    EXPECT_FALSE(m_view.m_lastDialog.m_bConfirmReplace);
+}
+
 TEST_F(MainDialogModelTest, StoresTheEditedImage)
 {
     m_view.m_saveAnswer = m_dir / "stored.img";
@@ -341,6 +452,7 @@ TEST_F(MainDialogModelTest, SettingsTravelFromOneImageToAnother)
     EXPECT_EQ(GetParamValue(Header(), 5), 12u);
     ASSERT_EQ(m_view.m_messages.size(), 1u);
     EXPECT_EQ(m_view.m_messages[0].rfind("The settings were not loaded: ", 0), 0u) << m_view.m_messages[0];
+    EXPECT_EQ(m_view.m_messageIcons, std::vector<EMessageIcon>{EMessageIcon::Error});
 
     // A folder cannot take the document.
     m_view.m_saveAnswer = m_dir.Path();

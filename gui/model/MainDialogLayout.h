@@ -62,7 +62,7 @@ inline constexpr std::array<CControlDescription, 14> kMainDialogControls{{
     {std::nullopt, EControlKind::Label, "Select product", "", {7, 33, 67, 13}},
     {EMainControl::Product, EControlKind::DropDownList, "", "product", {109, 33, 166, 153}},
     {std::nullopt, EControlKind::Label, "USB Device", "", {7, 55, 102, 15}},
-    {EMainControl::Device, EControlKind::Edit, "", "device", {109, 55, 166, 14}},
+    {EMainControl::Device, EControlKind::Edit, "", "device", {109, 55, 166, 14}, true},
     {EMainControl::Store, EControlKind::Button, "Wr", "store", {286, 55, 15, 14}},
     {EMainControl::Status, EControlKind::Label, "Status", "status", {7, 76, 102, 13}},
     {EMainControl::Progress, EControlKind::ProgressBar, "", "progress", {109, 76, 166, 14}},
@@ -82,6 +82,7 @@ inline constexpr const char* kAboutEntryText = "&About Corvalin...";
 // The commands of the context menu.
 enum class EMenuCommand
 {
+    ChangeParameter,
     About,
     FastTransfer,
     SaveSettings,
@@ -100,9 +101,41 @@ struct CMenuEntry
     // A checkable entry shows a tick while m_bChecked.
     bool m_bCheckable = false;
     bool m_bChecked = false;
+    bool m_bEnabled = true;
 };
 
-// The context menu from top to bottom, ticked as the window's choices stand.
-std::vector<CMenuEntry> MainContextMenu(bool bFastTransfer, bool bKeepingRecord);
+// The context menu from top to bottom, ticked as the window's choices stand; "Change..."
+// is offered while a parameter is selected.
+std::vector<CMenuEntry> MainContextMenu(bool bFastTransfer, bool bKeepingRecord, bool bParameterSelected);
+
+// The dialog for a kind of file, opening in `folder`.
+CFileDialog FileDialogFor(EFileKind kind, const std::filesystem::path& folder);
+
+// Of the files dropped on the window, the one to open: a drop of exactly one file that
+// is not a folder; none otherwise.
+std::optional<std::filesystem::path> DroppedFileToOpen(const std::vector<std::filesystem::path>& dropped);
+
+// The keys the main window's keyboard rules tell apart.
+enum class EWindowKey
+{
+    Enter, // Return or the keypad's Enter, with no Shift, Ctrl or Alt
+    Space,
+    F1,
+    F2,
+};
+
+// What a key does in the main window.
+enum class EKeyAction
+{
+    None,            // the focused control handles the key as it always does
+    PressFocused,    // the focused push button is pressed
+    PressDefault,    // the default button, "Close", is pressed
+    ChangeParameter, // the selected parameter changes, as on a double-click
+    ShowAbout,
+};
+
+// The action of `key` with the focus on `focused` (none: the window itself or a control
+// without an id); `bListOpen` while the product list is dropped down.
+EKeyAction MainDialogKeyAction(EWindowKey key, std::optional<EMainControl> focused, bool bListOpen);
 
 } // namespace corvalin

@@ -128,7 +128,7 @@ void CMainDialogModel::ShowMessage(const std::string& text)
         {
             m_notices.push_back(text);
             if (m_notices.size() == 1)
-                m_view.OpenNotice(text);
+                m_view.OpenNotice(text, EMessageIcon::Error);
         });
 }
 
@@ -143,20 +143,33 @@ void CMainDialogModel::OnNoticeClosed()
         m_notices.pop_front();
     m_updater.DismissMessage();
     if (!m_notices.empty())
-        m_view.OpenNotice(m_notices.front());
+        m_view.OpenNotice(m_notices.front(), EMessageIcon::Error);
 }
 
-std::vector<CMenuEntry> CMainDialogModel::ContextMenu() const
+std::vector<CMenuEntry> CMainDialogModel::ContextMenu(int selectedRow) const
 {
-    return MainContextMenu(IsFastTransfer(), IsKeepingUpdateRecord());
+    return MainContextMenu(IsFastTransfer(), IsKeepingUpdateRecord(),
+                           selectedRow >= 0 && selectedRow < int(m_slots.size()));
 }
 
-void CMainDialogModel::OnMenuCommand(EMenuCommand command)
+void CMainDialogModel::ShowAbout()
+{
+    if (m_bAboutShowing)
+        return;
+    m_bAboutShowing = true;
+    m_view.ShowAbout();
+    m_bAboutShowing = false;
+}
+
+void CMainDialogModel::OnMenuCommand(EMenuCommand command, int selectedRow)
 {
     switch (command)
     {
+    case EMenuCommand::ChangeParameter:
+        ChangeParameter(selectedRow);
+        break;
     case EMenuCommand::About:
-        m_view.ShowAbout();
+        ShowAbout();
         break;
     case EMenuCommand::FastTransfer:
         // Held until the window closes and handed to the worker as it is.
@@ -273,31 +286,66 @@ void CMainDialogModel::RebuildParameterList()
     m_slots = list.m_slots;
 }
 
+CFileDialog CMainDialogModel::FileDialog(EFileKind kind) const
+{
+    auto folder = m_folders.find(kind);
+    // An image is stored, at first, beside the file it came from.
+    if (folder == m_folders.end() && kind == EFileKind::StoredImage)
+        folder = m_folders.find(EFileKind::BundleOrImage);
+    return FileDialogFor(kind, folder == m_folders.end() ? std::filesystem::path() : folder->second);
+}
+
+void CMainDialogModel::RememberFolder(EFileKind kind, const std::filesystem::path& file)
+{
+    if (file.has_parent_path())
+        m_folders[kind] = file.parent_path();
+}
+
 void CMainDialogModel::OpenBundleOrImage()
 {
     // The image being sent stays as it is until the update ends.
     if (RefuseDuringUpdate())
         return;
-    const std::optional<std::filesystem::path> path = m_view.ChooseOpenFile();
+    const std::optional<std::filesystem::path> path =
+        m_view.ChooseOpenFile(FileDialog(EFileKind::BundleOrImage));
     if (!path)
     {
         m_bImageLoaded = 0;
         RefreshUpdateButton();
         return;
     }
-    m_view.SetText(EMainControl::BundlePath, PathText(*path));
-    m_sourcePath = *path;
+    OpenChosenFile(*path);
+}
+
+void CMainDialogModel::OpenFile(const std::filesystem::path& path)
+{
+    if (RefuseDuringUpdate())
+        return;
+    OpenChosenFile(path);
+}
+
+void CMainDialogModel::OnDrop(const std::vector<std::filesystem::path>& dropped)
+{
+    if (const std::optional<std::filesystem::path> path = DroppedFileToOpen(dropped))
+        OpenFile(*path);
+}
+
+void CMainDialogModel::OpenChosenFile(const std::filesystem::path& path)
+{
+    RememberFolder(EFileKind::BundleOrImage, path);
+    m_view.SetText(EMainControl::BundlePath, PathText(path));
+    m_sourcePath = path;
     // The opening ends with the code selection when the image then held has IR
     // button parameters.
     const CBundleOpenOutcome outcome = OpenBundleOrImageFile(
-        m_updater, *path, m_bImageLoaded,
+        m_updater, path, m_bImageLoaded,
         [this]
         {
             if (m_updater.IsImageHeld())
                 RunIrCodeHandOff(m_updater.Header(), [this] { return m_view.RunCodeSelection(); });
         });
     // Products are taken from the bundle opened here, whatever the path box shows later.
-    m_bundlePath = outcome.m_bIsBundle ? *path : std::filesystem::path();
+    m_bundlePath = outcome.m_bIsBundle ? path : std::filesystem::path();
     m_products = outcome.m_products;
     std::vector<std::string> names;
     for (const CBundleProduct& product : m_products)
@@ -354,7 +402,7 @@ void CMainDialogModel::ChangeParameter(int row)
         break;
     }
     case EditKind::ShortChange:
-        m_view.ShowMessage(kShortChangeMessage);
+        m_view.ShowMessage(kShortChangeMessage, EMessageIcon::Information);
         break;
     case EditKind::None:
         break;
@@ -366,9 +414,11 @@ void CMainDialogModel::StoreImage()
 {
     if (!m_bImageLoaded)
         return;
-    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    const std::optional<std::filesystem::path> path =
+        m_view.ChooseSaveFile(FileDialog(EFileKind::StoredImage));
     if (!path)
         return;
+    RememberFolder(EFileKind::StoredImage, *path);
     m_view.SetText(EMainControl::BundlePath, PathText(*path));
     m_updater.StoreImageFile(*path);
     RefreshUpdateButton();
@@ -379,9 +429,10 @@ void CMainDialogModel::SaveSettings()
 {
     if (!m_bImageLoaded)
         return;
-    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile(FileDialog(EFileKind::Settings));
     if (!path)
         return;
+    RememberFolder(EFileKind::Settings, *path);
     CSettingsSource source;
     source.m_strVersion = kVersion;
     if (!m_bundlePath.empty() && m_nProductIndex >= 0)
@@ -394,9 +445,10 @@ void CMainDialogModel::LoadSettings()
 {
     if (!m_bImageLoaded || RefuseDuringUpdate())
         return;
-    const std::optional<std::filesystem::path> path = m_view.ChooseOpenFile();
+    const std::optional<std::filesystem::path> path = m_view.ChooseOpenFile(FileDialog(EFileKind::Settings));
     if (!path)
         return;
+    RememberFolder(EFileKind::Settings, *path);
     std::string text;
     const ESettingsFileRead read = ReadSettingsFile(*path, text);
     CSettingsPlan plan;
@@ -405,7 +457,7 @@ void CMainDialogModel::LoadSettings()
     // Nothing changes unless every entry of the document can be applied.
     if (read != ESettingsFileRead::Ok || !PlanSettings(m_table, m_updater.Header(), text, plan, error))
     {
-        m_view.ShowMessage("The settings were not loaded: " + error);
+        m_view.ShowMessage("The settings were not loaded: " + error, EMessageIcon::Error);
         return;
     }
     for (const CSettingsPlan::CChange& change : plan.m_changes)
@@ -417,15 +469,18 @@ void CMainDialogModel::LoadSettings()
         std::string names;
         for (const std::string& name : plan.m_notInImage)
             names += "\n" + name;
-        m_view.ShowMessage("This image does not carry these settings, which were left out:" + names);
+        m_view.ShowMessage("This image does not carry these settings, which were left out:" + names,
+                           EMessageIcon::Warning);
     }
 }
 
 void CMainDialogModel::KeepUpdateRecord()
 {
-    const std::optional<std::filesystem::path> path = m_view.ChooseSaveFile();
+    const std::optional<std::filesystem::path> path =
+        m_view.ChooseSaveFile(FileDialog(EFileKind::UpdateRecord));
     if (!path)
         return;
+    RememberFolder(EFileKind::UpdateRecord, *path);
     // Said now, not after the next update has ended.
     if (!platform::CanAppendTo(*path))
     {
@@ -482,6 +537,14 @@ void CMainDialogModel::OnUpdate()
         if (!hint.empty())
             ShowDeviceHint(hint);
     }
+}
+
+bool CMainDialogModel::CanClose()
+{
+    if (!m_updater.IsUpdating())
+        return true;
+    // The worker and the status line go on while the question is open.
+    return m_view.AskYesNo(kCloseDuringUpdateQuestion);
 }
 
 void CMainDialogModel::OnClose()

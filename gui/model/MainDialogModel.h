@@ -24,6 +24,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,11 @@ namespace corvalin
 
 // "QUILTA Corvalin    " and the build date as __DATE__ writes it ("May  6 2011").
 std::string MainWindowTitle(const char* buildDate);
+
+// Asked before the window closes while an update runs, since closing stops it.
+inline constexpr const char* kCloseDuringUpdateQuestion =
+    "An update is running. If it is stopped now, the box stays in its boot loader until it "
+    "is updated again.\n\nStop the update and close?";
 
 class CMainDialogModel : private IStatusControl, private IProgressControl, private IUpdateNotices
 {
@@ -56,6 +62,11 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void OnTimer();
     // "...": asks for a file and opens it as a bundle or an image.
     void OpenBundleOrImage();
+    // Opens `path` as "..." does once the file is chosen: a file named on the command line.
+    void OpenFile(const std::filesystem::path& path);
+    // Files dropped on the window: one file opens as with "..."; anything else is
+    // refused (DroppedFileToOpen), with nothing changed.
+    void OnDrop(const std::vector<std::filesystem::path>& dropped);
     // Entry `index` of the product list was chosen.
     void SelectProduct(int index);
     // Double-click on line `row` of the parameter list.
@@ -77,10 +88,17 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void OnUpdate();
     // The user closed the box opened with OpenNotice; the next waiting notice opens.
     void OnNoticeClosed();
-    // The context menu as it shows now.
-    std::vector<CMenuEntry> ContextMenu() const;
-    // An entry of the context menu was chosen.
-    void OnMenuCommand(EMenuCommand command);
+    // The context menu as it shows now, with line `selectedRow` of the parameter list
+    // selected (-1 for none).
+    std::vector<CMenuEntry> ContextMenu(int selectedRow = -1) const;
+    // An entry of the context menu was chosen, with that line selected.
+    void OnMenuCommand(EMenuCommand command, int selectedRow = -1);
+    // The About box, unless it is already showing: a second F1, or one from inside the
+    // box, opens no box over it.
+    void ShowAbout();
+    // Every way of closing the window asks this first. While an update runs the user is
+    // asked whether to stop it; false keeps the window open and the update going.
+    bool CanClose();
     // Every way of closing the window: the timer stops and the worker is asked to stop.
     void OnClose();
     // "Fast transfer", held until the window closes.
@@ -115,6 +133,11 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     void Post(std::function<void()> job);
 
     void RebuildParameterList();
+    // The file dialog for `kind`, opening in the folder of the last such file.
+    CFileDialog FileDialog(EFileKind kind) const;
+    void RememberFolder(EFileKind kind, const std::filesystem::path& file);
+    // Opens a chosen file as a bundle or an image, the code selection included.
+    void OpenChosenFile(const std::filesystem::path& path);
     // True, with the status text set, while an update owns the image and the port.
     bool RefuseDuringUpdate();
     void StartProbe();
@@ -162,6 +185,8 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::filesystem::path m_bundlePath;
     // The file last opened: the bundle, or the bare image.
     std::filesystem::path m_sourcePath;
+    // The folder of the last file of each kind, for as long as the window lives.
+    std::map<EFileKind, std::filesystem::path> m_folders;
 
     // The update record's file, once chosen; the image fields and port of the update
     // under way while it waits for its end.
@@ -169,6 +194,8 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     std::optional<CUpdateRecord> m_pendingRecord;
     CPortRecord m_pendingPort;
     std::time_t m_tPendingStart = 0;
+
+    bool m_bAboutShowing = false;
 
     // The worker's notices not yet closed, the open one first; the view shows one at
     // a time, so a second waits for the first to be closed.

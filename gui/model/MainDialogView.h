@@ -33,6 +33,45 @@ enum class EMainControl
     Product = 1023,    // product drop-down list
 };
 
+// The files the window asks for; each kind has its filters and its own remembered folder.
+enum class EFileKind
+{
+    BundleOrImage, // "..." and a file dropped on the window or named on the command line
+    StoredImage,   // "Wr"
+    Settings,      // "Save settings..." and "Load settings..."
+    UpdateRecord,  // "Keep an update record...", which appends to a file that exists
+};
+
+// One entry of a file dialog's type list: "Firmware images" with "*.bin *.img".
+struct CFileFilter
+{
+    const char* m_pName = "";
+    // Blank-separated patterns; "*" matches every file.
+    const char* m_pPatterns = "*";
+};
+
+// What a file dialog offers.
+struct CFileDialog
+{
+    EFileKind m_eKind = EFileKind::BundleOrImage;
+    // The first filter is the one shown at first.
+    std::vector<CFileFilter> m_filters;
+    // Where the dialog opens; empty leaves it to the toolkit.
+    std::filesystem::path m_folder;
+    // A save dialog asks before it names a file that exists.
+    bool m_bConfirmReplace = false;
+    // The extension a save dialog adds to a name typed without one; "" adds none.
+    const char* m_pDefaultExtension = "";
+};
+
+// The icon of a message box: what kind of news it brings.
+enum class EMessageIcon
+{
+    Information,
+    Warning,
+    Error,
+};
+
 class IMainDialogView
 {
   public:
@@ -65,18 +104,20 @@ class IMainDialogView
     // Stops it; no OnTimer follows.
     virtual void StopTimer() = 0;
 
-    // The file dialogs; nothing when the user cancelled. The save dialog replaces an
-    // existing file without asking.
-    virtual std::optional<std::filesystem::path> ChooseOpenFile() = 0;
-    virtual std::optional<std::filesystem::path> ChooseSaveFile() = 0;
+    // The file dialogs as `dialog` describes them; nothing when the user cancelled.
+    virtual std::optional<std::filesystem::path> ChooseOpenFile(const CFileDialog& dialog) = 0;
+    virtual std::optional<std::filesystem::path> ChooseSaveFile(const CFileDialog& dialog) = 0;
 
-    // A message box with the application's name as caption and one OK button, shown
-    // modally: returns when the user closed it.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // A message box with the application's name as caption, `icon` and one OK button,
+    // shown modally: returns when the user closed it.
+    virtual void ShowMessage(const std::string& text, EMessageIcon icon) = 0;
     // The same box, opened without waiting: the view returns at once and calls
     // CMainDialogModel::OnNoticeClosed when the user closes it. The model opens one
     // at a time; the next only after that call.
-    virtual void OpenNotice(const std::string& text) = 0;
+    virtual void OpenNotice(const std::string& text, EMessageIcon icon) = 0;
+    // A question with the application's name as caption, a warning icon and the
+    // buttons Yes and No, No being the default; shown modally. True for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
     // The About box, shown modally.
     virtual void ShowAbout() = 0;
 

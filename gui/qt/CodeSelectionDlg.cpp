@@ -3,6 +3,8 @@
 #include "gui/qt/AboutDlg.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -10,7 +12,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace corvalin
 {
@@ -64,6 +70,8 @@ CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic
     m_units = BaseUnitsOf(dialogFont);
 
     BuildControls();
+    SetTabOrder();
+    setAcceptDrops(true);
     const QRect client = FromDialogUnits(0, 0, kDialogWidthDu, kDialogHeightDu);
     setFixedSize(client.size());
 }
@@ -151,6 +159,114 @@ void CCodeSelectionDlg::BuildControls()
 QPushButton* CCodeSelectionDlg::Button(int id) const
 {
     return findChild<QPushButton*>(ControlName(id), Qt::FindDirectChildrenOnly);
+}
+
+QWidget* CCodeSelectionDlg::ControlById(int id) const
+{
+    return findChild<QWidget*>(ControlName(id), Qt::FindDirectChildrenOnly);
+}
+
+QWidget* CCodeSelectionDlg::FirstSourceKey() const
+{
+    const std::vector<int> order = m_logic.SourceKeysInReadingOrder();
+    return order.empty() ? nullptr : ControlById(order.front());
+}
+
+void CCodeSelectionDlg::SetTabOrder()
+{
+    // The source keys come and go with the file; Tab reaches them through
+    // eventFilter, so the chain runs from "..." straight on to ERASE.
+    QWidget* previous = nullptr;
+    for (int id : kCodeSelectionTabOrder)
+    {
+        QWidget* control = id == kFirstSourceKeyId ? nullptr : ControlById(id);
+        if (!control)
+            continue;
+        if (previous)
+            setTabOrder(previous, control);
+        previous = control;
+        if (id == kBrowseId || id == kEraseId)
+            control->installEventFilter(this);
+    }
+}
+
+void CCodeSelectionDlg::TabFromSourceKeys(bool bForward)
+{
+    const auto group =
+        std::find(kCodeSelectionTabOrder.begin(), kCodeSelectionTabOrder.end(), kFirstSourceKeyId);
+    ControlById(bForward ? *(group + 1) : *(group - 1))
+        ->setFocus(bForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+bool CCodeSelectionDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    const int key = keyEvent->key();
+    const bool plain = (keyEvent->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == Qt::NoModifier;
+    const auto* source = qobject_cast<CSourceKeyButton*>(watched);
+    if (!plain)
+        return QDialog::eventFilter(watched, event);
+    // Tab enters the source keys' group from the controls on either side of it.
+    if (!source && (key == Qt::Key_Tab || key == Qt::Key_Backtab))
+    {
+        const bool forward = key == Qt::Key_Tab && !(keyEvent->modifiers() & Qt::ShiftModifier);
+        QWidget* first = FirstSourceKey();
+        if (first && watched == ControlById(forward ? kBrowseId : kEraseId))
+        {
+            first->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+    if (!source)
+        return QDialog::eventFilter(watched, event);
+    const int id = source->property("controlId").toInt();
+    switch (key)
+    {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        TabFromSourceKeys(key == Qt::Key_Tab && !(keyEvent->modifiers() & Qt::ShiftModifier));
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        if (QWidget* next =
+                ControlById(m_logic.NeighbourSourceKey(id, key == Qt::Key_Right || key == Qt::Key_Down)))
+            next->setFocus(Qt::OtherFocusReason);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Picks the key, as Space does.
+        if (!keyEvent->isAutoRepeat())
+            m_logic.OnSourceKey(id);
+        return true;
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void CCodeSelectionDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (mime->hasUrls() && mime->urls().size() == 1 && mime->urls().front().isLocalFile() &&
+        IsCcfDrop({mime->urls().front().toLocalFile().toStdString()}))
+        event->acceptProposedAction();
+}
+
+void CCodeSelectionDlg::dropEvent(QDropEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    if (!mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().front().isLocalFile())
+        return;
+    const QString path = mime->urls().front().toLocalFile();
+    if (!IsCcfDrop({path.toStdString()}))
+        return;
+    event->acceptProposedAction();
+    // The change of the box's text loads the file.
+    m_fileEdit->setText(path);
 }
 
 int CCodeSelectionDlg::DoModal()
@@ -283,9 +399,12 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     button->SetCaption(QString::fromLatin1(record.label), record.textColor, record.fontSize, record.colour);
     button->SetCode(record.protocol, record.code);
     button->setObjectName(QStringLiteral("control%1").arg(key.m_nId));
+    button->setProperty("controlId", key.m_nId);
+    button->setAccessibleName(QString::fromLatin1(SourceKeyName(record, key.m_nId)));
     button->setGeometry(key.m_nLeft, key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop);
-    // Not a tab stop: a key is reached by a click, which focuses it.
+    // Tab reaches the keys as one group (eventFilter), the arrow keys move within it.
     button->setFocusPolicy(Qt::ClickFocus);
+    button->installEventFilter(this);
     const int id = key.m_nId;
     connect(button, &QAbstractButton::clicked, this, [this, id] { m_logic.OnSourceKey(id); });
     connect(button, &CSourceKeyButton::DrawnWithoutFocus, this, [this, id] { m_logic.ClearToggled(id); });

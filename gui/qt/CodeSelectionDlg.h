@@ -77,11 +77,24 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab, the arrow keys and Enter on the source keys and their neighbours.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A .ccf file dropped on the dialog becomes its source file.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildControls();
     QPushButton* AddPushButton(int id, const QString& text, int x, int y, int w, int h);
     QRect FromDialogUnits(int x, int y, int w, int h) const;
+    // Chains the controls' tab order as the layout reads.
+    void SetTabOrder();
+    QWidget* ControlById(int id) const;
+    // The source key where Tab enters their group, the first in reading order; null
+    // while there is none.
+    QWidget* FirstSourceKey() const;
+    // Moves the focus along the tab order from the source keys' group.
+    void TabFromSourceKeys(bool bForward);
 
     void OnBrowse();
     void OnSourceTextChanged(const QString& text);

@@ -10,18 +10,22 @@
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QUrl>
 
 #include <algorithm>
 #include <filesystem>
@@ -41,21 +45,78 @@ std::filesystem::path ToPath(const QString& text)
     return std::filesystem::path(text.toStdU16String());
 }
 
-QString AskOpenFile(QWidget* parent)
+QString ToQString(const std::filesystem::path& path)
 {
-    return QFileDialog::getOpenFileName(parent);
+    return QString::fromStdU16String(path.u16string());
 }
 
-QString AskSaveFile(QWidget* parent)
+// "Firmware images (*.bin *.img);;All files (*)"
+QString NameFilters(const CFileDialog& dialog)
 {
-    // An existing file is replaced without a question.
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), QString(), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    QStringList filters;
+    for (const CFileFilter& filter : dialog.m_filters)
+        filters << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(filter.m_pName),
+                                                 QString::fromUtf8(filter.m_pPatterns));
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString AskOpenFile(QWidget* parent, const CFileDialog& dialog)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), ToQString(dialog.m_folder), NameFilters(dialog));
+}
+
+QString AskSaveFile(QWidget* parent, const CFileDialog& dialog)
+{
+    QFileDialog files(parent, QString(), ToQString(dialog.m_folder));
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.setNameFilters(NameFilters(dialog).split(QStringLiteral(";;")));
+    files.setDefaultSuffix(QString::fromUtf8(dialog.m_pDefaultExtension));
+    files.setOption(QFileDialog::DontConfirmOverwrite, !dialog.m_bConfirmReplace);
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return QString();
+    return files.selectedFiles().front();
+}
+
+// The local files of a drag; none when it carries anything else.
+std::vector<std::filesystem::path> DraggedFiles(const QMimeData* data)
+{
+    std::vector<std::filesystem::path> files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls())
+    {
+        if (!url.isLocalFile())
+            return {};
+        files.push_back(ToPath(url.toLocalFile()));
+    }
+    return files;
 }
 
 QString Text(const char* text)
 {
     return QString::fromUtf8(text);
+}
+
+// The window's rules know Enter with no modifier (Shift, Ctrl, Alt) and a few plain keys.
+std::optional<EWindowKey> WindowKeyOf(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers != Qt::NoModifier)
+        return std::nullopt;
+    switch (event->key())
+    {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return EWindowKey::Enter;
+    case Qt::Key_Space:
+        return EWindowKey::Space;
+    case Qt::Key_F1:
+        return EWindowKey::F1;
+    case Qt::Key_F2:
+        return EWindowKey::F2;
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -133,10 +194,10 @@ void CMainWindow::BuildControls()
     // "Close" is the dialog's OK: it ends the dialog like every other way of closing.
     connect(Control<QPushButton>(EMainControl::Close), &QPushButton::clicked, this, &QDialog::accept);
 
-    // Linux offers no way into the window system's menu, so the About entry lives in
-    // the window's context menu and on F1.
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [this] { ShowAbout(); });
+    setAcceptDrops(true);
+    // Keys reach the window's rules before the control that has the focus.
+    for (QWidget* control : m_controls)
+        control->installEventFilter(this);
 
     // One action per command for the window's life, so a checkable one keeps its tick
     // between two showings of the menu; each forwards its command to the model.
@@ -149,7 +210,8 @@ void CMainWindow::BuildControls()
         action->setObjectName(QString::fromLatin1(entry.m_pName));
         action->setCheckable(entry.m_bCheckable);
         action->setChecked(entry.m_bChecked);
-        connect(action, &QAction::triggered, this, [this, command] { m_pModel->OnMenuCommand(command); });
+        connect(action, &QAction::triggered, this,
+                [this, command] { m_pModel->OnMenuCommand(command, SelectedParameterRow()); });
         m_menuActions[std::size_t(command)] = action;
     }
 }
@@ -174,8 +236,8 @@ QWidget* CMainWindow::NewControl(const CControlDescription& description, const C
     case EControlKind::Button:
     {
         auto* button = new QPushButton(text, this);
-        // Only the default button takes Enter, wherever the focus is.
-        button->setAutoDefault(description.m_bDefault);
+        // Enter is the window's rule (HandleKey), not the dialog's.
+        button->setAutoDefault(false);
         button->setDefault(description.m_bDefault);
         widget = button;
         break;
@@ -218,6 +280,62 @@ QWidget* CMainWindow::ControlOf(EMainControl control) const
     return nullptr;
 }
 
+std::optional<EMainControl> CMainWindow::FocusedControl() const
+{
+    const QWidget* focus = focusWidget();
+    for (std::size_t n = 0; n < kMainDialogControls.size(); ++n)
+        if (focus && (m_controls[n] == focus || m_controls[n]->isAncestorOf(focus)))
+            return kMainDialogControls[n].m_control;
+    return std::nullopt;
+}
+
+int CMainWindow::SelectedParameterRow() const
+{
+    const auto* parameters = Control<QListWidget>(EMainControl::Parameters);
+    return parameters->selectedItems().isEmpty() ? -1 : parameters->currentRow();
+}
+
+bool CMainWindow::HandleKey(QKeyEvent* event)
+{
+    const std::optional<EWindowKey> key = WindowKeyOf(event);
+    if (!key || event->isAutoRepeat())
+        return false;
+    const auto* product = Control<QComboBox>(EMainControl::Product);
+    switch (MainDialogKeyAction(*key, FocusedControl(), product->view()->isVisible()))
+    {
+    case EKeyAction::None:
+        return false;
+    case EKeyAction::PressFocused:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->animateClick();
+        return true;
+    case EKeyAction::PressDefault:
+        Control<QPushButton>(EMainControl::Close)->animateClick();
+        return true;
+    case EKeyAction::ChangeParameter:
+        m_pModel->ChangeParameter(SelectedParameterRow());
+        return true;
+    case EKeyAction::ShowAbout:
+        m_pModel->ShowAbout();
+        return true;
+    }
+    return false;
+}
+
+bool CMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape and the rest as a dialog takes them.
+    if (!HandleKey(event))
+        QDialog::keyPressEvent(event);
+}
+
 void CMainWindow::SetTitle(const std::string& text)
 {
     setWindowTitle(QString::fromStdString(text));
@@ -231,7 +349,11 @@ void CMainWindow::SetText(EMainControl control, const std::string& text)
     else if (auto* label = qobject_cast<QLabel*>(ControlOf(control)))
         label->setText(shown);
     if (control == EMainControl::Status)
+    {
+        // The field is narrow; its tooltip shows a long text whole.
+        ControlOf(control)->setToolTip(shown);
         emit StatusShown(shown);
+    }
 }
 
 void CMainWindow::SetDeviceHint(const std::string& text)
@@ -304,32 +426,37 @@ void CMainWindow::StopTimer()
     m_timer.stop();
 }
 
-std::optional<std::filesystem::path> CMainWindow::ChooseOpenFile()
+std::optional<std::filesystem::path> CMainWindow::ChooseOpenFile(const CFileDialog& dialog)
 {
-    const QString path = m_chooseOpen(this);
+    const QString path = m_chooseOpen(this, dialog);
     if (path.isEmpty())
         return std::nullopt;
     return ToPath(path);
 }
 
-std::optional<std::filesystem::path> CMainWindow::ChooseSaveFile()
+std::optional<std::filesystem::path> CMainWindow::ChooseSaveFile(const CFileDialog& dialog)
 {
-    const QString path = m_chooseSave(this);
+    const QString path = m_chooseSave(this, dialog);
     if (path.isEmpty())
         return std::nullopt;
     return ToPath(path);
 }
 
-void CMainWindow::ShowMessage(const std::string& text)
+void CMainWindow::ShowMessage(const std::string& text, EMessageIcon icon)
 {
-    ShowMessageBox(this, QString::fromStdString(text));
+    ShowMessageBox(this, QString::fromStdString(text), icon);
 }
 
-void CMainWindow::OpenNotice(const std::string& text)
+bool CMainWindow::AskYesNo(const std::string& text)
+{
+    return AskYesNoBox(this, QString::fromStdString(text));
+}
+
+void CMainWindow::OpenNotice(const std::string& text, EMessageIcon icon)
 {
     // Window-modal and not waited for: the window goes on serving the status line and
     // the bar while the worker waits for the user.
-    QMessageBox* box = NewMessageBox(this, QString::fromStdString(text));
+    QMessageBox* box = NewMessageBox(this, QString::fromStdString(text), icon);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     connect(box, &QMessageBox::finished, this, [this] { m_pModel->OnNoticeClosed(); });
@@ -366,7 +493,7 @@ void CMainWindow::ShowAbout()
 void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    for (const CMenuEntry& entry : m_pModel->ContextMenu(SelectedParameterRow()))
     {
         if (!entry.m_command)
         {
@@ -377,6 +504,7 @@ void CMainWindow::contextMenuEvent(QContextMenuEvent* event)
         action->setText(Text(entry.m_pText));
         action->setCheckable(entry.m_bCheckable);
         action->setChecked(entry.m_bChecked);
+        action->setEnabled(entry.m_bEnabled);
         menu.addAction(action);
     }
     menu.exec(event->globalPos());
@@ -386,17 +514,34 @@ bool CMainWindow::nativeEvent(const QByteArray& eventType, void* message, qintpt
 {
     if (IsAboutSystemCommand(eventType, message))
     {
-        ShowAbout();
+        m_pModel->ShowAbout();
         *result = 0;
         return true;
     }
     return QDialog::nativeEvent(eventType, message, result);
 }
 
+void CMainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (DroppedFileToOpen(DraggedFiles(event->mimeData())))
+        event->acceptProposedAction();
+}
+
+void CMainWindow::dropEvent(QDropEvent* event)
+{
+    const std::vector<std::filesystem::path> files = DraggedFiles(event->mimeData());
+    if (!DroppedFileToOpen(files))
+        return;
+    event->acceptProposedAction();
+    m_pModel->OnDrop(files);
+}
+
 void CMainWindow::done(int result)
 {
-    // Every way of closing asks the worker to stop; the worker is joined when the
-    // window is destroyed.
+    // Every way of closing asks first while an update runs, then asks the worker to
+    // stop; the worker is joined when the window is destroyed.
+    if (!m_pModel->CanClose())
+        return;
     m_pModel->OnClose();
     QDialog::done(result);
 }

@@ -17,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -35,8 +36,9 @@ class CMainWindow : public QDialog, private IMainDialogView
     Q_OBJECT
 
   public:
-    // Asks for a file to open or to save to; an empty text means the user cancelled.
-    using FileChooser = std::function<QString(QWidget* parent)>;
+    // Asks for a file to open or to save to, as `dialog` describes; an empty text means
+    // the user cancelled.
+    using FileChooser = std::function<QString(QWidget* parent, const CFileDialog& dialog)>;
 
     explicit CMainWindow(const CWindowTiming& timing = CWindowTiming{},
                          const CLinkTiming& linkTiming = CLinkTiming{}, QWidget* parent = nullptr);
@@ -61,6 +63,12 @@ class CMainWindow : public QDialog, private IMainDialogView
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // The window's keys, from whichever of its controls holds the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // A file dragged onto the window opens as with "...".
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
@@ -68,6 +76,11 @@ class CMainWindow : public QDialog, private IMainDialogView
     // A control of the window's description, placed in dialog units of `units`.
     QWidget* NewControl(const CControlDescription& description, const CBaseUnits& units);
     QWidget* ControlOf(EMainControl control) const;
+    // The control holding the focus, if it is one of the window's.
+    std::optional<EMainControl> FocusedControl() const;
+    // Carries out what the window's rules make of the key; false when it is not theirs.
+    bool HandleKey(QKeyEvent* event);
+    int SelectedParameterRow() const;
     // The control as the widget class its kind is built with.
     template <class T> T* Control(EMainControl control) const { return qobject_cast<T*>(ControlOf(control)); }
 
@@ -83,10 +96,11 @@ class CMainWindow : public QDialog, private IMainDialogView
     void SetProgressColor(uint32_t color) override;
     void StartTimer(int periodMs) override;
     void StopTimer() override;
-    std::optional<std::filesystem::path> ChooseOpenFile() override;
-    std::optional<std::filesystem::path> ChooseSaveFile() override;
-    void ShowMessage(const std::string& text) override;
-    void OpenNotice(const std::string& text) override;
+    std::optional<std::filesystem::path> ChooseOpenFile(const CFileDialog& dialog) override;
+    std::optional<std::filesystem::path> ChooseSaveFile(const CFileDialog& dialog) override;
+    void ShowMessage(const std::string& text, EMessageIcon icon) override;
+    void OpenNotice(const std::string& text, EMessageIcon icon) override;
+    bool AskYesNo(const std::string& text) override;
     bool RunValueEntry(CValueEntry& entry) override;
     CIrDialogOutcome RunCodeSelection() override;
     void PostToUiThread(std::function<void()> job) override;

@@ -1,7 +1,9 @@
 #include "gui/qt/SourceKeyButton.h"
 
+#include "gui/model/ProntoFont.h"
 #include "gui/qt/KeyButtonPainting.h"
 #include "ir/KeyBitmap.h"
+#include "platform/FileIo.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -13,7 +15,6 @@ namespace
 {
 
 // The caption font's file, looked for in the working directory, and its face.
-const QString kProntoFontFile = QStringLiteral("Pronto.ttf");
 const QString kProntoFace = QStringLiteral("Pronto");
 
 } // namespace
@@ -87,7 +88,9 @@ void CSourceKeyButton::DrawCaption(QPainter& painter)
         return;
     // The font file joins the application's fonts only while the caption is drawn; a
     // missing file leaves the caption to the system's stand-in for the face.
-    const int fontId = QFontDatabase::addApplicationFont(kProntoFontFile);
+    const std::optional<std::filesystem::path> file = FindProntoFont(platform::ProgramFolder());
+    const int fontId =
+        file ? QFontDatabase::addApplicationFont(QString::fromStdU16String(file->u16string())) : -1;
     painter.setFont(CaptionFont());
     painter.setPen(CaptionColor());
     painter.setBackgroundMode(Qt::TransparentMode);

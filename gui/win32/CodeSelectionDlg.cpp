@@ -5,6 +5,9 @@
 #include "gui/win32/WideText.h"
 #include "gui/win32/resource.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -60,6 +63,8 @@ BOOL CCodeSelectionDlg::OnInitDialog()
 {
     AddAboutToSystemMenu();
     SetApplicationIcon();
+    ArrangeTabOrder();
+    DragAcceptFiles(Handle(), TRUE);
     // The focus goes to the first tab stop, the source file box.
     return TRUE;
 }
@@ -97,7 +102,7 @@ bool CCodeSelectionDlg::OnCommand(int id, int code, HWND)
     return true;
 }
 
-bool CCodeSelectionDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result)
+bool CCodeSelectionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result)
 {
     if (message == WM_DRAWITEM)
     {
@@ -110,14 +115,101 @@ bool CCodeSelectionDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& 
         FinishSourcePath();
         return true;
     }
+    if (message == WM_DROPFILES)
+    {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
+    }
     return false;
+}
+
+void CCodeSelectionDlg::OnDropFiles(HDROP drop)
+{
+    std::vector<std::string> files;
+    std::vector<std::wstring> names;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT n = 0; n < count; ++n)
+    {
+        std::wstring name(std::size_t(DragQueryFileW(drop, n, nullptr, 0)) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, n, name.data(), UINT(name.size())));
+        files.push_back(ToUtf8(name));
+        names.push_back(name);
+    }
+    DragFinish(drop);
+    // The change of the box's text loads the file.
+    if (IsCcfDrop(files))
+        SetDlgItemTextW(Handle(), IDC_SOURCE_FILE, names.front().c_str());
+}
+
+void CCodeSelectionDlg::ArrangeTabOrder()
+{
+    // Each control goes behind the one before it; the z-order is the dialog's tab order.
+    HWND previous = HWND_TOP;
+    for (int id : kCodeSelectionTabOrder)
+    {
+        if (id != kFirstSourceKeyId)
+        {
+            if (HWND control = Item(id))
+            {
+                SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                previous = control;
+            }
+            continue;
+        }
+        const std::vector<int> order = m_logic.SourceKeysInReadingOrder();
+        for (std::size_t n = 0; n < order.size(); ++n)
+        {
+            HWND key = SourceKey(order[n]);
+            if (!key)
+                continue;
+            // The group's first key is its one tab stop.
+            LONG_PTR style = GetWindowLongPtrW(key, GWL_STYLE) & ~(WS_TABSTOP | WS_GROUP);
+            if (n == 0)
+                style |= WS_TABSTOP | WS_GROUP;
+            SetWindowLongPtrW(key, GWL_STYLE, style);
+            SetWindowPos(key, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            previous = key;
+        }
+    }
+    // ERASE ends the keys' group.
+    SetWindowLongPtrW(Item(IDC_ERASE), GWL_STYLE, GetWindowLongPtrW(Item(IDC_ERASE), GWL_STYLE) | WS_GROUP);
+}
+
+bool CCodeSelectionDlg::OnSourceKeyKey(HWND key, WPARAM vk)
+{
+    const int id = GetDlgCtrlID(key);
+    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    switch (vk)
+    {
+    case VK_TAB:
+        SetFocus(Item(shift ? IDC_SOURCE_BROWSE : IDC_ERASE));
+        return true;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+        if (HWND next = SourceKey(m_logic.NeighbourSourceKey(id, vk == VK_RIGHT || vk == VK_DOWN)))
+            SetFocus(next);
+        return true;
+    case VK_RETURN:
+        // Picks the key, as Space does.
+        SendMessageW(key, BM_CLICK, 0, 0);
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool CCodeSelectionDlg::PreTranslateMessage(MSG& msg)
 {
+    HWND focus = GetFocus();
+    if (msg.message == WM_KEYDOWN && focus && GetParent(focus) == Handle() &&
+        IsSourceKey(GetDlgCtrlID(focus)) && !(GetKeyState(VK_CONTROL) & 0x8000) &&
+        !(GetKeyState(VK_MENU) & 0x8000) && OnSourceKeyKey(focus, msg.wParam))
+        return true;
     if (!IsPlainEnter(msg))
         return false;
-    HWND focus = GetFocus();
     if (IsPushButton(focus) && IsChild(Handle(), focus))
         SendMessageW(focus, BM_CLICK, 0, 0);
     else if (focus == Item(IDC_SOURCE_FILE))
@@ -245,6 +337,9 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
                         scaled(key.m_nBottom) - scaled(key.m_nTop), Handle(),
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
     SendMessageW(m_sourceKeys.back().m_hWnd, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
+    // What a screen reader says; the key draws its caption itself.
+    SetWindowTextW(m_sourceKeys.back().m_hWnd, FromLatin1(SourceKeyName(record, key.m_nId)).c_str());
+    ArrangeTabOrder();
 }
 
 void CCodeSelectionDlg::FunctionKeyChanged(int k)

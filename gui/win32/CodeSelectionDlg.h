@@ -58,6 +58,12 @@ class CCodeSelectionDlg : public CDialogWindow, private ICodeSelectionView
     void OnDefault();
     void OnOkButton();
     void OnDrawItem(const DRAWITEMSTRUCT& item);
+    // Puts the controls in tab order (their z-order) as the layout reads, the source
+    // keys as one group between "..." and ERASE.
+    void ArrangeTabOrder();
+    // A source key's Tab, Shift+Tab, arrow and Enter; true when taken.
+    bool OnSourceKeyKey(HWND key, WPARAM vk);
+    void OnDropFiles(HDROP drop);
 
     // ICodeSelectionView
     void ShowMessage(const std::string& text) override;

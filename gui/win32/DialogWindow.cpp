@@ -184,7 +184,7 @@ LRESULT CALLBACK CDialogWindow::MessageFilter(int code, WPARAM wParam, LPARAM lP
                 // F1 anywhere in a dialog with About in its system menu shows it.
                 if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1 && (*it)->m_bAboutInMenu)
                 {
-                    (*it)->ShowAbout();
+                    (*it)->OnAboutRequest();
                     return 1;
                 }
                 if ((*it)->PreTranslateMessage(*msg))
@@ -233,14 +233,14 @@ INT_PTR CDialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX)
         {
-            ShowAbout();
+            OnAboutRequest();
             return TRUE;
         }
         break;
     case WM_HELP:
         if (m_bAboutInMenu)
         {
-            ShowAbout();
+            OnAboutRequest();
             return TRUE;
         }
         break;

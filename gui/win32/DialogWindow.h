@@ -52,6 +52,9 @@ class CDialogWindow
     void AddAboutToSystemMenu();
     // The About box, modal to this dialog.
     void ShowAbout();
+    // F1, WM_HELP and the system menu's About entry end here; a dialog may route them
+    // through rules of its own.
+    virtual void OnAboutRequest() { ShowAbout(); }
     // The About entry's text ("&About Corvalin...") from the string table.
     static std::wstring AboutEntryText();
     // The application icon as the window's large and small icon.

@@ -2,6 +2,8 @@
 // The file-open and file-save dialogs the program asks for paths with. Each returns
 // the chosen full path, or an empty text when the user cancelled.
 
+#include "gui/model/MainDialogView.h"
+
 #include <windows.h>
 
 #include <string>
@@ -9,11 +11,11 @@
 namespace corvalin::win32
 {
 
-// A bundle or image to open: no filter, the read-only check box hidden.
-std::wstring AskOpenBundleOrImage(HWND owner);
-// Where to store the image: no filter, the read-only check box hidden, an existing file
-// replaced without a question.
-std::wstring AskStoreImage(HWND owner);
+// A file of the main window, as `dialog` describes: its types, its folder and, for a
+// save dialog, whether it asks before an existing file is replaced. The read-only
+// check box is hidden.
+std::wstring AskOpenFile(HWND owner, const CFileDialog& dialog);
+std::wstring AskSaveFile(HWND owner, const CFileDialog& dialog);
 // A CCF file to read: "CCF Files (*.ccf)", the read-only check box shown.
 std::wstring AskOpenCcf(HWND owner);
 

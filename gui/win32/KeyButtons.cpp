@@ -1,5 +1,8 @@
 #include "gui/win32/KeyButtons.h"
 
+#include "gui/model/ProntoFont.h"
+#include "platform/FileIo.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -22,19 +25,17 @@ void DrawFocusOutline(HDC dc, int w, int h)
     Polyline(dc, corners, 5);
 }
 
-// Pronto.ttf of the working directory, added for this process while it lives.
+// Pronto.ttf beside the program (FindProntoFont), added for this process while it lives.
 class CProntoFont
 {
   public:
     CProntoFont()
     {
-        const DWORD length = GetCurrentDirectoryW(0, nullptr);
-        std::wstring dir(length, L'\0');
-        dir.resize(GetCurrentDirectoryW(length, dir.data()));
-        if (!dir.empty() && dir.back() != L'\\')
-            dir.push_back(L'\\');
-        m_strPath = dir + kProntoFontFile;
-        m_bAdded = AddFontResourceExW(m_strPath.c_str(), FR_PRIVATE, nullptr) > 0;
+        if (const std::optional<std::filesystem::path> file = FindProntoFont(platform::ProgramFolder()))
+        {
+            m_strPath = file->wstring();
+            m_bAdded = AddFontResourceExW(m_strPath.c_str(), FR_PRIVATE, nullptr) > 0;
+        }
     }
     CProntoFont(const CProntoFont&) = delete;
     CProntoFont& operator=(const CProntoFont&) = delete;

@@ -4,8 +4,8 @@
 // A function key is a push-button frame, flat while it holds a code (a protocol other
 // than 0), with its window text centred in the font the drawing context comes with.
 // A source key is a push-button frame with the CCF button's picture over it and
-// its label centred in the face "Pronto": the font file Pronto.ttf of the working
-// directory is added for this process while the caption is drawn and removed after.
+// its label centred in the face "Pronto": the font file Pronto.ttf beside the program
+// is added for this process while the caption is drawn and removed after.
 // Both draw a one-pixel outline round the key while it has the keyboard focus.
 
 #include "ir/IrProtocol.h"
@@ -19,7 +19,6 @@
 namespace corvalin::win32
 {
 
-constexpr const wchar_t* kProntoFontFile = L"Pronto.ttf";
 constexpr const wchar_t* kProntoFace = L"Pronto";
 
 // A key's place, size and picture are given in pixels of a 96 dots-per-inch screen.

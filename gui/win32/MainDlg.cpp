@@ -8,8 +8,11 @@
 #include "gui/win32/resource.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <uxtheme.h>
 #include <windowsx.h>
+
+#include <algorithm>
 
 namespace corvalin::win32
 {
@@ -26,6 +29,44 @@ constexpr UINT kRunJobMessage = WM_APP + 1;
 constexpr int kMenuCommandBase = 0x100;
 static_assert(kMenuCommandBase > IDOK && kMenuCommandBase + kMenuCommandCount < IDC_UPDATE);
 constexpr const wchar_t* kMessageCaption = L"Corvalin";
+
+UINT BoxIcon(EMessageIcon icon)
+{
+    switch (icon)
+    {
+    case EMessageIcon::Information:
+        return MB_ICONINFORMATION;
+    case EMessageIcon::Warning:
+        return MB_ICONWARNING;
+    case EMessageIcon::Error:
+        return MB_ICONERROR;
+    }
+    return 0;
+}
+
+// The window's rules know Enter with no modifier (Shift, Ctrl, Alt) and a few plain keys.
+std::optional<EWindowKey> WindowKeyOf(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN)
+        return std::nullopt;
+    if (IsPlainEnter(msg))
+        return EWindowKey::Enter;
+    const bool modified = (GetKeyState(VK_SHIFT) & 0x8000) || (GetKeyState(VK_CONTROL) & 0x8000) ||
+                          (GetKeyState(VK_MENU) & 0x8000);
+    if (modified)
+        return std::nullopt;
+    switch (msg.wParam)
+    {
+    case VK_SPACE:
+        return EWindowKey::Space;
+    case VK_F1:
+        return EWindowKey::F1;
+    case VK_F2:
+        return EWindowKey::F2;
+    default:
+        return std::nullopt;
+    }
+}
 
 std::optional<std::filesystem::path> ToPath(const std::wstring& path)
 {
@@ -51,7 +92,7 @@ static_assert(int(EMainControl::Product) == IDC_PRODUCT);
 
 CMainDlg::CMainDlg(const CWindowTiming& timing, const CLinkTiming& linkTiming)
     : CDialogWindow(IDD_CORVALIN_DIALOG), m_timing(timing), m_linkTiming(linkTiming),
-      m_chooseOpen(AskOpenBundleOrImage), m_chooseSave(AskStoreImage)
+      m_chooseOpen(AskOpenFile), m_chooseSave(AskSaveFile)
 {
 }
 
@@ -80,11 +121,32 @@ BOOL CMainDlg::OnInitDialog()
     // Its border is drawn again, now without the style.
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    m_hDeviceTip = nullptr;
+    m_hToolTips = nullptr;
+    m_toolControls.clear();
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
     m_pModel->OnInitDialog();
+    DragAcceptFiles(Handle(), TRUE);
+    // Opened from the queue, once the window shows, so a code selection it offers
+    // shows above it.
+    if (m_openAtStart)
+        PostToUiThread([this, file = *m_openAtStart] { m_pModel->OpenFile(file); });
     return TRUE;
+}
+
+void CMainDlg::OnDropFiles(HDROP drop)
+{
+    std::vector<std::filesystem::path> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT n = 0; n < count; ++n)
+    {
+        std::wstring name(std::size_t(DragQueryFileW(drop, n, nullptr, 0)) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, n, name.data(), UINT(name.size())));
+        files.emplace_back(name);
+    }
+    DragFinish(drop);
+    if (m_pModel)
+        m_pModel->OnDrop(files);
 }
 
 void CMainDlg::DropModel()
@@ -104,6 +166,9 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
     {
     case IDOK:
     case IDCANCEL:
+        // While an update runs the user may keep the window open.
+        if (!m_pModel->CanClose())
+            return true;
         m_pModel->OnClose();
         break;
     case IDC_BROWSE:
@@ -131,7 +196,7 @@ bool CMainDlg::OnCommand(int id, int code, HWND control)
     }
     if (id >= kMenuCommandBase && id < kMenuCommandBase + kMenuCommandCount)
     {
-        m_pModel->OnMenuCommand(EMenuCommand(id - kMenuCommandBase));
+        m_pModel->OnMenuCommand(EMenuCommand(id - kMenuCommandBase), SelectedParameterRow());
         return true;
     }
     return CDialogWindow::OnCommand(id, code, control);
@@ -160,26 +225,63 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& re
         ShowContextMenu(lParam);
         result = 0;
         return true;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
     case WM_DESTROY:
         DropModel();
-        m_hDeviceTip = nullptr;
+        m_hToolTips = nullptr;
+        m_toolControls.clear();
         return false;
     default:
         return false;
     }
 }
 
-// Enter presses the default button, Close, wherever the focus is,
-// except in the open product list, which it closes.
+// The window's keys go by the model's rules, whichever control holds the focus.
 bool CMainDlg::PreTranslateMessage(MSG& msg)
 {
-    if (!IsPlainEnter(msg))
+    const std::optional<EWindowKey> key = WindowKeyOf(msg);
+    // A held key repeats its press; the rules act once.
+    if (!key || !m_pModel || (msg.lParam & (1 << 30)))
         return false;
     HWND focus = GetFocus();
-    if (focus == Item(IDC_PRODUCT) && SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0))
+    std::optional<EMainControl> focused;
+    if (focus && GetParent(focus) == Handle() && GetDlgCtrlID(focus) != 0)
+        focused = EMainControl(GetDlgCtrlID(focus));
+    const bool listOpen = SendMessageW(Item(IDC_PRODUCT), CB_GETDROPPEDSTATE, 0, 0) != 0;
+    switch (MainDialogKeyAction(*key, focused, listOpen))
+    {
+    case EKeyAction::None:
         return false;
-    SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(Item(IDOK)));
-    return true;
+    case EKeyAction::PressFocused:
+        SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focus));
+        return true;
+    case EKeyAction::PressDefault:
+        SendMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Item(IDOK)));
+        return true;
+    case EKeyAction::ChangeParameter:
+        m_pModel->ChangeParameter(SelectedParameterRow());
+        return true;
+    case EKeyAction::ShowAbout:
+        m_pModel->ShowAbout();
+        return true;
+    }
+    return false;
+}
+
+void CMainDlg::OnAboutRequest()
+{
+    if (m_pModel)
+        m_pModel->ShowAbout();
+}
+
+int CMainDlg::SelectedParameterRow() const
+{
+    return int(SendMessageW(ControlOf(EMainControl::Parameters), LB_GETCURSEL, 0, 0));
 }
 
 void CMainDlg::ShowContextMenu(LPARAM screenPoint)
@@ -189,12 +291,14 @@ void CMainDlg::ShowContextMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    for (const CMenuEntry& entry : m_pModel->ContextMenu())
+    for (const CMenuEntry& entry : m_pModel->ContextMenu(SelectedParameterRow()))
     {
         if (!entry.m_command)
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         else
-            AppendMenuW(menu, MF_STRING | (entry.m_bChecked ? MF_CHECKED : MF_UNCHECKED),
+            AppendMenuW(menu,
+                        MF_STRING | (entry.m_bChecked ? MF_CHECKED : MF_UNCHECKED) |
+                            (entry.m_bEnabled ? MF_ENABLED : MF_GRAYED),
                         UINT_PTR(kMenuCommandBase + int(*entry.m_command)), FromUtf8(entry.m_pText).c_str());
     }
     POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
@@ -217,38 +321,49 @@ void CMainDlg::SetTitle(const std::string& text)
 void CMainDlg::SetText(EMainControl control, const std::string& text)
 {
     SetWindowTextW(ControlOf(control), FromUtf8(text).c_str());
+    // The status field is narrow; its tooltip shows a long text whole.
+    if (control == EMainControl::Status)
+        SetToolTip(ControlOf(control), text);
 }
 
 void CMainDlg::SetDeviceHint(const std::string& text)
 {
-    HWND field = ControlOf(EMainControl::Device);
+    SetToolTip(ControlOf(EMainControl::Device), text);
+}
+
+void CMainDlg::SetToolTip(HWND control, const std::string& text)
+{
     // The size without the last member, which common controls before version 6 refuse.
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(field);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
     std::wstring shown = FromUtf8(text);
     tool.lpszText = shown.data();
-    if (!m_hDeviceTip)
+    if (!m_hToolTips)
     {
         if (text.empty())
             return;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
         InitCommonControlsEx(&controls);
-        m_hDeviceTip =
+        m_hToolTips =
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                             GetModuleHandleW(nullptr), nullptr);
-        if (!m_hDeviceTip)
+        if (!m_hToolTips)
             return;
         // A hint is a long sentence: it wraps at about a third of a screen.
-        SendMessageW(m_hDeviceTip, TTM_SETMAXTIPWIDTH, 0, 400);
-        SendMessageW(m_hDeviceTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(m_hToolTips, TTM_SETMAXTIPWIDTH, 0, 400);
+    }
+    // A control's tool is made with its first text and emptied, not removed, after.
+    if (std::find(m_toolControls.begin(), m_toolControls.end(), control) == m_toolControls.end())
+    {
+        SendMessageW(m_hToolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        m_toolControls.push_back(control);
     }
     else
-        SendMessageW(m_hDeviceTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(m_hDeviceTip, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
+        SendMessageW(m_hToolTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void CMainDlg::EnableControl(EMainControl control, bool enabled)
@@ -316,29 +431,35 @@ void CMainDlg::StopTimer()
     KillTimer(Handle(), kPresenceTimer);
 }
 
-std::optional<std::filesystem::path> CMainDlg::ChooseOpenFile()
+std::optional<std::filesystem::path> CMainDlg::ChooseOpenFile(const CFileDialog& dialog)
 {
-    return ToPath(m_chooseOpen(Handle()));
+    return ToPath(m_chooseOpen(Handle(), dialog));
 }
 
-std::optional<std::filesystem::path> CMainDlg::ChooseSaveFile()
+std::optional<std::filesystem::path> CMainDlg::ChooseSaveFile(const CFileDialog& dialog)
 {
-    return ToPath(m_chooseSave(Handle()));
+    return ToPath(m_chooseSave(Handle(), dialog));
 }
 
-void CMainDlg::ShowMessage(const std::string& text)
+void CMainDlg::ShowMessage(const std::string& text, EMessageIcon icon)
 {
-    MessageBoxW(Handle(), FromUtf8(text).c_str(), kMessageCaption, MB_OK);
+    MessageBoxW(Handle(), FromUtf8(text).c_str(), kMessageCaption, MB_OK | BoxIcon(icon));
 }
 
-void CMainDlg::OpenNotice(const std::string& text)
+bool CMainDlg::AskYesNo(const std::string& text)
+{
+    return MessageBoxW(Handle(), FromUtf8(text).c_str(), kMessageCaption,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+void CMainDlg::OpenNotice(const std::string& text, EMessageIcon icon)
 {
     // Shown from a posted job, so this returns at once and the window goes on serving
     // the status line and the bar while the worker waits for the user.
     PostToUiThread(
-        [this, shown = FromUtf8(text)]
+        [this, shown = FromUtf8(text), icon]
         {
-            MessageBoxW(Handle(), shown.c_str(), kMessageCaption, MB_OK);
+            MessageBoxW(Handle(), shown.c_str(), kMessageCaption, MB_OK | BoxIcon(icon));
             // The window may have been closed meanwhile, and the model with it.
             if (m_pModel)
                 m_pModel->OnNoticeClosed();

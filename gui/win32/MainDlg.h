@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace corvalin::win32
 {
@@ -21,8 +22,9 @@ namespace corvalin::win32
 class CMainDlg : public CDialogWindow, private IMainDialogView
 {
   public:
-    // Asks for a file to open or to store to; an empty text means the user cancelled.
-    using FileChooser = std::function<std::wstring(HWND owner)>;
+    // Asks for a file to open or to store to, as `dialog` describes; an empty text means
+    // the user cancelled.
+    using FileChooser = std::function<std::wstring(HWND owner, const CFileDialog& dialog)>;
 
     explicit CMainDlg(const CWindowTiming& timing = CWindowTiming{},
                       const CLinkTiming& linkTiming = CLinkTiming{});
@@ -34,11 +36,16 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // The model while the window exists, else null.
     CMainDialogModel* Model() { return m_pModel.get(); }
 
+    // Opens `file` once the window runs, as if chosen with "..."; before Create or
+    // DoModal. For the file named on the command line.
+    void OpenAtStart(std::filesystem::path file) { m_openAtStart = std::move(file); }
+
   protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
     bool PreTranslateMessage(MSG& msg) override;
+    void OnAboutRequest() override;
 
   private:
     // IMainDialogView
@@ -53,10 +60,11 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     void SetProgressColor(uint32_t color) override;
     void StartTimer(int periodMs) override;
     void StopTimer() override;
-    std::optional<std::filesystem::path> ChooseOpenFile() override;
-    std::optional<std::filesystem::path> ChooseSaveFile() override;
-    void ShowMessage(const std::string& text) override;
-    void OpenNotice(const std::string& text) override;
+    std::optional<std::filesystem::path> ChooseOpenFile(const CFileDialog& dialog) override;
+    std::optional<std::filesystem::path> ChooseSaveFile(const CFileDialog& dialog) override;
+    void ShowMessage(const std::string& text, EMessageIcon icon) override;
+    void OpenNotice(const std::string& text, EMessageIcon icon) override;
+    bool AskYesNo(const std::string& text) override;
     void ShowAbout() override;
     bool RunValueEntry(CValueEntry& entry) override;
     CIrDialogOutcome RunCodeSelection() override;
@@ -65,6 +73,11 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // The template's control ids are the model's, as MainDlg.cpp asserts.
     HWND ControlOf(EMainControl control) const { return Item(int(control)); }
     void ShowContextMenu(LPARAM screenPoint);
+    // Shows `text` as the control's tooltip; "" shows none.
+    void SetToolTip(HWND control, const std::string& text);
+    // Files dropped from the shell: the drop's handle, released here.
+    void OnDropFiles(HDROP drop);
+    int SelectedParameterRow() const;
     // Stops the worker and the probe and drops what they posted that has not run.
     void DropModel();
 
@@ -72,8 +85,11 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     CLinkTiming m_linkTiming;
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
-    // The device field's tooltip, made with the first hint; it goes with the window.
-    HWND m_hDeviceTip = nullptr;
+    std::optional<std::filesystem::path> m_openAtStart;
+    // The tooltips of the device field and the status line, made with the first text
+    // either gets; it goes with the window.
+    HWND m_hToolTips = nullptr;
+    std::vector<HWND> m_toolControls;
     std::unique_ptr<CMainDialogModel> m_pModel;
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace corvalin::platform
 {
@@ -309,7 +310,13 @@ std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
     };
     if (stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return CFileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+    return CFileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};}
+
+std::filesystem::path ProgramFolder()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program.parent_path();
 }
 
 } // namespace corvalin::platform

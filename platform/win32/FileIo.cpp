@@ -286,7 +286,16 @@ std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
     if (!ok)
         return std::nullopt;
     return CFileIdentity{info.dwVolumeSerialNumber,
-                         (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+                         (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};}
+
+std::filesystem::path ProgramFolder()
+{
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0 || length >= path.size())
+        return {};
+    path.resize(length);
+    return std::filesystem::path(path).parent_path();
 }
 
 } // namespace corvalin::platform

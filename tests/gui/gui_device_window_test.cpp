@@ -88,7 +88,8 @@ class CBench
     {
         auto window = std::make_unique<CMainWindow>(ManualTicks(), FastLink());
         const QString path = ToQString(m_image);
-        window->SetFileChoosers([path](QWidget*) { return path; }, [](QWidget*) { return QString(); });
+        window->SetFileChoosers([path](QWidget*, const CFileDialog&) { return path; },
+                                [](QWidget*, const CFileDialog&) { return QString(); });
         window->show();
         return window;
     }
@@ -110,7 +111,8 @@ class CBench
     void LoadProduct(CMainWindow& window)
     {
         const QString bundle = ToQString(m_bundle);
-        window.SetFileChoosers([bundle](QWidget*) { return bundle; }, [](QWidget*) { return QString(); });
+        window.SetFileChoosers([bundle](QWidget*, const CFileDialog&) { return bundle; },
+                               [](QWidget*, const CFileDialog&) { return QString(); });
         Load(window);
         auto* products = Control<QComboBox>(&window, "product");
         products->setFocus();
@@ -151,6 +153,7 @@ class CDeviceWindowTest : public QObject
     void updateRunsEndToEnd();
     void notCompatibleMessageWaitsForTheUser();
     void closesWhileTheMessageIsOpen();
+    void closingDuringAnUpdateAsksFirst();
     void fastTransferIsChosenInTheContextMenu();
     void deviceFieldTooltipIsTheHint();
 };
@@ -216,10 +219,58 @@ void CDeviceWindowTest::closesWhileTheMessageIsOpen()
     QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
     QVERIFY(WaitFor([&] { return window->OpenNoticeBox() != nullptr; }, 30000));
 
-    // The close box (Cancel) while the worker waits on the message.
+    // The close box (Cancel) while the worker waits on the message; the update still
+    // runs, so the window asks first.
+    CModalDriver yes(window.get(), [](QWidget* question)
+                     { QTest::mouseClick(Control<QPushButton>(question, "yesButton"), Qt::LeftButton); });
     window->reject();
+    QVERIFY(yes.Acted());
     QVERIFY(WaitFor([&] { return !window->Updater().IsWorkerRunning(); }, 10000));
     window.reset();
+}
+
+void CDeviceWindowTest::closingDuringAnUpdateAsksFirst()
+{
+    CBench bench;
+    QVERIFY(bench.Plug({"--flash-ms", "100"}));
+    auto window = bench.NewWindow();
+    CBench::Load(*window);
+    QVERIFY(CBench::Connect(*window));
+    QTest::mouseClick(Control<QPushButton>(window.get(), "update"), Qt::LeftButton);
+    QVERIFY(WaitFor([&] { return Status(*window) == QLatin1String("Start XFER"); }, 30000));
+
+    // Escape asks, with No as the default; No keeps the window and the update.
+    QString text;
+    bool warns = false;
+    bool noIsDefault = false;
+    {
+        CModalDriver no(window.get(),
+                        [&](QWidget* question)
+                        {
+                            auto* box = qobject_cast<QMessageBox*>(question);
+                            QVERIFY(box);
+                            text = box->text();
+                            warns = box->icon() == QMessageBox::Warning;
+                            noIsDefault = box->defaultButton() == Control<QPushButton>(box, "noButton");
+                            SaveScreenshot(box, QStringLiteral("close-question-during-update"));
+                            QTest::mouseClick(Control<QPushButton>(box, "noButton"), Qt::LeftButton);
+                        });
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(no.Acted());
+    }
+    QVERIFY2(text.startsWith(QLatin1String("An update is running.")), qPrintable(text));
+    QVERIFY(warns);
+    QVERIFY(noIsDefault);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->Updater().IsUpdating());
+
+    // "Close" asks too; Yes closes the window and stops the update.
+    CModalDriver yes(window.get(), [](QWidget* question)
+                     { QTest::mouseClick(Control<QPushButton>(question, "yesButton"), Qt::LeftButton); });
+    QTest::mouseClick(Control<QPushButton>(window.get(), "close"), Qt::LeftButton);
+    QVERIFY(yes.Acted());
+    QVERIFY(!window->isVisible());
+    QVERIFY(WaitFor([&] { return !window->Updater().IsUpdating(); }, 10000));
 }
 
 void CDeviceWindowTest::fastTransferIsChosenInTheContextMenu()

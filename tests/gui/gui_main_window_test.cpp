@@ -9,19 +9,26 @@
 #include "tools/fixtures/TempDir.h"
 #include "tools/fixtures/ZipWriter.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -69,8 +76,8 @@ struct CWindowUnderTest
 
     CWindowUnderTest()
     {
-        window.SetFileChoosers([this](QWidget*) { return openPath; },
-                               [this](QWidget*)
+        window.SetFileChoosers([this](QWidget*, const CFileDialog&) { return openPath; },
+                               [this](QWidget*, const CFileDialog&)
                                {
                                    ++saveAsked;
                                    return savePath;
@@ -104,6 +111,9 @@ class CMainWindowTest : public QObject
     void startsIdle();
     void layoutFollowsDialogUnits();
     void aboutBoxFromF1AndContextMenu();
+    void keysFollowTheFocusedControl();
+    void droppedFileOpensAsWithBrowse();
+    void storeProposesImgAndAsksBeforeReplacing();
     void opensAndStoresAnImage();
     void editsEveryKindOfParameter_data();
     void editsEveryKindOfParameter();
@@ -127,6 +137,7 @@ void CMainWindowTest::startsIdle()
     QCOMPARE(Control<QProgressBar>(w, "progress")->maximum(), 100);
     QCOMPARE(Control<QProgressBar>(w, "progress")->value(), 0);
     QVERIFY(Control<QLineEdit>(w, "bundlePath")->isReadOnly());
+    QVERIFY(Control<QLineEdit>(w, "device")->isReadOnly());
     QCOMPARE(Control<QLineEdit>(w, "bundlePath")->text(), QString());
     QCOMPARE(Control<QPushButton>(w, "browse")->text(), QStringLiteral("..."));
     QCOMPARE(Control<QPushButton>(w, "store")->text(), QStringLiteral("Wr"));
@@ -187,6 +198,12 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
                             text = Control<QLabel>(about, "aboutText")->text();
                             QVERIFY(!Control<QLabel>(about, "aboutIcon")->pixmap().isNull());
                             SaveScreenshot(about, QStringLiteral("about-box"));
+                            // F1 in the box opens no second one.
+                            QTest::keyClick(about, Qt::Key_F1);
+                            int shown = 0;
+                            for (QWidget* top : QApplication::topLevelWidgets())
+                                shown += top->isVisible() && top->windowTitle() == about->windowTitle();
+                            QCOMPARE(shown, 1);
                             QTest::mouseClick(Control<QPushButton>(about, "aboutOk"), Qt::LeftButton);
                         });
     QTest::keyClick(&t.window, Qt::Key_F1);
@@ -210,9 +227,128 @@ void CMainWindowTest::aboutBoxFromF1AndContextMenu()
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), t.window.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&t.window, &event);
     QCOMPARE(entries,
-             (QStringList{QStringLiteral("&About Corvalin..."), QStringLiteral("Fast transfer"), QString(),
-                          QStringLiteral("Save settings..."), QStringLiteral("Load settings..."),
-                          QStringLiteral("Keep an update record...")}));
+             (QStringList{QStringLiteral("Change..."), QString(), QStringLiteral("&About Corvalin..."),
+                          QStringLiteral("Fast transfer"), QString(), QStringLiteral("Save settings..."),
+                          QStringLiteral("Load settings..."), QStringLiteral("Keep an update record...")}));
+}
+
+void CMainWindowTest::keysFollowTheFocusedControl()
+{
+    fixtures::CTempDir dir;
+    CWindowUnderTest t;
+    t.Open(WriteImage(dir / "switch.img", OneParameter(0x10030001, 0)));
+    const auto value = [&] { return GetParamValue(t.window.Updater().Header(), 0); };
+
+    // Enter on a focused push button presses that button, not "Close".
+    auto* store = Control<QPushButton>(&t.window, "store");
+    store->setFocus();
+    QTest::keyClick(store, Qt::Key_Return);
+    QTRY_COMPARE(t.saveAsked, 1);
+    QVERIFY(t.window.isVisible());
+
+    // In the parameter list Space and F2 change the selected line, as a double-click does.
+    auto* list = Control<QListWidget>(&t.window, "parameters");
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Space);
+    QCOMPARE(value(), 1u);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(value(), 0u);
+    // So does the context menu's "Change...".
+    t.window.findChild<QAction*>(QStringLiteral("changeAction"))->trigger();
+    QCOMPARE(value(), 1u);
+
+    // Enter on a number opens the value entry dialog and leaves the window open.
+    t.Open(WriteImage(dir / "number.img", OneParameter(0x30120001, 20)));
+    list->setCurrentRow(0);
+    list->setFocus();
+    CModalDriver driver(&t.window,
+                        [](QWidget* dialog)
+                        {
+                            auto* edit = Control<QLineEdit>(dialog, "valueEdit");
+                            edit->selectAll();
+                            QTest::keyClicks(edit, QStringLiteral("7"));
+                            QTest::mouseClick(Control<QPushButton>(dialog, "valueOk"), Qt::LeftButton);
+                        });
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(driver.Acted());
+    QCOMPARE(GetParamValue(t.window.Updater().Header(), 0), 7u);
+    QVERIFY(t.window.isVisible());
+
+    // Elsewhere Enter presses "Close".
+    auto* path = Control<QLineEdit>(&t.window, "bundlePath");
+    path->setFocus();
+    QTest::keyClick(path, Qt::Key_Return);
+    QTRY_VERIFY(!t.window.isVisible());
+}
+
+void CMainWindowTest::droppedFileOpensAsWithBrowse()
+{
+    fixtures::CTempDir dir;
+    const auto image = WriteImage(dir / "dropped.img", OneParameter(0x10030001, 0));
+    CWindowUnderTest t;
+    auto drop = [&](const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = t.window.rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&t.window, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&t.window, &dropped);
+        return true;
+    };
+    // A folder, two files or a web address are refused.
+    QVERIFY(!drop({QUrl::fromLocalFile(ToQString(dir.Path()))}));
+    QVERIFY(!drop({QUrl::fromLocalFile(ToQString(image)), QUrl::fromLocalFile(ToQString(image))}));
+    QVERIFY(!drop({QUrl(QStringLiteral("https://example.com/x.img"))}));
+    QVERIFY(drop({QUrl::fromLocalFile(ToQString(image))}));
+    QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(image));
+    QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    QCOMPARE(ListLines(&t.window).size(), 1);
+}
+
+void CMainWindowTest::storeProposesImgAndAsksBeforeReplacing()
+{
+    fixtures::CTempDir dir;
+    const auto image = WriteImage(dir / "source.img", OneParameter(0x10030001, 0));
+    WriteImage(dir / "stored.img", OneParameter(0x10030001, 1));
+    CMainWindow window; // the real file dialogs
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.Model().OpenFile(image);
+
+    // "stored" typed without an extension names stored.img, which exists: the dialog asks.
+    QString question;
+    QString folder;
+    CModalDriver save(&window,
+                      [&](QWidget* dialog)
+                      {
+                          auto* files = qobject_cast<QFileDialog*>(dialog);
+                          QVERIFY(files);
+                          folder = files->directory().absolutePath();
+                          files->selectFile(QStringLiteral("stored"));
+                          CModalDriver no(
+                              files,
+                              [&](QWidget* box)
+                              {
+                                  question = qobject_cast<QMessageBox*>(box)->text();
+                                  qobject_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+                              });
+                          static_cast<QDialog*>(files)->accept();
+                          QVERIFY(no.Acted());
+                          files->reject();
+                      });
+    QTest::mouseClick(Control<QPushButton>(&window, "store"), Qt::LeftButton);
+    QVERIFY(save.Acted());
+    QVERIFY2(question.contains(QStringLiteral("stored.img")), qPrintable(question));
+    QCOMPARE(folder, ToQString(dir.Path()));
+    // Not replaced.
+    CUpdater reader;
+    QCOMPARE(reader.LoadImageFile(dir / "stored.img"), 1);
+    QCOMPARE(GetParamValue(reader.Header(), 0), 1u);
 }
 
 void CMainWindowTest::opensAndStoresAnImage()
@@ -225,6 +361,8 @@ void CMainWindowTest::opensAndStoresAnImage()
     CWindowUnderTest t;
     t.Open(good);
     QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
+    // The narrow status field's tooltip holds the whole text.
+    QCOMPARE(Control<QLabel>(&t.window, "status")->toolTip(), t.Status());
     QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(good));
     CParameterTable table;
     BuildParameterTable(table);

@@ -7,14 +7,18 @@
 #include "tests/gui_ir/IrGuiTestSupport.h"
 #include "tools/fixtures/TempDir.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace corvalin;
 using namespace corvalin::fixtures;
@@ -119,6 +123,8 @@ class CodeSelectionDlgTest : public QObject
     void OkCancelEscapeAndCloseBox();
     void EnterActsAsOk();
     void EnterOnAFocusedPushButtonPressesIt();
+    void SourceKeysFromTheKeyboard();
+    void DroppedCcfFileIsTheSource();
     void BrowseOffersCcfFilesAndLoadsTheChoice();
     void MessagesAreOkBoxesCaptionedCorvalin();
     void F1ShowsTheAboutBox();
@@ -191,11 +197,11 @@ void CodeSelectionDlgTest::LayoutFollowsTheTemplate()
         QVERIFY(dialog->findChild<CFunctionKeyButton*>(QStringLiteral("control%1").arg(id))->isVisible());
     QCOMPARE(dialog->FunctionKey(10)->text(), QStringLiteral("Track Down"));
 
-    // The focus starts in the source file box; Tab walks the template order.
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->SourceFileBox()));
-    const QStringList expected = {"control1001", "control1002", "control1004", "control1006", "control1012",
-                                  "control1011", "control1013", "control1014", "control1015", "control1017",
-                                  "control1018", "control1016", "control1020", "control1022", "control1000"};
+    // The focus starts in the source file box; Tab follows the layout.
+    const QStringList expected = {"control1001", "control1022", "control1014", "control1015", "control1004",
+                                  "control1013", "control1002", "control1012", "control1011", "control1006",
+                                  "control1016", "control1020", "control1018", "control1017", "control1000"};
     QStringList order;
     for (int i = 0; i < expected.size(); ++i)
     {
@@ -557,6 +563,64 @@ void CodeSelectionDlgTest::EnterOnAFocusedPushButtonPressesIt()
               });
     QCOMPARE(dialog->DoModal(), kCodeSelectionCancel);
     QVERIFY(dialog->Codes().empty());
+}
+
+void CodeSelectionDlgTest::SourceKeysFromTheKeyboard()
+{
+    CTestDialog dialog;
+    dialog.Load(m_remote);
+    dialog.Show();
+    auto focused = [] { return QApplication::focusWidget(); };
+    // Tab from "..." enters the keys at the first in reading order; the arrows walk them.
+    dialog->Button(kBrowseId)->setFocus();
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(dialog.KeyLabelled("Pick")));
+    QCOMPARE(focused()->accessibleName(), QStringLiteral("Pick"));
+    QTest::keyClick(focused(), Qt::Key_Right);
+    QCOMPARE(focused(), static_cast<QWidget*>(dialog.KeyLabelled("Vol+")));
+    QTest::keyClick(focused(), Qt::Key_Left);
+    // Space picks the focused key; Tab leaves the group for ERASE.
+    QTest::keyClick(focused(), Qt::Key_Space);
+    QCOMPARE(dialog.CodeText(), QStringLiteral(" (NEC)  0x1FE"));
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(dialog->Button(kEraseId)));
+    // Back into the group, down a row, and Enter picks without ending the dialog.
+    QTest::keyClick(focused(), Qt::Key_Backtab);
+    QCOMPARE(focused(), static_cast<QWidget*>(dialog.KeyLabelled("Pick")));
+    QTest::keyClick(focused(), Qt::Key_Down);
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QCOMPARE(dialog.CodeText(), QStringLiteral(" (NEC)  0xFD02FB04"));
+    QVERIFY(dialog->isVisible());
+    SaveScreenshot(&*dialog, QStringLiteral("code-selection-keyboard-pick"));
+    // On to "Phone Pick Up", which Space assigns the pick to.
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(focused(), static_cast<QWidget*>(dialog->FunctionKey(12)));
+    QTest::keyClick(focused(), Qt::Key_Space);
+    QCOMPARE(dialog->FunctionKey(12)->Code(), 0xFD02FB04u);
+}
+
+void CodeSelectionDlgTest::DroppedCcfFileIsTheSource()
+{
+    CTestDialog dialog;
+    dialog.Show();
+    auto drop = [&](const std::filesystem::path& path)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(ToQString(path))});
+        const QPoint at = dialog->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&*dialog, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&*dialog, &dropped);
+        return true;
+    };
+    QVERIFY(!drop(*m_pDir / "bundle.zip"));
+    QVERIFY(drop(m_remote));
+    QCOMPARE(dialog->SourceFileBox()->text(), ToQString(m_remote));
+    QCOMPARE(int(dialog->SourceKeys().size()), 9);
 }
 
 void CodeSelectionDlgTest::BrowseOffersCcfFilesAndLoadsTheChoice()

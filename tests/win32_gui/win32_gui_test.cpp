@@ -16,11 +16,13 @@
 #include "platform/win32/WideText.h"
 #include "tests/win32_gui/Win32GuiTestSupport.h"
 #include "tools/fixtures/CcfBuilder.h"
+#include "tools/fixtures/ImageBuilder.h"
 #include "tools/fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -148,6 +150,24 @@ void CheckClientSize(HWND dialog, int w, int h)
     const RECT expected = TemplateRect(dialog, 0, 0, w, h);
     EXPECT_EQ(client.right, expected.right);
     EXPECT_EQ(client.bottom, expected.bottom);
+}
+
+// Drops `files` on `window` as the shell does: a DROPFILES block with the names, each
+// ended by a zero and the list by another, posted as WM_DROPFILES.
+void DropFiles(HWND window, const std::vector<std::wstring>& files)
+{
+    std::wstring names;
+    for (const std::wstring& file : files)
+        names += file + L'\0';
+    names += L'\0';
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
+                names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
 }
 
 // The ids the Tab key visits from `first` round to it again.
@@ -291,12 +311,19 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     EXPECT_EQ(title.size(), 30u);
     CheckClientSize(dialog, kMainDialogWidth, kMainDialogHeight);
     CheckMainWindowControls(dialog);
+    // Centred on the screen's work area.
+    RECT work{}, placed{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(dialog, &placed);
+    EXPECT_NEAR((placed.left + placed.right) / 2, (work.left + work.right) / 2, 2);
+    EXPECT_NEAR((placed.top + placed.bottom) / 2, (work.top + work.bottom) / 2, 2);
     // Emptied when the worker takes the status line.
     EXPECT_EQ(TextOf(window.Item(IDC_STATUS)), L"");
     EXPECT_EQ(TabOrder(dialog, IDC_BUNDLE_PATH),
               (std::vector<int>{IDC_BUNDLE_PATH, IDC_BROWSE, IDC_DEVICE, IDC_STORE, IDC_PARAMETERS, IDOK}));
     EXPECT_TRUE(StyleOf(window.Item(IDC_BUNDLE_PATH)) & ES_READONLY);
     EXPECT_TRUE(StyleOf(window.Item(IDC_DEVICE)) & ES_MULTILINE);
+    EXPECT_TRUE(StyleOf(window.Item(IDC_DEVICE)) & ES_READONLY);
     // The products come sorted; the list keeps their order, so its indexes are theirs.
     EXPECT_EQ(StyleOf(window.Item(IDC_PRODUCT)) & (CBS_DROPDOWNLIST | CBS_SORT), CBS_DROPDOWNLIST);
     EXPECT_EQ(StyleOf(window.Item(IDC_PARAMETERS)) & (LBS_NOTIFY | LBS_SORT | LBS_NOINTEGRALHEIGHT),
@@ -327,6 +354,20 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
                   [&](HWND about)
                   {
                       bShown = true;
+                      // F1 in the box opens no second one.
+                      PressKey(GetDlgItem(about, IDOK), VK_F1);
+                      Pump(100);
+                      int shown = 0;
+                      EnumThreadWindows(
+                          GetCurrentThreadId(),
+                          [](HWND top, LPARAM count) -> BOOL
+                          {
+                              *reinterpret_cast<int*>(count) +=
+                                  IsWindowVisible(top) && TextOf(top) == L"About Corvalin";
+                              return TRUE;
+                          },
+                          reinterpret_cast<LPARAM>(&shown));
+                      EXPECT_EQ(shown, 1);
                       PressKey(GetDlgItem(about, IDOK), VK_RETURN);
                   });
         if (way == 0)
@@ -336,7 +377,9 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
         }
         else
         {
+            // Below "Change...", which has no parameter to change.
             const UINT_PTR guard = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+            PressKey(dialog, VK_DOWN);
             PressKey(dialog, VK_DOWN);
             PressKey(dialog, VK_RETURN);
             SendMessageW(dialog, WM_CONTEXTMENU, WPARAM(dialog), LPARAM(-1));
@@ -346,11 +389,12 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
         EXPECT_TRUE(bShown) << way;
     }
 
-    // "Fast transfer", below About in the context menu, chosen with the keyboard, reaches
+    // "Fast transfer", below "Change..." and About in the context menu, chosen with the keyboard, reaches
     // the model; a guard ends the menu should the keys miss it.
     ASSERT_TRUE(window.Model());
     EXPECT_FALSE(window.Model()->IsFastTransfer());
     const UINT_PTR guard = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    PressKey(dialog, VK_DOWN);
     PressKey(dialog, VK_DOWN);
     PressKey(dialog, VK_DOWN);
     PressKey(dialog, VK_RETURN);
@@ -359,9 +403,22 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     Pump(50);
     EXPECT_TRUE(window.Model()->IsFastTransfer());
 
-    // Enter closes wherever the focus is, even on "...".
+    // Enter presses the push button that has the focus, and "Close" elsewhere.
+    int asked = 0;
+    window.SetFileChoosers(
+        [&](HWND, const CFileDialog&)
+        {
+            ++asked;
+            return std::wstring();
+        },
+        [](HWND, const CFileDialog&) { return std::wstring(); });
     SetFocus(window.Item(IDC_BROWSE));
     PressKey(window.Item(IDC_BROWSE), VK_RETURN);
+    Pump(50);
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(window.IsEnded());
+    SetFocus(window.Item(IDC_BUNDLE_PATH));
+    PressKey(window.Item(IDC_BUNDLE_PATH), VK_RETURN);
     Pump(50);
     EXPECT_TRUE(window.IsEnded());
     EXPECT_EQ(window.Result(), IDOK);
@@ -379,6 +436,27 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
 // the Qt view is built: the same controls in the same order, each with its id, class,
 // text, rectangle and style facts; the same size, caption and font size; and the
 // About entry of the string table is the model's.
+TEST(Win32MainWindow, DroppedFileOpensAsWithBrowse)
+{
+    CTempDir dir;
+    CImageSpec imageSpec;
+    imageSpec.params = RealisticParameters(false);
+    const std::filesystem::path image = dir / "dropped.img";
+    WriteFileBytes(image, BuildImageFile(imageSpec));
+    CMainDlg window;
+    ASSERT_TRUE(window.Create(nullptr));
+    Pump(50);
+    // Two files change nothing; one opens.
+    DropFiles(window.Handle(), {image.wstring(), image.wstring()});
+    Pump(50);
+    EXPECT_EQ(TextOf(window.Item(IDC_BUNDLE_PATH)), L"");
+    DropFiles(window.Handle(), {image.wstring()});
+    Pump(50);
+    EXPECT_EQ(TextOf(window.Item(IDC_BUNDLE_PATH)), image.wstring());
+    EXPECT_EQ(TextOf(window.Item(IDC_STATUS)), L"Loaded update file");
+    EXPECT_GT(SendMessageW(window.Item(IDC_PARAMETERS), LB_GETCOUNT, 0, 0), 5);
+}
+
 TEST(Win32MainWindow, TemplateIsTheModelsDescription)
 {
     CDialogTemplate dialog;
@@ -652,34 +730,36 @@ TEST_F(Win32CodeSelection, FollowsItsTemplate)
     HWND dialog = Show();
     EXPECT_EQ(TextOf(dialog), L"Code Selection");
     CheckClientSize(dialog, 438, 342);
+    // The controls that take the focus come first, in the order of the layout (the
+    // z-order is the tab order); the rest keep the template's order.
     CheckControls(dialog, {
-                              {IDC_STATIC, L"Destination", 277, 78, 146, 219},
-                              {IDC_STATIC, L"Source", 25, 78, 240, 219},
                               {IDC_SOURCE_FILE, L"", 109, 36, 252, 15},
                               {IDC_SOURCE_BROWSE, L"...", 385, 36, 30, 16},
-                              {1002, L"Vol -", 288, 159, 55, 21},
-                              {1003, L"2", 350, 231, 25, 21},
+                              {IDC_ERASE, L"ERASE", 195, 244, 46, 21},
+                              {1014, L"Phone Pick Up", 287, 98, 56, 21},
+                              {1015, L"Phone Hang Up", 355, 98, 59, 21},
                               {1004, L"Vol +", 287, 128, 56, 21},
-                              {1005, L"4", 332, 222, 25, 21},
+                              {1013, L"Track Up", 355, 128, 59, 21},
+                              {1002, L"Vol -", 288, 159, 55, 21},
+                              {1012, L"Track Down", 355, 159, 59, 21},
+                              {1011, L"Mute", 288, 188, 55, 21},
                               {1006, L"Source", 355, 188, 59, 21},
+                              {IDC_CLEAR_ALL, L"CLEAR ALL", 161, 309, 48, 19},
+                              {IDC_DEFAULT, L"DEFAULT", 217, 309, 48, 19},
+                              {IDC_OK_BUTTON, L"OK", 324, 309, 43, 19},
+                              {IDC_CANCEL_BUTTON, L"CANCEL", 376, 309, 47, 19},
+                              {IDC_STATIC, L"Destination", 277, 78, 146, 219},
+                              {IDC_STATIC, L"Source", 25, 78, 240, 219},
+                              {1003, L"2", 350, 231, 25, 21},
+                              {1005, L"4", 332, 222, 25, 21},
                               {1007, L"6", 361, 230, 25, 21},
                               {1008, L"7", 369, 233, 25, 21},
                               {1009, L"8", 366, 233, 25, 21},
                               {1010, L"9", 364, 224, 25, 21},
-                              {1012, L"Track Down", 355, 159, 59, 21},
-                              {1011, L"Mute", 288, 188, 55, 21},
-                              {1013, L"Track Up", 355, 128, 59, 21},
-                              {1014, L"Phone Pick Up", 287, 98, 56, 21},
-                              {1015, L"Phone Hang Up", 355, 98, 59, 21},
-                              {IDC_CANCEL_BUTTON, L"CANCEL", 376, 309, 47, 19},
-                              {IDC_OK_BUTTON, L"OK", 324, 309, 43, 19},
                               {IDC_CODE_TEXT, L"", 78, 279, 97, 12},
                               {IDC_STATIC, L"IR CODE:", 31, 278, 45, 12},
                               {IDC_FUNCTION_TEXT, L"", 285, 278, 135, 12},
                               {IDC_STATIC, L"Source File:", 25, 36, 71, 14},
-                              {IDC_CLEAR_ALL, L"CLEAR ALL", 161, 309, 48, 19},
-                              {IDC_DEFAULT, L"DEFAULT", 217, 309, 48, 19},
-                              {IDC_ERASE, L"ERASE", 195, 244, 46, 21},
                           });
     for (int k = 0; k < kFunctionKeyCount; ++k)
     {
@@ -694,8 +774,8 @@ TEST_F(Win32CodeSelection, FollowsItsTemplate)
         EXPECT_EQ(StyleOf(m_dialog.Item(id)) & BS_TYPEMASK, BS_PUSHBUTTON) << id;
     EXPECT_EQ(GetFocus(), m_dialog.Item(IDC_SOURCE_FILE));
     EXPECT_EQ(TabOrder(dialog, IDC_SOURCE_FILE),
-              (std::vector<int>{1000, 1001, 1002, 1004, 1006, 1012, 1011, 1013, 1014, 1015, 1017, 1018, 1016,
-                                1020, 1022}));
+              (std::vector<int>{1000, 1001, 1022, 1014, 1015, 1004, 1013, 1002, 1012, 1011, 1006, 1016, 1020,
+                                1018, 1017}));
     EXPECT_EQ(LastSystemMenuEntry(dialog),
               std::make_pair(UINT(IDM_ABOUTBOX), std::wstring(L"&About Corvalin...")));
     CheckAboutFromSystemMenu(dialog, false);
@@ -849,6 +929,49 @@ TEST_F(Win32CodeSelection, DemoRemotePickWithdrawEraseClearAllDefaultAndOk)
         EXPECT_EQ(m_dialog.Codes()[std::size_t(k)], m_dialog.Logic().FunctionKey(k).m_nCode) << k;
     EXPECT_NE(m_dialog.Codes()[9], 0u);
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Win32CodeSelection, SourceKeysFromTheKeyboardAndADroppedFile)
+{
+    HWND dialog = Show();
+    // A dropped .ccf file becomes the source; anything else is left alone.
+    DropFiles(dialog, {(m_dir / "bundle.zip").wstring()});
+    Pump(50);
+    EXPECT_EQ(Text(IDC_SOURCE_FILE), L"");
+    DropFiles(dialog, {m_demo.wstring()});
+    Pump(50);
+    EXPECT_EQ(Text(IDC_SOURCE_FILE), m_demo.wstring());
+    ASSERT_GE(m_dialog.SourceKeyCount(), 2u);
+
+    // Tab from "..." enters the keys at the first in reading order; the arrows walk them.
+    const std::vector<int> order = m_dialog.Logic().SourceKeysInReadingOrder();
+    SetFocus(m_dialog.Item(IDC_SOURCE_BROWSE));
+    PressKey(GetFocus(), VK_TAB);
+    Pump(50);
+    EXPECT_EQ(GetFocus(), m_dialog.SourceKey(order[0]));
+    const CSourceKeyState& first = *m_dialog.Logic().FindSourceKey(order[0]);
+    EXPECT_EQ(TextOf(GetFocus()), platform::Widen(first.m_pRecord->label));
+    PressKey(GetFocus(), VK_RIGHT);
+    Pump(50);
+    EXPECT_EQ(GetFocus(), m_dialog.SourceKey(order[1]));
+    PressKey(GetFocus(), VK_LEFT);
+    Pump(50);
+    // Space picks; Enter too, without ending the dialog.
+    PressKey(GetFocus(), VK_SPACE);
+    Pump(50);
+    EXPECT_EQ(Text(IDC_CODE_TEXT), CodeText(first));
+    PressKey(GetFocus(), VK_DOWN);
+    Pump(50);
+    const CSourceKeyState& second = *m_dialog.Logic().FindSourceKey(order[1]);
+    PressKey(GetFocus(), VK_RETURN);
+    Pump(50);
+    EXPECT_EQ(Text(IDC_CODE_TEXT), CodeText(second));
+    EXPECT_FALSE(m_dialog.IsEnded());
+    EXPECT_TRUE(SaveScreenshot(dialog, "code-selection-keyboard-pick-win32"));
+    // Tab leaves the group for ERASE.
+    PressKey(GetFocus(), VK_TAB);
+    Pump(50);
+    EXPECT_EQ(GetFocus(), m_dialog.Item(IDC_ERASE));
 }
 
 TEST_F(Win32CodeSelection, FailedLoadsAndTypedPathsReportOnce)

@@ -64,8 +64,8 @@ class Win32MainWindowDevice : public ::testing::Test
         CWindowTiming timing;
         timing.m_nPresencePollMs = 24 * 3600 * 1000;
         m_pWindow = std::make_unique<CMainDlg>(timing, FastTiming());
-        m_pWindow->SetFileChoosers([this](HWND) { return m_openAnswer.wstring(); },
-                                   [this](HWND) { return m_saveAnswer.wstring(); });
+        m_pWindow->SetFileChoosers([this](HWND, const CFileDialog&) { return m_openAnswer.wstring(); },
+                                   [this](HWND, const CFileDialog&) { return m_saveAnswer.wstring(); });
         ASSERT_TRUE(m_pWindow->Create(nullptr));
         m_hDialog = m_pWindow->Handle();
     }
@@ -222,6 +222,23 @@ TEST_F(Win32MainWindowDevice, ProbeBundleEditStoreAndUpdateToTheEnd)
     EXPECT_EQ(GetParamValue(Model().Updater().Header(), kVolumeSlot), 25u);
     EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), row);
 
+    // From the keyboard: Enter, F2 and Space on the selected line open it too.
+    SetFocus(list);
+    for (const WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_F2), WPARAM(VK_SPACE)})
+    {
+        const std::wstring typed = std::to_wstring(30 + key % 10);
+        WhenShown(L"Please enter new value",
+                  [&](HWND entry)
+                  {
+                      SetDlgItemTextW(entry, IDC_VALUE_EDIT, typed.c_str());
+                      SendDlgItemMessageW(entry, IDOK, BM_CLICK, 0, 0);
+                  });
+        PressKey(list, key);
+        Pump(100);
+        EXPECT_EQ(GetParamValue(Model().Updater().Header(), kVolumeSlot), 30u + key % 10) << key;
+    }
+    EXPECT_FALSE(m_pWindow->IsEnded());
+
     // "Wr" stores the edited image and shows where.
     m_saveAnswer = m_dir / "stored.img";
     Click(IDC_STORE);
@@ -331,13 +348,41 @@ TEST_F(Win32MainWindowDevice, DeviceFieldTooltipHoldsTheDriverHint)
 
 TEST_F(Win32MainWindowDevice, ClosingDuringAnUpdateStopsIt)
 {
+    // Long enough that the update is still in its transfer when the second question
+    // is answered.
+    m_spec.bodySize = 40 * 512;
+    WriteFileBytes(m_image, BuildImageFile(m_spec));
     Start({"--flash-ms", "300"});
     m_openAnswer = m_image;
     Click(IDC_BROWSE);
     ASSERT_TRUE(Connect());
     Click(IDC_UPDATE);
     ASSERT_TRUE(PumpUntil([&] { return Text(IDC_STATUS) == L"Start XFER"; }));
+    // "Close" asks first, with No as the default: No keeps the window and the update.
+    std::wstring question;
+    bool bWarns = false;
+    WhenShown(L"Corvalin",
+              [&](HWND box)
+              {
+                  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                  {
+                      if (TextOf(child).starts_with(L"An update"))
+                          question = TextOf(child);
+                      bWarns |= SendMessageW(child, STM_GETICON, 0, 0) != 0;
+                  }
+                  EXPECT_EQ(GetWindowLongPtrW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_TYPEMASK,
+                            BS_DEFPUSHBUTTON);
+                  EXPECT_TRUE(SaveScreenshot(box, "close-question-during-update-win32"));
+                  SendMessageW(box, WM_COMMAND, IDNO, 0);
+              });
     Click(IDOK);
+    EXPECT_TRUE(question.starts_with(L"An update is running.")) << platform::Narrow(question);
+    EXPECT_TRUE(bWarns);
+    EXPECT_FALSE(m_pWindow->IsEnded());
+    EXPECT_TRUE(Updating());
+    // Escape asks too; Yes ends the window and stops the update.
+    WhenShown(L"Corvalin", [](HWND box) { SendMessageW(box, WM_COMMAND, IDYES, 0); });
+    SendMessageW(m_hDialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(m_pWindow->IsEnded());
     EXPECT_TRUE(PumpUntil([&] { return !Model().Updater().IsWorkerRunning(); }, 10));
     EXPECT_TRUE(m_pBox->LogOf("CLOSE").empty());
