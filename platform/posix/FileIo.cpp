@@ -310,7 +310,8 @@ std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
     };
     if (stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return CFileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};}
+    return CFileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino)};
+}
 
 std::filesystem::path ProgramFolder()
 {

@@ -286,7 +286,8 @@ std::optional<CFileIdentity> IdentifyFile(const std::filesystem::path& path)
     if (!ok)
         return std::nullopt;
     return CFileIdentity{info.dwVolumeSerialNumber,
-                         (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};}
+                         (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
 
 std::filesystem::path ProgramFolder()
 {

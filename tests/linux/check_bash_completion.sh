@@ -61,7 +61,7 @@ commands)
 options)
     expect $'--port\n--product' corvalin-cli update demo.img --p
     expect $'--log\n--port\n--product' corvalin-cli update --fast demo.img --
-    expect '--csv' corvalin-cli log record.jsonl -
+    expect $'--csv\n--excel\n--separator\n--verify' corvalin-cli log record.jsonl -
     expect $'-o\n--product\n--settings\n--strict' corvalin-cli set in.img -
     expect '--product' corvalin-cli diff a.img b.img -
     expect '--trace' corvalin-cli decode -

@@ -316,10 +316,14 @@ stale-input)
   ;;
 station)
   # Two boxes on two bridges, plugged in together: each is updated once, in
-  # parallel, and each update has its record line.
+  # parallel, and each update has its record line. Then the first bridge's SERIALCOMM
+  # value goes and comes back (an unplug and a replug): that box gets a second turn,
+  # the box that stayed plugged none.
   make_image in.img 2577
   start_box --name ONE --number 1
-  "$boxsim" --exit-with-parent --link "$second_link" --name TWO --number 2 >/dev/null 2>"$work/sim2.err" &
+  mkdir -p "$work/rec2"
+  "$boxsim" --exit-with-parent --link "$second_link" --record "$work/rec2" --name TWO --number 2 >/dev/null \
+    2>"$work/sim2.err" &
   second_pid=$!
   for i in $(seq 100); do
     [ -e "$second_link" ] && break
@@ -327,16 +331,40 @@ station)
   done
   "$winerun" "$prefix" reg add "$serialcomm" /v "$second_bridge" /t REG_SZ /d "$second_com" /f >/dev/null 2>&1 ||
     fail "reg add of the second bridge failed"
-  run_cli station "$(win in.img)" --count 2 --log "$(win updates.jsonl)"
-  expect_rc 0
+  started=$(date +%s%N)
+  start_cli station "$(win in.img)" --count 3 --log "$(win updates.jsonl)" --bay "$com=Bay 1" --operator Ann
+  for i in $(seq 1200); do
+    [ "$(grep -c '"success":true' "$work/updates.jsonl" 2>/dev/null)" = 2 ] && break
+    sleep 0.05
+  done
+  ms=$((($(date +%s%N) - started) / 1000000))
   [ "$(grep -c '"success":true' "$work/updates.jsonl" 2>/dev/null)" = 2 ] ||
     fail "the record: $(cat "$work/updates.jsonl" 2>/dev/null)"
-  for name in "\"port\":\"$com\",\"box\":\"ONE\"" "\"port\":\"$second_com\",\"box\":\"TWO\""; do
+  unpublish
+  sleep 1.5
+  publish
+  for i in $(seq 1200); do
+    kill -0 "$cli_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  wait "$cli_pid"
+  rc=$?
+  cli_pid=
+  err=$(tr -d '\r' <"$work/bg.err" | grep -v '^ALSA lib ')
+  expect_rc 0
+  [ "$(grep -c '"success":true' "$work/updates.jsonl" 2>/dev/null)" = 3 ] ||
+    fail "the record: $(cat "$work/updates.jsonl" 2>/dev/null)"
+  for name in "\"port\":\"$com\",\"place\":null,\"bay\":\"Bay 1\",\"box\":\"ONE\"" \
+    "\"port\":\"$second_com\",\"place\":null,\"bay\":null,\"box\":\"TWO\"" "\"operator\":\"Ann\""; do
     grep -qF "$name" "$work/updates.jsonl" 2>/dev/null || fail "no record line with $name"
   done
-  [ "$(grep -c "^$com: Update complete" <<<"$err")" = 1 ] || fail "station output: $err"
-  [ "$(grep -c "^$second_com: Update complete" <<<"$err")" = 1 ] || fail "station output: $err"
-  echo "two boxes updated by one station in $took s"
+  [ "$(grep -c '^INIT' "$work/rec/log.txt")" = 2 ] || fail "box ONE: $(grep -c '^INIT' "$work/rec/log.txt") updates"
+  [ "$(grep -c '^INIT' "$work/rec2/log.txt")" = 1 ] || fail "box TWO: $(grep -c '^INIT' "$work/rec2/log.txt") updates"
+  [ "$(grep -c "^$com (Bay 1) | ONE | 00000001: Update complete" <<<"$err")" = 2 ] || fail "station output: $err"
+  [ "$(grep -c "^$second_com | TWO | 00000002: Update complete" <<<"$err")" = 1 ] || fail "station output: $err"
+  run_cli log --verify "$(win updates.jsonl)"
+  expect_rc 0
+  echo "two boxes updated by one station in $((ms / 1000)).$(printf %03d $((ms % 1000))) s, the first again after a replug"
   ;;
 *)
   echo "wine-com-harness: unknown scenario $scenario" >&2
