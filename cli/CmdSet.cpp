@@ -9,13 +9,10 @@ namespace corvalin::cli
 
 int RunSet(Args args)
 {
-    bool missing = false;
-    std::optional<std::string> settings = TakeOption(args, "--settings", missing);
-    if (missing)
-        return UsageError("--settings needs a file");
-    const bool strict = TakeFlag(args, "--strict");
-    if (strict && !settings)
-        return UsageError("--strict goes with --settings");
+    std::optional<std::string> settings;
+    bool strict = false;
+    if (int usage = 0; !TakeSettingsOptions(args, settings, strict, usage))
+        return usage;
     COutputOptions options;
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "set", options, usageExit))

@@ -228,12 +228,10 @@ int RunStation(Args args)
     std::optional<std::string> operatorName = TakeOption(args, "--operator", missing);
     if (missing)
         return UsageError("--operator needs a name");
-    std::optional<std::string> settings = TakeOption(args, "--settings", missing);
-    if (missing)
-        return UsageError("--settings needs a file");
-    const bool strict = TakeFlag(args, "--strict");
-    if (strict && !settings)
-        return UsageError("--strict goes with --settings");
+    std::optional<std::string> settings;
+    bool strict = false;
+    if (int usage = 0; !TakeSettingsOptions(args, settings, strict, usage))
+        return usage;
     const bool fast = TakeFlag(args, "--fast");
     if (args.size() != 1)
         return UsageError("station takes one FILE");

@@ -92,4 +92,22 @@ bool PlanSettingsFile(const std::string& file, const ImageHeader& header, bool s
     return true;
 }
 
+bool TakeSettingsOptions(Args& args, std::optional<std::string>& settings, bool& strict, int& exitCode)
+{
+    bool missing = false;
+    settings = TakeOption(args, "--settings", missing);
+    if (missing)
+    {
+        exitCode = UsageError("--settings needs a file");
+        return false;
+    }
+    strict = TakeFlag(args, "--strict");
+    if (strict && !settings)
+    {
+        exitCode = UsageError("--strict goes with --settings");
+        return false;
+    }
+    return true;
+}
+
 } // namespace corvalin::cli

@@ -7,6 +7,7 @@
 #include "image/ImageHeader.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,10 @@ namespace corvalin::cli
 // in document order, to `changes` and returns true; returns false, with `changes`
 // untouched and the reason on stderr, when FILE cannot be read, is no valid settings
 // document, or `strict` found anything.
+// Takes "--settings SETTINGS" and "--strict" out of args. On a usage error (no file
+// after --settings, --strict without it) it prints it and returns false with `exitCode`.
+bool TakeSettingsOptions(Args& args, std::optional<std::string>& settings, bool& strict, int& exitCode);
+
 bool PlanSettingsFile(const std::string& file, const ImageHeader& header, bool strict,
                       std::vector<std::pair<int, uint32_t>>& changes);
 

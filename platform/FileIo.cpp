@@ -56,4 +56,35 @@ bool StoreFileSafely(const std::filesystem::path& path, const void* data, std::s
     return stored;
 }
 
+bool FindLastLine(int64_t size, const std::function<bool(int64_t, std::size_t, std::string&)>& readAt,
+                  std::string& line, bool& ended)
+{
+    line.clear();
+    ended = true;
+    int64_t end = size;
+    if (end == 0)
+        return true;
+    std::string piece;
+    if (!readAt(end - 1, 1, piece))
+        return false;
+    ended = piece[0] == '\n';
+    if (ended)
+        --end;
+    constexpr int64_t kPiece = 4096;
+    while (end > 0)
+    {
+        const int64_t start = end > kPiece ? end - kPiece : 0;
+        if (!readAt(start, std::size_t(end - start), piece))
+            return false;
+        const std::size_t newline = piece.rfind('\n');
+        line.insert(0, newline == std::string::npos ? piece : piece.substr(newline + 1));
+        if (newline != std::string::npos)
+            break;
+        end = start;
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
 } // namespace corvalin::platform

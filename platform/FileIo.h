@@ -77,6 +77,12 @@ bool AppendAfterLastLine(const std::filesystem::path& path,
                          const std::function<std::string(const std::string& lastLine)>& makeLine,
                          std::error_code& error);
 
+// The last line of a file of `size` bytes (without its line end) and whether the file
+// ends with a line end, read back from the end a piece at a time through `readAt`
+// (offset, byte count, buffer), which fails on a read error or a short read.
+bool FindLastLine(int64_t size, const std::function<bool(int64_t, std::size_t, std::string&)>& readAt,
+                  std::string& line, bool& ended);
+
 // A file's identity on its disk: another file put in its place has another one.
 struct CFileIdentity
 {

@@ -222,7 +222,7 @@ bool WriteAll(int fd, const std::string& text)
 }
 
 // The last line of the open file (without its line end) and whether the file ends
-// with a line end; reads back from the end a piece at a time.
+// with a line end.
 bool ReadLastLine(int fd, std::string& line, bool& ended)
 {
     struct stat info
@@ -230,32 +230,11 @@ bool ReadLastLine(int fd, std::string& line, bool& ended)
     };
     if (fstat(fd, &info) != 0)
         return false;
-    line.clear();
-    ended = true;
-    off_t end = info.st_size;
-    if (end == 0)
-        return true;
-    std::string piece;
-    if (!ReadAt(fd, piece, end - 1, 1))
-        return false;
-    ended = piece[0] == '\n';
-    if (ended)
-        --end;
-    constexpr off_t kPiece = 4096;
-    while (end > 0)
-    {
-        const off_t start = end > kPiece ? end - kPiece : 0;
-        if (!ReadAt(fd, piece, start, std::size_t(end - start)))
-            return false;
-        const std::size_t newline = piece.rfind('\n');
-        line.insert(0, newline == std::string::npos ? piece : piece.substr(newline + 1));
-        if (newline != std::string::npos)
-            break;
-        end = start;
-    }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
+    return FindLastLine(
+        int64_t(info.st_size),
+        [fd](int64_t offset, std::size_t size, std::string& buffer)
+        { return ReadAt(fd, buffer, off_t(offset), size); },
+        line, ended);
 }
 
 } // namespace

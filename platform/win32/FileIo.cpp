@@ -186,38 +186,17 @@ bool ReadAt(HANDLE handle, std::string& buffer, int64_t offset, DWORD size)
 }
 
 // The last line of the open file (without its line end) and whether the file ends
-// with a line end; reads back from the end a piece at a time.
+// with a line end.
 bool ReadLastLine(HANDLE handle, std::string& line, bool& ended)
 {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(handle, &size))
         return false;
-    line.clear();
-    ended = true;
-    int64_t end = size.QuadPart;
-    if (end == 0)
-        return true;
-    std::string piece;
-    if (!ReadAt(handle, piece, end - 1, 1))
-        return false;
-    ended = piece[0] == '\n';
-    if (ended)
-        --end;
-    constexpr int64_t kPiece = 4096;
-    while (end > 0)
-    {
-        const int64_t start = end > kPiece ? end - kPiece : 0;
-        if (!ReadAt(handle, piece, start, DWORD(end - start)))
-            return false;
-        const std::size_t newline = piece.rfind('\n');
-        line.insert(0, newline == std::string::npos ? piece : piece.substr(newline + 1));
-        if (newline != std::string::npos)
-            break;
-        end = start;
-    }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
+    return FindLastLine(
+        size.QuadPart,
+        [handle](int64_t offset, std::size_t count, std::string& buffer)
+        { return ReadAt(handle, buffer, offset, DWORD(count)); },
+        line, ended);
 }
 
 } // namespace
