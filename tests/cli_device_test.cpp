@@ -502,4 +502,28 @@ TEST_F(CliDeviceTest, StationKeepsARecordLineItCannotWriteAndSaysTheRecordHasGon
     EXPECT_TRUE(record.m_bSuccess);
     EXPECT_TRUE(err.ends_with("station: 2 updated, 0 failed, 1 missing from the update record\n")) << err;
 }
+
+TEST_F(CliDeviceTest, StationOnATerminalShowsAFailureInRedUnlessNoColourIsAsked)
+{
+    const std::filesystem::path map = m_dir / "map";
+    CSimulatedBox failing({"--xfer-fail", "2:9"}, map, 0);
+    CSimulatedBox slow({"--flash-ms", "200"}, map, 1);
+    // script(1) gives the station a terminal; what it shows lands in its output. The
+    // slow box keeps the live view up after the other has failed.
+    const std::string station =
+        std::string(CORVALIN_CLI_PATH) + " station " + m_image.string() + " --count 2";
+    for (const bool colour : {true, false})
+    {
+        std::vector<std::string> env = {"CORVALIN_SERIAL_MAP=" + map.string()};
+        if (!colour)
+            env.push_back("NO_COLOR=1");
+        CProcessResult r = RunProcess("/usr/bin/script", {"-qec", station, "/dev/null"}, env);
+        EXPECT_EQ(r.exitCode, 1) << r.out;
+        EXPECT_NE(r.out.find(colour ? "\033[31mFAILED\033[0m XFER Failed: 5" : "FAILED XFER Failed: 5"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(r.out.find("\033[31m") != std::string::npos, colour) << r.out;
+        EXPECT_NE(r.out.find("updated 0, failed 1, in progress 1"), std::string::npos) << r.out;
+    }
+}
 #endif
