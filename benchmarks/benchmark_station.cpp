@@ -150,8 +150,13 @@ int main(int argc, char** argv)
     {
         if (std::string(argv[i]) == "--box-timing")
             fast = false;
+        else if (const int count = std::atoi(argv[i]); count > 0)
+            counts.push_back(count);
         else
-            counts.push_back(std::atoi(argv[i]));
+        {
+            std::fprintf(stderr, "usage: benchmark_station [--box-timing] [COUNT...]\n");
+            return 2;
+        }
     }
     if (counts.empty())
         counts = {1, 8, 32};
