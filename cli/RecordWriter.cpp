@@ -10,35 +10,27 @@ namespace corvalin::cli
 
 CRecordWriter::CRecordWriter(std::string file) : m_strFile(std::move(file)) {}
 
-std::string WriteFailureText(const std::string& file, const std::error_code& error)
+namespace
 {
-    std::string text = error.message();
-    const std::filesystem::path folder = platform::PathFromUtf8(file).parent_path();
-    std::error_code ignored;
-    if (!folder.empty() && !std::filesystem::exists(folder, ignored))
-        text += " (the folder " + folder.string() + " does not exist)";
-    return text;
+
+// Why the record cannot be written: the cause found by trying again, else the
+// system's reason for the failure at hand.
+std::string FailureCause(const std::string& file, const std::error_code& error)
+{
+    const std::string cause = DescribeFileProblem(file, EFileUse::Append);
+    return cause.empty() ? error.message() : cause;
 }
+
+} // namespace
 
 bool CRecordWriter::Check()
 {
     const std::filesystem::path path = platform::PathFromUtf8(m_strFile);
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    if (std::filesystem::is_directory(path, error) || !platform::CanAppendTo(path))
     {
-        PrintError("cannot write the update record " + m_strFile + ": is a directory");
+        PrintError("cannot write the update record " + m_strFile + ": " + FailureCause(m_strFile, error));
         return false;
-    }
-    if (!platform::CanAppendTo(path))
-    {
-        // Opened again the way an append opens it, for the system's reason.
-        if (!platform::AppendAfterLastLine(
-                path, [](const std::string&) { return std::string(); }, error))
-        {
-            PrintError("cannot write the update record " + m_strFile + ": " +
-                       WriteFailureText(m_strFile, error));
-            return false;
-        }
     }
     m_identity = platform::IdentifyFile(path);
     return true;
@@ -50,7 +42,7 @@ bool CRecordWriter::AppendNow(const CUpdateRecord& record)
     std::error_code error;
     if (AppendRecord(platform::PathFromUtf8(m_strFile), record, line, error))
         return true;
-    PrintError("could not add to the update record " + m_strFile + ": " + WriteFailureText(m_strFile, error) +
+    PrintError("could not add to the update record " + m_strFile + ": " + FailureCause(m_strFile, error) +
                "; the line is kept and tried again:");
     std::fputs(line.c_str(), stderr);
     return false;

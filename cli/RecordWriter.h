@@ -40,8 +40,4 @@ class CRecordWriter
     std::optional<platform::CFileIdentity> m_identity;
 };
 
-// Why a file cannot be written, in words: the system's reason, and for a missing folder
-// which folder it is.
-std::string WriteFailureText(const std::string& file, const std::error_code& error);
-
 } // namespace corvalin::cli
