@@ -396,6 +396,46 @@ TEST_F(MainDialogModelTest, FilesComeFromDropsTheCommandLineAndRememberedFolders
     EXPECT_FALSE(m_view.m_lastDialog.m_bConfirmReplace);
 }
 
+// A store standing in for the view's settings: names and folders, nothing more.
+class CFolderStoreForTest : public IFolderStore
+{
+  public:
+    std::filesystem::path LoadFolder(const char* name) const override
+    {
+        const auto found = m_folders.find(name);
+        return found == m_folders.end() ? std::filesystem::path() : found->second;
+    }
+    void SaveFolder(const char* name, const std::filesystem::path& folder) override
+    {
+        m_folders[name] = folder;
+    }
+    std::map<std::string, std::filesystem::path> m_folders;
+};
+
+TEST_F(MainDialogModelTest, FileDialogFoldersOutliveTheWindowThroughItsStore)
+{
+    CFolderStoreForTest store;
+    std::filesystem::create_directories(m_dir / "in");
+    const auto image = WriteImage("in/one.img", Realistic(false));
+    m_model->KeepFoldersIn(store);
+    m_view.m_openAnswer = image;
+    m_model->OpenBundleOrImage();
+
+    // The next run opens where the last one found its file.
+    m_model = std::make_unique<CMainDialogModel>(m_view, ManualTicks(), FastTiming());
+    m_model->KeepFoldersIn(store);
+    m_view.m_openAnswer = std::nullopt;
+    m_model->OpenBundleOrImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, std::filesystem::absolute(m_dir / "in"));
+
+    // A kept folder that has gone since is left to the toolkit.
+    store.m_folders["BundleFolder"] = m_dir / "gone";
+    m_model = std::make_unique<CMainDialogModel>(m_view, ManualTicks(), FastTiming());
+    m_model->KeepFoldersIn(store);
+    m_model->OpenBundleOrImage();
+    EXPECT_EQ(m_view.m_lastDialog.m_folder, std::filesystem::path());
+}
+
 TEST_F(MainDialogModelTest, StoresTheEditedImage)
 {
     m_view.m_saveAnswer = m_dir / "stored.img";

@@ -65,6 +65,9 @@ CFileDialog FileDialogFor(EFileKind kind, const std::filesystem::path& folder)
         // New lines are appended to the record chosen, so nothing is replaced.
         dialog.m_filters = {{"Update records", "*.jsonl"}, kAllFiles};
         break;
+    case EFileKind::ProntoCodes:
+        dialog.m_filters = {{"CCF Files", "*.ccf"}, kAllFiles};
+        break;
     }
     return dialog;
 }

@@ -288,17 +288,12 @@ void CMainDialogModel::RebuildParameterList()
 
 CFileDialog CMainDialogModel::FileDialog(EFileKind kind) const
 {
-    auto folder = m_folders.find(kind);
-    // An image is stored, at first, beside the file it came from.
-    if (folder == m_folders.end() && kind == EFileKind::StoredImage)
-        folder = m_folders.find(EFileKind::BundleOrImage);
-    return FileDialogFor(kind, folder == m_folders.end() ? std::filesystem::path() : folder->second);
+    return FileDialogFor(kind, m_folders.FolderFor(kind));
 }
 
 void CMainDialogModel::RememberFolder(EFileKind kind, const std::filesystem::path& file)
 {
-    if (file.has_parent_path())
-        m_folders[kind] = file.parent_path();
+    m_folders.Remember(kind, file);
 }
 
 void CMainDialogModel::OpenBundleOrImage()

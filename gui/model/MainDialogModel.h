@@ -13,6 +13,7 @@
 #include "device/UpdateRecord.h"
 #include "device/Updater.h"
 #include "device/UpdaterControls.h"
+#include "gui/model/FolderMemory.h"
 #include "gui/model/JobQueue.h"
 #include "gui/model/MainDialogLayout.h"
 #include "gui/model/MainDialogView.h"
@@ -52,6 +53,10 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     ~CMainDialogModel() override;
     CMainDialogModel(const CMainDialogModel&) = delete;
     CMainDialogModel& operator=(const CMainDialogModel&) = delete;
+
+    // Keeps the file dialogs' folders in `store` from now on, so they outlive the run;
+    // `store` must outlive the model.
+    void KeepFoldersIn(IFolderStore& store) { m_folders = CFolderMemory(&store); }
 
     // The window's set-up, once its controls exist: starts the worker and the timer,
     // empties and disables the product list, sets the title.
@@ -186,7 +191,7 @@ class CMainDialogModel : private IStatusControl, private IProgressControl, priva
     // The file last opened: the bundle, or the bare image.
     std::filesystem::path m_sourcePath;
     // The folder of the last file of each kind, for as long as the window lives.
-    std::map<EFileKind, std::filesystem::path> m_folders;
+    CFolderMemory m_folders;
 
     // The update record's file, once chosen; the image fields and port of the update
     // under way while it waits for its end.

@@ -40,6 +40,7 @@ enum class EFileKind
     StoredImage,   // "Wr"
     Settings,      // "Save settings..." and "Load settings..."
     UpdateRecord,  // "Keep an update record...", which appends to a file that exists
+    ProntoCodes,   // the code selection dialog's source file
 };
 
 // One entry of a file dialog's type list: "Firmware images" with "*.bin *.img".

@@ -1,11 +1,13 @@
 #include "gui/qt/CodeSelectionDlg.h"
 
+#include "gui/model/MainDialogLayout.h"
 #include "gui/qt/AboutDlg.h"
+#include "gui/qt/FileDialogs.h"
+#include "gui/qt/SettingsFolderStore.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -26,7 +28,6 @@ namespace
 
 const QString kCaption = QStringLiteral("Code Selection");
 const QString kApplicationName = QStringLiteral("Corvalin");
-const QString kCcfFilter = QStringLiteral("CCF Files (*.ccf)");
 
 // The template's size in dialog units.
 constexpr int kDialogWidthDu = 438;
@@ -318,10 +319,16 @@ void CCodeSelectionDlg::keyPressEvent(QKeyEvent* event)
 
 void CCodeSelectionDlg::OnBrowse()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), kCcfFilter);
+    // The dialog opens where the last source file was found, in this run or an earlier one.
+    CSettingsFolderStore store;
+    CFolderMemory folders(&store);
+    const QString path =
+        AskOpenFile(this, FileDialogFor(EFileKind::ProntoCodes, folders.FolderFor(EFileKind::ProntoCodes)));
+    if (path.isEmpty())
+        return;
+    folders.Remember(EFileKind::ProntoCodes, std::filesystem::path(path.toStdU16String()));
     // The change of the box's text loads the file.
-    if (!path.isEmpty())
-        m_fileEdit->setText(path);
+    m_fileEdit->setText(path);
 }
 
 // A path is loaded as soon as the text names an existing file; texts on the way to

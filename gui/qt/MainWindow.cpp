@@ -3,6 +3,7 @@
 #include "gui/qt/AboutDlg.h"
 #include "gui/qt/AppIcon.h"
 #include "gui/qt/CodeSelectionHandOff.h"
+#include "gui/qt/FileDialogs.h"
 #include "gui/qt/SystemMenu.h"
 #include "gui/qt/ValueEntryDlg.h"
 #include "gui/qt/WindowNotices.h"
@@ -12,7 +13,6 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -43,38 +43,6 @@ constexpr int kClosedComboHeight = 14;
 std::filesystem::path ToPath(const QString& text)
 {
     return std::filesystem::path(text.toStdU16String());
-}
-
-QString ToQString(const std::filesystem::path& path)
-{
-    return QString::fromStdU16String(path.u16string());
-}
-
-// "Firmware images (*.bin *.img);;All files (*)"
-QString NameFilters(const CFileDialog& dialog)
-{
-    QStringList filters;
-    for (const CFileFilter& filter : dialog.m_filters)
-        filters << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(filter.m_pName),
-                                                 QString::fromUtf8(filter.m_pPatterns));
-    return filters.join(QStringLiteral(";;"));
-}
-
-QString AskOpenFile(QWidget* parent, const CFileDialog& dialog)
-{
-    return QFileDialog::getOpenFileName(parent, QString(), ToQString(dialog.m_folder), NameFilters(dialog));
-}
-
-QString AskSaveFile(QWidget* parent, const CFileDialog& dialog)
-{
-    QFileDialog files(parent, QString(), ToQString(dialog.m_folder));
-    files.setAcceptMode(QFileDialog::AcceptSave);
-    files.setNameFilters(NameFilters(dialog).split(QStringLiteral(";;")));
-    files.setDefaultSuffix(QString::fromUtf8(dialog.m_pDefaultExtension));
-    files.setOption(QFileDialog::DontConfirmOverwrite, !dialog.m_bConfirmReplace);
-    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
-        return QString();
-    return files.selectedFiles().front();
 }
 
 // The local files of a drag; none when it carries anything else.
@@ -131,6 +99,7 @@ CMainWindow::CMainWindow(const CWindowTiming& timing, const CLinkTiming& linkTim
       m_pBarStyle(QStyleFactory::create(QStringLiteral("Fusion"))),
       m_pModel(std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), timing, linkTiming))
 {
+    m_pModel->KeepFoldersIn(m_folderStore);
     BuildControls();
     AddAboutToSystemMenu(this, Text(kAboutEntryText));
     connect(&m_timer, &QTimer::timeout, this, [this] { m_pModel->OnTimer(); });

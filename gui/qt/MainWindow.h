@@ -7,6 +7,7 @@
 #include "gui/model/MainDialogModel.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/qt/DialogUnits.h"
+#include "gui/qt/SettingsFolderStore.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -117,6 +118,8 @@ class CMainWindow : public QDialog, private IMainDialogView
     std::unique_ptr<QStyle> m_pBarStyle;
     QTimer m_timer;
 
+    // Outlives the model, which keeps its folders here.
+    CSettingsFolderStore m_folderStore;
     // Last, so it goes first: its destructor stops and joins the worker and the
     // probe while the controls still exist.
     std::unique_ptr<CMainDialogModel> m_pModel;

@@ -73,15 +73,21 @@ struct CWindowUnderTest
     QString openPath;
     QString savePath;
     int saveAsked = 0;
+    CFileDialog openDialog;
 
     CWindowUnderTest()
     {
-        window.SetFileChoosers([this](QWidget*, const CFileDialog&) { return openPath; },
-                               [this](QWidget*, const CFileDialog&)
-                               {
-                                   ++saveAsked;
-                                   return savePath;
-                               });
+        window.SetFileChoosers(
+            [this](QWidget*, const CFileDialog& dialog)
+            {
+                openDialog = dialog;
+                return openPath;
+            },
+            [this](QWidget*, const CFileDialog&)
+            {
+                ++saveAsked;
+                return savePath;
+            });
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
@@ -114,6 +120,7 @@ class CMainWindowTest : public QObject
     void keysFollowTheFocusedControl();
     void droppedFileOpensAsWithBrowse();
     void storeProposesImgAndAsksBeforeReplacing();
+    void openDialogStartsWhereTheLastRunFoundItsFile();
     void opensAndStoresAnImage();
     void editsEveryKindOfParameter_data();
     void editsEveryKindOfParameter();
@@ -308,6 +315,20 @@ void CMainWindowTest::droppedFileOpensAsWithBrowse()
     QCOMPARE(Control<QLineEdit>(&t.window, "bundlePath")->text(), ToQString(image));
     QCOMPARE(t.Status(), QStringLiteral("Loaded update file"));
     QCOMPARE(ListLines(&t.window).size(), 1);
+}
+
+void CMainWindowTest::openDialogStartsWhereTheLastRunFoundItsFile()
+{
+    fixtures::CTempDir dir;
+    const auto image = WriteImage(dir / "kept.img", OneParameter(0x10030001, 0));
+    {
+        CWindowUnderTest first;
+        first.Open(image);
+        QCOMPARE(Control<QLineEdit>(&first.window, "bundlePath")->text(), ToQString(image));
+    }
+    CWindowUnderTest next;
+    next.Open({});
+    QCOMPARE(ToQString(next.openDialog.m_folder), ToQString(dir.Path()));
 }
 
 void CMainWindowTest::storeProposesImgAndAsksBeforeReplacing()
