@@ -1,7 +1,10 @@
 #include "gui/win32/CodeSelectionDlg.h"
 
+#include "gui/model/MainDialogLayout.h"
+
 #include "gui/win32/FileDialogs.h"
 #include "gui/win32/KeyboardRules.h"
+#include "gui/win32/RegistryFolderStore.h"
 #include "gui/win32/WideText.h"
 #include "gui/win32/resource.h"
 
@@ -221,10 +224,16 @@ bool CCodeSelectionDlg::PreTranslateMessage(MSG& msg)
 
 void CCodeSelectionDlg::OnBrowse()
 {
-    const std::wstring path = AskOpenCcf(Handle());
+    // The dialog opens where the last source file was found, in this run or an earlier one.
+    CRegistryFolderStore store;
+    CFolderMemory folders(&store);
+    const std::wstring path = AskOpenCcf(
+        Handle(), FileDialogFor(EFileKind::ProntoCodes, folders.FolderFor(EFileKind::ProntoCodes)));
+    if (path.empty())
+        return;
+    folders.Remember(EFileKind::ProntoCodes, std::filesystem::path(path));
     // The change of the box's text loads the file.
-    if (!path.empty())
-        SetDlgItemTextW(Handle(), IDC_SOURCE_FILE, path.c_str());
+    SetDlgItemTextW(Handle(), IDC_SOURCE_FILE, path.c_str());
 }
 
 // A path is loaded as soon as the text names an existing file; texts on the way to it

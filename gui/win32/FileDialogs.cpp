@@ -55,13 +55,18 @@ std::wstring FilterText(const CFileDialog& dialog)
     return text + L'\0';
 }
 
+std::wstring AskOpen(HWND owner, const CFileDialog& dialog, DWORD flags)
+{
+    const std::wstring filter = FilterText(dialog);
+    const std::wstring folder = dialog.m_folder.wstring();
+    return AskPath(owner, filter.c_str(), flags, false, folder.empty() ? nullptr : folder.c_str());
+}
+
 } // namespace
 
 std::wstring AskOpenFile(HWND owner, const CFileDialog& dialog)
 {
-    const std::wstring filter = FilterText(dialog);
-    const std::wstring folder = dialog.m_folder.wstring();
-    return AskPath(owner, filter.c_str(), OFN_HIDEREADONLY, false, folder.empty() ? nullptr : folder.c_str());
+    return AskOpen(owner, dialog, OFN_HIDEREADONLY);
 }
 
 std::wstring AskSaveFile(HWND owner, const CFileDialog& dialog)
@@ -74,11 +79,9 @@ std::wstring AskSaveFile(HWND owner, const CFileDialog& dialog)
         folder.empty() ? nullptr : folder.c_str(), extension.empty() ? nullptr : extension.c_str());
 }
 
-std::wstring AskOpenCcf(HWND owner)
+std::wstring AskOpenCcf(HWND owner, const CFileDialog& dialog)
 {
-    // Pairs of a name and a pattern, ended by an empty name.
-    static const wchar_t kFilter[] = L"CCF Files (*.ccf)\0*.ccf\0";
-    return AskPath(owner, kFilter, 0, false);
+    return AskOpen(owner, dialog, 0);
 }
 
 } // namespace corvalin::win32

@@ -16,7 +16,7 @@ namespace corvalin::win32
 // check box is hidden.
 std::wstring AskOpenFile(HWND owner, const CFileDialog& dialog);
 std::wstring AskSaveFile(HWND owner, const CFileDialog& dialog);
-// A CCF file to read: "CCF Files (*.ccf)", the read-only check box shown.
-std::wstring AskOpenCcf(HWND owner);
+// A CCF file to read, as `dialog` describes, with the read-only check box shown.
+std::wstring AskOpenCcf(HWND owner, const CFileDialog& dialog);
 
 } // namespace corvalin::win32

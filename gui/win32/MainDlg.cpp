@@ -125,6 +125,7 @@ BOOL CMainDlg::OnInitDialog()
     m_toolControls.clear();
     m_pModel =
         std::make_unique<CMainDialogModel>(static_cast<IMainDialogView&>(*this), m_timing, m_linkTiming);
+    m_pModel->KeepFoldersIn(m_folderStore);
     m_pModel->OnInitDialog();
     DragAcceptFiles(Handle(), TRUE);
     // Opened from the queue, once the window shows, so a code selection it offers

@@ -10,6 +10,7 @@
 #include "gui/model/MainDialogModel.h"
 #include "gui/model/MainDialogView.h"
 #include "gui/win32/DialogWindow.h"
+#include "gui/win32/RegistryFolderStore.h"
 
 #include <functional>
 #include <memory>
@@ -90,6 +91,8 @@ class CMainDlg : public CDialogWindow, private IMainDialogView
     // either gets; it goes with the window.
     HWND m_hToolTips = nullptr;
     std::vector<HWND> m_toolControls;
+    // Outlives the model, which keeps its folders here.
+    CRegistryFolderStore m_folderStore;
     std::unique_ptr<CMainDialogModel> m_pModel;
 };
 

@@ -9,6 +9,7 @@
 #include "gui/win32/CodeSelectionDlg.h"
 #include "gui/win32/KeyButtons.h"
 #include "gui/win32/MainDlg.h"
+#include "gui/win32/RegistryFolderStore.h"
 #include "gui/win32/ValueEntryDlg.h"
 #include "gui/win32/resource.h"
 #include "ir/IrProtocol.h"
@@ -432,10 +433,37 @@ TEST(Win32MainWindow, FollowsItsTemplateAndEndsWithCloseEnterOrEscape)
     EXPECT_EQ(second.Result(), IDCANCEL);
 }
 
-// The template of the resource script is the window model's description, from which
-// the Qt view is built: the same controls in the same order, each with its id, class,
-// text, rectangle and style facts; the same size, caption and font size; and the
-// About entry of the string table is the model's.
+// The "..." dialog of a later window, as of a later run, opens where the last file was
+// found: the folder is kept in the user's registry hive under the program's name.
+TEST(Win32MainWindow, OpenDialogStartsWhereTheLastRunFoundItsFile)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    CTempDir dir;
+    const std::filesystem::path image = dir / "kept.img";
+    WriteFileBytes(image, BuildImageFile(CImageSpec{}));
+    std::filesystem::path offered = L"none";
+    auto run = [&](const std::filesystem::path& answer)
+    {
+        CMainDlg window;
+        window.SetFileChoosers(
+            [&](HWND, const CFileDialog& dialog)
+            {
+                offered = dialog.m_folder;
+                return answer.wstring();
+            },
+            [](HWND, const CFileDialog&) { return std::wstring(); });
+        ASSERT_TRUE(window.Create(nullptr));
+        SendDlgItemMessageW(window.Handle(), IDC_BROWSE, BM_CLICK, 0, 0);
+        Pump(50);
+    };
+    run(image);
+    EXPECT_EQ(offered, std::filesystem::path());
+    run({});
+    EXPECT_EQ(offered, dir.Path());
+    EXPECT_EQ(CRegistryFolderStore().LoadFolder("BundleFolder"), dir.Path());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+}
+
 TEST(Win32MainWindow, DroppedFileOpensAsWithBrowse)
 {
     CTempDir dir;
@@ -457,6 +485,10 @@ TEST(Win32MainWindow, DroppedFileOpensAsWithBrowse)
     EXPECT_GT(SendMessageW(window.Item(IDC_PARAMETERS), LB_GETCOUNT, 0, 0), 5);
 }
 
+// The template of the resource script is the window model's description, from which
+// the Qt view is built: the same controls in the same order, each with its id, class,
+// text, rectangle and style facts; the same size, caption and font size; and the
+// About entry of the string table is the model's.
 TEST(Win32MainWindow, TemplateIsTheModelsDescription)
 {
     CDialogTemplate dialog;
