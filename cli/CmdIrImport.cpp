@@ -29,10 +29,10 @@ struct CFunctionPick
 class CMessageView : public ICodeSelectionView
 {
   public:
-    void ShowMessage(const std::string& text) override
+    void ShowMessage(const std::string& text, EMessageKind kind) override
     {
         std::fprintf(stderr, "%s\n", text.c_str());
-        m_bCannotOpen = m_bCannotOpen || text == "CAN NOT OPEN";
+        m_bCannotOpen = m_bCannotOpen || kind == EMessageKind::Error;
     }
     void SetCodeText(const std::string&) override {}
     void SetFunctionText(const std::string&) override {}

@@ -100,7 +100,7 @@ void CCodeSelection::LoadSourceFile()
     if (!reader->Load(platform::PathFromUtf8(path)))
     {
         if (m_pView)
-            m_pView->ShowMessage("CAN NOT OPEN");
+            m_pView->ShowMessage("CAN NOT OPEN", ICodeSelectionView::EMessageKind::Error);
         return;
     }
     RemoveSourceKeys();
@@ -111,7 +111,7 @@ void CCodeSelection::LoadSourceFile()
     if (records.empty())
     {
         if (m_pView)
-            m_pView->ShowMessage("No IR code!");
+            m_pView->ShowMessage("No IR code!", ICodeSelectionView::EMessageKind::Warning);
         return;
     }
     const std::size_t offered = std::min(records.size(), kMaxSourceKeys);

@@ -83,8 +83,14 @@ class ICodeSelectionView
 {
   public:
     virtual ~ICodeSelectionView() = default;
-    // A message box with an OK button ("CAN NOT OPEN", "No IR code!").
-    virtual void ShowMessage(const std::string& text) = 0;
+    // How grave a message is, for the icon of its box.
+    enum class EMessageKind
+    {
+        Error,   // "CAN NOT OPEN": the file could not be read
+        Warning, // "No IR code!": it was read but offers nothing to pick
+    };
+    // A message box with an OK button.
+    virtual void ShowMessage(const std::string& text, EMessageKind kind) = 0;
     // The IR code text (control 1019) and the function text (control 1021).
     virtual void SetCodeText(const std::string& text) = 0;
     virtual void SetFunctionText(const std::string& text) = 0;

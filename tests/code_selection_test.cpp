@@ -21,7 +21,7 @@ namespace
 class CRecordingView : public ICodeSelectionView
 {
   public:
-    void ShowMessage(const std::string& text) override { m_messages.push_back(text); }
+    void ShowMessage(const std::string& text, EMessageKind) override { m_messages.push_back(text); }
     void SetCodeText(const std::string& text) override { m_strCodeText = text; }
     void SetFunctionText(const std::string& text) override { m_strFunctionText = text; }
     void RemoveSourceKeys() override

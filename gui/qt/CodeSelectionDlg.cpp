@@ -364,7 +364,7 @@ void CCodeSelectionDlg::OnOkButton()
     done(m_logic.OnOkButton());
 }
 
-void CCodeSelectionDlg::ShowMessage(const std::string& text)
+void CCodeSelectionDlg::ShowMessage(const std::string& text, EMessageKind kind)
 {
     const QString message = QString::fromStdString(text);
     if (m_messageHook)
@@ -372,7 +372,8 @@ void CCodeSelectionDlg::ShowMessage(const std::string& text)
         m_messageHook(message);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, kApplicationName, message, QMessageBox::Ok, this);
+    QMessageBox box(kind == EMessageKind::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                    kApplicationName, message, QMessageBox::Ok, this);
     box.exec();
 }
 

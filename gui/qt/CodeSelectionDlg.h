@@ -103,7 +103,7 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
     void OnOkButton();
 
     // ICodeSelectionView
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, EMessageKind kind) override;
     void SetCodeText(const std::string& text) override;
     void SetFunctionText(const std::string& text) override;
     void RemoveSourceKeys() override;

@@ -289,7 +289,7 @@ void CCodeSelectionDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
         }
 }
 
-void CCodeSelectionDlg::ShowMessage(const std::string& text)
+void CCodeSelectionDlg::ShowMessage(const std::string& text, EMessageKind kind)
 {
     const std::wstring message = FromUtf8(text);
     if (m_messageHook)
@@ -297,7 +297,8 @@ void CCodeSelectionDlg::ShowMessage(const std::string& text)
         m_messageHook(message);
         return;
     }
-    MessageBoxW(Handle(), message.c_str(), kApplicationName, MB_OK);
+    MessageBoxW(Handle(), message.c_str(), kApplicationName,
+                MB_OK | (kind == EMessageKind::Error ? MB_ICONERROR : MB_ICONWARNING));
 }
 
 void CCodeSelectionDlg::SetCodeText(const std::string& text)

@@ -66,7 +66,7 @@ class CCodeSelectionDlg : public CDialogWindow, private ICodeSelectionView
     void OnDropFiles(HDROP drop);
 
     // ICodeSelectionView
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, EMessageKind kind) override;
     void SetCodeText(const std::string& text) override;
     void SetFunctionText(const std::string& text) override;
     void RemoveSourceKeys() override;

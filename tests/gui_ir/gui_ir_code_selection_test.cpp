@@ -668,22 +668,37 @@ void CodeSelectionDlgTest::MessagesAreOkBoxesCaptionedCorvalin()
 {
     CCodeSelectionDlg dialog; // no hook: the real message box
     QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     QList<QAbstractButton*> buttons;
-    QTimer::singleShot(0,
-                       [&]
-                       {
-                           QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-                           auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                           title = box->windowTitle();
-                           text = box->text();
-                           buttons = box->buttons();
-                           QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-                           box->button(QMessageBox::Ok)->click();
-                       });
+    auto answer = [&]
+    {
+        QTimer::singleShot(0,
+                           [&]
+                           {
+                               QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+                               auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                               title = box->windowTitle();
+                               text = box->text();
+                               icon = box->icon();
+                               buttons = box->buttons();
+                               QCOMPARE(box->standardButtons(),
+                                        QMessageBox::StandardButtons(QMessageBox::Ok));
+                               box->button(QMessageBox::Ok)->click();
+                           });
+    };
+    answer();
     dialog.SourceFileBox()->setText(ToQString(m_noCodes));
     QCOMPARE(title, QStringLiteral("Corvalin"));
     QCOMPARE(text, QStringLiteral("No IR code!"));
+    QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons.size(), 1);
+    // A file that is no CCF at all is an error.
+    const std::filesystem::path notCcf = *m_pDir / "notes.ccf";
+    WriteFileBytes(notCcf, std::vector<uint8_t>(16, 'x'));
+    answer();
+    dialog.SourceFileBox()->setText(ToQString(notCcf));
+    QCOMPARE(text, QStringLiteral("CAN NOT OPEN"));
+    QCOMPARE(icon, QMessageBox::Critical);
 }
 
 void CodeSelectionDlgTest::F1ShowsTheAboutBox()
