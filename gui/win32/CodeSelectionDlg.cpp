@@ -24,6 +24,8 @@ constexpr const wchar_t* kApplicationName = L"Corvalin";
 // Posted when the focus left the source file box: a load may destroy the source key
 // that is taking the focus, so it waits until that click is over.
 constexpr UINT kFinishSourcePath = WM_APP + 1;
+// Posted after a change of density, with the new dots per inch.
+constexpr UINT kPlaceSourceKeys = WM_APP + 2;
 
 bool IsFunctionKey(int id)
 {
@@ -66,6 +68,7 @@ BOOL CCodeSelectionDlg::OnInitDialog()
 {
     AddAboutToSystemMenu();
     SetApplicationIcon();
+    m_nKeyDpi = FittedDpi(WindowDpi(Handle()));
     ArrangeTabOrder();
     DragAcceptFiles(Handle(), TRUE);
     // The focus goes to the first tab stop, the source file box.
@@ -116,6 +119,20 @@ bool CCodeSelectionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, IN
     if (message == kFinishSourcePath)
     {
         FinishSourcePath();
+        return true;
+    }
+    if (message == WM_DPICHANGED)
+    {
+        // Moved to a monitor of another density. The keys are placed again once Windows
+        // has scaled the dialog and its template's controls (after this message).
+        PostMessageW(Handle(), kPlaceSourceKeys, WPARAM(HIWORD(wParam)), 0);
+        return false;
+    }
+    if (message == kPlaceSourceKeys)
+    {
+        m_nKeyDpi = FittedDpi(int(wParam));
+        for (CSourceKeyWindow& key : m_sourceKeys)
+            PlaceSourceKey(key);
         return true;
     }
     if (message == WM_DROPFILES)
@@ -334,22 +351,29 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     window.m_look.m_nTextColor = record.textColor;
     window.m_look.m_bColourFile = record.colour;
     window.m_look.m_nPointSize = 2 * record.fontSize + 6;
-    // The dialog's template grows with the screen's density; the keys' pixel places,
-    // given for 96 dots per inch, grow with it, so they stay inside "Source".
-    const int dpi = WindowDpi(Handle());
-    window.m_look.m_nDpi = dpi;
-    auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, kStandardDpi); };
+    window.m_place = RECT{key.m_nLeft, key.m_nTop, key.m_nRight, key.m_nBottom};
     m_sourceKeys.push_back(std::move(window));
     // Made after its look is in place: the new window draws at once.
-    m_sourceKeys.back().m_hWnd =
-        CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT,
-                        scaled(key.m_nLeft), scaled(key.m_nTop), scaled(key.m_nRight) - scaled(key.m_nLeft),
-                        scaled(key.m_nBottom) - scaled(key.m_nTop), Handle(),
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
+    m_sourceKeys.back().m_hWnd = CreateWindowExW(
+        0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, 0, 0, 0, 0, Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(key.m_nId)), ResourceModule(), nullptr);
+    PlaceSourceKey(m_sourceKeys.back());
     SendMessageW(m_sourceKeys.back().m_hWnd, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
     // What a screen reader says; the key draws its caption itself.
     SetWindowTextW(m_sourceKeys.back().m_hWnd, FromLatin1(SourceKeyName(record, key.m_nId)).c_str());
     ArrangeTabOrder();
+}
+
+void CCodeSelectionDlg::PlaceSourceKey(CSourceKeyWindow& key)
+{
+    // The dialog's template grows with the screen's density; the keys' pixel places,
+    // given for 96 dots per inch, grow with it.
+    auto scaled = [this](LONG pixels) { return MulDiv(pixels, m_nKeyDpi, kStandardDpi); };
+    key.m_look.m_nDpi = m_nKeyDpi;
+    SetWindowPos(key.m_hWnd, nullptr, scaled(key.m_place.left), scaled(key.m_place.top),
+                 scaled(key.m_place.right) - scaled(key.m_place.left),
+                 scaled(key.m_place.bottom) - scaled(key.m_place.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(key.m_hWnd, nullptr, TRUE);
 }
 
 void CCodeSelectionDlg::FunctionKeyChanged(int k)

@@ -50,6 +50,8 @@ class CCodeSelectionDlg : public CDialogWindow, private ICodeSelectionView
         HWND m_hWnd = nullptr;
         int m_nId = 0;
         CSourceKeyLook m_look;
+        // Its place in the dialog's client area on a 96 dots-per-inch screen.
+        RECT m_place{};
     };
 
     void OnBrowse();
@@ -64,6 +66,8 @@ class CCodeSelectionDlg : public CDialogWindow, private ICodeSelectionView
     // A source key's Tab, Shift+Tab, arrow and Enter; true when taken.
     bool OnSourceKeyKey(HWND key, WPARAM vk);
     void OnDropFiles(HDROP drop);
+    // Sizes and places the key for m_nKeyDpi.
+    void PlaceSourceKey(CSourceKeyWindow& key);
 
     // ICodeSelectionView
     void ShowMessage(const std::string& text, EMessageKind kind) override;
@@ -76,6 +80,9 @@ class CCodeSelectionDlg : public CDialogWindow, private ICodeSelectionView
 
     CCodeSelection m_logic;
     std::vector<CSourceKeyWindow> m_sourceKeys;
+    // The density the source keys are drawn for: the monitor's, and lower where the
+    // dialog's font was made smaller to fit the screen, so they stay inside "Source".
+    int m_nKeyDpi = kStandardDpi;
     std::function<void(const std::wstring&)> m_messageHook;
 };
 

@@ -1,6 +1,7 @@
 #include "gui/win32/DialogWindow.h"
 
 #include "gui/win32/AboutDlg.h"
+#include "gui/win32/DialogFit.h"
 #include "gui/win32/resource.h"
 
 #include <algorithm>
@@ -37,12 +38,22 @@ CDialogWindow::~CDialogWindow()
         DestroyIcon(m_hSmallIcon);
 }
 
+// The template as it fits the screen; null for the resource itself.
+const DLGTEMPLATE* CDialogWindow::FitTemplate(HWND owner)
+{
+    m_fitted = FitDialogTemplate(m_nTemplateId, owner);
+    return m_fitted.m_bytes.empty() ? nullptr : reinterpret_cast<const DLGTEMPLATE*>(m_fitted.m_bytes.data());
+}
+
 INT_PTR CDialogWindow::DoModal(HWND owner)
 {
     m_bModal = true;
     m_bEnded = false;
-    const INT_PTR result = DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), owner,
-                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    const DLGTEMPLATE* fitted = FitTemplate(owner);
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    const INT_PTR result =
+        fitted ? DialogBoxIndirectParamW(ResourceModule(), fitted, owner, DialogProc, self)
+               : DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), owner, DialogProc, self);
     m_bModal = false;
     return result;
 }
@@ -51,8 +62,12 @@ HWND CDialogWindow::Create(HWND owner)
 {
     m_bModal = false;
     m_bEnded = false;
-    CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), owner, DialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    const DLGTEMPLATE* fitted = FitTemplate(owner);
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    if (fitted)
+        CreateDialogIndirectParamW(ResourceModule(), fitted, owner, DialogProc, self);
+    else
+        CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(m_nTemplateId), owner, DialogProc, self);
     if (m_hWnd)
         ShowWindow(m_hWnd, SW_SHOW);
     return m_hWnd;
@@ -227,6 +242,7 @@ INT_PTR CDialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message)
     {
     case WM_INITDIALOG:
+        PlaceDialog(m_hWnd);
         return OnInitDialog();
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;

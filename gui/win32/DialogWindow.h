@@ -1,8 +1,11 @@
 #pragma once
 // A dialog made from a template of the program's resources, run modally (DoModal) or
-// shown modeless (Create) with the same handlers. Keys are offered to the dialog
+// shown modeless (Create) with the same handlers. It opens centred over its owner, in
+// a smaller font where the template would not fit the screen. Keys are offered to the dialog
 // before the dialog manager sees them (PreTranslateMessage), in a modal run through a
 // message filter and in a modeless one through PumpMessage.
+
+#include "gui/win32/DialogFit.h"
 
 #include <windows.h>
 
@@ -26,6 +29,12 @@ class CDialogWindow
     HWND Create(HWND owner);
 
     HWND Handle() const { return m_hWnd; }
+    // Pixel sizes laid out for the template's own font follow the font the dialog is
+    // drawn in: the same at `dpi`, smaller where the template was fitted to the screen.
+    int FittedDpi(int dpi) const
+    {
+        return MulDiv(dpi, m_fitted.m_nFittedCharWidth, m_fitted.m_nDesignCharWidth);
+    }
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
     std::wstring ItemText(int id) const;
     bool IsEnded() const { return m_bEnded; }
@@ -66,6 +75,7 @@ class CDialogWindow
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Register();
     void Unregister();
+    const DLGTEMPLATE* FitTemplate(HWND owner);
 
     int m_nTemplateId;
     HWND m_hWnd = nullptr;
@@ -74,6 +84,8 @@ class CDialogWindow
     // The system menu holds About, so F1 (WM_HELP) shows it too.
     bool m_bAboutInMenu = false;
     INT_PTR m_nResult = 0;
+    // The template fitted to the screen; it must live while the dialog is made.
+    CFittedTemplate m_fitted;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
 };

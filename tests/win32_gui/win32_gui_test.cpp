@@ -7,6 +7,7 @@
 #include "gui/model/MainDialogLayout.h"
 #include "gui/win32/AboutDlg.h"
 #include "gui/win32/CodeSelectionDlg.h"
+#include "gui/win32/DialogFit.h"
 #include "gui/win32/KeyButtons.h"
 #include "gui/win32/MainDlg.h"
 #include "gui/win32/RegistryFolderStore.h"
@@ -26,6 +27,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace corvalin;
@@ -1095,4 +1097,97 @@ TEST(Win32CodeSelectionModal, OkCancelEscapeCloseBoxAndEnterEndTheRun)
     EXPECT_NE(codes[9], 0u);  // "Mute"
     EXPECT_NE(codes[2], 0u);  // "Vol +"
     EXPECT_EQ(codes[12], 0u); // no default name
+}
+
+namespace
+{
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Whether `rect` is centred over `over`, to a pixel, or was moved only to stay inside
+// `area`.
+bool CentredOrKeptInside(const RECT& rect, const RECT& over, const RECT& area)
+{
+    const bool bCentred = std::abs((rect.left + rect.right) - (over.left + over.right)) <= 2 &&
+                          std::abs((rect.top + rect.bottom) - (over.top + over.bottom)) <= 2;
+    const bool bAtEdge = rect.left == area.left || rect.right == area.right || rect.top == area.top ||
+                         rect.bottom == area.bottom;
+    return bCentred || bAtEdge;
+}
+
+RECT ToRect(const CPixelRect& area)
+{
+    return {area.m_nLeft, area.m_nTop, area.m_nLeft + area.m_nWidth, area.m_nTop + area.m_nHeight};
+}
+
+} // namespace
+
+// At any density (this runs at 96, 144 and 192 dots per inch), the main window opens
+// centred in the work area and the code selection dialog centred over it, each inside
+// the work area, with the source keys inside "Source"; a change of density places the
+// keys again. Screenshots are named by density.
+TEST(Win32Placement, DialogsFitTheWorkAreaCentredOverTheirOwner)
+{
+    CTempDir dir;
+    const std::filesystem::path remote = dir / "demo.ccf";
+    WriteFileBytes(remote, BuildDemoCcf());
+    CMainDlg window;
+    ASSERT_TRUE(window.Create(nullptr));
+    Pump(50);
+    const int dpi = WindowDpi(window.Handle());
+    const std::string suffix = "-" + std::to_string(dpi) + "dpi";
+    const RECT area = ToRect(WorkAreaOf(window.Handle()));
+    RECT main{};
+    GetWindowRect(window.Handle(), &main);
+    SCOPED_TRACE(testing::Message() << dpi << " dpi, work area " << area.right - area.left << "x"
+                                    << area.bottom - area.top << ", main window " << main.right - main.left
+                                    << "x" << main.bottom - main.top);
+    EXPECT_TRUE(Inside(main, area));
+    EXPECT_TRUE(CentredOrKeptInside(main, area, area));
+    EXPECT_TRUE(SaveScreenshot(window.Handle(), "main-window" + suffix));
+
+    CCodeSelectionDlg selection;
+    bool bShown = false;
+    WhenShown(L"Code Selection",
+              [&](HWND dialog)
+              {
+                  bShown = true;
+                  RECT rect{};
+                  GetWindowRect(dialog, &rect);
+                  EXPECT_TRUE(Inside(rect, area)) << rect.right - rect.left << "x" << rect.bottom - rect.top;
+                  EXPECT_TRUE(CentredOrKeptInside(rect, main, area));
+                  SetDlgItemTextW(dialog, IDC_SOURCE_FILE, remote.wstring().c_str());
+                  Pump(50);
+                  ASSERT_GE(selection.SourceKeyCount(), 2u);
+                  const RECT source = TemplateRect(dialog, 25, 78, 240, 219);
+                  for (const CSourceKeyState& key : selection.Logic().SourceKeys())
+                      EXPECT_TRUE(Inside(ClientRectOf(dialog, selection.SourceKey(key.m_nId)), source))
+                          << key.m_nId;
+                  // A key picked from the keyboard: Tab from "..." into the keys, Space.
+                  SetFocus(GetDlgItem(dialog, IDC_SOURCE_BROWSE));
+                  PressKey(GetFocus(), VK_TAB);
+                  Pump(50);
+                  PressKey(GetFocus(), VK_SPACE);
+                  Pump(50);
+                  EXPECT_NE(TextOf(GetDlgItem(dialog, IDC_CODE_TEXT)), L"");
+                  EXPECT_TRUE(SaveScreenshot(dialog, "code-selection-keyboard-pick" + suffix));
+
+                  // Moved to a monitor of twice the density, the keys are twice as large.
+                  const int id = selection.Logic().SourceKeys().front().m_nId;
+                  const RECT before = ClientRectOf(dialog, selection.SourceKey(id));
+                  RECT suggested = rect;
+                  SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi),
+                               reinterpret_cast<LPARAM>(&suggested));
+                  Pump(50);
+                  const RECT after = ClientRectOf(dialog, selection.SourceKey(id));
+                  EXPECT_NEAR(after.right - after.left, 2 * (before.right - before.left), 2);
+                  EXPECT_NEAR(after.left, 2 * before.left, 2);
+                  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+              });
+    selection.DoModal(window.Handle());
+    EXPECT_TRUE(bShown);
 }
