@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 
 namespace corvalin
 {
@@ -64,11 +65,20 @@ CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic
     setModal(true);
 
     // The template is laid out in an 8-point sans-serif face, as the value entry
-    // dialog and the About box are; the source keys' pixel places assume it.
-    QFont dialogFont = QApplication::font();
-    dialogFont.setPointSize(8);
+    // dialog and the About box are; the source keys' pixel places assume it. Where the
+    // dialog would not fit the screen, the face is smaller and the keys with it.
+    auto fontAt = [](int points)
+    {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        return font;
+    };
+    constexpr int kDesignPoints = 8;
+    const QFont dialogFont =
+        fontAt(FittingDialogPoints(*this, kDesignPoints, kDialogWidthDu, kDialogHeightDu, fontAt));
     setFont(dialogFont);
     m_units = BaseUnitsOf(dialogFont);
+    m_dKeyScale = double(m_units.m_nX) / BaseUnitsOf(fontAt(kDesignPoints)).m_nX;
 
     BuildControls();
     SetTabOrder();
@@ -409,7 +419,10 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     button->setObjectName(QStringLiteral("control%1").arg(key.m_nId));
     button->setProperty("controlId", key.m_nId);
     button->setAccessibleName(QString::fromLatin1(SourceKeyName(record, key.m_nId)));
-    button->setGeometry(key.m_nLeft, key.m_nTop, key.m_nRight - key.m_nLeft, key.m_nBottom - key.m_nTop);
+    auto scaled = [this](int pixels) { return int(std::lround(pixels * m_dKeyScale)); };
+    button->setGeometry(scaled(key.m_nLeft), scaled(key.m_nTop), scaled(key.m_nRight) - scaled(key.m_nLeft),
+                        scaled(key.m_nBottom) - scaled(key.m_nTop));
+    button->SetScale(m_dKeyScale);
     // Tab reaches the keys as one group (eventFilter), the arrow keys move within it.
     button->setFocusPolicy(Qt::ClickFocus);
     button->installEventFilter(this);

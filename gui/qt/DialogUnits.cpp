@@ -1,7 +1,11 @@
 #include "gui/qt/DialogUnits.h"
 
+#include "gui/model/WindowFit.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QScreen>
+#include <QStyle>
 
 namespace corvalin
 {
@@ -61,6 +65,27 @@ QRect DialogUnitsToPixels(const CBaseUnits& units, int x, int y, int width, int 
 {
     return QRect(ScaleRounded(x, units.m_nX, 4), ScaleRounded(y, units.m_nY, 8),
                  ScaleRounded(width, units.m_nX, 4), ScaleRounded(height, units.m_nY, 8));
+}
+
+int FittingDialogPoints(const QWidget& dialog, int designPoints, int widthDu, int heightDu,
+                        const std::function<QFont(int points)>& fontAt)
+{
+    const QWidget* placed = dialog.parentWidget() ? dialog.parentWidget() : &dialog;
+    const QScreen* screen = placed->screen();
+    if (!screen)
+        return designPoints;
+    const QRect area = screen->availableGeometry();
+    // The window manager's frame is not known before the window shows; a title bar of
+    // the style's height stands for it.
+    const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int dpi = int(screen->logicalDotsPerInch() * screen->devicePixelRatio());
+    return FittingPointSize(designPoints, dpi, {area.width(), area.height()},
+                            [&](int points)
+                            {
+                                const QRect size =
+                                    DialogUnitsToPixels(BaseUnitsOf(fontAt(points)), 0, 0, widthDu, heightDu);
+                                return CPixelSize{size.width(), size.height() + titleBar};
+                            });
 }
 
 } // namespace corvalin

@@ -5,6 +5,9 @@
 
 #include <QFont>
 #include <QRect>
+#include <QWidget>
+
+#include <functional>
 
 namespace corvalin
 {
@@ -29,5 +32,11 @@ bool HasEvenAdvances(const QFont& font);
 
 // The pixel rectangle of a template rectangle given in dialog units.
 QRect DialogUnitsToPixels(const CBaseUnits& units, int x, int y, int width, int height);
+
+// The point size, at most `designPoints`, at which a template of widthDu x heightDu
+// dialog units in fontAt(points) fits, with a title bar, the available geometry of
+// the screen `dialog` opens on (its parent's, or the primary one).
+int FittingDialogPoints(const QWidget& dialog, int designPoints, int widthDu, int heightDu,
+                        const std::function<QFont(int points)>& fontAt);
 
 } // namespace corvalin

@@ -131,7 +131,9 @@ void CMainWindow::BuildControls()
 
     // The dialog's font is fixed-pitch, so the values of the parameter list line up,
     // and it sets the dialog units every control is placed in.
-    const QFont font = FixedPitchFont(kMainDialogFontPoints);
+    // A smaller one where the window would not fit the screen.
+    const QFont font = FixedPitchFont(FittingDialogPoints(*this, kMainDialogFontPoints, kMainDialogWidth,
+                                                          kMainDialogHeight, FixedPitchFont));
     setFont(font);
     const CBaseUnits units = BaseUnitsOf(font);
     setFixedSize(DialogUnitsToPixels(units, 0, 0, kMainDialogWidth, kMainDialogHeight).size());

@@ -57,7 +57,10 @@ QColor CSourceKeyButton::CaptionColor() const
 QFont CSourceKeyButton::CaptionFont() const
 {
     QFont font(kProntoFace);
-    font.setPointSize(m_nPointSize);
+    if (m_dScale == 1.0)
+        font.setPointSize(m_nPointSize);
+    else
+        font.setPointSizeF(m_nPointSize * m_dScale);
     return font;
 }
 
@@ -69,7 +72,8 @@ void CSourceKeyButton::paintEvent(QPaintEvent*)
     m_nHeight = height();
     // Decoded once by SetBitmap: a large picture at every drawing would hold the window up.
     if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0 && !m_picture.isNull())
-        painter.drawImage(QPoint(0, 0), m_picture);
+        painter.drawImage(QRectF(0, 0, m_picture.width() * m_dScale, m_picture.height() * m_dScale),
+                          m_picture);
     const bool bFocus = hasFocus();
     if (bFocus)
     {

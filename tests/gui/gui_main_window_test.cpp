@@ -2,10 +2,13 @@
 // control reaching the window model: opening images and bundles, the value entry and
 // code selection dialogs, "Wr". The behaviour behind them is tested on the model.
 
+#include "gui/qt/CodeSelectionDlg.h"
 #include "gui/qt/DialogUnits.h"
 #include "gui/qt/MainWindow.h"
+#include "gui/qt/SourceKeyButton.h"
 #include "params/DisplayList.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tools/fixtures/CcfBuilder.h"
 #include "tools/fixtures/TempDir.h"
 #include "tools/fixtures/ZipWriter.h"
 
@@ -27,6 +30,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QUrl>
 
@@ -115,6 +119,7 @@ class CMainWindowTest : public QObject
 
   private slots:
     void startsIdle();
+    void fitsTheScreenCentred();
     void layoutFollowsDialogUnits();
     void aboutBoxFromF1AndContextMenu();
     void keysFollowTheFocusedControl();
@@ -127,6 +132,53 @@ class CMainWindowTest : public QObject
     void opensBundlesAndChoosesProducts();
     void offersTheCodeSelectionForIrButtons();
 };
+
+// At any density (this runs on 1280 x 1024 at 96 dots per inch, and on 1024 x 768 at
+// 144 and 192), the main window opens centred on the screen and the code selection dialog
+// centred over it, each inside the screen's work area, the source keys inside "Source".
+// A key picked from the keyboard shows its code. Screenshots are named by density.
+void CMainWindowTest::fitsTheScreenCentred()
+{
+    fixtures::CTempDir dir;
+    const std::filesystem::path remote = dir / "demo.ccf";
+    fixtures::WriteFileBytes(remote, fixtures::BuildDemoCcf());
+    CMainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QScreen* screen = window.screen();
+    const QRect area = screen->availableGeometry();
+    const QString dpi = QString::number(qRound(screen->logicalDotsPerInch() * screen->devicePixelRatio()));
+    const QRect main = window.frameGeometry();
+    QVERIFY2(area.contains(main), qPrintable(QStringLiteral("%1 dpi: %2x%3 in %4x%5")
+                                                 .arg(dpi)
+                                                 .arg(main.width())
+                                                 .arg(main.height())
+                                                 .arg(area.width())
+                                                 .arg(area.height())));
+    QVERIFY((main.center() - area.center()).manhattanLength() <= 2);
+    SaveScreenshot(&window, QStringLiteral("main-window-%1dpi").arg(dpi));
+
+    CCodeSelectionDlg selection(&window);
+    selection.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&selection));
+    const QRect rect = selection.frameGeometry();
+    QVERIFY2(area.contains(rect), qPrintable(QStringLiteral("%1x%2").arg(rect.width()).arg(rect.height())));
+    QVERIFY((rect.center() - main.center()).manhattanLength() <= 2);
+    selection.SourceFileBox()->setText(ToQString(remote));
+    QVERIFY(selection.SourceKeys().size() >= 2);
+    QGroupBox* source = nullptr;
+    for (QGroupBox* group : selection.findChildren<QGroupBox*>())
+        if (group->title() == QStringLiteral("Source"))
+            source = group;
+    QVERIFY(source);
+    for (const CSourceKeyButton* key : selection.SourceKeys())
+        QVERIFY2(source->geometry().contains(key->geometry()), qPrintable(key->Label()));
+    selection.Button(kBrowseId)->setFocus();
+    QTest::keyClick(selection.Button(kBrowseId), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(!selection.CodeText()->text().isEmpty());
+    SaveScreenshot(&selection, QStringLiteral("code-selection-keyboard-pick-%1dpi").arg(dpi));
+}
 
 void CMainWindowTest::startsIdle()
 {
