@@ -224,8 +224,21 @@ bool ReadDialogTemplate(int id, CDialogTemplate& dialog)
 
 void PressKey(HWND window, WPARAM key)
 {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, LPARAM(0xC0000001u));
+    // As a user types: `window` has the keyboard focus in the foreground window, and
+    // the key goes through the input queue, where Windows makes WM_CHAR, WM_HELP and
+    // the dialog manager's keys of it.
+    HWND top = GetAncestor(window, GA_ROOT);
+    if (top && GetForegroundWindow() != top)
+        SetForegroundWindow(top);
+    if (GetFocus() != window)
+        SetFocus(window);
+    INPUT input[2]{};
+    input[0].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = WORD(key);
+    input[0].ki.wScan = WORD(MapVirtualKeyW(UINT(key), MAPVK_VK_TO_VSC));
+    input[1] = input[0];
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
 }
 
 CCapture CaptureWindow(HWND window)

@@ -46,7 +46,8 @@ struct CDialogTemplate
 // The extended template `id` (DIALOGEX); false when it is missing or not extended.
 bool ReadDialogTemplate(int id, CDialogTemplate& dialog);
 
-// Presses a key on a window as the keyboard does (down, then up).
+// Presses a key as the user does: focuses `window` and sends the key (down, then up)
+// through the input queue.
 void PressKey(HWND window, WPARAM key);
 
 // What the window shows, 0x00RRGGBB per pixel.
