@@ -78,7 +78,10 @@ CCodeSelectionDlg::CCodeSelectionDlg(QWidget* parent) : QDialog(parent), m_logic
         fontAt(FittingDialogPoints(*this, kDesignPoints, kDialogWidthDu, kDialogHeightDu, fontAt));
     setFont(dialogFont);
     m_units = BaseUnitsOf(dialogFont);
-    m_dKeyScale = double(m_units.m_nX) / BaseUnitsOf(fontAt(kDesignPoints)).m_nX;
+    // Across and down apart: small fonts do not keep their width to height, and the
+    // keys must keep their place in "Source" both ways.
+    const CBaseUnits design = BaseUnitsOf(fontAt(kDesignPoints));
+    m_keyScale = QSizeF(double(m_units.m_nX) / design.m_nX, double(m_units.m_nY) / design.m_nY);
 
     BuildControls();
     SetTabOrder();
@@ -419,10 +422,11 @@ void CCodeSelectionDlg::AddSourceKey(const CSourceKeyState& key, const CIrKeyRec
     button->setObjectName(QStringLiteral("control%1").arg(key.m_nId));
     button->setProperty("controlId", key.m_nId);
     button->setAccessibleName(QString::fromLatin1(SourceKeyName(record, key.m_nId)));
-    auto scaled = [this](int pixels) { return int(std::lround(pixels * m_dKeyScale)); };
-    button->setGeometry(scaled(key.m_nLeft), scaled(key.m_nTop), scaled(key.m_nRight) - scaled(key.m_nLeft),
-                        scaled(key.m_nBottom) - scaled(key.m_nTop));
-    button->SetScale(m_dKeyScale);
+    auto across = [this](int pixels) { return int(std::lround(pixels * m_keyScale.width())); };
+    auto down = [this](int pixels) { return int(std::lround(pixels * m_keyScale.height())); };
+    button->setGeometry(across(key.m_nLeft), down(key.m_nTop), across(key.m_nRight) - across(key.m_nLeft),
+                        down(key.m_nBottom) - down(key.m_nTop));
+    button->SetScale(m_keyScale);
     // Tab reaches the keys as one group (eventFilter), the arrow keys move within it.
     button->setFocusPolicy(Qt::ClickFocus);
     button->installEventFilter(this);

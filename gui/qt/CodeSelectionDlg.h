@@ -119,9 +119,9 @@ class CCodeSelectionDlg : public QDialog, private ICodeSelectionView
     std::vector<CSourceKeyButton*> m_sourceKeys;
     MessageHook m_messageHook;
     CBaseUnits m_units;
-    // The source keys' pixel places and pictures are multiplied by this: 1, or less
-    // where the dialog's font was made smaller to fit the screen.
-    double m_dKeyScale = 1.0;
+    // The source keys' pixel places and pictures are multiplied by this, across and
+    // down: 1, or less where the dialog's font was made smaller to fit the screen.
+    QSizeF m_keyScale{1.0, 1.0};
     bool m_bEnded = false;
 };
 

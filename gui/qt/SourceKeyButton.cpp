@@ -57,10 +57,10 @@ QColor CSourceKeyButton::CaptionColor() const
 QFont CSourceKeyButton::CaptionFont() const
 {
     QFont font(kProntoFace);
-    if (m_dScale == 1.0)
+    if (m_scale.height() == 1.0)
         font.setPointSize(m_nPointSize);
     else
-        font.setPointSizeF(m_nPointSize * m_dScale);
+        font.setPointSizeF(m_nPointSize * m_scale.height());
     return font;
 }
 
@@ -72,8 +72,9 @@ void CSourceKeyButton::paintEvent(QPaintEvent*)
     m_nHeight = height();
     // Decoded once by SetBitmap: a large picture at every drawing would hold the window up.
     if (m_pBitmap && m_nWidth != 0 && m_nHeight != 0 && !m_picture.isNull())
-        painter.drawImage(QRectF(0, 0, m_picture.width() * m_dScale, m_picture.height() * m_dScale),
-                          m_picture);
+        painter.drawImage(
+            QRectF(0, 0, m_picture.width() * m_scale.width(), m_picture.height() * m_scale.height()),
+            m_picture);
     const bool bFocus = hasFocus();
     if (bFocus)
     {

@@ -38,9 +38,9 @@ class CSourceKeyButton : public QAbstractButton
     // or, from a colour file, in the palette colour textColor.
     void SetCaption(const QString& label, uint8_t textColor, int fontSize, bool colourFile = false);
     void SetCode(EIrProtocol protocol, uint32_t code);
-    // The picture and the caption are drawn `scale` times as large (the dialog's font
-    // was made smaller to fit the screen); no redraw.
-    void SetScale(double scale) { m_dScale = scale; }
+    // The picture is drawn `scale` times as large across and down, the caption as the
+    // height goes (the dialog's font was made smaller to fit the screen); no redraw.
+    void SetScale(QSizeF scale) { m_scale = scale; }
 
     EIrProtocol Protocol() const { return m_eProtocol; }
     uint32_t Code() const { return m_nCode; }
@@ -62,7 +62,7 @@ class CSourceKeyButton : public QAbstractButton
     void DrawCaption(QPainter& painter);
 
     int m_nPointSize = 0;
-    double m_dScale = 1.0;
+    QSizeF m_scale{1.0, 1.0};
     uint8_t m_nTextColor = 0;
     bool m_bColourFile = false; // m_nTextColor is a palette index
     EIrProtocol m_eProtocol = EIrProtocol::Empty;
