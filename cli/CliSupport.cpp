@@ -94,14 +94,14 @@ int UsageError(const std::string& message)
     return kExitUsage;
 }
 
-std::string FirstUnknownOption(const Args& args)
+int RefuseUnknownOption(const Args& args)
 {
     for (const std::string& arg : args)
     {
         if (arg.size() > 1 && arg[0] == '-')
-            return arg;
+            return UsageError("unknown option '" + arg + "'");
     }
-    return "";
+    return kExitOk;
 }
 
 std::optional<std::string> TakeOption(Args& args, const std::string& name, bool& missing)

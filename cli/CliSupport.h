@@ -46,9 +46,11 @@ void SetRunningCommand(std::string_view name);
 // command while none runs), returns kExitUsage.
 int UsageError(const std::string& message);
 
-// The first argument left that looks like an option ("-x", "--name"), once a command
-// has taken out the options it knows; empty when there is none. A lone "-" is no option.
-std::string FirstUnknownOption(const Args& args);
+// Once a command has taken out the options it knows, the first argument left that looks
+// like an option ("-x", "--name") is a mistyped or foreign one: this says so as a usage
+// error and returns kExitUsage, or returns kExitOk when there is none. A lone "-" is no
+// option.
+int RefuseUnknownOption(const Args& args);
 
 // The usage of every command; PrintCommandUsage prints that of one.
 void PrintUsage(std::FILE* out);

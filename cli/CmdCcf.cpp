@@ -15,8 +15,8 @@ namespace corvalin::cli
 int RunCcf(Args args)
 {
     bool trace = TakeFlag(args, "--trace");
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("ccf takes one FILE");
 

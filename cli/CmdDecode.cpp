@@ -37,6 +37,8 @@ bool ReadProntoWord(const std::string& token, uint16_t& word)
 int RunDecode(Args args)
 {
     bool trace = TakeFlag(args, "--trace");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     std::vector<uint16_t> words;
     for (const std::string& arg : args)
     {

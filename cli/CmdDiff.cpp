@@ -28,8 +28,8 @@ int RunDiff(Args args)
     std::optional<std::string> product = TakeOption(args, "--product", missing);
     if (missing)
         return UsageError("--product needs a name");
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 2)
         return UsageError("diff takes two files, A and B");
 

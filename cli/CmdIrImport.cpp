@@ -86,8 +86,8 @@ int RunIrImport(Args args)
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "ir-import", options, usageExit))
         return usageExit;
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() < 2)
         return UsageError("ir-import takes FILE and CCF");
 

@@ -27,6 +27,8 @@ int RunLog(Args args)
     csvOptions.m_bExcel = TakeFlag(args, "--excel");
     const bool csv = TakeFlag(args, "--csv");
     const bool verify = TakeFlag(args, "--verify");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("log takes one LOG");
     if ((csvOptions.m_bExcel || separator) && !csv)

@@ -16,8 +16,8 @@ int RunParams(Args args)
     if (missing)
         return UsageError("--product needs a name");
     const bool json = TakeFlag(args, "--json");
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("params takes one FILE");
 

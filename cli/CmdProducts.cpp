@@ -11,8 +11,8 @@ namespace corvalin::cli
 
 int RunProducts(Args args)
 {
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("products takes one FILE");
     if (!CheckReadableFile(args[0]))

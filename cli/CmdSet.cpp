@@ -17,8 +17,8 @@ int RunSet(Args args)
     int usageExit = kExitUsage;
     if (!TakeOutputOptions(args, "set", options, usageExit))
         return usageExit;
-    if (const std::string option = FirstUnknownOption(args); !option.empty())
-        return UsageError("unknown option '" + option + "'");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.empty() || (args.size() < 2 && !settings))
         return UsageError("set takes FILE and --settings SETTINGS or at least one ASSIGNMENT");
 

@@ -233,6 +233,8 @@ int RunStation(Args args)
     if (int usage = 0; !TakeSettingsOptions(args, settings, strict, usage))
         return usage;
     const bool fast = TakeFlag(args, "--fast");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("station takes one FILE");
     int turns = 0;

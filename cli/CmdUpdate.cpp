@@ -155,6 +155,8 @@ int RunUpdate(Args args)
     if (missing)
         return UsageError("--log needs a file");
     const bool fast = TakeFlag(args, "--fast");
+    if (const int usage = RefuseUnknownOption(args))
+        return usage;
     if (args.size() != 1)
         return UsageError("update takes one FILE");
     std::optional<CRecordWriter> recordFile;

@@ -31,17 +31,6 @@ bool ReadSettingsDocument(const std::string& file, std::string& text)
     return false;
 }
 
-// " (product main_enc.bin, Corvalin 1.0)": what the document says of its source.
-std::string SourceText(const CSettingsPlan& plan)
-{
-    std::string text;
-    if (!plan.m_strProduct.empty())
-        text = "product " + plan.m_strProduct;
-    if (!plan.m_strVersion.empty())
-        text += (text.empty() ? "" : ", ") + std::string("Corvalin ") + plan.m_strVersion;
-    return text.empty() ? "" : " (" + text + ")";
-}
-
 } // namespace
 
 bool PlanSettingsFile(const std::string& file, const ImageHeader& header, bool strict,
@@ -69,9 +58,8 @@ bool PlanSettingsFile(const std::string& file, const ImageHeader& header, bool s
                      "source): not checked against the image's " +
                          imageCode);
     else if (plan.m_bOtherHardware)
-        findings.push_back((strict ? "" : "settings from other hardware: ") + std::string("hardware code ") +
-                           HexWord(*plan.m_hardwareCode) + SourceText(plan) + ", the image's is " +
-                           imageCode);
+        findings.push_back((strict ? "" : "settings from other hardware: ") + SettingsSourceText(plan) +
+                           ", the image's is " + imageCode);
     for (const std::string& name : plan.m_notInImage)
         findings.push_back((strict ? "not in the image: " : "not in the image, left out: ") + name);
     for (const std::string& name : plan.m_notInDocument)

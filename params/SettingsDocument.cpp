@@ -223,6 +223,17 @@ std::string HexWord(uint32_t word)
     return text;
 }
 
+std::string SettingsSourceText(const CSettingsPlan& plan)
+{
+    std::string text = "hardware code " + (plan.m_hardwareCode ? HexWord(*plan.m_hardwareCode) : "unknown");
+    std::string source;
+    if (!plan.m_strProduct.empty())
+        source = "product " + plan.m_strProduct;
+    if (!plan.m_strVersion.empty())
+        source += (source.empty() ? "" : ", ") + std::string("Corvalin ") + plan.m_strVersion;
+    return source.empty() ? text : text + " (" + source + ")";
+}
+
 std::string BuildSettingsDocument(const CParameterTable& table, const ImageHeader& header,
                                   const CSettingsSource& source)
 {

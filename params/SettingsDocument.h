@@ -85,6 +85,10 @@ struct CSettingsPlan
     bool m_bOtherHardware = false;
 };
 
+// "hardware code 00020000 (product main_enc.bin, Corvalin 1.0)": where a document that
+// names its hardware says it came from, as reports about other hardware put it.
+std::string SettingsSourceText(const CSettingsPlan& plan);
+
 // Reads `text` as a settings document and matches it against the header. Every entry is
 // checked before anything is planned: broken JSON, a key given twice in one object, a
 // "hardware" that is not 8 hex digits, a missing or malformed identifier, a "slot"

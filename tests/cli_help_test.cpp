@@ -62,6 +62,20 @@ TEST(CliHelpTest, AUsageErrorPrintsTheUsageOfItsCommandOnly)
     }
 }
 
+TEST(CliHelpTest, EveryCommandRefusesAnOptionItDoesNotKnow)
+{
+    // A mistyped option must stop the command before it reads a file or talks to a box.
+    for (const cli::CCommandUsage& usage : cli::kCommandUsages)
+    {
+        const std::string name(usage.m_strName);
+        if (name == "devices")
+            continue; // takes no arguments at all
+        CProcessResult r = Cli({name, "--prot", "in.img", "-o", "out.img"});
+        EXPECT_EQ(2, r.exitCode) << name;
+        EXPECT_EQ(0u, r.err.rfind("corvalin-cli: unknown option '--prot'\n", 0)) << name << ": " << r.err;
+    }
+}
+
 TEST(CliHelpTest, HelpOnAnUnknownCommandIsAUsageError)
 {
     CProcessResult r = Cli({"help", "flash"});

@@ -483,6 +483,25 @@ TEST_F(MainDialogModelTest, SettingsTravelFromOneImageToAnother)
     EXPECT_EQ(GetParamValue(Header(), 5), 33u);
     EXPECT_NE(Lines(), before);
     EXPECT_TRUE(m_view.m_messages.empty());
+    EXPECT_TRUE(m_view.m_questions.empty());
+
+    // On other hardware the user is asked first: No changes nothing, Yes loads.
+    CImageSpec otherSpec = Realistic(false);
+    otherSpec.hardwareCode = 0x00020000;
+    Open(WriteImage("other.img", otherSpec));
+    m_view.m_openAnswer = m_dir / "settings.json";
+    for (const bool yes : {false, true})
+    {
+        m_view.m_bYes = yes;
+        m_view.m_questions.clear();
+        m_model->LoadSettings();
+        m_view.Pump();
+        ASSERT_EQ(m_view.m_questions.size(), 1u);
+        EXPECT_NE(m_view.m_questions[0].find("00010000"), std::string::npos) << m_view.m_questions[0];
+        EXPECT_NE(m_view.m_questions[0].find("00020000"), std::string::npos) << m_view.m_questions[0];
+        EXPECT_EQ(GetParamValue(Header(), 5) == 33u, yes);
+    }
+    m_view.m_bYes = false;
 
     // A broken document changes nothing and says why.
     WriteFileBytes(m_dir / "broken.json", Bytes{'{', '"', 'p'});

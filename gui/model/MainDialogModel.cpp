@@ -455,6 +455,12 @@ void CMainDialogModel::LoadSettings()
         m_view.ShowMessage("The settings were not loaded: " + error, EMessageIcon::Error);
         return;
     }
+    // Settings made for other hardware may mean something else there, so the user decides.
+    if (plan.m_bOtherHardware &&
+        !m_view.AskYesNo("These settings are from other hardware: " + SettingsSourceText(plan) +
+                         "; this image's is " + HexWord(GetHardwareCode(m_updater.Header())) +
+                         ".\nLoad them anyway?"))
+        return;
     for (const CSettingsPlan::CChange& change : plan.m_changes)
         SetParamValue(m_updater.Header(), change.m_nSlot, change.m_nValue);
     RebuildParameterList();
