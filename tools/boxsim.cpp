@@ -587,12 +587,19 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    // The link goes with the terminal, unless someone else has replaced it meanwhile.
-    auto removeLink = [&]
+    // The map entry and the link go with the terminal, however the simulator ends, unless
+    // someone else has replaced them meanwhile. A stale entry would name a terminal number
+    // that the system soon gives to another program, which would then look like a bridge.
+    auto removeLinks = [&]
     {
-        std::error_code error;
-        if (!options.strLink.empty() && fs::read_symlink(options.strLink, error) == slavePath)
-            fs::remove(options.strLink, error);
+        for (const fs::path& link :
+             {options.strMapDir.empty() ? fs::path() : fs::path(options.strMapDir) / options.strMapName,
+              fs::path(options.strLink)})
+        {
+            std::error_code error;
+            if (!link.empty() && fs::read_symlink(link, error) == slavePath)
+                fs::remove(link, error);
+        }
     };
 
     CBox box(options, master);
@@ -640,9 +647,7 @@ int main(int argc, char** argv)
                 // The cable is pulled: the port goes away under the tool.
                 ::close(slave);
                 ::close(master);
-                if (!options.strMapDir.empty())
-                    fs::remove(fs::path(options.strMapDir) / options.strMapName, error);
-                removeLink();
+                removeLinks();
                 return 0;
             }
         }
@@ -651,6 +656,6 @@ int main(int argc, char** argv)
     }
     ::close(slave);
     ::close(master);
-    removeLink();
+    removeLinks();
     return 0;
 }
